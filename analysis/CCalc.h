@@ -1,0 +1,52 @@
+// The sparse complex nodal solver: numbers the unknowns of the sheet's components, lets each
+// component stamp its equations and solves the system in 80-bit extended precision.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class CCmps;
+
+// Relative tolerance under which a difference counts as cancelled to an exact zero.
+extern double CancelTolerance;
+
+class CCalc {
+ public:
+  CCalc() = default;
+  virtual ~CCalc();
+  CCalc(const CCalc&) = delete;
+  CCalc& operator=(const CCalc&) = delete;
+
+  bool Build();
+  bool Solve(int meterUnknown, double frequency);
+  void Release();
+
+  // Stamping helpers for CCmp::Stamp; a, b node indices, k an extra unknown.
+  void StampResistance(int a, int b, double r);
+  void StampVoltageBranch(int a, int b, int k);
+  void StampCurrentBranch(int a, int b, int k);
+  void StampMeterBranch(int a, int b, int k);
+
+  void NumberUnknowns();
+  void ClearSystem();
+  void Assemble();
+  bool Eliminate();
+  static bool SubtractWithCancel(long double& entry, long double x);
+
+  CCmps* Cmps = nullptr;  // not owned
+  double Omega = 0.0;
+  int Count = 0;
+  long double** MatRe = nullptr;  // row tables; rows are swapped by pointer
+  long double** MatIm = nullptr;
+  double* VecRe = nullptr;
+  double* VecIm = nullptr;
+  uint8_t* NzRe = nullptr;  // n x n, row-major
+  uint8_t* NzIm = nullptr;
+
+ private:
+  // owners of the storage behind the pointers above
+  std::unique_ptr<long double[]> block;
+  std::unique_ptr<long double*[]> rowsRe, rowsIm;
+  std::unique_ptr<double[]> vecRe, vecIm;
+  std::unique_ptr<uint8_t[]> nzRe, nzIm;
+};

@@ -1,0 +1,23 @@
+// The measurement behind the main window's readout: build, solve and format the impedance
+// that the meter sees, without any window.
+#pragma once
+
+#include <optional>
+#include <string>
+
+class CCalc;
+class CCmp;
+class CCmps;
+
+// Program-wide display settings: 0 R and X, 1 magnitude and phase; significant digits 2..8.
+extern int DisplayMode;
+extern int SignificantDigits;
+
+struct SReadout {
+  std::string R;                 // text for REdit
+  std::optional<std::string> X;  // text for XEdit, or none (XEdit keeps its text)
+};
+
+// frequencyUnit: 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3).
+SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
+                          int frequencyUnit, int displayMode, int digits, bool hasReactive);

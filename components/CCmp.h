@@ -1,0 +1,105 @@
+// The electrical half of a component: the per-kind type records, the component base class,
+// its parameter records and the sheet's component list.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CCalc;
+class CCmp;
+
+// Component kinds, the index into ElemTypes.
+enum ElemKind : int { KindMeter = 0, KindR = 1, KindC = 2, KindL = 3, KindLC = 4, KindW = 5 };
+constexpr int ElemKindCount = 6;
+
+// A pin of a kind in the element's own frame: offset in grid units and the direction
+// (0 east, 1 south, 2 west, 3 north) in which the body lies, seen from the pin.
+struct CPin {
+  int32_t X = 0;
+  int32_t Y = 0;
+  int32_t Dir = 0;
+};
+
+// One parameter value held inside a component: the value in SI units and the text as typed.
+struct SParam {
+  double Value = 0.0;
+  std::string Text;
+};
+
+// Where a value label is drawn for one orientation: anchor in fine units (element frame) and
+// alignment (0 centred, 1 text to the right, -1 text to the left).
+struct SLabelPlace {
+  int32_t X = 0;
+  int32_t Y = 0;
+  int32_t Align = 0;
+};
+
+// Static description of one parameter of a kind. A kind's table ends with an entry whose
+// Caption is null. Value addresses the slot of the component the table was last bound to.
+struct CParam {
+  const char* Caption = nullptr;
+  const char* Label = nullptr;
+  SParam* Value = nullptr;
+  SLabelPlace Place[4];
+};
+
+using CmpFactory = std::unique_ptr<CCmp> (*)(const struct SElemType* type);
+
+struct SElemType {
+  int32_t PinCount = 0;
+  const int32_t* Symbol = nullptr;  // symbol command list, fine units
+  const CPin* Pins = nullptr;       // PinCount entries
+  int32_t Body[4] = {0, 0, 0, 0};   // x1, y1, x2, y2 in grid units
+  CmpFactory Create = nullptr;
+  CParam* Params = nullptr;  // null for the meter
+  int32_t ExtraCount = 0;    // extra unknowns reserved in the solver
+};
+
+// Indexed by kind; filled once by FillElemTypes.
+extern const SElemType* ElemTypes[ElemKindCount];
+void FillElemTypes();
+
+class CCmp {
+ public:
+  explicit CCmp(const SElemType* type);
+  virtual ~CCmp();
+  CCmp(const CCmp&) = delete;
+  CCmp& operator=(const CCmp&) = delete;
+
+  // Binds the kind's shared table to this component's parameter slots and returns it.
+  virtual CParam* Params();
+  virtual int32_t ExtraCount() const;
+  virtual void Stamp(CCalc& calc) const;
+
+  void SetNodeCount(int32_t n);
+  int32_t AssignExtra(int32_t first);
+
+  int32_t Id = 0;
+  const SElemType* Type = nullptr;
+  int32_t NodeCount = -1;
+  std::vector<int32_t> Nodes;  // one node number per pin
+  int32_t FirstExtra = 0;
+  bool Reactive = false;
+};
+
+class CCmps {
+ public:
+  CCmps() = default;
+  virtual ~CCmps();
+  CCmps(const CCmps&) = delete;
+  CCmps& operator=(const CCmps&) = delete;
+
+  int Count() const { return static_cast<int>(items.size()); }
+  CCmp* At(int i) const { return items[static_cast<size_t>(i)].get(); }
+  int Add(std::unique_ptr<CCmp> c);
+  void Remove(CCmp* c);  // destroys it; nothing when c is not in the list
+  void Clear();
+  int32_t NextId() const;
+  CCmp* Create(int kind);  // through ElemTypes only
+  void ReplaceNode(int32_t from, int32_t to);
+
+ private:
+  std::vector<std::unique_ptr<CCmp>> items;
+};

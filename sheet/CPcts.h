@@ -1,0 +1,89 @@
+// The sheet's ordered picture list with its geometric operations: ordering and lookups,
+// selection, normalisation of the wiring, node numbering, moving and wire drawing.
+// List order decides hit priority and the order of numbering; every scan is linear.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sheet/CPct.h"
+#include "view/Canvas.h"
+#include "view/Geometry.h"
+
+class CCmp;
+class CCmps;
+class CVC;
+
+// One distinct connection point met during numbering.
+struct PointRecord {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t mask = 0;   // bit d: some connection point here has PinDir d
+  int32_t count = 0;  // connection points with direction 0..4 (wire ends and pins, not dots)
+};
+
+class CPcts {
+ public:
+  CPcts() = default;
+  virtual ~CPcts();
+  CPcts(const CPcts&) = delete;
+  CPcts& operator=(const CPcts&) = delete;
+
+  // Node merging during numbering goes through the sheet's component list.
+  CCmps* Cmps = nullptr;  // not owned
+
+  // ---- list, ordering, lookups, selection
+  int Count() const { return static_cast<int>(items.size()); }
+  CPct* At(int i) const { return items[static_cast<size_t>(i)].get(); }
+  void InsertAt(int i, std::unique_ptr<CPct> p);
+  void DeleteAt(int i);
+  void Clear();
+  static int Compare(const CPct& a, const CPct& b);
+  void Sort();
+  int InsertSorted(std::unique_ptr<CPct> p);
+  int Add(std::unique_ptr<CPct> p) { return InsertSorted(std::move(p)); }
+  void DrawAll(Canvas& canvas, const CVC& view);
+  int FindAt(int kind, SPoint p) const;
+  int CountEndsNear(SPoint fine, SPoint grid) const;
+  int FindNear(SPoint fine, SPoint grid) const;
+  int FindLabel(int& j, SPoint screen) const;
+  void SelectOnly(int i);
+  void DeselectNonElements();
+  int CountSelected() const;
+  int SelectedElement() const;
+  bool SelectedIsMeter(const CCmp* meter) const;
+
+  // ---- connectivity
+  void Normalize();
+  void SplitWiresAt(SPoint p);
+  void RemoveZeroWires();
+  void AddDot(SPoint p);
+  bool CutWiresUnder(int i);
+  bool AttachElements();
+  void Renumber();
+  int Propagate(int dir, int node, SPoint p);
+  int PointMask(SPoint p) const;
+
+  // ---- editing
+  void StartWire(SPoint p);
+  void DragWire(SPoint q);
+  void BeginMove();
+  void MoveSelection(SPoint d);
+  void EndMove();
+  void MoveNewElement(SPoint d);
+
+  // A text rendering for tests and debugging, one picture per entry in list order:
+  // "E1 (4,0) o0 | D (5,0) | W (0,0)-(4,0)"; selected pictures carry a trailing '*'.
+  std::string Describe() const;
+
+  std::vector<PointRecord> points;  // exists only during Renumber
+  int32_t wireLeg1 = 0;
+  int32_t wireLeg2 = 0;
+  bool legFree = false;
+  int32_t newIndex = 0;
+
+ private:
+  std::vector<std::unique_ptr<CPct>> items;
+};

@@ -1,0 +1,63 @@
+// The schematic sheet: owns its view, pictures and components and turns left-button mouse
+// gestures into edits.
+#pragma once
+
+#include <cstdint>
+
+#include "components/CCmp.h"
+#include "sheet/CPcts.h"
+#include "sheet/SheetHost.h"
+#include "view/CVC.h"
+#include "view/Geometry.h"
+
+class Canvas;
+
+enum SheetMode : int32_t {
+  Idle = 0,
+  Placing = 1,
+  Wiring = 2,
+  Pressed = 3,
+  Moving = 4,
+  Panning = 5,
+};
+
+// Cursor ids handed to SheetHost::SetSheetCursor.
+enum SheetCursor : int { CursorDraw = 1, CursorArrow = 2, CursorHand = 3, CursorGrab = 4,
+                         CursorShow = 6 };
+
+class CSheet {
+ public:
+  explicit CSheet(SheetHost* host = nullptr);
+  ~CSheet();
+  CSheet(const CSheet&) = delete;
+  CSheet& operator=(const CSheet&) = delete;
+
+  void SelectOnly(int i) { pictures.SelectOnly(i); }
+  void DeselectNonElements() { pictures.DeselectNonElements(); }
+  int AddElement(int kind, int orientation, int x, int y);
+  void Clear();
+
+  void MouseDown(Canvas& canvas, const SRect& rect, SPoint point);
+  bool MouseMove(const SRect& rect, SPoint point);
+  void MouseUp(const SRect& rect, SPoint point);
+  void UpdateCursor(const SRect& rect, SPoint point);
+  void DeleteSelected();
+  bool Rotate(int r, bool apply);
+
+  // The wiring half of a recompute: wires and dots lose their selection, every pin gets
+  // node -1 and the nodes are numbered again from the wiring.
+  void RenumberNodes();
+
+  SheetHost* Host = nullptr;  // not owned
+  int32_t mode = Idle;
+  // Declared before the lists so that destruction frees components, then pictures, then view.
+  CVC view;
+  CPcts pictures;
+  CCmps components;
+  SPoint mouse;
+  SPoint panLast;
+  SPoint grid;
+  SPoint prevGrid;
+  SPoint fine;
+  bool buttonDown = false;
+};

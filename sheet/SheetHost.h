@@ -1,0 +1,21 @@
+// What the sheet asks of the main window. The program's main window implements it; tests use
+// a fake host that records the calls.
+#pragma once
+
+struct CParam;
+class CCmp;
+
+class SheetHost {
+ public:
+  virtual ~SheetHost() = default;
+  virtual void PaintSheet() = 0;
+  virtual void Recompute(bool renumber) = 0;
+  virtual void UpdateReadoutState() = 0;
+  virtual void SetSheetCursor(int id) = 0;
+  // Shows the parameter dialog modally on one bound entry of a component's parameter table,
+  // centred over the main window.
+  virtual void EditParameter(CParam& param) = 0;
+  virtual int PaletteKind() const = 0;
+  virtual int PlacingOrientation() const = 0;
+  virtual CCmp* Meter() const = 0;
+};

@@ -1,0 +1,21 @@
+// The one program-wide record of drawing colours, text font, line width and grid flag.
+#pragma once
+
+#include "view/Canvas.h"
+#include "view/Geometry.h"
+
+struct SDrawStyle {
+  SColor Background{0, 0, 0};
+  SColor Grid{0, 0, 255};
+  SColor Selected{255, 255, 255};
+  SColor Wire{0, 128, 0};  // wires and junction dots
+  SColor Symbol{0, 255, 255};
+  SFont Font;  // "Tahoma", 10 points, yellow: the value labels
+  int LineWidth = 1;  // fine units
+  bool ShowGrid = true;
+};
+
+extern SDrawStyle DrawStyle;
+
+// Fills DrawStyle with the program's colours and sets the solver's CancelTolerance to 1e-11.
+void InitDrawStyle();

@@ -1,0 +1,31 @@
+// Plain integer points and rectangles shared by the sheet, the view and the drawing.
+#pragma once
+
+#include <cstdint>
+
+struct SPoint {
+  int32_t x = 0;
+  int32_t y = 0;
+  friend bool operator==(const SPoint&, const SPoint&) = default;
+  friend SPoint operator+(SPoint a, SPoint b) { return {a.x + b.x, a.y + b.y}; }
+  friend SPoint operator-(SPoint a, SPoint b) { return {a.x - b.x, a.y - b.y}; }
+};
+
+// left, top, right, bottom; closed on every side where used for hit tests.
+struct SRect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  friend bool operator==(const SRect&, const SRect&) = default;
+  bool Contains(SPoint p) const {
+    return left <= p.x && p.x <= right && top <= p.y && p.y <= bottom;
+  }
+};
+
+struct SColor {
+  uint8_t r = 0;
+  uint8_t g = 0;
+  uint8_t b = 0;
+  friend bool operator==(const SColor&, const SColor&) = default;
+};
