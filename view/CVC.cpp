@@ -1,0 +1,205 @@
+#include "view/CVC.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+// Truncates toward zero; values beyond the int range (a pan far off the sheet) are clamped
+// instead of overflowing the conversion.
+int TruncToInt(double v) {
+  constexpr double lo = std::numeric_limits<int32_t>::min();
+  constexpr double hi = std::numeric_limits<int32_t>::max();
+  if (!(v > lo)) return std::numeric_limits<int32_t>::min();  // also NaN
+  if (v >= hi) return std::numeric_limits<int32_t>::max();
+  return static_cast<int>(v);
+}
+
+// Distance in pixels of a screen coordinate from the sheet's grid origin along one axis.
+int PixelsFromGridOrigin(int zoom, double pan, int s, int origin) {
+  return TruncToInt(zoom * pan + (static_cast<double>(s) - origin));
+}
+
+int GridAxis(int zoom, double pan, int s, int origin) {
+  const int64_t c = PixelsFromGridOrigin(zoom, pan, s, origin);
+  const int64_t h = zoom / 2;
+  // Halves round away from the grid origin.
+  return static_cast<int>(c > 0 ? (c + h) / zoom : (c - h) / zoom);
+}
+
+int FineAxis(int zoom, double pan, int s, int origin) {
+  const int64_t c = PixelsFromGridOrigin(zoom, pan, s, origin);
+  const int64_t q = (zoom / 32) / 2;
+  return static_cast<int>(c >= 0 ? ((c + q) * 32 + 16) / zoom : ((c + q) * 32 - 16) / zoom);
+}
+
+int FineToScreenAxis(int zoom, double pan, int f, int origin) {
+  const int64_t q = (static_cast<int64_t>(f) * zoom + 16) / 32;
+  return TruncToInt(static_cast<double>(origin + q) - zoom * pan);
+}
+
+}  // namespace
+
+SPoint RotatePoint(int r, int x, int y) {
+  switch (((r % 4) + 4) % 4) {
+    case 1:
+      return {-y, x};
+    case 2:
+      return {-x, -y};
+    case 3:
+      return {y, -x};
+    default:
+      return {x, y};
+  }
+}
+
+void CVC::SetViewport(int left, int top, int right, int bottom) {
+  OriginX = (right - left) / 2;
+  OriginY = (bottom - top) / 2;
+}
+
+SPoint CVC::ScreenToGrid(int sx, int sy) const {
+  return {GridAxis(Zoom, PanX, sx, OriginX), GridAxis(Zoom, PanY, sy, OriginY)};
+}
+
+SPoint CVC::GridToScreen(int gx, int gy) const {
+  return {TruncToInt((gx - PanX) * Zoom + OriginX), TruncToInt((gy - PanY) * Zoom + OriginY)};
+}
+
+SPoint CVC::ScreenToFine(int sx, int sy) const {
+  return {FineAxis(Zoom, PanX, sx, OriginX), FineAxis(Zoom, PanY, sy, OriginY)};
+}
+
+SPoint CVC::FineToScreen(int fx, int fy) const {
+  return {FineToScreenAxis(Zoom, PanX, fx, OriginX), FineToScreenAxis(Zoom, PanY, fy, OriginY)};
+}
+
+bool CVC::ZoomIn() {
+  if (Zoom >= 128) return false;
+  // A step of 1.4 with the double just below 1.4: a zoom divisible by 5 ends one short.
+  int n = (7 * Zoom - 1) / 5;
+  if (n == Zoom) n = Zoom + 1;
+  Zoom = std::min(n, 128);
+  return true;
+}
+
+bool CVC::ZoomOut() {
+  if (Zoom <= 10) return false;
+  int n = 5 * Zoom / 7;
+  if (n == Zoom) n = Zoom - 1;
+  Zoom = std::max(n, 10);
+  return true;
+}
+
+void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color,
+                     const int32_t* symbol, int gx, int gy) const {
+  if (symbol == nullptr) return;
+  int w = penWidth;
+  int pixels = 1;
+  if (w < 0) {
+    w = 1;
+  } else {
+    pixels = MulDiv(w, Zoom, 32);
+  }
+  canvas.SetPen(color, pixels);
+  canvas.SetBrush(color);
+  const SPoint o = GridToScreen(gx, gy);
+
+  const int32_t* word = symbol;
+  auto point = [&]() {
+    const SPoint r = RotatePoint(orientation, word[0], word[1]);
+    word += 2;
+    return SPoint{MulDiv(r.x, Zoom, 32) + o.x, MulDiv(r.y, Zoom, 32) + o.y};
+  };
+  auto radius = [&]() { return std::max(MulDiv(*word++, Zoom, 32), 1); };
+
+  while (*word != SymEnd) {
+    const int32_t command = *word++;
+    switch (command) {
+      case SymMove: {
+        const SPoint p = point();
+        canvas.MoveTo(p.x, p.y);
+        break;
+      }
+      case SymLine: {
+        const SPoint p = point();
+        canvas.LineTo(p.x, p.y);
+        break;
+      }
+      case SymCircle:
+      case SymDisc: {
+        const SPoint p = point();
+        const int r = radius();
+        if (command == SymCircle)
+          canvas.CircleOutline(p.x - r, p.y - r, p.x + r, p.y + r);
+        else
+          canvas.Ellipse(p.x - r, p.y - r, p.x + r, p.y + r);
+        break;
+      }
+      case SymRect: {
+        const SPoint p1 = point();
+        const SPoint p2 = point();
+        canvas.MoveTo(p2.x, p2.y);
+        canvas.LineTo(p1.x, p2.y);
+        canvas.LineTo(p1.x, p1.y);
+        canvas.LineTo(p2.x, p1.y);
+        canvas.LineTo(p2.x, p2.y);
+        break;
+      }
+      case SymBar: {
+        SPoint p1 = point();
+        SPoint p2 = point();
+        // A bar thinner than the pen would vanish at small zooms (the transformer's core is one
+        // fine unit thick), so it is widened to 2·w pixels around its middle.
+        if (std::abs(p1.x - p2.x) <= 2) {
+          const int m = (p1.x + p2.x) / 2;
+          p1.x = m - w;
+          p2.x = m + w;
+        }
+        if (std::abs(p1.y - p2.y) <= 2) {
+          const int m = (p1.y + p2.y) / 2;
+          p1.y = m - w;
+          p2.y = m + w;
+        }
+        canvas.Rectangle(std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x),
+                         std::max(p1.y, p2.y));
+        break;
+      }
+      default:
+        word += 4;  // an unknown command carries two points that are not drawn
+        break;
+    }
+  }
+}
+
+SRect CVC::DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,
+                     const std::string& text, int ax, int ay, int orientation, int gx,
+                     int gy) const {
+  SFont f = font;
+  f.Height = 2 * MulDiv(Zoom, font.Points, 32);
+  if (f.Height == 0) f.Height = 1;
+  f.Color = color;
+  canvas.SetFont(f);
+
+  const SPoint a = GridToFine(gx, gy) + RotatePoint(orientation, ax, ay);
+  const SPoint s = FineToScreen(a);
+  const SPoint extent = canvas.TextExtent(text);
+  const int tw = extent.x;
+  const int th = extent.y;
+  const int h2 = th / 2;
+
+  SRect r;
+  if (align == 1) {
+    r = {s.x - h2, s.y - h2, s.x + tw - h2, s.y + th - h2};
+  } else if (align == -1) {
+    r = {s.x - (tw - h2), s.y - h2, s.x + h2, s.y + th - h2};
+  } else {
+    r = {s.x - tw / 2, s.y - th / 2, s.x + tw / 2, s.y + th / 2};
+  }
+  canvas.TextOut(r.left, r.top, text);
+  if (r.left > r.right) std::swap(r.left, r.right);
+  if (r.top > r.bottom) std::swap(r.top, r.bottom);
+  return r;
+}

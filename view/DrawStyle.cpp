@@ -1,0 +1,21 @@
+#include "view/DrawStyle.h"
+
+#include "analysis/CCalc.h"
+
+SDrawStyle DrawStyle;
+
+void InitDrawStyle() {
+  DrawStyle.Background = {0, 0, 0};
+  DrawStyle.Grid = {0, 0, 255};
+  DrawStyle.Selected = {255, 255, 255};
+  DrawStyle.Wire = {0, 128, 0};
+  DrawStyle.Symbol = {0, 255, 255};
+  DrawStyle.Font = SFont{};
+  DrawStyle.Font.Face = "Tahoma";
+  DrawStyle.Font.Points = 10;
+  DrawStyle.Font.Color = {255, 255, 0};
+  DrawStyle.LineWidth = 1;
+  DrawStyle.ShowGrid = true;
+  // The solver's cancellation threshold is set here, once, with the rest of the start-up state.
+  CancelTolerance = 1e-11;
+}
