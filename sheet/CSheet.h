@@ -22,8 +22,13 @@ enum SheetMode : int32_t {
 };
 
 // Cursor ids handed to SheetHost::SetSheetCursor.
-enum SheetCursor : int { CursorDraw = 1, CursorArrow = 2, CursorHand = 3, CursorGrab = 4,
-                         CursorShow = 6 };
+enum SheetCursor : int {
+  CursorDraw = 1,
+  CursorArrow = 2,
+  CursorHand = 3,
+  CursorGrab = 4,
+  CursorShow = 6
+};
 
 class CSheet {
  public:
@@ -48,6 +53,11 @@ class CSheet {
   // node -1 and the nodes are numbered again from the wiring.
   void RenumberNodes();
 
+  // The enabling rules of the toolbar's Delete and Rotate: no mouse operation under way, and
+  // a selection that may be deleted (not the meter) or rotated (a component picture).
+  bool CanDelete(const CCmp* meter) const;
+  bool CanRotate();
+
   SheetHost* Host = nullptr;  // not owned
   int32_t mode = Idle;
   // Declared before the lists so that destruction frees components, then pictures, then view.
@@ -60,4 +70,15 @@ class CSheet {
   SPoint prevGrid;
   SPoint fine;
   bool buttonDown = false;
+
+ private:
+  // The element being placed, or null. Kept as a pointer because sorting during attachment
+  // can move it away from `pictures.newIndex`; it is only compared, never followed, until it
+  // has been found in the list again.
+  const CPct* placing = nullptr;
+  // The two legs of the wire being drawn, kept for the same reason.
+  const CPct* legs[2] = {nullptr, nullptr};
+  // Bring `pictures.newIndex` and the leg indices up to date; false when the picture is gone.
+  bool FindPlacing();
+  bool FindLegs();
 };

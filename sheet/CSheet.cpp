@@ -1,0 +1,311 @@
+// The sheet: its construction, the creation and removal of components with their pictures,
+// and the mouse gestures that edit it.
+#include "sheet/CSheet.h"
+
+#include <memory>
+
+#include "components/CElement.h"
+
+namespace {
+
+int IndexOf(const CPcts& list, const CPct* p) {
+  if (p == nullptr) return -1;
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.At(i) == p) return i;
+  return -1;
+}
+
+int FirstSelected(const CPcts& list) {
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.At(i)->selected) return i;
+  return -1;
+}
+
+}  // namespace
+
+CSheet::CSheet(SheetHost* host) : Host(host) {
+  pictures.Cmps = &components;
+  view.Zoom = 32;
+  view.PanX = 0.0;
+  view.PanY = 0.0;
+}
+
+// Members go in reverse order of declaration: components, then pictures, then the view.
+CSheet::~CSheet() = default;
+
+int CSheet::AddElement(int kind, int orientation, int x, int y) {
+  if (kind < 0 || kind >= ElemKindCount || ElemTypes[kind] == nullptr) return -1;
+  auto element = std::make_unique<CElement>(ElemTypes[kind]);
+  element->selected = true;
+  element->x = x;
+  element->y = y;
+  element->orientation = orientation;
+  element->cmp = components.Create(kind);
+  return pictures.InsertSorted(std::move(element));
+}
+
+void CSheet::Clear() {
+  for (int i = 0; i < pictures.Count(); ++i)
+    if (CCmp* c = pictures.At(i)->cmp) components.Remove(c);
+  pictures.Clear();
+  placing = nullptr;
+  legs[0] = legs[1] = nullptr;
+}
+
+bool CSheet::FindPlacing() {
+  const int i = IndexOf(pictures, placing);
+  if (i < 0 || pictures.At(i)->PictureKind() != PctElement) {
+    placing = nullptr;
+    return false;
+  }
+  pictures.newIndex = i;
+  return true;
+}
+
+bool CSheet::FindLegs() {
+  const int a = IndexOf(pictures, legs[0]);
+  const int b = IndexOf(pictures, legs[1]);
+  if (a < 0 || b < 0) {
+    legs[0] = legs[1] = nullptr;
+    return false;
+  }
+  pictures.wireLeg1 = a;
+  pictures.wireLeg2 = b;
+  return true;
+}
+
+void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
+  buttonDown = true;
+  mouse = point;
+  panLast = point;
+  grid = view.ScreenToGrid(point);
+  fine = view.ScreenToFine(point);
+  prevGrid = grid;
+
+  if (mode == Placing) {
+    const int kind = Host != nullptr ? Host->PaletteKind() : -1;
+    const int orientation = Host != nullptr ? Host->PlacingOrientation() : 0;
+    SelectOnly(-1);
+    const int i = AddElement(kind, orientation, grid.x, grid.y);
+    if (i < 0) {
+      // Nothing placeable was armed: the press ends the placing.
+      mode = Idle;
+      UpdateCursor(rect, point);
+      return;
+    }
+    pictures.newIndex = i;
+    CPct* e = pictures.At(i);
+    const SPoint c = e->RefPoint();
+    e->x += grid.x - c.x;
+    e->y += grid.y - c.y;
+    placing = e;
+    pictures.AttachElements();
+    if (Host != nullptr) Host->PaintSheet();
+    UpdateCursor(rect, point);
+    return;
+  }
+
+  mode = Idle;
+  if (pictures.FindAt(PctDot, grid) < 0 && pictures.CountEndsNear(fine, grid) > 0) {
+    SelectOnly(-1);
+    mode = Wiring;
+    pictures.StartWire(grid);
+    legs[0] = pictures.At(pictures.wireLeg1);
+    legs[1] = pictures.At(pictures.wireLeg2);
+    UpdateCursor(rect, point);
+    return;
+  }
+
+  int j = -1;
+  const int labelled = pictures.FindLabel(j, point);
+  if (labelled >= 0 && j >= 0) {
+    SelectOnly(labelled);
+    if (Host != nullptr) Host->PaintSheet();
+    CCmp* c = pictures.At(labelled)->cmp;
+    CParam* table = c != nullptr ? c->Params() : nullptr;
+    // Label j belongs to parameter j; a stale rectangle must not reach past the table.
+    bool inTable = table != nullptr;
+    for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
+    if (inTable && Host != nullptr) Host->EditParameter(table[j]);
+    // The dialog is modal: the button was released while it was open, so the gesture is over
+    // here; a release that still arrives finds the sheet idle.
+    buttonDown = false;
+    return;
+  }
+
+  const int i = pictures.FindNear(fine, grid);
+  if (i >= 0) {
+    SelectOnly(i);
+    mode = Pressed;
+  } else {
+    SelectOnly(-1);
+    mode = Panning;
+  }
+  UpdateCursor(rect, point);
+}
+
+bool CSheet::MouseMove(const SRect& rect, SPoint point) {
+  mouse = point;
+  grid = view.ScreenToGrid(point);
+  fine = view.ScreenToFine(point);
+  const SPoint d = grid - prevGrid;
+  const bool stepped = !(d == SPoint{0, 0});
+
+  switch (mode) {
+    case Panning:
+      if (point == panLast) return false;
+      view.PanX -= static_cast<double>(point.x - panLast.x) / view.Zoom;
+      view.PanY -= static_cast<double>(point.y - panLast.y) / view.Zoom;
+      panLast = point;
+      return true;
+    case Placing:
+      if (!stepped) return false;
+      prevGrid = grid;
+      // Placing armed from the palette follows the pointer only once the element exists.
+      if (!FindPlacing()) return false;
+      pictures.MoveNewElement(d);
+      return true;
+    case Wiring:
+      if (!stepped) return false;
+      prevGrid = grid;
+      if (!FindLegs()) return false;
+      pictures.DragWire(grid);
+      return true;
+    case Pressed:
+    case Moving:
+      if (!stepped) return false;
+      if (mode == Pressed) {
+        pictures.BeginMove();
+        mode = Moving;
+      }
+      pictures.MoveSelection(d);
+      prevGrid = grid;
+      return true;
+    default:
+      UpdateCursor(rect, point);
+      prevGrid = grid;
+      return false;
+  }
+}
+
+void CSheet::MouseUp(const SRect& rect, SPoint point) {
+  mouse = point;
+  grid = view.ScreenToGrid(point);
+  fine = view.ScreenToFine(point);
+  buttonDown = false;
+  bool changed = false;
+
+  switch (mode) {
+    case Placing:
+      if (FindPlacing()) {
+        if (rect.Contains(point)) {
+          pictures.AttachElements();
+          changed = true;
+        } else {
+          CPct* e = pictures.At(pictures.newIndex);
+          if (e->cmp != nullptr) components.Remove(e->cmp);
+          pictures.DeleteAt(pictures.newIndex);
+          if (Host != nullptr) Host->PaintSheet();
+        }
+      }
+      placing = nullptr;
+      if (Host != nullptr) Host->UpdateReadoutState();
+      break;
+    case Wiring:
+      if (FindLegs()) {
+        static_cast<CLine*>(pictures.At(pictures.wireLeg1))->Normalize();
+        static_cast<CLine*>(pictures.At(pictures.wireLeg2))->Normalize();
+      }
+      legs[0] = legs[1] = nullptr;
+      pictures.RemoveZeroWires();
+      pictures.Sort();
+      pictures.AttachElements();
+      changed = true;
+      break;
+    case Moving:
+      pictures.EndMove();
+      pictures.Sort();
+      pictures.AttachElements();
+      changed = true;
+      break;
+    default:
+      break;  // a press without a grid step only selects
+  }
+
+  mode = Idle;
+  UpdateCursor(rect, point);
+  if (changed && Host != nullptr) Host->Recompute(true);
+}
+
+void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {
+  if (Host == nullptr) return;
+  int id = CursorHand;
+  switch (mode) {
+    case Placing:
+    case Pressed:
+    case Moving:
+    case Panning:
+      id = CursorGrab;
+      break;
+    case Wiring:
+      id = CursorDraw;
+      break;
+    default: {
+      const SPoint g = view.ScreenToGrid(point);
+      const SPoint f = view.ScreenToFine(point);
+      int j = -1;
+      if (pictures.FindAt(PctDot, g) < 0 && pictures.CountEndsNear(f, g) > 0)
+        id = CursorDraw;
+      else if (pictures.FindLabel(j, point) >= 0 && j >= 0)
+        id = CursorArrow;
+      else if (pictures.FindNear(f, g) >= 0)
+        id = CursorShow;
+      break;
+    }
+  }
+  Host->SetSheetCursor(id);
+}
+
+void CSheet::DeleteSelected() {
+  const int i = FirstSelected(pictures);
+  if (i >= 0) {
+    CPct* p = pictures.At(i);
+    // The host keeps a pointer to the meter's component: removing it would leave the
+    // measurement reading freed memory, so the meter stays whatever asks for its removal.
+    const bool meter = p->cmp != nullptr && Host != nullptr && p->cmp == Host->Meter();
+    if (!meter) {
+      if (p == placing) placing = nullptr;
+      if (p->cmp != nullptr) components.Remove(p->cmp);
+      pictures.DeleteAt(i);
+    }
+  }
+  if (Host != nullptr) Host->Recompute(true);
+}
+
+bool CSheet::Rotate(int r, bool apply) {
+  const int i = pictures.SelectedElement();
+  if (i < 0) return false;
+  if (apply) {
+    pictures.At(i)->Rotate(r);
+    pictures.AttachElements();
+    if (Host != nullptr) Host->Recompute(true);
+  }
+  return true;
+}
+
+bool CSheet::CanDelete(const CCmp* meter) const {
+  return !buttonDown && pictures.CountSelected() > 0 && !pictures.SelectedIsMeter(meter);
+}
+
+bool CSheet::CanRotate() {
+  return !buttonDown && Rotate(1, false);
+}
+
+void CSheet::RenumberNodes() {
+  DeselectNonElements();
+  for (int i = 0; i < components.Count(); ++i) {
+    CCmp* c = components.At(i);
+    for (int32_t& node : c->Nodes) node = -1;
+  }
+  pictures.Renumber();
+}

@@ -1,0 +1,172 @@
+// The picture list's part of the mouse editing: drawing a two-legged wire, moving the
+// selection with its connections, and carrying a new element under the pointer.
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "sheet/CPcts.h"
+
+namespace {
+
+// One distinct connection point met while a move starts.
+struct MoveRecord {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t selectedCount = 0;
+  int32_t unselectedCount = 0;
+  int32_t unselectedWireCount = 0;
+};
+
+uint64_t PointKey(SPoint p) {
+  return (static_cast<uint64_t>(static_cast<uint32_t>(p.x)) << 32) | static_cast<uint32_t>(p.y);
+}
+
+CLine* AsLine(CPct* p) {
+  return p != nullptr && p->PictureKind() == PctLine ? static_cast<CLine*>(p) : nullptr;
+}
+
+}  // namespace
+
+void CPcts::StartWire(SPoint p) {
+  legFree = true;
+  wireLeg1 = Count();
+  InsertAt(Count(), std::make_unique<CLine>(p, p, true));
+  wireLeg2 = wireLeg1 + 1;
+  InsertAt(Count(), std::make_unique<CLine>(p, p, true));
+}
+
+void CPcts::DragWire(SPoint q) {
+  // The legs are found by index; anything that removed pictures since StartWire makes them
+  // stale, and then there is no wire to drag.
+  if (wireLeg1 < 0 || wireLeg1 >= Count() || wireLeg2 < 0 || wireLeg2 >= Count() ||
+      wireLeg1 == wireLeg2)
+    return;
+  CLine* leg1 = AsLine(At(wireLeg1));
+  CLine* leg2 = AsLine(At(wireLeg2));
+  if (leg1 == nullptr || leg2 == nullptr) return;
+
+  const SPoint s{leg1->x, leg1->y};
+  SPoint k{leg1->x2, leg1->y2};
+  const bool horizontal = s.y == k.y;
+  if (legFree) {
+    if (k == s) {
+      // The first step away from the start chooses the first leg's direction.
+      if (s.x == q.x)
+        k.y = q.y;
+      else
+        k.x = q.x;
+    } else if (horizontal) {
+      k.x = q.x;
+      if (k.y != q.y) legFree = false;
+    } else {
+      k.y = q.y;
+      if (k.x != q.x) legFree = false;
+    }
+  } else {
+    if (k == q) {
+      legFree = true;
+    } else if (horizontal) {
+      if (s.x == q.x) {
+        k = q;  // back on the perpendicular through the start: the L flips
+        legFree = true;
+      } else {
+        k.x = q.x;
+      }
+    } else {
+      if (s.y == q.y) {
+        k = q;
+        legFree = true;
+      } else {
+        k.y = q.y;
+      }
+    }
+  }
+  leg1->x2 = k.x;
+  leg1->y2 = k.y;
+  leg2->x = k.x;
+  leg2->y = k.y;
+  leg2->x2 = q.x;
+  leg2->y2 = q.y;
+}
+
+void CPcts::BeginMove() {
+  std::vector<MoveRecord> records;
+  std::unordered_map<uint64_t, size_t> recordAt;
+  for (int i = 0; i < Count(); ++i) {
+    CPct* p = At(i);
+    p->moveMode = 0;
+    const bool wire = p->PictureKind() == PctLine;
+    for (int k = 0; k < p->PinCount(); ++k) {
+      const SPoint pos = p->PinPos(k);
+      auto [it, added] = recordAt.try_emplace(PointKey(pos), records.size());
+      if (added) records.push_back(MoveRecord{pos.x, pos.y, 0, 0, 0});
+      MoveRecord& r = records[it->second];
+      if (p->selected) {
+        ++r.selectedCount;
+      } else {
+        ++r.unselectedCount;
+        if (wire) ++r.unselectedWireCount;
+      }
+    }
+  }
+
+  for (const MoveRecord& r : records) {
+    if (r.selectedCount == 0 || r.unselectedCount == 0) continue;
+    const SPoint at{r.x, r.y};
+    if (r.unselectedCount == 1 && r.unselectedWireCount == 1) {
+      // The one fixed wire ending here stretches to follow the moving end.
+      for (int i = 0; i < Count(); ++i) {
+        CLine* w = AsLine(At(i));
+        if (w == nullptr || w->selected || !w->HitPoint(at)) continue;
+        w->moveMode = (w->x == at.x && w->y == at.y) ? 1 : 2;
+      }
+    } else {
+      // Several things stay here: a new wire bridges from them to the moving point.
+      auto bridge = std::make_unique<CLine>(at, at, false);
+      CLine* raw = bridge.get();
+      InsertSorted(std::move(bridge));
+      raw->moveMode = 1;
+    }
+  }
+}
+
+void CPcts::MoveSelection(SPoint d) {
+  for (int i = 0; i < Count(); ++i) {
+    CPct* p = At(i);
+    CLine* w = AsLine(p);
+    if (p->moveMode == 0) {
+      if (!p->selected) continue;
+      p->x += d.x;
+      p->y += d.y;
+      if (w != nullptr) {
+        w->x2 += d.x;
+        w->y2 += d.y;
+      }
+    } else if (p->moveMode == 1) {
+      p->x += d.x;
+      p->y += d.y;
+    } else if (p->moveMode == 2 && w != nullptr) {
+      w->x2 += d.x;
+      w->y2 += d.y;
+    }
+  }
+}
+
+void CPcts::EndMove() {
+  for (int i = 0; i < Count(); ++i) {
+    CPct* p = At(i);
+    if (p->moveMode != 0) {
+      if (CLine* w = AsLine(p)) w->Normalize();
+    }
+    p->moveMode = 0;
+  }
+  RemoveZeroWires();
+}
+
+void CPcts::MoveNewElement(SPoint d) {
+  if (newIndex < 0 || newIndex >= Count()) return;
+  CPct* e = At(newIndex);
+  e->x += d.x;
+  e->y += d.y;
+}
