@@ -2,8 +2,10 @@
 // component stamp its equations and solves the system in 80-bit extended precision.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CCmps;
 
@@ -27,7 +29,11 @@ class CCalc {
   void StampCurrentBranch(int a, int b, int k);
   void StampMeterBranch(int a, int b, int k);
 
+  // Count stays 0 when the unknowns would not fit an int (Build then fails).
   void NumberUnknowns();
+  // Zeroes the system. After a solve only flagged entries, row 0 and column 0 can hold
+  // anything, so only those are cleared; entries written from outside Assemble must go
+  // through the stamping helpers for this to hold.
   void ClearSystem();
   void Assemble();
   bool Eliminate();
@@ -43,7 +49,17 @@ class CCalc {
   uint8_t* NzRe = nullptr;  // n x n, row-major
   uint8_t* NzIm = nullptr;
 
+  // Bytes that Build allocated for the current system (0 when empty).
+  size_t StorageBytes() const;
+
  private:
+  // What ClearSystem may assume about the matrices: all zero, every nonzero entry of rows
+  // and columns 1..n-1 flagged, or nothing known.
+  enum class SystemState { Zero, Flagged, Unknown };
+  SystemState state = SystemState::Unknown;
+  std::vector<int> columnRows;  // scratch of Eliminate, kept to avoid reallocating
+  std::vector<int> pivotCols;
+
   // owners of the storage behind the pointers above
   std::unique_ptr<long double[]> block;
   std::unique_ptr<long double*[]> rowsRe, rowsIm;

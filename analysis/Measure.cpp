@@ -1,0 +1,77 @@
+// The window-free measurement: builds and solves the circuit at the chosen frequency and turns
+// the impedance between the meter's pins into the two readout texts.
+#include "analysis/Measure.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/CCalc.h"
+#include "components/CCmp.h"
+#include "value/Value.h"
+
+int DisplayMode = 0;
+int SignificantDigits = 3;
+
+namespace {
+
+constexpr double Pi = 3.141592653589793;
+
+double UnitFactor(int frequencyUnit) {
+  switch (frequencyUnit) {
+    case 1:
+      return 1e3;
+    case 2:
+      return 1e6;
+    case 3:
+      return 1e9;
+    default:
+      return 1.0;
+  }
+}
+
+// Releases the solver on every way out of the measurement.
+struct SReleaseOnExit {
+  CCalc& solver;
+  ~SReleaseOnExit() { solver.Release(); }
+};
+
+}  // namespace
+
+SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
+                          int frequencyUnit, int displayMode, int digits, bool hasReactive) {
+  SReleaseOnExit release{solver};
+  solver.Cmps = &cmps;
+  if (!solver.Build()) return {"Error", std::string()};
+  // A meter without two numbered pins cannot be read; treat it like a failed build.
+  if (meter.Nodes.size() < 2) return {"Error", std::string()};
+
+  const double hertz = frequency * UnitFactor(frequencyUnit);
+  if (!solver.Solve(meter.FirstExtra, hertz)) return {"Infinity", std::string()};
+
+  const size_t a = static_cast<size_t>(meter.Nodes[0]);
+  const size_t b = static_cast<size_t>(meter.Nodes[1]);
+  const double r = solver.VecRe[b] - solver.VecRe[a];
+  const double x = solver.VecIm[b] - solver.VecIm[a];
+  // Overflow inside the solve (infinite or extreme values) must never reach the readout as
+  // raw "inf" or "nan" text.
+  if (std::isnan(r) || std::isnan(x)) return {"Error", std::string()};
+  if (std::isinf(r) || std::isinf(x)) return {"Infinity", std::string()};
+
+  double first = r;
+  double second = x;
+  if (displayMode == 1) {
+    const long double sum = static_cast<long double>(r) * r + static_cast<long double>(x) * x;
+    double mag = std::sqrt(static_cast<double>(sum));
+    // The square sum of two finite readings can exceed a double; its root cannot.
+    if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
+    first = mag;
+    second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / Pi;
+  }
+
+  // Stored settings can hold any number; the formatter gets a sane digit count.
+  const int shown = std::clamp(digits, 2, 8);
+  SReadout out;
+  out.R = FormatValue(shown, first);
+  if (hasReactive) out.X = FormatValue(shown, second);
+  return out;
+}
