@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 #include <QRect>
 #include <memory>
 #include <string>
@@ -27,6 +28,16 @@ class TElemWinForm : public QDialog {
   // Stores the edited value if it is valid; repaints and recomputes through the host.
   bool ApplyValue();
 
+  // Loads the bound parameter into the controls; runs whenever the dialog is shown.
+  void FormShow();
+  // Checks ParamEdit's text after every change and shows the value it stands for.
+  void ParamEditChange();
+  // Shows or hides the suffix table beside the inputs.
+  void SpeedButton1Click();
+
+  // The suffix letters as a black-on-white table, the picture shown in ExpImage.
+  static QPixmap SuffixTablePicture(const QSize& size);
+
   SheetHost* Host = nullptr;  // the main window; not owned
   CParam* parameter = nullptr;
   std::string text;
@@ -34,4 +45,14 @@ class TElemWinForm : public QDialog {
   bool valid = false;
 
   std::unique_ptr<Ui::TElemWinForm> ui;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // Enter and Escape in ParamEdit; returns true when the key was consumed.
+  bool ParamEditKeyPress(int key);
+  void OkBtnClick();
+  void HideSuffixTable();
 };

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <memory>
 
+class QButtonGroup;
 class SheetHost;
 
 namespace Ui {
@@ -16,8 +17,22 @@ class TSettingsForm : public QDialog {
   explicit TSettingsForm(QWidget* parent = nullptr);
   ~TSettingsForm() override;
 
+  // Loads DisplayMode and SignificantDigits into the controls without applying them.
+  void FormShow();
+  // Applies both controls at once and lets the main window's readout follow.
+  void ZChanged();
+  // The item index of ZRadioGroup: 0 "R and X", 1 "Mag and Phase", -1 none checked.
+  int RadioIndex() const;
+  void SetRadioIndex(int index);
+
   SheetHost* Host = nullptr;  // the main window: UpdateReadoutState and Recompute; not owned
   bool guard = false;         // keeps the dialog from applying the values it loads itself
 
   std::unique_ptr<Ui::TSettingsForm> ui;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QButtonGroup* radioItems = nullptr;  // owned by the dialog as its Qt parent
 };

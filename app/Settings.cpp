@@ -1,0 +1,66 @@
+// The settings dialog: the radio group and the digits list write the two program-wide
+// display settings and refresh the readout at once.
+#include "Settings.h"
+
+#include <QButtonGroup>
+#include <QShowEvent>
+
+#include "analysis/Measure.h"
+#include "sheet/SheetHost.h"
+#include "ui_Settings.h"
+
+TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingsForm) {
+  ui->setupUi(this);
+  setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setFixedSize(189, 209);
+  move(452, 338);
+
+  radioItems = new QButtonGroup(this);
+  radioItems->addButton(ui->ZRadioItem0, 0);
+  radioItems->addButton(ui->ZRadioItem1, 1);
+  connect(radioItems, &QButtonGroup::idClicked, this, [this] { ZChanged(); });
+  connect(ui->ZComboBox, &QComboBox::currentIndexChanged, this, [this] { ZChanged(); });
+  connect(ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TSettingsForm::~TSettingsForm() = default;
+
+void TSettingsForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TSettingsForm::FormShow() {
+  guard = true;
+  SetRadioIndex(DisplayMode);
+  ui->ZComboBox->setCurrentIndex(SignificantDigits - 2);
+  guard = false;
+}
+
+void TSettingsForm::ZChanged() {
+  if (guard) return;
+  const int radio = RadioIndex();
+  const int combo = ui->ZComboBox->currentIndex();
+  // Nothing chosen in a control leaves its setting as it is rather than storing -1 or 1.
+  if (radio >= 0) DisplayMode = radio;
+  if (combo >= 0) SignificantDigits = combo + 2;
+  if (Host != nullptr) {
+    Host->UpdateReadoutState();
+    Host->Recompute(true);
+  }
+}
+
+int TSettingsForm::RadioIndex() const {
+  return radioItems->checkedId();
+}
+
+void TSettingsForm::SetRadioIndex(int index) {
+  if (QAbstractButton* item = radioItems->button(index)) {
+    item->setChecked(true);
+    return;
+  }
+  // An index with no item clears the group, as a radio group with item index -1 shows.
+  radioItems->setExclusive(false);
+  for (QAbstractButton* b : radioItems->buttons()) b->setChecked(false);
+  radioItems->setExclusive(true);
+}
