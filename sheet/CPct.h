@@ -14,8 +14,14 @@ class CVC;
 enum PictureKindCode : int { PctBase = 0, PctElement = 1, PctDot = 2, PctLine = 3 };
 
 // Pin directions: the side where the body lies, seen from the connection point.
-enum PinDirCode : int { DirEast = 0, DirSouth = 1, DirWest = 2, DirNorth = 3, DirOblique = 4,
-                        DirDot = 5 };
+enum PinDirCode : int {
+  DirEast = 0,
+  DirSouth = 1,
+  DirWest = 2,
+  DirNorth = 3,
+  DirOblique = 4,
+  DirDot = 5
+};
 
 constexpr int HitTolerance = 8;  // fine units
 
@@ -54,7 +60,10 @@ class CPct {
 
 class CDot : public CPct {
  public:
-  CDot(int32_t px, int32_t py) { x = px; y = py; }
+  CDot(int32_t px, int32_t py) {
+    x = px;
+    y = py;
+  }
   int PictureKind() const override { return PctDot; }
   void Draw(Canvas& canvas, const CVC& view) override;
   bool HitNear(SPoint fine, SPoint grid) const override;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "sheet/CPct.h"
@@ -57,6 +59,10 @@ class CPcts {
 
   // ---- connectivity
   void Normalize();
+  // The steps of Normalize() after the sort, in their order.
+  void RemoveDuplicateDots();
+  void MergeWires();
+  void CutWiresAtConnections();
   void SplitWiresAt(SPoint p);
   void RemoveZeroWires();
   void AddDot(SPoint p);
@@ -79,11 +85,27 @@ class CPcts {
   std::string Describe() const;
 
   std::vector<PointRecord> points;  // exists only during Renumber
+  int32_t lastSortPasses = 0;       // passes and exchanges of the last Sort()
+  int32_t lastSortExchanges = 0;
   int32_t wireLeg1 = 0;
   int32_t wireLeg2 = 0;
   bool legFree = false;
   int32_t newIndex = 0;
 
  private:
+  // One connection point of a picture: the picture's index and the point's index in it.
+  using PinRef = std::pair<int32_t, int32_t>;
+
+  PointRecord& RecordAt(SPoint p);
+  int RecordIndex(SPoint p) const;  // -1 when no record holds p
+  void BuildPinIndex();
+  int PropagateIndexed(int dir, int node, SPoint p);
+  void MergeNodes(CCmp& c, int m, int& node);
+
   std::vector<std::unique_ptr<CPct>> items;
+  // Lookups by coordinate, valid while numbering runs: record index of each point, and the
+  // connection points at each point in list order.
+  std::unordered_map<uint64_t, int32_t> pointIndex;
+  std::unordered_map<uint64_t, std::vector<PinRef>> pinIndex;
+  bool pinIndexValid = false;
 };

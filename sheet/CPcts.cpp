@@ -1,0 +1,182 @@
+// The picture list: ownership, ordering, lookups, selection, drawing and the text rendering.
+#include "sheet/CPcts.h"
+
+#include <utility>
+
+#include "components/CCmp.h"
+#include "components/CElement.h"
+
+namespace {
+
+// The component kind shown by an element, found through its type record; -1 if unknown.
+int ElementKind(const CPct& p) {
+  const auto* e = dynamic_cast<const CElement*>(&p);
+  if (e == nullptr) return -1;
+  for (int k = 0; k < ElemKindCount; ++k) {
+    if (ElemTypes[k] != nullptr && ElemTypes[k] == e->Type) return k;
+  }
+  return -1;
+}
+
+std::string PointText(int32_t x, int32_t y) {
+  return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+}
+
+}  // namespace
+
+CPcts::~CPcts() = default;
+
+void CPcts::InsertAt(int i, std::unique_ptr<CPct> p) {
+  items.insert(items.begin() + i, std::move(p));
+}
+
+void CPcts::DeleteAt(int i) {
+  items.erase(items.begin() + i);
+}
+
+void CPcts::Clear() {
+  items.clear();
+}
+
+int CPcts::Compare(const CPct& a, const CPct& b) {
+  const int ka = a.PictureKind(), kb = b.PictureKind();
+  if (ka != kb) return ka < kb ? -1 : 1;
+  if (a.y != b.y) return a.y < b.y ? -1 : 1;
+  if (a.x != b.x) return a.x < b.x ? -1 : 1;
+  return 0;
+}
+
+void CPcts::Sort() {
+  // A bubble sort that carries small misplacements backward in one pass; an already sorted
+  // list costs a single pass without exchange.
+  lastSortPasses = 0;
+  lastSortExchanges = 0;
+  const int n = Count();
+  for (int i = 0; i < n - 1; ++i) {
+    ++lastSortPasses;
+    bool exchanged = false;
+    for (int j = n - 1; j > i; --j) {
+      auto& a = items[static_cast<size_t>(j)];
+      auto& b = items[static_cast<size_t>(j - 1)];
+      if (Compare(*a, *b) < 0) {
+        std::swap(a, b);
+        exchanged = true;
+        ++lastSortExchanges;
+      }
+    }
+    if (!exchanged) break;
+  }
+}
+
+int CPcts::InsertSorted(std::unique_ptr<CPct> p) {
+  int i = 0;
+  while (i < Count() && Compare(*p, *At(i)) > 0) ++i;
+  InsertAt(i, std::move(p));
+  return i;
+}
+
+void CPcts::DrawAll(Canvas& canvas, const CVC& view) {
+  // Selected pictures last, so that they appear on top.
+  for (auto& p : items)
+    if (!p->selected) p->Draw(canvas, view);
+  for (auto& p : items)
+    if (p->selected) p->Draw(canvas, view);
+}
+
+int CPcts::FindAt(int kind, SPoint p) const {
+  for (int i = 0; i < Count(); ++i) {
+    const CPct* q = At(i);
+    if ((kind == 0 || q->PictureKind() == kind) && q->HitPoint(p)) return i;
+  }
+  return -1;
+}
+
+int CPcts::CountEndsNear(SPoint fine, SPoint grid) const {
+  int n = 0;
+  for (auto& p : items)
+    if (p->EndNear(fine, grid)) ++n;
+  return n;
+}
+
+int CPcts::FindNear(SPoint fine, SPoint grid) const {
+  // A selected picture wins over an unselected one that lies earlier in the list.
+  for (int pass = 0; pass < 2; ++pass) {
+    const bool wantSelected = pass == 0;
+    for (int i = 0; i < Count(); ++i) {
+      const CPct* q = At(i);
+      if (q->selected == wantSelected && q->HitNear(fine, grid)) return i;
+    }
+  }
+  return -1;
+}
+
+int CPcts::FindLabel(int& j, SPoint screen) const {
+  for (int i = 0; i < Count(); ++i) {
+    const CPct* q = At(i);
+    const int n = q->labelCount < 4 ? q->labelCount : 4;
+    for (int k = 0; k < n; ++k) {
+      if (q->labelRects[k].Contains(screen)) {
+        j = k;
+        return i;
+      }
+    }
+  }
+  return -1;
+}
+
+void CPcts::SelectOnly(int i) {
+  for (int k = 0; k < Count(); ++k) At(k)->selected = k == i;
+}
+
+void CPcts::DeselectNonElements() {
+  for (auto& p : items)
+    if (p->PictureKind() != PctElement) p->selected = false;
+}
+
+int CPcts::CountSelected() const {
+  int n = 0;
+  for (auto& p : items)
+    if (p->selected) ++n;
+  return n;
+}
+
+int CPcts::SelectedElement() const {
+  for (int i = 0; i < Count(); ++i) {
+    if (At(i)->selected) return At(i)->PictureKind() == PctElement ? i : -1;
+  }
+  return -1;
+}
+
+bool CPcts::SelectedIsMeter(const CCmp* meter) const {
+  const int i = SelectedElement();
+  return i >= 0 && At(i)->cmp == meter;
+}
+
+std::string CPcts::Describe() const {
+  std::string text;
+  for (int i = 0; i < Count(); ++i) {
+    const CPct& p = *At(i);
+    if (i > 0) text += " | ";
+    switch (p.PictureKind()) {
+      case PctElement: {
+        const int kind = ElementKind(p);
+        text += "E" + (kind >= 0 ? std::to_string(kind) : std::string("?")) + " " +
+                PointText(p.x, p.y) + " o" + std::to_string(p.orientation);
+        break;
+      }
+      case PctDot:
+        text += "D " + PointText(p.x, p.y);
+        break;
+      case PctLine: {
+        const auto& w = static_cast<const CLine&>(p);
+        text += "W " + PointText(w.x, w.y) + "-" + PointText(w.x2, w.y2);
+        break;
+      }
+      default:
+        text += "P " + PointText(p.x, p.y);
+        break;
+    }
+    if (p.selected) text += "*";
+  }
+  return text;
+}
