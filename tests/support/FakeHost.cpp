@@ -1,0 +1,82 @@
+#include "FakeHost.h"
+
+#include "RecordingCanvas.h"
+#include "components/CCmp.h"
+#include "value/Value.h"
+#include "view/DrawStyle.h"
+#include "view/SheetPainting.h"
+
+FakeHost::FakeHost(CSheet& s) : sheet(s) {
+  FillElemTypes();
+  InitDrawStyle();
+  sheet.Host = this;
+  solver.Cmps = &sheet.components;
+}
+
+FakeHost::~FakeHost() {
+  if (sheet.Host == this) sheet.Host = nullptr;
+}
+
+void FakeHost::PaintSheet() {
+  ++paints;
+  // Painting writes the view's origin and the label rectangles that presses are tested on.
+  CountingCanvas canvas;
+  PaintSheetOnCanvas(canvas, sheet.view, sheet.pictures, client);
+}
+
+void FakeHost::Recompute(bool renumber) {
+  recomputes.push_back(renumber);
+  if (renumber) {
+    sheet.RenumberNodes();
+    PaintSheet();
+  }
+  if (meter == nullptr) return;
+  readout = MeasureImpedance(sheet.components, *meter, solver, frequency, frequencyUnit,
+                             displayMode, digits, hasReactive);
+}
+
+void FakeHost::UpdateReadoutState() {
+  ++readoutStates;
+  hasReactive = false;
+  for (int i = 0; i < sheet.components.Count() && !hasReactive; ++i)
+    hasReactive = sheet.components.At(i)->Reactive;
+}
+
+void FakeHost::SetSheetCursor(int id) {
+  cursor = id;
+  ++cursorCalls;
+}
+
+void FakeHost::EditParameter(CParam& param) {
+  ++editCalls;
+  editedLabel = param.Label != nullptr ? param.Label : "";
+  if (onEditParameter) onEditParameter(param);
+}
+
+void FakeHost::ResetSheet() {
+  sheet.Clear();
+  const int i = sheet.AddElement(KindMeter, 1, -4, -2);
+  meter = sheet.pictures.At(i)->cmp;
+  sheet.pictures.At(i)->selected = false;
+  sheet.view.Zoom = 32;
+  sheet.view.PanX = 0.0;
+  sheet.view.PanY = 0.0;
+  UpdateReadoutState();
+  PaintSheet();
+  Recompute(true);
+}
+
+void FakeHost::ArmPlacing(int kind, int orientation) {
+  sheet.mode = Placing;
+  paletteKind = kind;
+  placingOrientation = orientation;
+}
+
+void FakeHost::ScriptEntry(const std::string& text) {
+  onEditParameter = [this, text](CParam& param) {
+    param.Value->Value = ParseValue(text);
+    param.Value->Text = text;
+    PaintSheet();
+    Recompute(false);
+  };
+}
