@@ -3,12 +3,17 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPixmap>
 #include <memory>
 
 #include "analysis/CCalc.h"
 #include "sheet/CSheet.h"
 #include "sheet/SheetHost.h"
 
+class Canvas;
+class QAction;
+class QLabel;
+class QPainter;
 class TElemWinForm;
 class TSettingsForm;
 
@@ -36,8 +41,37 @@ class TMainForm : public QMainWindow, public SheetHost {
   // save = false loads "Display", "Digits", "F", "FP" all-or-nothing; save = true writes them.
   void StoreSettings(bool save);
 
+  // Grid dots of the paint area on `canvas`; the sheet painting draws them itself.
+  void PaintGrid(Canvas& canvas);
+  // The paint area's client rectangle in its own pixels.
+  SRect ClientRect() const;
+  // Enables the toolbar actions by their rules; run after every event that may change them.
+  void UpdateActions();
+
+  // ---- event handlers, named as the window's controls
+  void FormShow();
+  void ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl);
+  void FormMouseDown(Qt::MouseButton button, QPoint point);
+  void FormMouseMove(Qt::MouseButtons buttons, QPoint point);
+  void FormMouseUp(Qt::MouseButton button, QPoint point);
+  void PaintBoxPaint(QPainter& painter);
+  void PaintBoxMouseDown(Qt::MouseButton button, QPoint point);
+  void PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point);
+  void PaintBoxMouseUp(Qt::MouseButton button, QPoint point);
+  bool PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers);
+  bool PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers);
+  bool FEditKeyPress(int key);
+  void FComboBoxChange(int index);
+  void NewBtnClick();
+  void SettingsBtnClick();
+  void EditDeleteExecute();
+  void RotateExecute(QAction* action);
+  void CirZoomInExecute();
+  void CirZoomOutExecute();
+  void HintPanelHide();
+
   // The dialogs are created after the main window by the program entry (or a test).
-  TElemWinForm* ElemWinForm = nullptr;   // not owned
+  TElemWinForm* ElemWinForm = nullptr;    // not owned
   TSettingsForm* SettingsForm = nullptr;  // not owned
 
   int paletteKind = 0;
@@ -50,4 +84,23 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool HasReactive = false;
 
   std::unique_ptr<Ui::TMainForm> ui;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void RenderSheet();
+  QPoint ToPaintBox(QPoint formPoint) const;
+  bool Capturing() const;
+
+  QPixmap sheetBitmap;
+  bool sheetBitmapFresh = false;  // rendered by PaintSheet and not yet shown
+  bool formShown = false;
+  bool dialogDuringPress = false;  // the press being handled opened the parameter dialog
+  QLabel* statusLine = nullptr;    // owned by the status bar
 };

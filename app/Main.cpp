@@ -1,0 +1,498 @@
+#include "Main.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStatusBar>
+#include <cmath>
+
+#include "Cursors.h"
+#include "ElemWin.h"
+#include "Pictures.h"
+#include "QtCanvas.h"
+#include "Settings.h"
+#include "analysis/Measure.h"
+#include "components/CCmp.h"
+#include "ui_Main.h"
+#include "value/Value.h"
+#include "view/DrawStyle.h"
+#include "view/SheetPainting.h"
+
+namespace {
+
+constexpr int MaxZoom = 128;
+constexpr int MinZoom = 10;
+
+SPoint ToSPoint(QPoint p) {
+  return {p.x(), p.y()};
+}
+
+// The text shown for a frequency; the point is the decimal separator in every locale.
+QString FrequencyText(double f) {
+  return QString::fromStdString(FloatText(f));
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainForm) {
+  ui->setupUi(this);
+  ui->PaintBox->Form = this;
+  move(335, 190);
+  setWindowIcon(WindowIcon());
+
+  Sheet = std::make_unique<CSheet>(this);
+  Solver.Cmps = &Sheet->components;
+  LoadSheetCursors();
+  FillElemTypes();
+  Frequency = 1.0;
+  FrequencyUnit = 0;
+  HasReactive = false;
+
+  // The window's own colour is the sheet's background; the toolbar and status bar keep the
+  // ordinary colours so their icons and text stay legible.
+  QPalette black = palette();
+  black.setColor(QPalette::Window, Qt::black);
+  setPalette(black);
+  ui->ToolBar->setPalette(QGuiApplication::palette());
+  ui->ToolBar->setAutoFillBackground(true);
+  ui->StatusBar1->setPalette(QGuiApplication::palette());
+  ui->StatusBar1->setAutoFillBackground(true);
+  ui->SelectCmpPanel->setPalette(QGuiApplication::palette());
+
+  statusLine =
+      new QLabel(tr("Drag a component onto the sheet, wire it to the meter; "
+                    "press a value to change it"));
+  ui->StatusBar1->addWidget(statusLine, 1);
+  ui->StatusBar1->setFixedHeight(25);
+
+  // Disabled entry fields take the button face colour.
+  for (QLineEdit* edit : {ui->FEdit, ui->XEdit, ui->REdit}) {
+    QPalette pal = edit->palette();
+    pal.setColor(QPalette::Disabled, QPalette::Base, pal.color(QPalette::Active, QPalette::Button));
+    edit->setPalette(pal);
+  }
+  ui->FEdit->installEventFilter(this);
+  ui->HintPanel->installEventFilter(this);
+  ui->HintLabel->installEventFilter(this);
+  for (QWidget* w : {static_cast<QWidget*>(ui->PanelR), static_cast<QWidget*>(ui->ImageR),
+                     static_cast<QWidget*>(ui->PanelC), static_cast<QWidget*>(ui->ImageC),
+                     static_cast<QWidget*>(ui->PanelL), static_cast<QWidget*>(ui->ImageL),
+                     static_cast<QWidget*>(ui->PanelLC), static_cast<QWidget*>(ui->ImageLC),
+                     static_cast<QWidget*>(ui->PanelW), static_cast<QWidget*>(ui->ImageW)}) {
+    w->installEventFilter(this);
+  }
+
+  for (QAction* a : {ui->NewBtn, ui->SettingsBtn, ui->EditDelete, ui->RotateLeft, ui->RotateRight,
+                     ui->CirZoomIn, ui->CirZoomOut}) {
+    a->setIcon(ToolIcon(a->objectName()));
+  }
+  connect(ui->NewBtn, &QAction::triggered, this, [this] { NewBtnClick(); });
+  connect(ui->SettingsBtn, &QAction::triggered, this, [this] { SettingsBtnClick(); });
+  connect(ui->EditDelete, &QAction::triggered, this, [this] { EditDeleteExecute(); });
+  connect(ui->RotateLeft, &QAction::triggered, this, [this] { RotateExecute(ui->RotateLeft); });
+  connect(ui->RotateRight, &QAction::triggered, this, [this] { RotateExecute(ui->RotateRight); });
+  connect(ui->CirZoomIn, &QAction::triggered, this, [this] { CirZoomInExecute(); });
+  connect(ui->CirZoomOut, &QAction::triggered, this, [this] { CirZoomOutExecute(); });
+  connect(ui->FComboBox, &QComboBox::activated, this, [this](int i) { FComboBoxChange(i); });
+
+  ui->PaintBox->setCursor(SheetCursor(CursorHand));
+}
+
+TMainForm::~TMainForm() = default;
+
+// ---- start-up and reset
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!formShown) {
+    formShown = true;
+    FormShow();
+  }
+}
+
+void TMainForm::FormShow() {
+  const QRect z = ui->ZPanel->geometry();
+  resize(z.left() + z.width() + 4, height());
+  InitDrawStyle();
+  StoreSettings(false);
+  ui->FEdit->setText(FrequencyText(Frequency));
+  {
+    const QSignalBlocker block(ui->FComboBox);
+    ui->FComboBox->setCurrentIndex(FrequencyUnit);
+  }
+  const qreal dpr = devicePixelRatioF();
+  const std::pair<QWidget*, QLabel*> palette[] = {{ui->PanelR, ui->ImageR},
+                                                  {ui->PanelC, ui->ImageC},
+                                                  {ui->PanelL, ui->ImageL},
+                                                  {ui->PanelLC, ui->ImageLC},
+                                                  {ui->PanelW, ui->ImageW}};
+  for (const auto& [panel, image] : palette) {
+    image->move((panel->width() - image->width()) / 2, (panel->height() - image->height()) / 2);
+    image->setPixmap(PalettePicture(image->property("Tag").toInt(), image->size(), dpr));
+  }
+  ResetSheet();
+}
+
+void TMainForm::ResetSheet() {
+  const int i = Sheet->AddElement(KindMeter, 1, -4, -2);
+  CPct* picture = Sheet->pictures.At(i);
+  meter = picture->cmp;
+  picture->selected = false;
+  Sheet->view.Zoom = 32;
+  Sheet->view.PanX = 0.0;
+  Sheet->view.PanY = 0.0;
+  UpdateReadoutState();
+  PaintSheet();
+  Recompute(true);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  StoreSettings(true);
+  event->accept();
+}
+
+// ---- readout
+
+void TMainForm::UpdateReadoutState() {
+  // The captions follow the measurement's own rule, so a stored mode other than 0 or 1
+  // never labels resistance and reactance as magnitude and phase.
+  const bool polar = DisplayMode == 1;
+  ui->RLabel->setText(polar ? QStringLiteral("Mag") : QStringLiteral("R"));
+  ui->XLabel->setText(polar ? QStringLiteral("Phase") : QStringLiteral("X"));
+
+  HasReactive = false;
+  for (int i = 0; i < Sheet->components.Count(); ++i) {
+    if (Sheet->components.At(i)->Reactive) {
+      HasReactive = true;
+      break;
+    }
+  }
+  ui->FEdit->setEnabled(HasReactive);
+  ui->FComboBox->setEnabled(HasReactive);
+  ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
+  ui->XEdit->setEnabled(HasReactive);
+  if (!HasReactive) ui->XEdit->clear();
+}
+
+void TMainForm::Recompute(bool renumber) {
+  if (renumber) {
+    Sheet->RenumberNodes();
+    PaintSheet();
+  }
+  if (meter) {
+    const SReadout r = MeasureImpedance(Sheet->components, *meter, Solver, Frequency, FrequencyUnit,
+                                        DisplayMode, SignificantDigits, HasReactive);
+    ui->REdit->setText(QString::fromStdString(r.R));
+    if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
+  }
+  UpdateActions();
+}
+
+// ---- painting
+
+SRect TMainForm::ClientRect() const {
+  return {0, 0, ui->PaintBox->width(), ui->PaintBox->height()};
+}
+
+void TMainForm::RenderSheet() {
+  const qreal dpr = ui->PaintBox->devicePixelRatioF();
+  const QSize size = ui->PaintBox->size();
+  const QSize pixels = size * dpr;
+  if (sheetBitmap.size() != pixels || sheetBitmap.devicePixelRatio() != dpr) {
+    sheetBitmap = QPixmap(pixels);
+    sheetBitmap.setDevicePixelRatio(dpr);
+  }
+  if (sheetBitmap.isNull()) {
+    // No bitmap: the paint event draws straight onto the paint area; the view still follows
+    // the area's size now, for the mouse work that comes before it.
+    const SRect r = ClientRect();
+    Sheet->view.SetViewport(r.left, r.top, r.right, r.bottom);
+    return;
+  }
+  QPainter painter(&sheetBitmap);
+  QtCanvas canvas(painter);
+  PaintSheetOnCanvas(canvas, Sheet->view, Sheet->pictures, ClientRect());
+  sheetBitmapFresh = true;
+}
+
+void TMainForm::PaintSheet() {
+  RenderSheet();
+  ui->PaintBox->update();
+  UpdateActions();
+}
+
+void TMainForm::PaintBoxPaint(QPainter& painter) {
+  const QSize pixels = ui->PaintBox->size() * ui->PaintBox->devicePixelRatioF();
+  if (!sheetBitmapFresh || sheetBitmap.size() != pixels) RenderSheet();
+  sheetBitmapFresh = false;
+  if (!sheetBitmap.isNull()) {
+    painter.drawPixmap(0, 0, sheetBitmap);
+  } else {
+    QtCanvas canvas(painter);
+    PaintSheetOnCanvas(canvas, Sheet->view, Sheet->pictures, ClientRect());
+  }
+}
+
+void TMainForm::PaintGrid(Canvas& canvas) {
+  ::PaintGrid(canvas, Sheet->view, ClientRect());
+}
+
+void TMainForm::SetSheetCursor(int id) {
+  const QCursor cursor = SheetCursor(id);
+  ui->PaintBox->setCursor(cursor);
+  // While the window holds the mouse its own cursor is the one on screen.
+  if (Capturing()) setCursor(cursor);
+}
+
+// ---- parameter dialog
+
+void TMainForm::EditParameter(CParam& param) {
+  if (!ElemWinForm) return;
+  ElemWinForm->Edit(param, frameGeometry());
+  dialogDuringPress = true;
+}
+
+// ---- palette and mouse forwarding
+
+bool TMainForm::Capturing() const {
+  return QWidget::mouseGrabber() == this;
+}
+
+QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
+  return ui->PaintBox->mapFromGlobal(mapToGlobal(formPoint));
+}
+
+void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
+  HintPanelHide();
+  Sheet->mode = Placing;
+  paletteKind = tag;
+  placingOrientation = 1;
+  grabMouse();
+  // The press position inside the palette control is read as a window position: the new
+  // component starts above the paint area and the first move brings it under the pointer.
+  FormMouseDown(button, pointInControl);
+}
+
+void TMainForm::FormMouseDown(Qt::MouseButton button, QPoint point) {
+  if (button == Qt::LeftButton) PaintBoxMouseDown(button, ToPaintBox(point));
+}
+
+void TMainForm::FormMouseMove(Qt::MouseButtons buttons, QPoint point) {
+  PaintBoxMouseMove(buttons, ToPaintBox(point));
+}
+
+void TMainForm::FormMouseUp(Qt::MouseButton button, QPoint point) {
+  if (Capturing()) {
+    releaseMouse();
+    unsetCursor();
+  }
+  if (button == Qt::LeftButton) PaintBoxMouseUp(button, ToPaintBox(point));
+}
+
+void TMainForm::mousePressEvent(QMouseEvent* event) {
+  // Only a captured mouse belongs to the sheet; presses on the window's own surface do not.
+  if (Capturing()) {
+    FormMouseDown(event->button(), event->position().toPoint());
+  } else {
+    QMainWindow::mousePressEvent(event);
+  }
+}
+
+void TMainForm::mouseMoveEvent(QMouseEvent* event) {
+  if (Capturing()) {
+    FormMouseMove(event->buttons(), event->position().toPoint());
+  } else {
+    QMainWindow::mouseMoveEvent(event);
+  }
+}
+
+void TMainForm::mouseReleaseEvent(QMouseEvent* event) {
+  if (Capturing()) {
+    FormMouseUp(event->button(), event->position().toPoint());
+  } else {
+    QMainWindow::mouseReleaseEvent(event);
+  }
+}
+
+void TMainForm::PaintBoxMouseDown(Qt::MouseButton button, QPoint point) {
+  HintPanelHide();
+  if (button == Qt::LeftButton) {
+    dialogDuringPress = false;
+    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
+    {
+      QPainter painter(&scratch);
+      QtCanvas canvas(painter);
+      Sheet->MouseDown(canvas, ClientRect(), ToSPoint(point));
+    }
+    PaintSheet();
+    // The release of a press that opened the modal dialog went to the dialog; the sheet
+    // must still see it or it would think the button is held.
+    if (dialogDuringPress && Sheet->buttonDown &&
+        !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+      Sheet->MouseUp(ClientRect(), ToSPoint(ui->PaintBox->mapFromGlobal(QCursor::pos())));
+    }
+    dialogDuringPress = false;
+  }
+  UpdateActions();
+}
+
+void TMainForm::PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point) {
+  // A release that went elsewhere (a dialog, another window) ends the gesture here.
+  if (Sheet->buttonDown && !(buttons & Qt::LeftButton)) {
+    PaintBoxMouseUp(Qt::LeftButton, point);
+    return;
+  }
+  if (Sheet->MouseMove(ClientRect(), ToSPoint(point))) PaintSheet();
+}
+
+void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
+  if (button == Qt::LeftButton) Sheet->MouseUp(ClientRect(), ToSPoint(point));
+  UpdateActions();
+}
+
+bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers) {
+  if (!(modifiers & Qt::ControlModifier) || delta == 0) return false;
+  if (delta > 0) {
+    CirZoomInExecute();
+  } else {
+    CirZoomOutExecute();
+  }
+  return true;
+}
+
+bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
+  UpdateActions();
+  const bool ctrl = modifiers & Qt::ControlModifier;
+  QAction* action = nullptr;
+  if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+    action = ui->EditDelete;
+  } else if (key == Qt::Key_R && !ctrl) {
+    action = (modifiers & Qt::ShiftModifier) ? ui->RotateLeft : ui->RotateRight;
+  } else if (ctrl && (key == Qt::Key_Plus || key == Qt::Key_Equal)) {
+    action = ui->CirZoomIn;
+  } else if (ctrl && key == Qt::Key_Minus) {
+    action = ui->CirZoomOut;
+  }
+  if (!action) return false;
+  if (action->isEnabled()) action->trigger();
+  return true;
+}
+
+// ---- frequency entry
+
+bool TMainForm::FEditKeyPress(int key) {
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    try {
+      double f = ParseValue(ui->FEdit->text().toStdString());
+      // A negative, infinite or undefined frequency has no meaning: refused like bad text.
+      if (!std::isfinite(f) || f < 0) throw Exception("Syntax error: " + std::to_string(f));
+      if (f == 0) f = 0.0;  // no "-0"
+      int unit = FrequencyUnit;
+      while (std::fabs(f) < 1 && unit > 0) {
+        f *= 1000;
+        --unit;
+      }
+      while (std::fabs(f) >= 1000 && unit < 2) {
+        f *= 0.001;
+        ++unit;
+      }
+      Frequency = f;
+      FrequencyUnit = unit;
+      {
+        const QSignalBlocker block(ui->FComboBox);
+        ui->FComboBox->setCurrentIndex(unit);
+      }
+      Recompute(true);
+    } catch (...) {
+      // The field simply reverts below.
+    }
+    ui->FEdit->setText(FrequencyText(Frequency));
+    return true;
+  }
+  if (key == Qt::Key_Escape) {
+    ui->FEdit->setText(FrequencyText(Frequency));
+    return true;
+  }
+  return false;
+}
+
+void TMainForm::FComboBoxChange(int index) {
+  FrequencyUnit = index;
+  Recompute(true);
+}
+
+// ---- toolbar
+
+void TMainForm::UpdateActions() {
+  if (!ui || !Sheet) return;
+  const bool idle = !Sheet->buttonDown;
+  ui->EditDelete->setEnabled(idle && Sheet->pictures.CountSelected() > 0 &&
+                             !Sheet->pictures.SelectedIsMeter(meter));
+  const bool rotatable = idle && Sheet->Rotate(1, false);
+  ui->RotateLeft->setEnabled(rotatable);
+  ui->RotateRight->setEnabled(rotatable);
+  ui->CirZoomIn->setEnabled(Sheet->view.Zoom < MaxZoom);
+  ui->CirZoomOut->setEnabled(Sheet->view.Zoom > MinZoom);
+}
+
+void TMainForm::NewBtnClick() {
+  Sheet->Clear();
+  ResetSheet();
+}
+
+void TMainForm::SettingsBtnClick() {
+  if (SettingsForm) SettingsForm->exec();
+  Recompute(true);
+}
+
+void TMainForm::EditDeleteExecute() {
+  UpdateActions();
+  if (!ui->EditDelete->isEnabled()) return;
+  Sheet->DeleteSelected();
+  UpdateReadoutState();
+  Recompute(true);
+}
+
+void TMainForm::RotateExecute(QAction* action) {
+  UpdateActions();
+  if (!action->isEnabled()) return;
+  Sheet->Rotate(action->property("Tag").toInt(), true);
+  UpdateActions();
+}
+
+void TMainForm::CirZoomInExecute() {
+  if (Sheet->view.ZoomIn()) PaintSheet();
+  UpdateActions();
+}
+
+void TMainForm::CirZoomOutExecute() {
+  if (Sheet->view.ZoomOut()) PaintSheet();
+  UpdateActions();
+}
+
+void TMainForm::HintPanelHide() {
+  ui->HintPanel->hide();
+}
+
+// ---- events of the window's controls
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui->FEdit && event->type() == QEvent::KeyPress) {
+    if (FEditKeyPress(static_cast<QKeyEvent*>(event)->key())) return true;
+  } else if ((watched == ui->HintPanel || watched == ui->HintLabel) &&
+             event->type() == QEvent::MouseButtonPress) {
+    HintPanelHide();
+    return true;
+  } else if (event->type() == QEvent::MouseButtonPress) {
+    const QVariant tag = watched->property("Tag");
+    if (tag.isValid()) {
+      auto* press = static_cast<QMouseEvent*>(event);
+      ImageMouseDown(tag.toInt(), press->button(), press->position().toPoint());
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}

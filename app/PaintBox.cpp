@@ -1,0 +1,55 @@
+#include "PaintBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include "Main.h"
+
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
+  // Every paint covers the whole area from the off-screen bitmap.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  if (Form) {
+    Form->PaintBoxPaint(painter);
+  } else {
+    painter.fillRect(rect(), Qt::black);
+  }
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+  if (!Form) return QWidget::mousePressEvent(event);
+  setFocus(Qt::MouseFocusReason);
+  Form->PaintBoxMouseDown(event->button(), event->position().toPoint());
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+  if (!Form) return QWidget::mouseMoveEvent(event);
+  Form->PaintBoxMouseMove(event->buttons(), event->position().toPoint());
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (!Form) return QWidget::mouseReleaseEvent(event);
+  Form->PaintBoxMouseUp(event->button(), event->position().toPoint());
+}
+
+void TPaintBox::wheelEvent(QWheelEvent* event) {
+  if (Form && Form->PaintBoxWheel(event->angleDelta().y(), event->modifiers())) {
+    event->accept();
+    return;
+  }
+  QWidget::wheelEvent(event);
+}
+
+void TPaintBox::keyPressEvent(QKeyEvent* event) {
+  if (Form && Form->PaintBoxKeyPress(event->key(), event->modifiers())) {
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}

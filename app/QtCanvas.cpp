@@ -1,0 +1,105 @@
+#include "QtCanvas.h"
+
+#include <QPainter>
+#include <QPen>
+
+namespace {
+
+QColor ToQColor(SColor c) {
+  return QColor(c.r, c.g, c.b);
+}
+
+bool SameFont(const SFont& a, const SFont& b) {
+  return a.Face == b.Face && a.Points == b.Points && a.Height == b.Height && a.Color == b.Color;
+}
+
+}  // namespace
+
+QtCanvas::QtCanvas(QPainter& p) : painter(p) {
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBackgroundMode(Qt::TransparentMode);
+  painter.setBrush(brushColor);
+}
+
+void QtCanvas::SetPen(SColor color, int width) {
+  // Width 0 is a cosmetic pen: one device pixel wide at any scale, as a zero-width GDI pen.
+  QPen pen(ToQColor(color));
+  pen.setWidth(width < 0 ? 0 : width);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  painter.setPen(pen);
+}
+
+void QtCanvas::SetBrush(SColor color) {
+  brushColor = ToQColor(color);
+  painter.setBrush(brushColor);
+}
+
+void QtCanvas::MoveTo(int x, int y) {
+  penPos = QPoint(x, y);
+}
+
+void QtCanvas::LineTo(int x, int y) {
+  const QPoint to(x, y);
+  painter.drawLine(penPos, to);
+  penPos = to;
+}
+
+void QtCanvas::CircleOutline(int left, int top, int right, int bottom) {
+  painter.save();
+  painter.setBrush(Qt::NoBrush);
+  painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+  painter.restore();
+}
+
+void QtCanvas::Ellipse(int left, int top, int right, int bottom) {
+  painter.drawEllipse(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+}
+
+void QtCanvas::Rectangle(int left, int top, int right, int bottom) {
+  // Like a GDI rectangle, the right and bottom edges are exclusive: the outline covers
+  // left..right-1 and top..bottom-1.
+  painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+}
+
+void QtCanvas::FillRect(const SRect& r) {
+  painter.fillRect(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), brushColor);
+}
+
+void QtCanvas::SetPixel(int x, int y, SColor color) {
+  painter.fillRect(QRect(x, y, 1, 1), ToQColor(color));
+}
+
+QFont QtCanvas::ToQFont(const SFont& f) {
+  QFont q(QString::fromStdString(f.Face));
+  // A GDI height below zero asks for the character height; either sign means pixels here.
+  if (f.Height != 0) {
+    q.setPixelSize(f.Height < 0 ? -f.Height : f.Height);
+  } else if (f.Points > 0) {
+    q.setPointSize(f.Points);
+  }
+  return q;
+}
+
+void QtCanvas::SetFont(const SFont& f) {
+  if (currentFont && SameFont(*currentFont, f)) return;
+  currentFont = f;
+  font = ToQFont(f);
+  textColor = ToQColor(f.Color);
+  metrics.emplace(font, painter.device());
+  painter.setFont(font);
+}
+
+SPoint QtCanvas::TextExtent(const std::string& text) {
+  if (!metrics) SetFont(SFont{});
+  const QString s = QString::fromStdString(text);
+  return {metrics->horizontalAdvance(s), metrics->height()};
+}
+
+void QtCanvas::TextOut(int x, int y, const std::string& text) {
+  if (!metrics) SetFont(SFont{});
+  painter.save();
+  painter.setPen(textColor);
+  painter.drawText(QPoint(x, y + metrics->ascent()), QString::fromStdString(text));
+  painter.restore();
+}
