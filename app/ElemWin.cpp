@@ -67,19 +67,28 @@ TElemWinForm::~TElemWinForm() = default;
 
 int TElemWinForm::Edit(CParam& param, const QRect& mainFrame) {
   parameter = &param;
+  centreOver = mainFrame;
   // Narrowed before centring so that the dialog is centred at the width it opens with.
   HideSuffixTable();
+  CentreOverMainWindow();
+  const int result = exec();
+  centreOver = QRect();
+  return result;
+}
+
+void TElemWinForm::CentreOverMainWindow() {
+  if (centreOver.isNull()) return;
   const QRect frame = frameGeometry();
-  const int frameWidth = frame.width() > 0 ? frame.width() : width();
-  const int frameHeight = frame.height() > 0 ? frame.height() : height();
-  move(mainFrame.left() + (mainFrame.width() - frameWidth) / 2,
-       mainFrame.top() + (mainFrame.height() - frameHeight) / 2);
-  return exec();
+  move(centreOver.left() + (centreOver.width() - frame.width()) / 2,
+       centreOver.top() + (centreOver.height() - frame.height()) / 2);
 }
 
 void TElemWinForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!event->spontaneous()) FormShow();
+  if (event->spontaneous()) return;
+  FormShow();
+  // The window frame is known only once the dialog is on screen for the first time.
+  CentreOverMainWindow();
 }
 
 void TElemWinForm::FormShow() {

@@ -55,4 +55,7 @@ class TElemWinForm : public QDialog {
   bool ParamEditKeyPress(int key);
   void OkBtnClick();
   void HideSuffixTable();
+  void CentreOverMainWindow();
+
+  QRect centreOver;  // the main window's frame while Edit runs
 };
