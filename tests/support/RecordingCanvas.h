@@ -3,12 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "view/Canvas.h"
 #include "view/Geometry.h"
+
+// Readable points, rectangles and colours in test failure messages.
+inline void PrintTo(const SPoint& p, std::ostream* os) {
+  *os << "(" << p.x << "," << p.y << ")";
+}
+inline void PrintTo(const SRect& r, std::ostream* os) {
+  *os << "(" << r.left << "," << r.top << "," << r.right << "," << r.bottom << ")";
+}
+inline void PrintTo(const SColor& c, std::ostream* os) {
+  *os << "rgb(" << int{c.r} << "," << int{c.g} << "," << int{c.b} << ")";
+}
 
 // Records calls as lines such as
 //   "pen 0,255,255 w1"            SetPen
