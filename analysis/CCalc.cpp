@@ -49,6 +49,26 @@ inline void ForEachPresent(const uint8_t* re, const uint8_t* im, int from, int t
     if (re[l] | im[l]) f(l);
 }
 
+// Sets flag[k] = (row[k] != 0) for k = 1..n-1 by looking at the bit pattern of each 80-bit
+// entry (64-bit significand, then sign and 15-bit exponent), which avoids slow x87 compares on
+// the mostly empty rows. Returns nonzero when some entry is infinite or not a number.
+inline uint32_t FlagRow(const long double* row, uint8_t* flag, int n) {
+  static_assert(sizeof(long double) == 16 && std::numeric_limits<long double>::digits == 64,
+                "entries are x86 80-bit extended reals");
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(row);
+  uint32_t special = 0;
+  for (int k = 1; k < n; ++k) {
+    uint64_t significand;
+    uint16_t exponent;
+    std::memcpy(&significand, bytes + 16 * k, 8);
+    std::memcpy(&exponent, bytes + 16 * k + 8, 2);
+    exponent &= 0x7fff;
+    flag[k] = (significand | exponent) != 0;
+    special |= exponent == 0x7fff;
+  }
+  return special;
+}
+
 }  // namespace
 
 CCalc::~CCalc() {
@@ -119,14 +139,18 @@ bool CCalc::Build() {
   // 2n² entries must be countable in bytes; beyond that the storage simply cannot be had.
   if (n > std::numeric_limits<size_t>::max() / 4 / sizeof(long double) / n) return false;
 
+  // Stop at the first refusal: what was obtained stays owned until Release.
   block.reset(new (std::nothrow) long double[2 * n * n]());
+  if (!block) return false;
   rowsRe.reset(new (std::nothrow) long double*[n]);
   rowsIm.reset(new (std::nothrow) long double*[n]);
+  if (!rowsRe || !rowsIm) return false;
   vecRe.reset(new (std::nothrow) double[n]());
   vecIm.reset(new (std::nothrow) double[n]());
+  if (!vecRe || !vecIm) return false;
   nzRe.reset(new (std::nothrow) uint8_t[n * n]());
   nzIm.reset(new (std::nothrow) uint8_t[n * n]());
-  if (!block || !rowsRe || !rowsIm || !vecRe || !vecIm || !nzRe || !nzIm) return false;
+  if (!nzRe || !nzIm) return false;
 
   for (size_t i = 0; i < n; ++i) {
     rowsRe[i] = block.get() + i * n;
@@ -143,7 +167,7 @@ bool CCalc::Build() {
 }
 
 void CCalc::ClearSystem() {
-  if (Count == 0) return;
+  if (!Ready()) return;
   const size_t n = static_cast<size_t>(Count);
   std::fill_n(VecRe, n, 0.0);
   std::fill_n(VecIm, n, 0.0);
@@ -207,25 +231,24 @@ void CCalc::StampMeterBranch(int a, int b, int k) {
 
 void CCalc::Assemble() {
   state = SystemState::Unknown;
-  if (Count == 0) return;
+  Finite = true;
+  if (!Ready()) return;
   if (Cmps != nullptr)
     for (int i = 0; i < Cmps->Count(); ++i) Cmps->At(i)->Stamp(*this);
   const int n = Count;
+  uint32_t special = 0;
   for (int j = 1; j < n; ++j) {
-    const long double* re = MatRe[j];
-    const long double* im = MatIm[j];
     uint8_t* fr = NzRe + static_cast<size_t>(j) * n;
     uint8_t* fi = NzIm + static_cast<size_t>(j) * n;
-    for (int k = 1; k < n; ++k) {
-      fr[k] = re[k] != 0;
-      fi[k] = im[k] != 0;
-    }
+    special |= FlagRow(MatRe[j], fr, n);
+    special |= FlagRow(MatIm[j], fi, n);
   }
+  Finite = special == 0;
   state = SystemState::Flagged;
 }
 
 bool CCalc::Solve(int meterUnknown, double frequency) {
-  if (Count == 0) return false;
+  if (!Ready()) return false;
   Omega = static_cast<double>(static_cast<long double>(frequency) * 2 * Pi);
   ClearSystem();
   Assemble();
@@ -246,8 +269,8 @@ bool CCalc::SubtractWithCancel(long double& entry, long double x) {
 }
 
 bool CCalc::Eliminate() {
+  if (!Ready()) return false;
   const int n = Count;
-  if (n == 0) return false;
   long double** re = MatRe;
   long double** im = MatIm;
   uint8_t* fr = NzRe;

@@ -48,11 +48,16 @@ class CCalc {
   double* VecIm = nullptr;
   uint8_t* NzRe = nullptr;  // n x n, row-major
   uint8_t* NzIm = nullptr;
+  // False when the last assembly produced an infinite or NaN entry (values or frequency at
+  // the limits of a double); the solution then means nothing.
+  bool Finite = true;
 
   // Bytes that Build allocated for the current system (0 when empty).
   size_t StorageBytes() const;
 
  private:
+  // The pointers are set only once every array was obtained.
+  bool Ready() const { return Count > 0 && NzIm != nullptr; }
   // What ClearSystem may assume about the matrices: all zero, every nonzero entry of rows
   // and columns 1..n-1 flagged, or nothing known.
   enum class SystemState { Zero, Flagged, Unknown };

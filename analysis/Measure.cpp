@@ -46,7 +46,10 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double 
   if (meter.Nodes.size() < 2) return {"Error", std::string()};
 
   const double hertz = frequency * UnitFactor(frequencyUnit);
-  if (!solver.Solve(meter.FirstExtra, hertz)) return {"Infinity", std::string()};
+  const bool solved = solver.Solve(meter.FirstExtra, hertz);
+  // Infinite or NaN values in the system make any answer meaningless, even "no solution".
+  if (!solver.Finite) return {"Error", std::string()};
+  if (!solved) return {"Infinity", std::string()};
 
   const size_t a = static_cast<size_t>(meter.Nodes[0]);
   const size_t b = static_cast<size_t>(meter.Nodes[1]);
