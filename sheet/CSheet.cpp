@@ -50,6 +50,7 @@ void CSheet::Clear() {
   pictures.Clear();
   placing = nullptr;
   legs[0] = legs[1] = nullptr;
+  moveStarted = false;
 }
 
 bool CSheet::FindPlacing() {
@@ -74,7 +75,34 @@ bool CSheet::FindLegs() {
   return true;
 }
 
+bool CSheet::FinishEdits(bool wiring, bool moving) {
+  bool changed = false;
+  if (wiring || legs[0] != nullptr || legs[1] != nullptr) {
+    if (FindLegs()) {
+      static_cast<CLine*>(pictures.At(pictures.wireLeg1))->Normalize();
+      static_cast<CLine*>(pictures.At(pictures.wireLeg2))->Normalize();
+    }
+    legs[0] = legs[1] = nullptr;
+    pictures.RemoveZeroWires();
+    pictures.Sort();
+    pictures.AttachElements();
+    changed = true;
+  }
+  if (moving || moveStarted) {
+    pictures.EndMove();
+    pictures.Sort();
+    pictures.AttachElements();
+    moveStarted = false;
+    changed = true;
+  }
+  return changed;
+}
+
 void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
+  // A wire or move whose release was lost (or that a palette press interrupted) would leave
+  // legs and stretched wires unnormalised: finish it before this press starts anything.
+  if (FinishEdits(false, false) && Host != nullptr) Host->Recompute(true);
+
   buttonDown = true;
   mouse = point;
   panLast = point;
@@ -176,6 +204,7 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
       if (!stepped) return false;
       if (mode == Pressed) {
         pictures.BeginMove();
+        moveStarted = true;
         mode = Moving;
       }
       pictures.MoveSelection(d);
@@ -211,26 +240,10 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
       placing = nullptr;
       if (Host != nullptr) Host->UpdateReadoutState();
       break;
-    case Wiring:
-      if (FindLegs()) {
-        static_cast<CLine*>(pictures.At(pictures.wireLeg1))->Normalize();
-        static_cast<CLine*>(pictures.At(pictures.wireLeg2))->Normalize();
-      }
-      legs[0] = legs[1] = nullptr;
-      pictures.RemoveZeroWires();
-      pictures.Sort();
-      pictures.AttachElements();
-      changed = true;
-      break;
-    case Moving:
-      pictures.EndMove();
-      pictures.Sort();
-      pictures.AttachElements();
-      changed = true;
-      break;
     default:
       break;  // a press without a grid step only selects
   }
+  if (FinishEdits(mode == Wiring, mode == Moving)) changed = true;
 
   mode = Idle;
   UpdateCursor(rect, point);

@@ -78,7 +78,11 @@ class CSheet {
   const CPct* placing = nullptr;
   // The two legs of the wire being drawn, kept for the same reason.
   const CPct* legs[2] = {nullptr, nullptr};
+  // A move has begun (BeginMove) and not yet ended.
+  bool moveStarted = false;
   // Bring `pictures.newIndex` and the leg indices up to date; false when the picture is gone.
   bool FindPlacing();
   bool FindLegs();
+  // Ends the wire or move under way (also one whose release never came); true if it did.
+  bool FinishEdits(bool wiring, bool moving);
 };

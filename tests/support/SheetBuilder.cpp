@@ -1,5 +1,6 @@
 #include "SheetBuilder.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "RecordingCanvas.h"
@@ -90,4 +91,19 @@ void DrawRcLadder(SheetMouse& mouse, int sections) {
   for (int k = 0; k < sections; ++k) mouse.Wire({4 * k + 2, -2}, {4 * k + 4, -2});
   mouse.Wire({-4, 0}, {4 * sections, 0});
   mouse.host.sheet.SelectOnly(-1);
+}
+
+std::vector<std::string> PictureSet(const CPcts& list) {
+  std::vector<std::string> entries;
+  const std::string text = list.Describe();
+  if (text.empty()) return entries;
+  size_t from = 0;
+  for (;;) {
+    const size_t bar = text.find(" | ", from);
+    entries.push_back(text.substr(from, bar == std::string::npos ? bar : bar - from));
+    if (bar == std::string::npos) break;
+    from = bar + 3;
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
 }

@@ -2,6 +2,9 @@
 // ladder for tests and benchmarks.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "FakeHost.h"
 #include "sheet/CSheet.h"
 #include "view/Geometry.h"
@@ -46,3 +49,7 @@ struct RcLadder {
 void BuildRcLadder(CSheet& sheet, int sections);
 // Draws the same ladder with the mouse, each step finished by the host's recompute.
 void DrawRcLadder(SheetMouse& mouse, int sections);
+
+// The entries of CPcts::Describe, sorted: compares two lists regardless of the order in which
+// pictures with equal sort keys happen to stand.
+std::vector<std::string> PictureSet(const CPcts& list);

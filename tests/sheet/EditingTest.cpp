@@ -1,0 +1,621 @@
+// Mouse editing of the sheet: drawing wires, moving with stretching or bridging, placing,
+// deleting, rotating, panning and the cursors.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeHost.h"
+#include "SheetBuilder.h"
+#include "components/CCmp.h"
+#include "components/CElement.h"
+#include "sheet/CPct.h"
+#include "sheet/CSheet.h"
+
+namespace {
+
+std::string Text(SPoint p) {
+  return "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+}
+
+std::string WireText(const CPct* p) {
+  const auto* w = static_cast<const CLine*>(p);
+  return Text({w->x, w->y}) + "-" + Text({w->x2, w->y2});
+}
+
+int CountKind(const CPcts& list, int kind) {
+  int n = 0;
+  for (int i = 0; i < list.Count(); ++i) n += list.At(i)->PictureKind() == kind;
+  return n;
+}
+
+int IndexOfElement(const CPcts& list, const CCmp* c) {
+  for (int i = 0; i < list.Count(); ++i)
+    if (list.At(i)->cmp == c) return i;
+  return -1;
+}
+
+CLine* AddWire(CSheet& sheet, SPoint a, SPoint b, bool selected = false) {
+  auto w = std::make_unique<CLine>(a, b, selected);
+  CLine* raw = w.get();
+  sheet.pictures.Add(std::move(w));
+  return raw;
+}
+
+// A sheet with the fake host and the meter in place, as after start-up.
+class SheetEditing : public ::testing::Test {
+ protected:
+  SheetEditing() : host(sheet), mouse(host) { host.ResetSheet(); }
+
+  // An unselected element; returns its picture.
+  CPct* Add(int kind, int orientation, int x, int y) {
+    const int i = sheet.AddElement(kind, orientation, x, y);
+    CPct* p = sheet.pictures.At(i);
+    p->selected = false;
+    return p;
+  }
+
+  CSheet sheet;
+  FakeHost host;
+  SheetMouse mouse;
+};
+
+// ---- drawing a wire as an L of two legs
+
+struct WireStep {
+  SPoint pointer;
+  const char* leg1;
+  const char* leg2;
+};
+
+TEST(DragWire, FollowsThePointerAsAnLFromTheStart) {
+  const std::vector<std::vector<WireStep>> paths = {
+      {
+          {{3, 0}, "(0,0)-(3,0)", "(3,0)-(3,0)"},  // first step chooses horizontal
+          {{3, 2}, "(0,0)-(3,0)", "(3,0)-(3,2)"},  // leaving the line makes the corner
+          {{5, 4}, "(0,0)-(5,0)", "(5,0)-(5,4)"},  // the corner follows in x
+          {{0, 4}, "(0,0)-(0,4)", "(0,4)-(0,4)"},  // back on the perpendicular: flips
+          {{2, 4}, "(0,0)-(0,4)", "(0,4)-(2,4)"},
+      },
+      {
+          {{2, 3}, "(0,0)-(2,0)", "(2,0)-(2,3)"},  // a diagonal first step goes horizontal
+      },
+      {
+          {{0, -3}, "(0,0)-(0,-3)", "(0,-3)-(0,-3)"},  // a vertical first step
+          {{4, -3}, "(0,0)-(0,-3)", "(0,-3)-(4,-3)"},
+          {{4, 0}, "(0,0)-(4,0)", "(4,0)-(4,0)"},  // onto the line through the start
+          {{4, 0}, "(0,0)-(4,0)", "(4,0)-(4,0)"},
+      },
+      {
+          {{3, 0}, "(0,0)-(3,0)", "(3,0)-(3,0)"},
+          {{3, 2}, "(0,0)-(3,0)", "(3,0)-(3,2)"},
+          {{3, 0}, "(0,0)-(3,0)", "(3,0)-(3,0)"},  // back onto the corner: straight again
+          {{6, 0}, "(0,0)-(6,0)", "(6,0)-(6,0)"},
+          {{0, 0}, "(0,0)-(0,0)", "(0,0)-(0,0)"},
+      },
+  };
+  for (size_t n = 0; n < paths.size(); ++n) {
+    CPcts list;
+    list.StartWire({0, 0});
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_TRUE(list.At(0)->selected && list.At(1)->selected);
+    for (const WireStep& step : paths[n]) {
+      SCOPED_TRACE("path " + std::to_string(n) + " at " + Text(step.pointer));
+      list.DragWire(step.pointer);
+      EXPECT_EQ(WireText(list.At(list.wireLeg1)), step.leg1);
+      EXPECT_EQ(WireText(list.At(list.wireLeg2)), step.leg2);
+    }
+  }
+}
+
+TEST(DragWire, LegsAreAppendedAfterEverythingElse) {
+  CPcts list;
+  list.Add(std::make_unique<CLine>(SPoint{5, 5}, SPoint{9, 5}, false));
+  list.Add(std::make_unique<CDot>(5, 5));
+  list.StartWire({1, 1});
+  EXPECT_EQ(list.wireLeg1, 2);
+  EXPECT_EQ(list.wireLeg2, 3);
+  EXPECT_TRUE(list.legFree);
+}
+
+TEST_F(SheetEditing, ReleasedWiresKeepNoZeroLengthLeg) {
+  Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0)
+  const int before = CountKind(sheet.pictures, PctLine);
+
+  mouse.Wire({2, 0}, {6, 0});  // straight: the second leg has zero length
+  EXPECT_EQ(CountKind(sheet.pictures, PctLine), before + 1);
+  EXPECT_EQ(host.recomputes, (std::vector<bool>{true, true}));
+
+  mouse.Press({0, 0});
+  mouse.Move({-3, 0});
+  mouse.Move({-3, 2});
+  mouse.Move({0, 0});  // back onto the start: both legs collapse
+  mouse.Release({0, 0});
+  EXPECT_EQ(CountKind(sheet.pictures, PctLine), before + 1);
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    if (p->PictureKind() == PctLine) {
+      EXPECT_NE(WireText(p), "(0,0)-(0,0)");
+    }
+  }
+  EXPECT_EQ(sheet.mode, Idle);
+}
+
+TEST_F(SheetEditing, AnLShapedWireIsNormalisedAndDeselectedByTheRecompute) {
+  Add(KindR, 0, 0, 0);
+  mouse.Wire({2, 0}, {5, 0}, {5, -3});
+  std::vector<std::string> wires;
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    if (p->PictureKind() != PctLine) continue;
+    wires.push_back(WireText(p));
+    EXPECT_FALSE(p->selected);
+  }
+  EXPECT_EQ(wires, (std::vector<std::string>{"(5,-3)-(5,0)", "(2,0)-(5,0)"}));
+}
+
+// ---- moving: stretching versus bridging
+
+struct MoveCase {
+  const char* name;
+  std::vector<std::pair<SPoint, SPoint>> wires;  // unselected, around a resistor at (0,0)
+  bool dotAtPin;                                 // a dot at the resistor's pin (2,0)
+  std::vector<int> moveModes;                    // of the wires, in the order given
+  int bridges;                                   // new zero-length wires
+};
+
+//   R = resistor at (0,0), pins (0,0) and (2,0); the selection is the resistor only.
+//   stretch first:   R(2,0)------(6,0)       the wire's first end follows the pin
+//   stretch second:  (-3,0)------R(0,0)      the wire's second end follows
+//   two wires:       R(2,0)----(6,0) and (2,0)|(2,4): a bridge is inserted
+//   wire and dot:    R(2,0)----(6,0) with a dot at (2,0): a bridge
+TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
+  const std::vector<MoveCase> cases = {
+      {"stretch first", {{{2, 0}, {6, 0}}}, false, {1}, 0},
+      {"stretch second", {{{-3, 0}, {0, 0}}}, false, {2}, 0},
+      {"both pins stretch", {{{2, 0}, {6, 0}}, {{-3, 0}, {0, 0}}}, false, {1, 2}, 0},
+      {"two wires", {{{2, 0}, {6, 0}}, {{2, 0}, {2, 4}}}, false, {0, 0}, 1},
+      {"wire and dot", {{{2, 0}, {6, 0}}}, true, {0}, 1},
+      {"untouched wire", {{{7, 7}, {9, 7}}}, false, {0}, 0},
+  };
+  for (const MoveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    CSheet s;
+    FillElemTypes();
+    s.AddElement(KindR, 0, 0, 0);  // selected
+    std::vector<CLine*> wires;
+    for (const auto& [a, b] : c.wires) wires.push_back(AddWire(s, a, b));
+    if (c.dotAtPin) s.pictures.Add(std::make_unique<CDot>(2, 0));
+    const int before = s.pictures.Count();
+
+    s.pictures.BeginMove();
+    ASSERT_EQ(s.pictures.Count(), before + c.bridges);
+    for (size_t k = 0; k < wires.size(); ++k) EXPECT_EQ(wires[k]->moveMode, c.moveModes[k]);
+    std::vector<CLine*> bridges;
+    for (int i = 0; i < s.pictures.Count(); ++i) {
+      CPct* p = s.pictures.At(i);
+      if (p->PictureKind() == PctLine && p->moveMode == 1 && WireText(p) == "(2,0)-(2,0)") {
+        bridges.push_back(static_cast<CLine*>(p));
+        EXPECT_FALSE(p->selected);
+      }
+    }
+    EXPECT_EQ(static_cast<int>(bridges.size()), c.bridges);
+
+    s.pictures.MoveSelection({0, -3});
+    for (CLine* b : bridges) EXPECT_EQ(WireText(b), "(2,-3)-(2,0)");
+    s.pictures.EndMove();
+    for (int i = 0; i < s.pictures.Count(); ++i) EXPECT_EQ(s.pictures.At(i)->moveMode, 0);
+    EXPECT_EQ(s.pictures.At(0)->y, -3);
+  }
+}
+
+TEST_F(SheetEditing, AStretchedWireTurnsObliqueAndIsNormalised) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  CLine* w = AddWire(sheet, {2, 0}, {6, 0});
+  // Press the body (a move starts at the first grid step), drag one step up and right.
+  mouse.Press({1, 0});
+  EXPECT_EQ(sheet.mode, Pressed);
+  EXPECT_TRUE(r->selected);
+  mouse.Move({2, -2});
+  EXPECT_EQ(sheet.mode, Moving);
+  mouse.Release({2, -2});
+  EXPECT_EQ(Text({r->x, r->y}), "(1,-2)");
+  // (3,-2)-(6,0) is oblique and normalised so that its first end is the upper one.
+  EXPECT_EQ(WireText(w), "(3,-2)-(6,0)");
+  EXPECT_EQ(host.recomputes.back(), true);
+}
+
+TEST_F(SheetEditing, DraggingAJunctionDotBridgesFromTheJunction) {
+  //            (5,0)
+  //  (0,0)-------o-------(9,0)
+  //              |
+  //            (5,4)
+  AddWire(sheet, {0, 0}, {5, 0});
+  AddWire(sheet, {5, 0}, {9, 0});
+  AddWire(sheet, {5, 0}, {5, 4});
+  host.Recompute(true);
+  ASSERT_GE(sheet.pictures.FindAt(PctDot, {5, 0}), 0);
+
+  // A press where a dot stands selects (the dot) instead of starting a wire.
+  mouse.Press({5, 0});
+  EXPECT_EQ(sheet.mode, Pressed);
+  const int dot = sheet.pictures.FindAt(PctDot, {5, 0});
+  EXPECT_TRUE(sheet.pictures.At(dot)->selected);
+  EXPECT_EQ(sheet.pictures.CountSelected(), 1);
+  mouse.Move({7, -3});
+  mouse.Release({7, -3});
+
+  // The dot's new place meets only the bridge, so the recompute removed it there; the
+  // junction keeps three wires and the bridge, and gets its dot back.
+  EXPECT_LT(sheet.pictures.FindAt(PctDot, {7, -3}), 0);
+  EXPECT_GE(sheet.pictures.FindAt(PctDot, {5, 0}), 0);
+  int bridges = 0;
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    bridges += p->PictureKind() == PctLine && WireText(p) == "(7,-3)-(5,0)";
+  }
+  EXPECT_EQ(bridges, 1);
+}
+
+TEST_F(SheetEditing, APressWithoutAGridStepOnlySelects) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  const std::string before = sheet.pictures.Describe();
+  const size_t recomputes = host.recomputes.size();
+  const SPoint at = mouse.Pixel({1, 0});
+  mouse.PressPixel(at);
+  EXPECT_FALSE(mouse.MovePixel({at.x + 3, at.y - 2}));  // same grid point
+  mouse.ReleasePixel({at.x + 3, at.y - 2});
+  EXPECT_TRUE(r->selected);
+  r->selected = false;
+  EXPECT_EQ(sheet.pictures.Describe(), before);
+  EXPECT_EQ(host.recomputes.size(), recomputes);
+  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_FALSE(sheet.buttonDown);
+}
+
+// ---- panning
+
+TEST_F(SheetEditing, PanningByOnePixelMovesByAFractionOfAStep) {
+  const size_t recomputes = host.recomputes.size();
+  const SPoint at = mouse.Pixel({6, 5});  // empty sheet
+  mouse.PressPixel(at);
+  ASSERT_EQ(sheet.mode, Panning);
+  EXPECT_FALSE(mouse.MovePixel(at));
+  EXPECT_TRUE(mouse.MovePixel({at.x + 1, at.y}));
+  EXPECT_DOUBLE_EQ(sheet.view.PanX, -1.0 / 32);
+  EXPECT_DOUBLE_EQ(sheet.view.PanY, 0.0);
+  EXPECT_TRUE(mouse.MovePixel({at.x + 1, at.y - 2}));
+  EXPECT_DOUBLE_EQ(sheet.view.PanY, 2.0 / 32);
+  mouse.ReleasePixel({at.x + 1, at.y - 2});
+  EXPECT_EQ(host.recomputes.size(), recomputes);
+}
+
+// ---- placing from the palette
+
+TEST_F(SheetEditing, PlacingCentresTheBodyOnThePointerAndFollowsIt) {
+  host.ArmPlacing(KindR, 1);
+  mouse.Press({3, 3});
+  const int i = sheet.pictures.newIndex;
+  CPct* e = sheet.pictures.At(i);
+  EXPECT_EQ(Text(e->RefPoint()), "(3,3)");
+  EXPECT_TRUE(e->selected);
+  EXPECT_EQ(e->orientation, 1);
+  EXPECT_EQ(host.cursor, CursorGrab);
+  EXPECT_TRUE(mouse.Move({5, 1}));
+  EXPECT_EQ(Text(e->RefPoint()), "(5,1)");
+  mouse.Release({5, 1});
+  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.components.Count(), 2);
+  EXPECT_EQ(host.recomputes.back(), true);
+  EXPECT_GE(host.readoutStates, 2);
+}
+
+TEST_F(SheetEditing, AComponentDroppedOutsideIsDiscardedWithItsComponent) {
+  const std::string before = sheet.pictures.Describe();
+  const size_t recomputes = host.recomputes.size();
+  const int states = host.readoutStates;
+  host.ArmPlacing(KindC, 1);
+  mouse.Press({2, 2});
+  ASSERT_EQ(sheet.components.Count(), 2);
+  mouse.ReleasePixel({host.client.right + 5, 100});
+  EXPECT_EQ(sheet.pictures.Describe(), before);
+  EXPECT_EQ(sheet.components.Count(), 1);
+  EXPECT_EQ(host.recomputes.size(), recomputes);
+  EXPECT_EQ(host.readoutStates, states + 1);
+}
+
+TEST_F(SheetEditing, ArmedPlacingMovesNothingBeforeThePress) {
+  Add(KindR, 0, 0, 0);
+  const std::string before = sheet.pictures.Describe();
+  host.ArmPlacing(KindL, 1);
+  EXPECT_FALSE(mouse.Move({4, 4}));
+  EXPECT_FALSE(mouse.Move({-2, 3}));
+  mouse.Release({-2, 3});  // a release with nothing placed keeps and discards nothing
+  EXPECT_EQ(sheet.pictures.Describe(), before);
+  EXPECT_EQ(sheet.components.Count(), 2);
+  EXPECT_EQ(sheet.mode, Idle);
+}
+
+TEST_F(SheetEditing, ThePlacedElementIsFollowedEvenWhenAttachingReordersTheList) {
+  // Attaching the new resistor to the wire sorts the list and puts the resistor ahead of
+  // the meter; the following moves must still carry the resistor, not the meter.
+  AddWire(sheet, {-5, -4}, {-5, -2});
+  host.ArmPlacing(KindR, 1);
+  mouse.Press({-5, -1});  // body centre (-5,-1): pins (-5,-2) and (-5,0)
+  mouse.Move({-8, -1});
+  mouse.Release({-8, -1});
+  const int meter = IndexOfElement(sheet.pictures, host.meter);
+  ASSERT_GE(meter, 0);
+  EXPECT_EQ(Text({sheet.pictures.At(meter)->x, sheet.pictures.At(meter)->y}), "(-4,-2)");
+  int moved = 0;
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    if (p->PictureKind() == PctElement && p->cmp != host.meter)
+      moved += Text(p->RefPoint()) == "(-8,-1)";
+  }
+  EXPECT_EQ(moved, 1);
+}
+
+// ---- delete and rotate
+
+TEST_F(SheetEditing, DeleteRemovesOnlyTheFirstSelectedPictureAndAlwaysRecomputes) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  CLine* w = AddWire(sheet, {2, 0}, {6, 0});
+  CCmp* rc = r->cmp;
+  r->selected = true;
+  w->selected = true;
+  sheet.DeleteSelected();  // the resistor comes first in the list
+  EXPECT_EQ(IndexOfElement(sheet.pictures, rc), -1);
+  EXPECT_EQ(sheet.components.Count(), 1);
+  EXPECT_EQ(CountKind(sheet.pictures, PctLine), 1);
+  EXPECT_EQ(host.recomputes.back(), true);
+
+  const size_t recomputes = host.recomputes.size();
+  sheet.SelectOnly(-1);
+  sheet.DeleteSelected();
+  EXPECT_EQ(host.recomputes.size(), recomputes + 1);
+  EXPECT_EQ(sheet.pictures.Count(), 2);  // the meter and the wire
+}
+
+TEST_F(SheetEditing, TheMeterIsNeverDeleted) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  const int meter = IndexOfElement(sheet.pictures, host.meter);
+  // Enabling: the meter selected first disables Delete; a component enables it; a drag under
+  // way disables it.
+  sheet.SelectOnly(meter);
+  EXPECT_FALSE(sheet.CanDelete(host.meter));
+  EXPECT_TRUE(sheet.CanRotate());
+  r->selected = true;  // the meter still comes first
+  EXPECT_FALSE(sheet.CanDelete(host.meter));
+  sheet.SelectOnly(IndexOfElement(sheet.pictures, r->cmp));
+  EXPECT_TRUE(sheet.CanDelete(host.meter));
+  sheet.buttonDown = true;
+  EXPECT_FALSE(sheet.CanDelete(host.meter));
+  EXPECT_FALSE(sheet.CanRotate());
+  sheet.buttonDown = false;
+  sheet.SelectOnly(-1);
+  EXPECT_FALSE(sheet.CanDelete(host.meter));
+
+  // Even when asked directly, the meter stays and the readout can still be measured.
+  sheet.SelectOnly(IndexOfElement(sheet.pictures, host.meter));
+  sheet.DeleteSelected();
+  EXPECT_GE(IndexOfElement(sheet.pictures, host.meter), 0);
+  EXPECT_EQ(sheet.components.Count(), 2);
+  EXPECT_EQ(host.readout.R, "Infinity");
+}
+
+TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
+  CPct* r = Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0), centre (1,0)
+  sheet.SelectOnly(IndexOfElement(sheet.pictures, r->cmp));
+  const size_t recomputes = host.recomputes.size();
+  EXPECT_TRUE(sheet.Rotate(1, false));
+  EXPECT_EQ(r->orientation, 0);
+  EXPECT_EQ(host.recomputes.size(), recomputes);
+
+  const std::vector<std::pair<int, std::vector<std::string>>> turns = {
+      {1, {"(1,1)", "(1,-1)"}},
+      {1, {"(0,0)", "(2,0)"}},
+      {3, {"(1,1)", "(1,-1)"}},
+      {3, {"(2,0)", "(0,0)"}},
+  };
+  for (const auto& [quarter, pins] : turns) {
+    const int i = IndexOfElement(sheet.pictures, r->cmp);
+    sheet.SelectOnly(i);
+    EXPECT_TRUE(sheet.Rotate(quarter, true));
+    EXPECT_EQ(Text(r->RefPoint()), "(1,0)");
+    EXPECT_EQ(Text(r->PinPos(0)), pins[0]);
+    EXPECT_EQ(Text(r->PinPos(1)), pins[1]);
+  }
+  EXPECT_EQ(host.recomputes.size(), recomputes + 4);
+
+  // Only an element can turn: a wire first in the selection, or nothing, refuses.
+  sheet.SelectOnly(-1);
+  CLine* w = AddWire(sheet, {5, 5}, {8, 5}, true);
+  EXPECT_FALSE(sheet.Rotate(1, true));
+  w->selected = false;
+  sheet.SelectOnly(-1);
+  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_EQ(host.recomputes.size(), recomputes + 4);
+  // The meter can be turned.
+  sheet.SelectOnly(IndexOfElement(sheet.pictures, host.meter));
+  EXPECT_TRUE(sheet.Rotate(1, true));
+}
+
+// ---- cursors
+
+TEST_F(SheetEditing, CursorsFollowTheStateAndWhatLiesUnderThePointer) {
+  Add(KindR, 0, 0, 0);
+  AddWire(sheet, {2, 0}, {2, 3});
+  AddWire(sheet, {2, 3}, {6, 3});
+  AddWire(sheet, {4, 3}, {4, 6});  // (4,3) gets a dot
+  host.Recompute(true);
+  const CPct* r = sheet.pictures.At(IndexOfElement(sheet.pictures, sheet.components.At(1)));
+  const SRect label = r->labelRects[0];
+  ASSERT_EQ(r->labelCount, 1);
+  const SPoint labelCentre{(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+
+  struct Hover {
+    const char* what;
+    SPoint pixel;
+    int cursor;
+  };
+  const std::vector<Hover> idle = {
+      {"pin", mouse.Pixel({0, 0}), CursorDraw},
+      {"wire end", mouse.Pixel({6, 3}), CursorDraw},
+      {"dot", mouse.Pixel({4, 3}), CursorShow},
+      {"wire interior", mouse.Pixel({2, 2}), CursorShow},
+      {"body", mouse.Pixel({1, 0}), CursorShow},
+      {"label", labelCentre, CursorArrow},
+      {"empty", mouse.Pixel({9, -5}), CursorHand},
+  };
+  for (const Hover& h : idle) {
+    SCOPED_TRACE(h.what);
+    EXPECT_FALSE(mouse.MovePixel(h.pixel));
+    EXPECT_EQ(host.cursor, h.cursor);
+  }
+
+  struct Gesture {
+    const char* what;
+    SPoint press;
+    int mode;
+    int cursor;
+  };
+  const std::vector<Gesture> gestures = {
+      {"wiring", mouse.Pixel({6, 3}), Wiring, CursorDraw},
+      {"pressed", mouse.Pixel({1, 0}), Pressed, CursorGrab},
+      {"panning", mouse.Pixel({9, -5}), Panning, CursorGrab},
+  };
+  for (const Gesture& g : gestures) {
+    SCOPED_TRACE(g.what);
+    mouse.PressPixel(g.press);
+    EXPECT_EQ(sheet.mode, g.mode);
+    EXPECT_EQ(host.cursor, g.cursor);
+    mouse.ReleasePixel(g.press);
+    EXPECT_EQ(sheet.mode, Idle);
+  }
+  mouse.Move({1, 0});
+  host.ArmPlacing(KindR, 1);
+  mouse.Press({9, -5});
+  EXPECT_EQ(host.cursor, CursorGrab);
+  mouse.Release({9, -5});
+  EXPECT_EQ(host.cursor, CursorShow);  // the new element lies under the pointer
+}
+
+// ---- the value label
+
+TEST_F(SheetEditing, APressOnAValueLabelOpensTheDialogAndEndsTheGesture) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  host.PaintSheet();
+  ASSERT_EQ(r->labelCount, 1);
+  const SRect label = r->labelRects[0];
+  const SPoint at{label.left, label.bottom};  // borders count
+  host.ScriptEntry("4k7");
+  const size_t recomputes = host.recomputes.size();
+
+  mouse.PressPixel(at);
+  EXPECT_EQ(host.editCalls, 1);
+  EXPECT_EQ(host.editedLabel, "Resistance, Ohm");
+  EXPECT_TRUE(r->selected);
+  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_FALSE(sheet.buttonDown);  // the button was released inside the modal dialog
+  ASSERT_EQ(host.recomputes.size(), recomputes + 1);
+  EXPECT_FALSE(host.recomputes.back());
+  const CParam* table = r->cmp->Params();
+  EXPECT_EQ(table[0].Value->Text, "4k7");
+  EXPECT_DOUBLE_EQ(table[0].Value->Value, 4700.0);
+
+  // The release that the toolkit may still deliver changes nothing.
+  const std::string before = sheet.pictures.Describe();
+  mouse.ReleasePixel(at);
+  EXPECT_EQ(host.recomputes.size(), recomputes + 1);
+  EXPECT_EQ(sheet.pictures.Describe(), before);
+  EXPECT_FALSE(sheet.buttonDown);
+}
+
+TEST_F(SheetEditing, AReleaseWithoutAPressDoesNoHarm) {
+  Add(KindR, 0, 0, 0);
+  const std::string before = sheet.pictures.Describe();
+  const size_t recomputes = host.recomputes.size();
+  for (SheetMode m : {Idle, Pressed, Panning, Wiring, Moving, Placing}) {
+    SCOPED_TRACE(m);
+    sheet.mode = m;
+    mouse.Release({1, 0});
+    EXPECT_EQ(sheet.mode, Idle);
+    EXPECT_FALSE(sheet.buttonDown);
+  }
+  EXPECT_EQ(sheet.pictures.Describe(), before);
+  EXPECT_EQ(sheet.components.Count(), 2);
+  // Wiring and moving without legs or records still finish the (empty) edit.
+  EXPECT_LE(host.recomputes.size(), recomputes + 2);
+}
+
+TEST_F(SheetEditing, DeletingALegWhileWiringLeavesAConsistentSheet) {
+  Add(KindR, 0, 0, 0);
+  mouse.Press({2, 0});
+  ASSERT_EQ(sheet.mode, Wiring);
+  mouse.Move({5, 0});
+  sheet.DeleteSelected();  // the first leg
+  mouse.Move({5, 3});
+  mouse.Release({5, 3});
+  EXPECT_EQ(sheet.mode, Idle);
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    if (p->PictureKind() == PctLine) {
+      EXPECT_FALSE(p->PinPos(0) == p->PinPos(1));
+    }
+  }
+}
+
+// ---- the container
+
+TEST(SheetContainer, AddElementAndClear) {
+  FillElemTypes();
+  CSheet sheet;
+  EXPECT_EQ(sheet.view.Zoom, 32);
+  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_FALSE(sheet.buttonDown);
+  EXPECT_EQ(sheet.pictures.Cmps, &sheet.components);
+
+  const int meter = sheet.AddElement(KindMeter, 1, -4, -2);
+  EXPECT_EQ(meter, 0);
+  const CPct* m = sheet.pictures.At(0);
+  EXPECT_TRUE(m->selected);
+  EXPECT_EQ(m->orientation, 1);
+  ASSERT_NE(m->cmp, nullptr);
+  EXPECT_EQ(m->cmp->Id, 1);
+  EXPECT_EQ(static_cast<const CElement*>(m)->Type, ElemTypes[KindMeter]);
+  // Sorted by row, then column: a resistor higher up goes first.
+  EXPECT_EQ(sheet.AddElement(KindR, 0, 7, -5), 0);
+  EXPECT_EQ(sheet.AddElement(KindC, 0, 7, 5), 2);
+  EXPECT_EQ(sheet.components.Count(), 3);
+
+  sheet.pictures.Add(std::make_unique<CLine>(SPoint{0, 0}, SPoint{3, 0}, false));
+  sheet.view.Zoom = 61;
+  sheet.Clear();
+  EXPECT_EQ(sheet.pictures.Count(), 0);
+  EXPECT_EQ(sheet.components.Count(), 0);
+  EXPECT_EQ(sheet.view.Zoom, 61);
+  sheet.AddElement(KindR, 0, 0, 0);
+  EXPECT_EQ(sheet.components.At(0)->Id, 1);
+
+  // A sheet of wires only loses no component.
+  sheet.Clear();
+  sheet.pictures.Add(std::make_unique<CLine>(SPoint{0, 0}, SPoint{3, 0}, false));
+  sheet.pictures.Add(std::make_unique<CDot>(3, 0));
+  sheet.Clear();
+  EXPECT_EQ(sheet.pictures.Count(), 0);
+}
+
+TEST(SheetContainer, RenumberNodesGivesTheFreshMeterTwoNodes) {
+  CSheet sheet;
+  FakeHost host(sheet);
+  host.ResetSheet();
+  const CPct* m = sheet.pictures.At(0);
+  EXPECT_FALSE(m->selected);
+  EXPECT_EQ(Text(m->PinPos(0)), "(-4,0)");
+  EXPECT_EQ(host.meter->Nodes, (std::vector<int32_t>{1, 2}));
+  EXPECT_EQ(host.readout.R, "Infinity");
+}
+
+}  // namespace
