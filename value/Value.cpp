@@ -82,7 +82,7 @@ bool ScanExponent(std::string_view text, size_t pos, int& result) {
   return true;
 }
 
-// Shortest text of `x` as "%.*g" prints it at `precision`; "C" locale by construction.
+// `x` as "%.*g" prints it at `precision`, always with the point ("C" locale by construction).
 std::string GeneralText(double x, int precision) {
   char buffer[64];
   auto res =
