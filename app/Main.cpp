@@ -65,6 +65,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   statusLine =
       new QLabel(tr("Drag a component onto the sheet, wire it to the meter; "
                     "press a value to change it"));
+  statusLine->setStyleSheet(QStringLiteral("color: black;"));
+  ui->StatusBar1->setStyleSheet(
+      QStringLiteral("QStatusBar#StatusBar1 { background-color: rgb(239, 239, 239); }"));
   ui->StatusBar1->addWidget(statusLine, 1);
   ui->StatusBar1->setFixedHeight(25);
 
