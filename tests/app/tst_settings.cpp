@@ -1,0 +1,415 @@
+// The four persisted values of the main window in the user's settings store, and the
+// settings dialog that changes the display with immediate effect.
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "ElemWin.h"
+#include "Main.h"
+#include "Settings.h"
+#include "analysis/Measure.h"
+#include "components/CCmp.h"
+#include "sheet/CPct.h"
+#include "ui_Main.h"
+#include "ui_Settings.h"
+
+namespace {
+
+// A main window that counts its measurements; the dialog reaches it through SheetHost.
+class CountingMainForm : public TMainForm {
+ public:
+  void Recompute(bool renumber) override {
+    ++recomputes;
+    TMainForm::Recompute(renumber);
+  }
+  int recomputes = 0;
+};
+
+// The program's three windows, wired as the program entry wires them.
+struct Program {
+  CountingMainForm form;
+  TElemWinForm elemWin{&form};
+  TSettingsForm settings{&form};
+  Program() {
+    elemWin.Host = &form;
+    settings.Host = &form;
+    form.ElemWinForm = &elemWin;
+    form.SettingsForm = &settings;
+  }
+};
+
+// Records the calls of the dialog into the main window, in order.
+class FakeMain : public SheetHost {
+ public:
+  void PaintSheet() override { log += "PaintSheet;"; }
+  void Recompute(bool renumber) override {
+    log += renumber ? "Recompute(true);" : "Recompute(false);";
+  }
+  void UpdateReadoutState() override { log += "UpdateReadoutState;"; }
+  void SetSheetCursor(int) override {}
+  void EditParameter(CParam&) override {}
+  int PaletteKind() const override { return 0; }
+  int PlacingOrientation() const override { return 0; }
+  CCmp* Meter() const override { return nullptr; }
+  std::string log;
+};
+
+QSettings UserStore() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
+}
+
+struct Stored {
+  int display;
+  int digits;
+  double frequency;
+  int unit;
+};
+const Stored Defaults{0, 3, 1.0, 0};
+// Differs from the defaults in every field, so that a partial load shows.
+const Stored Stray{1, 7, 9.5, 2};
+
+void Put(TMainForm& form, const Stored& s) {
+  DisplayMode = s.display;
+  SignificantDigits = s.digits;
+  form.Frequency = s.frequency;
+  form.FrequencyUnit = s.unit;
+}
+
+Stored Taken(const TMainForm& form) {
+  return {DisplayMode, SignificantDigits, form.Frequency, form.FrequencyUnit};
+}
+
+bool Same(const Stored& a, const Stored& b) {
+  return a.display == b.display && a.digits == b.digits && a.unit == b.unit &&
+         std::abs(a.frequency - b.frequency) <= 1e-14 * std::abs(b.frequency);
+}
+
+// A click where a user clicks a radio item: on its indicator, not in the empty space beyond
+// its caption.
+void ClickItem(QRadioButton* item) {
+  QTest::mouseClick(item, Qt::LeftButton, {}, QPoint(8, item->height() / 2));
+}
+
+// Runs `inside` once the modal dialog is up; a failed check there must not leave it open.
+void WhileOpen(QDialog& dialog, std::function<void()> inside) {
+  QTimer::singleShot(0, &dialog, [&dialog, inside] {
+    inside();
+    if (dialog.isVisible()) dialog.reject();
+  });
+}
+
+QString Text(const Stored& s) {
+  return QString("Display %1, Digits %2, F %3, FP %4")
+      .arg(s.display)
+      .arg(s.digits)
+      .arg(s.frequency, 0, 'g', 17)
+      .arg(s.unit);
+}
+
+}  // namespace
+
+class SettingsTest : public QObject {
+  Q_OBJECT
+
+  QString configHome;
+  QString storeFile;
+
+  void ClearStore() {
+    QSettings store = UserStore();
+    store.clear();
+    store.sync();
+  }
+
+ public:
+  explicit SettingsTest(QString home) : configHome(std::move(home)) {}
+
+ private slots:
+  void initTestCase() {
+    // The user's store lies under the temporary folder set before the application started.
+    storeFile = UserStore().fileName();
+    QVERIFY2(storeFile.startsWith(configHome + "/"), qPrintable(storeFile));
+  }
+
+  void init() {
+    ClearStore();
+    DisplayMode = 0;
+    SignificantDigits = 3;
+  }
+
+  void firstRunTakesTheDefaults() {
+    QFile::remove(storeFile);
+    TMainForm form;
+    Put(form, Stray);
+    form.StoreSettings(false);
+    QVERIFY2(Same(Taken(form), Defaults), qPrintable(Text(Taken(form))));
+  }
+
+  void savedValuesComeBackInANewWindow_data() {
+    QTest::addColumn<int>("display");
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<double>("frequency");
+    QTest::addColumn<int>("unit");
+    QTest::newRow("kHz") << 1 << 5 << 2.5 << 1;
+    QTest::newRow("smallest digits") << 0 << 2 << 5e-5 << 0;
+    QTest::newRow("largest digits") << 1 << 8 << 123456.789 << 2;
+    QTest::newRow("zero frequency") << 0 << 3 << 0.0 << 0;
+    QTest::newRow("fifteen digits") << 0 << 4 << 1.23456789012345 << 1;
+    QTest::newRow("large") << 1 << 6 << 4e20 << 2;
+  }
+
+  void savedValuesComeBackInANewWindow() {
+    QFETCH(int, display);
+    QFETCH(int, digits);
+    QFETCH(double, frequency);
+    QFETCH(int, unit);
+    const Stored saved{display, digits, frequency, unit};
+    {
+      TMainForm form;
+      Put(form, saved);
+      form.StoreSettings(true);
+    }
+    TMainForm form;
+    Put(form, Stray);
+    form.StoreSettings(false);
+    QVERIFY2(Same(Taken(form), saved), qPrintable(Text(Taken(form))));
+  }
+
+  void storedTextIsCheckedAllOrNothing_data() {
+    QTest::addColumn<QVariant>("display");  // an invalid QVariant: the value is missing
+    QTest::addColumn<QVariant>("digits");
+    QTest::addColumn<QVariant>("frequency");
+    QTest::addColumn<QVariant>("unit");
+    QTest::addColumn<bool>("taken");  // false: all four defaults
+    QTest::addColumn<double>("expectedFrequency");
+
+    const QVariant none;
+    auto row = [](const char* name, QVariant d, QVariant g, QVariant f, QVariant p, bool taken,
+                  double expected = 1.0) {
+      QTest::newRow(name) << d << g << f << p << taken << expected;
+    };
+    row("all good", "1", "5", "2.5", "1", true, 2.5);
+    row("scientific", "1", "5", "5E-5", "1", true, 5e-5);
+    row("suffix letter", "1", "5", "4k7", "1", true, 4700.0);
+    row("signed integers", "+1", "-0", "2.5", "1", false);  // digits 0 is out of range
+    row("explicit plus", "+1", "+5", "2.5", "+1", true, 2.5);
+    row("F missing", "1", "5", none, "1", false);
+    row("Display missing", none, "5", "2.5", "1", false);
+    row("FP missing", "1", "5", "2.5", none, false);
+    row("digits as a word", "1", "five", "2.5", "1", false);
+    row("digits padded", "1", " 5", "2.5", "1", false);
+    row("digits with a tail", "1", "5x", "2.5", "1", false);
+    row("digits as a decimal", "1", "5.0", "2.5", "1", false);
+    row("digits beyond int", "1", "99999999999", "2.5", "1", false);
+    row("empty display", "", "5", "2.5", "1", false);
+    row("F not a number", "1", "5", "1,5", "1", false);
+    row("F empty", "1", "5", "", "1", false);
+    row("F a list", "1", "5", QStringList{"1", "5"}, "1", false);
+    row("display 2", "2", "5", "2.5", "1", false);
+    row("display -1", "-1", "5", "2.5", "1", false);
+    row("digits 1", "1", "1", "2.5", "1", false);
+    row("digits 9", "1", "9", "2.5", "1", false);
+    row("digits 2", "1", "2", "2.5", "1", true, 2.5);
+    row("digits 8", "1", "8", "2.5", "1", true, 2.5);
+    row("unit 3", "1", "5", "2.5", "3", false);
+    row("unit -1", "1", "5", "2.5", "-1", false);
+    row("unit 2", "1", "5", "2.5", "2", true, 2.5);
+    row("negative frequency", "1", "5", "-2.5", "1", false);
+    row("infinite frequency", "1", "5", "1e400", "1", false);
+    row("zero frequency", "1", "5", "0", "1", true, 0.0);
+  }
+
+  void storedTextIsCheckedAllOrNothing() {
+    QFETCH(QVariant, display);
+    QFETCH(QVariant, digits);
+    QFETCH(QVariant, frequency);
+    QFETCH(QVariant, unit);
+    QFETCH(bool, taken);
+    QFETCH(double, expectedFrequency);
+    {
+      QSettings store = UserStore();
+      if (display.isValid()) store.setValue("Display", display);
+      if (digits.isValid()) store.setValue("Digits", digits);
+      if (frequency.isValid()) store.setValue("F", frequency);
+      if (unit.isValid()) store.setValue("FP", unit);
+    }
+    TMainForm form;
+    Put(form, Stray);
+    form.StoreSettings(false);
+    const Stored expected = taken ? Stored{display.toString().toInt(), digits.toString().toInt(),
+                                           expectedFrequency, unit.toString().toInt()}
+                                  : Defaults;
+    QVERIFY2(Same(Taken(form), expected), qPrintable(Text(Taken(form))));
+  }
+
+  void valuesAreWrittenAsText() {
+    TMainForm form;
+    Put(form, Stored{1, 5, 5e-5, 2});
+    form.StoreSettings(true);
+    QFile file(storeFile);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList entries;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      if (line.contains('=')) entries << QString::fromLatin1(line.trimmed());
+    }
+    // The file keeps its keys sorted; what matters is one plain text entry per value.
+    entries.sort();
+    QCOMPARE(entries, QStringList({"Digits=5", "Display=1", "F=5E-5", "FP=2"}));
+  }
+
+  void showingTheMainWindowLoadsAndClosingItSaves() {
+    {
+      QSettings store = UserStore();
+      store.setValue("Display", "1");
+      store.setValue("Digits", "4");
+      store.setValue("F", "2.5");
+      store.setValue("FP", "1");
+    }
+    {
+      Program program;
+      program.form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&program.form));
+      QCOMPARE(program.form.Frequency, 2.5);
+      QCOMPARE(program.form.FrequencyUnit, 1);
+      QCOMPARE(program.form.ui->FComboBox->currentIndex(), 1);
+      QCOMPARE(program.form.ui->RLabel->text(), QString("Mag"));
+      QCOMPARE(SignificantDigits, 4);
+      program.form.Frequency = 47.0;
+      program.form.FrequencyUnit = 2;
+      DisplayMode = 0;
+      SignificantDigits = 6;
+      program.form.close();
+    }
+    TMainForm form;
+    Put(form, Stray);
+    form.StoreSettings(false);
+    QVERIFY2(Same(Taken(form), Stored{0, 6, 47.0, 2}), qPrintable(Text(Taken(form))));
+  }
+
+  void dialogAppliesBothControlsAtOnce() {
+    FakeMain host;
+    TSettingsForm dialog;
+    dialog.Host = &host;
+    DisplayMode = 1;
+    SignificantDigits = 6;
+    int result = -1;
+    WhileOpen(dialog, [&] {
+      // Loading its own controls applies nothing.
+      QCOMPARE(host.log, std::string());
+      QCOMPARE(dialog.RadioIndex(), 1);
+      QCOMPARE(dialog.ui->ZComboBox->currentText(), QString("6"));
+      QTest::keyClick(dialog.ui->ZComboBox, Qt::Key_Down);
+      QCOMPARE(SignificantDigits, 7);
+      QCOMPARE(DisplayMode, 1);
+      ClickItem(dialog.ui->ZRadioItem0);
+      QCOMPARE(DisplayMode, 0);
+      QCOMPARE(SignificantDigits, 7);
+      QCOMPARE(host.log, std::string("UpdateReadoutState;Recompute(true);"
+                                     "UpdateReadoutState;Recompute(true);"));
+      QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
+    });
+    result = dialog.exec();
+    QCOMPARE(result, int(QDialog::Accepted));
+  }
+
+  void dialogLayout() {
+    TSettingsForm dialog;
+    QCOMPARE(dialog.windowTitle(), QString("Settings"));
+    QCOMPARE(dialog.size(), QSize(189, 209));
+    QCOMPARE(dialog.ui->ZRadioGroup->title(), QString(" Display "));
+    QCOMPARE(dialog.ui->ZRadioItem0->text(), QString("R and X"));
+    QCOMPARE(dialog.ui->ZRadioItem1->text(), QString("Mag and Phase"));
+    QStringList items;
+    for (int i = 0; i < dialog.ui->ZComboBox->count(); ++i)
+      items << dialog.ui->ZComboBox->itemText(i);
+    QCOMPARE(items, QStringList({"2", "3", "4", "5", "6", "7", "8"}));
+  }
+
+  void readoutFollowsTheDialogWhileItIsOpen() {
+    Program program;
+    CountingMainForm& form = program.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // A 1 uF capacitor across the meter, measured at 1 kHz.
+    CSheet& sheet = *form.Sheet;
+    const CPct* capacitor = sheet.pictures.At(sheet.AddElement(KindC, 1, 0, -2));
+    const CPct* meter = nullptr;
+    for (int i = 0; i < sheet.pictures.Count(); ++i) {
+      if (sheet.pictures.At(i)->cmp == form.meter) meter = sheet.pictures.At(i);
+    }
+    QVERIFY(meter != nullptr);
+    for (int pin = 0; pin < 2; ++pin) {
+      sheet.pictures.Add(
+          std::make_unique<CLine>(meter->PinPos(pin), capacitor->PinPos(pin), false));
+    }
+    sheet.SelectOnly(-1);
+    sheet.pictures.AttachElements();
+    SParam& slot = *capacitor->cmp->Params()[0].Value;
+    slot = SParam{1e-6, "1u"};
+    form.Frequency = 1.0;
+    form.FrequencyUnit = 1;
+    form.UpdateReadoutState();
+    form.Recompute(true);
+    QCOMPARE(form.ui->XEdit->text(), QString("-159"));
+
+    const int before = form.recomputes;
+    WhileOpen(program.settings, [&] {
+      QCOMPARE(form.recomputes, before);
+      ClickItem(program.settings.ui->ZRadioItem1);
+      QCOMPARE(form.ui->RLabel->text(), QString("Mag"));
+      QCOMPARE(form.ui->XLabel->text(), QString("Phase"));
+      QCOMPARE(form.ui->REdit->text(), QString("159"));
+      QCOMPARE(form.ui->XEdit->text(), QString("90"));
+      QTest::keyClick(program.settings.ui->ZComboBox, Qt::Key_Down);
+      QCOMPARE(form.ui->REdit->text(), QString("159.2"));
+      QTest::mouseClick(program.settings.ui->OkBtn, Qt::LeftButton);
+    });
+    form.ui->SettingsBtn->trigger();
+    QVERIFY(!program.settings.isVisible());
+    // One measurement per change in the dialog and one after it closed.
+    QCOMPARE(form.recomputes, before + 3);
+  }
+
+  void openingTheDialogAloneDoesNotMeasure() {
+    Program program;
+    program.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&program.form));
+    // Settings that differ from what the controls show, so that loading them changes both.
+    DisplayMode = 1;
+    SignificantDigits = 6;
+    const int before = program.form.recomputes;
+    WhileOpen(program.settings, [&] {
+      QCOMPARE(program.form.recomputes, before);
+      QCOMPARE(program.settings.RadioIndex(), 1);
+      QCOMPARE(program.settings.ui->ZComboBox->currentIndex(), 4);
+      QTest::mouseClick(program.settings.ui->OkBtn, Qt::LeftButton);
+    });
+    program.form.ui->SettingsBtn->trigger();
+    QCOMPARE(program.form.recomputes, before + 1);
+    QCOMPARE(DisplayMode, 1);
+    QCOMPARE(SignificantDigits, 6);
+  }
+};
+
+// The settings store is pointed at a private folder before the application exists, so that
+// no real user settings are read or written.
+int main(int argc, char** argv) {
+  QTemporaryDir configHome;
+  if (!configHome.isValid()) return 1;
+  qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+  QApplication app(argc, argv);
+  SettingsTest test(configHome.path());
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"
