@@ -282,9 +282,17 @@ bool CCalc::Eliminate() {
   };
   auto settled = [&](int i) { return present(i, i); };
 
+  // The largest magnitude that went into any right-hand side. An unsettled row whose
+  // right-hand side is within the tolerance of it holds only rounding left over from larger
+  // terms and still reads 0 = 0.
+  long double peak = 0;
+  auto note = [&](long double uRe, long double uIm) {
+    peak = std::max(peak, std::fabs(uRe) + std::fabs(uIm));
+  };
   for (int i = 1; i < n; ++i) {
     re[i][0] = VecRe[i];
     im[i][0] = VecIm[i];
+    note(re[i][0], im[i][0]);
   }
 
   // Rows that have an entry in the current column, gathered in one strided pass.
@@ -389,6 +397,7 @@ bool CCalc::Eliminate() {
       const long double uIm = mRe * pi[0] + mIm * pr[0];
       SubtractWithCancel(kr[0], uRe);
       SubtractWithCancel(ki[0], uIm);
+      note(uRe, uIm);
     }
   }
 
@@ -396,7 +405,10 @@ bool CCalc::Eliminate() {
   std::fill_n(VecIm, n, 0.0);
   for (int j = n - 1; j >= 1; --j) {
     if (!settled(j)) {
-      if (re[j][0] != 0 || im[j][0] != 0) return false;  // 0 = nonzero: no solution
+      // 0 = nonzero: no solution. A floating circuit makes one node row the sum of the
+      // others; its right-hand side then cancels only to rounding, which is not a value.
+      const long double left = std::fabs(re[j][0]) + std::fabs(im[j][0]);
+      if (left != 0 && left > CancelTolerance * peak) return false;
       continue;
     }
     const long double xRe = re[j][0];
@@ -409,6 +421,7 @@ bool CCalc::Eliminate() {
       const long double uIm = re[i][j] * xIm + im[i][j] * xRe;
       SubtractWithCancel(re[i][0], uRe);
       SubtractWithCancel(im[i][0], uIm);
+      note(uRe, uIm);
     }
   }
   return true;

@@ -365,6 +365,35 @@ TEST(CCalcNetwork, ResonanceFewPpmAwayIsLargeButFinite) {
   }
 }
 
+// Ladder impedance by the recurrence from the far end: Z = R + (Zc ∥ Z_rest), the last
+// section being R + Zc.
+Complex LadderImpedance(int sections, double ohms, double farads, double hertz) {
+  using Extended = std::complex<long double>;
+  const Extended r(ohms);
+  const Extended zc(0, -1 / (2 * static_cast<long double>(Pi) * hertz * farads));
+  Extended z = r + zc;
+  for (int i = 1; i < sections; ++i) z = r + zc * z / (zc + z);
+  return Complex(static_cast<double>(z.real()), static_cast<double>(z.imag()));
+}
+
+// Deep ladders spread the node potentials over many decades, so the floating circuit's
+// redundant node row cancels only to rounding noise; that must not read as "no solution".
+TEST(CCalcNetwork, DeepLaddersSolveAtEveryFrequency) {
+  for (int sections : {1, 2, 6, 10, 40}) {
+    for (double hertz : {1e3, 1e5, 1e7, 1e9}) {
+      for (bool railLast : {false, true}) {
+        CCircuit circuit(1, railLast ? sections + 2 : 2);
+        AddRcLadder(circuit, sections, 1000, 1e-9);
+        const std::optional<Complex> z = circuit.Impedance(hertz);
+        const Complex expected = LadderImpedance(sections, 1000, 1e-9, hertz);
+        ASSERT_TRUE(z.has_value()) << sections << " sections at " << hertz << " Hz";
+        EXPECT_LT(std::abs(*z - expected), 1e-9 * std::abs(expected))
+            << sections << " sections at " << hertz << " Hz: " << *z << " vs " << expected;
+      }
+    }
+  }
+}
+
 TEST(CCalcLifecycle, BuildSolveReleaseCyclesAreSafe) {
   CCircuit circuit;
   circuit.R(1, 3, 10);

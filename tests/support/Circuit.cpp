@@ -68,8 +68,10 @@ void AddRcLadder(CCircuit& circuit, int sections, double ohms, double farads) {
   const int32_t a = circuit.Parts.front().Nodes[0];
   const int32_t b = circuit.Parts.front().Nodes[1];
   int32_t previous = a;
-  int32_t next = std::max(a, b) + 1;
-  for (int i = 0; i < sections; ++i, ++next) {
+  int32_t next = a;
+  for (int i = 0; i < sections; ++i) {
+    ++next;
+    if (next == b) ++next;  // the rail keeps the meter's own number
     circuit.R(previous, next, ohms);
     circuit.C(next, b, farads);
     previous = next;

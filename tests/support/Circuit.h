@@ -53,5 +53,6 @@ class CCircuit {
 };
 
 // An RC ladder across the meter: `sections` series resistors along a line from the meter's
-// pin 0, each followed by a capacitor back to the meter's pin 1.
+// pin 0, each followed by a capacitor back to the rail on the meter's pin 1. The line's nodes
+// are numbered upwards from pin 0's number, passing over the rail's.
 void AddRcLadder(CCircuit& circuit, int sections, double ohms = 1000.0, double farads = 1e-9);

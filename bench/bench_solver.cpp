@@ -1,0 +1,65 @@
+// Cost of one recomputation (build, solve and readout texts) on RC ladders of growing size,
+// with the solver's storage per size, and the cost of the value text conversions.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "Circuit.h"
+#include "value/Value.h"
+
+namespace {
+
+// Arguments: sections; where the rail's node number lies (0 first, 1 last), which decides the
+// fill-in of the elimination; frequency in hertz. With 1 kΩ and 1 nF the capacitors' admittance
+// is far below the resistors' conductance at 1 kHz and far above it at 10 MHz, which decides
+// the pivots and with them the fill-in.
+void BM_RecomputeRcLadder(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  const bool railLast = state.range(1) != 0;
+  const double hertz = static_cast<double>(state.range(2));
+  CCircuit circuit(1, railLast ? sections + 2 : 2);
+  AddRcLadder(circuit, sections);
+  const bool reactive = circuit.HasReactive();
+  size_t bytes = 0;
+  for (auto _ : state) {
+    SReadout out =
+        MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz, 0, 0, 3, reactive);
+    benchmark::DoNotOptimize(out);
+  }
+  // The storage of one build, measured outside the timed loop.
+  circuit.Solver.Cmps = &circuit.Cmps;
+  if (circuit.Solver.Build()) bytes = circuit.Solver.StorageBytes();
+  state.counters["unknowns"] = circuit.Solver.Count;
+  state.counters["solver_bytes"] = static_cast<double>(bytes);
+  circuit.Solver.Release();
+}
+BENCHMARK(BM_RecomputeRcLadder)
+    ->ArgNames({"sections", "rail_last", "hz"})
+    ->ArgsProduct({{10, 100, 1000}, {0, 1}, {1000, 10'000'000}})
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_ParseValue(benchmark::State& state) {
+  const std::string texts[] = {"4k7", "10n", "2u2", "1.5e-3", "100", "0.33M"};
+  size_t i = 0;
+  for (auto _ : state) {
+    double v = ParseValue(texts[i]);
+    benchmark::DoNotOptimize(v);
+    i = (i + 1) % std::size(texts);
+  }
+}
+BENCHMARK(BM_ParseValue);
+
+void BM_FormatValue(benchmark::State& state) {
+  const double values[] = {4700, 1e-8, 2.2e-6, -159.15494309189535, 6.283185307179586, 0};
+  size_t i = 0;
+  for (auto _ : state) {
+    std::string text = FormatValue(3, values[i]);
+    benchmark::DoNotOptimize(text);
+    i = (i + 1) % std::size(values);
+  }
+}
+BENCHMARK(BM_FormatValue);
+
+}  // namespace
+
+BENCHMARK_MAIN();
