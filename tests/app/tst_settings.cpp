@@ -322,19 +322,6 @@ class SettingsTest : public QObject {
     QCOMPARE(result, int(QDialog::Accepted));
   }
 
-  void dialogLayout() {
-    TSettingsForm dialog;
-    QCOMPARE(dialog.windowTitle(), QString("Settings"));
-    QCOMPARE(dialog.size(), QSize(189, 209));
-    QCOMPARE(dialog.ui->ZRadioGroup->title(), QString(" Display "));
-    QCOMPARE(dialog.ui->ZRadioItem0->text(), QString("R and X"));
-    QCOMPARE(dialog.ui->ZRadioItem1->text(), QString("Mag and Phase"));
-    QStringList items;
-    for (int i = 0; i < dialog.ui->ZComboBox->count(); ++i)
-      items << dialog.ui->ZComboBox->itemText(i);
-    QCOMPARE(items, QStringList({"2", "3", "4", "5", "6", "7", "8"}));
-  }
-
   void readoutFollowsTheDialogWhileItIsOpen() {
     Program program;
     CountingMainForm& form = program.form;
