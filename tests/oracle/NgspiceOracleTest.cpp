@@ -1,0 +1,257 @@
+// Cross-check of the solver against ngspice: random well-posed networks of resistors,
+// capacitors, inductors, coupled inductors and ideal transformers are solved by CCalc and by
+// `ngspice -b` (AC analysis at one frequency), and the impedances must agree.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Circuit.h"
+
+namespace {
+
+using Complex = std::complex<double>;
+constexpr double Pi = 3.141592653589793;
+constexpr int NetworkCount = 320;
+constexpr uint64_t FirstSeed = 20261208;
+
+struct SPartSpec {
+  int kind;
+  std::vector<int32_t> nodes;
+  std::vector<double> values;
+};
+
+struct SNetwork {
+  uint64_t seed = 0;
+  int nodes = 0;
+  double hertz = 0;
+  std::vector<SPartSpec> parts;  // the meter is implied on nodes 1 (pin 0) and 2 (pin 1)
+};
+
+// Disjoint sets over node numbers, to keep the windings of transformers out of loops.
+struct SUnion {
+  std::vector<int> parent;
+  explicit SUnion(int n) : parent(static_cast<size_t>(n + 1)) {
+    std::iota(parent.begin(), parent.end(), 0);
+  }
+  int Find(int x) {
+    while (parent[static_cast<size_t>(x)] != x) x = parent[static_cast<size_t>(x)];
+    return x;
+  }
+  bool Join(int a, int b) {
+    a = Find(a);
+    b = Find(b);
+    if (a == b) return false;
+    parent[static_cast<size_t>(a)] = b;
+    return true;
+  }
+};
+
+// A network both solvers must answer: a random tree of passive parts reaches every node from
+// the meter (so no node hangs on current-defined branches alone), more passive parts close
+// loops, and coupled inductors (k < 1) and transformers sit between random node pairs. The
+// transformers' primaries, which ngspice models as voltage sources, never form a loop among
+// themselves. Element impedances lie between 1 Ω and 100 kΩ at the chosen frequency, so the
+// values span many decades while their ratios stay moderate.
+SNetwork Generate(uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  auto uniform = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(rng);
+  };
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+
+  SNetwork net;
+  net.seed = seed;
+  net.nodes = pick(2, 12);
+  net.hertz = std::pow(10.0, uniform(1, 6));
+  const double omega = 2 * Pi * net.hertz;
+  auto impedance = [&] { return std::pow(10.0, uniform(0, 5)); };
+  auto passive = [&](int32_t a, int32_t b) {
+    const int kind = pick(KindR, KindL);
+    const double z = impedance();
+    const double value = kind == KindR ? z : kind == KindC ? 1 / (omega * z) : z / omega;
+    net.parts.push_back({kind, {a, b}, {value}});
+  };
+  auto otherNode = [&](int32_t a) {
+    int32_t b = pick(1, net.nodes - 1);
+    return b >= a ? b + 1 : b;
+  };
+
+  for (int32_t node = 2; node <= net.nodes; ++node) passive(pick(1, node - 1), node);
+  for (int extra = pick(0, net.nodes); extra > 0; --extra) {
+    const int32_t a = pick(1, net.nodes);
+    passive(a, otherNode(a));
+  }
+  for (int count = pick(0, 2); count > 0; --count) {
+    const int32_t a = pick(1, net.nodes), c = pick(1, net.nodes);
+    net.parts.push_back({KindLC,
+                         {a, otherNode(a), c, otherNode(c)},
+                         {impedance() / omega, impedance() / omega, uniform(0.1, 0.99)}});
+  }
+  SUnion primaries(net.nodes);
+  for (int count = pick(0, 2); count > 0; --count) {
+    const int32_t a = pick(1, net.nodes), b = otherNode(a);
+    const int32_t c = pick(1, net.nodes), d = otherNode(c);
+    if (!primaries.Join(a, b)) continue;
+    net.parts.push_back({KindW, {a, b, c, d}, {uniform(1, 10), uniform(1, 10)}});
+  }
+  // Shuffle the list order too: it decides the extra unknowns and the stamping order.
+  std::shuffle(net.parts.begin(), net.parts.end(), rng);
+  return net;
+}
+
+std::string Number(double x) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g", x);
+  return text;
+}
+
+// The name of the meter's pin 0 in the netlist of network `index`; it names the reading in
+// ngspice's output, so that every reading is tied to its network whatever the output order.
+std::string ProbeNode(size_t index) {
+  return "a" + std::to_string(index);
+}
+
+// Meter pin 0 is the probe node, pin 1 the ground "0"; a unit current leaves the source into
+// the probe node.
+std::string Netlist(const SNetwork& net, size_t index) {
+  const std::string probe = ProbeNode(index);
+  auto node = [&](int32_t n) {
+    return n == 1 ? probe : n == 2 ? std::string("0") : "n" + std::to_string(n);
+  };
+  std::ostringstream out;
+  out << "network " << net.seed << "\n";
+  out << "I1 0 " << probe << " AC 1\n";
+  int serial = 0;
+  for (const SPartSpec& p : net.parts) {
+    const std::string id = std::to_string(++serial);
+    const auto& v = p.values;
+    switch (p.kind) {
+      case KindR:
+      case KindC:
+      case KindL:
+        out << (p.kind == KindR   ? "R"
+                : p.kind == KindC ? "C"
+                                  : "L")
+            << id << " " << node(p.nodes[0]) << " " << node(p.nodes[1]) << " " << Number(v[0])
+            << "\n";
+        break;
+      case KindLC:
+        out << "L" << id << "p " << node(p.nodes[0]) << " " << node(p.nodes[1]) << " "
+            << Number(v[0]) << "\n";
+        out << "L" << id << "s " << node(p.nodes[2]) << " " << node(p.nodes[3]) << " "
+            << Number(v[1]) << "\n";
+        out << "K" << id << " L" << id << "p L" << id << "s " << Number(v[2]) << "\n";
+        break;
+      case KindW: {
+        // E and V carry winding 1, F drives winding 2 with the turns ratio of that current.
+        const std::string ratio = Number(v[0] / v[1]);
+        out << "E" << id << " " << node(p.nodes[0]) << " x" << id << " " << node(p.nodes[2]) << " "
+            << node(p.nodes[3]) << " " << ratio << "\n";
+        out << "V" << id << " x" << id << " " << node(p.nodes[1]) << " 0\n";
+        out << "F" << id << " " << node(p.nodes[3]) << " " << node(p.nodes[2]) << " V" << id << " "
+            << ratio << "\n";
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  out << ".option noopac\n.end\n";
+  return out.str();
+}
+
+bool HaveNgspice() {
+  return std::system("command -v ngspice >/dev/null 2>&1") == 0;
+}
+
+// Runs every network through one ngspice process and returns the impedance per index (none
+// where ngspice gave no reading).
+std::vector<std::optional<Complex>> RunNgspice(const std::vector<SNetwork>& nets,
+                                               std::string& transcript) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("vorzeta-oracle-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream control(dir / "run.cir");
+  control << "oracle batch\n.control\noption numdgt=15\n";
+  for (size_t i = 0; i < nets.size(); ++i) {
+    const fs::path file = dir / ("net" + std::to_string(i) + ".cir");
+    std::ofstream(file) << Netlist(nets[i], i);
+    control << "source " << file.string() << "\n";
+    control << "ac lin 1 " << Number(nets[i].hertz) << " " << Number(nets[i].hertz) << "\n";
+    control << "print vr(" << ProbeNode(i) << ") vi(" << ProbeNode(i) << ")\n";
+  }
+  control << ".endc\n.end\n";
+  control.close();
+
+  const std::string command = "cd " + dir.string() + " && ngspice -b run.cir 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::vector<std::optional<Complex>> results(nets.size());
+  if (pipe == nullptr) return results;
+  char line[4096];
+  std::vector<std::optional<double>> re(nets.size());
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    transcript += line;
+    size_t index = 0;
+    double value = 0;
+    if (std::sscanf(line, "vr(a%zu) = %lf", &index, &value) == 2 && index < nets.size()) {
+      re[index] = value;
+    } else if (std::sscanf(line, "vi(a%zu) = %lf", &index, &value) == 2 && index < nets.size() &&
+               re[index]) {
+      results[index] = Complex(*re[index], value);
+    }
+  }
+  ::pclose(pipe);
+  fs::remove_all(dir);
+  return results;
+}
+
+TEST(NgspiceOracle, RandomNetworksAgreeWithNgspice) {
+  ASSERT_TRUE(HaveNgspice()) << "ngspice is not installed; scripts/deps installs it";
+
+  std::vector<SNetwork> nets;
+  for (int i = 0; i < NetworkCount; ++i) nets.push_back(Generate(FirstSeed + i));
+  std::string transcript;
+  const std::vector<std::optional<Complex>> spice = RunNgspice(nets, transcript);
+
+  int answered = 0;
+  std::map<int, int> kinds;
+  for (size_t i = 0; i < nets.size(); ++i) {
+    const SNetwork& net = nets[i];
+    SCOPED_TRACE("seed " + std::to_string(net.seed) + "\n" + Netlist(net, i));
+    ASSERT_TRUE(spice[i].has_value()) << "ngspice gave no reading";
+    CCircuit circuit;
+    for (const SPartSpec& p : net.parts) {
+      circuit.Add(p.kind, p.nodes, p.values);
+      ++kinds[p.kind];
+    }
+    const std::optional<Complex> z = circuit.Impedance(net.hertz);
+    ASSERT_TRUE(z.has_value()) << "the solver found no solution at " << Number(net.hertz)
+                               << " Hz; ngspice reads " << *spice[i];
+    // A transformer with both windings on one node pair can force the reading to exactly 0,
+    // where ngspice keeps its rounding noise: a floor far below any element's impedance.
+    const double error = std::abs(*z - *spice[i]);
+    EXPECT_LE(error, 1e-9 * std::abs(*spice[i]) + 1e-9)
+        << "solver " << Number(z->real()) << " " << Number(z->imag()) << "j, ngspice "
+        << Number(spice[i]->real()) << " " << Number(spice[i]->imag()) << "j at "
+        << Number(net.hertz) << " Hz";
+    ++answered;
+  }
+  EXPECT_EQ(answered, NetworkCount);
+  // The generator must really have produced every kind.
+  for (int kind : {KindR, KindC, KindL, KindLC, KindW}) EXPECT_GT(kinds[kind], 10) << kind;
+}
+
+}  // namespace
