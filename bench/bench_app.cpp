@@ -1,0 +1,133 @@
+// Timings of the main window: start-up to the first painted window, painting ladder sheets of
+// growing size at 1280 x 800, and one complete edit from the mouse release to the readout.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "ElemWin.h"
+#include "Main.h"
+#include "Settings.h"
+#include "SheetBuilder.h"
+#include "ui_Main.h"
+
+namespace {
+
+struct Program {
+  TMainForm form;
+  TElemWinForm elemWin{&form};
+  TSettingsForm settings{&form};
+  Program() {
+    elemWin.Host = &form;
+    settings.Host = &form;
+    form.ElemWinForm = &elemWin;
+    form.SettingsForm = &settings;
+  }
+};
+
+// Shows the window with a paint area of 1280 x 800 pixels.
+std::unique_ptr<Program> ShowLarge() {
+  auto p = std::make_unique<Program>();
+  p->form.show();
+  QApplication::processEvents();
+  QWidget* box = p->form.ui->PaintBox;
+  p->form.resize(p->form.width() + 1280 - box->width(), p->form.height() + 800 - box->height());
+  QApplication::processEvents();
+  p->form.ui->HintPanel->hide();
+  return p;
+}
+
+std::unique_ptr<Program> ShowLadder(int sections) {
+  auto p = ShowLarge();
+  BuildRcLadder(*p->form.Sheet, sections);
+  p->form.UpdateReadoutState();
+  p->form.Recompute(true);
+  QApplication::processEvents();
+  return p;
+}
+
+void BM_StartUpToFirstPaint(benchmark::State& state) {
+  for (auto _ : state) {
+    auto p = std::make_unique<Program>();
+    p->form.show();
+    QApplication::processEvents();
+    benchmark::DoNotOptimize(p->form.ui->REdit->text());
+    state.PauseTiming();
+    p.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartUpToFirstPaint)->Unit(benchmark::kMillisecond);
+
+void BM_PaintSheet(benchmark::State& state) {
+  auto p = ShowLadder(static_cast<int>(state.range(0)));
+  if (p->form.ui->PaintBox->width() != 1280 || p->form.ui->PaintBox->height() != 800)
+    state.SkipWithError("paint area is not 1280 x 800");
+  for (auto _ : state) {
+    p->form.PaintSheet();
+    QApplication::processEvents();
+  }
+  state.counters["pictures"] = p->form.Sheet->pictures.Count();
+}
+BENCHMARK(BM_PaintSheet)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// A pixel on the body of the element centred on `centre` where a press selects it rather than
+// opening its value.
+SPoint BodyPixel(TMainForm& form, SPoint centre) {
+  const CVC& view = form.Sheet->view;
+  const SPoint middle = view.GridToScreen(centre);
+  for (int d = 0; d < view.Zoom; ++d) {
+    for (int sign : {1, -1}) {
+      const SPoint p{middle.x, middle.y + sign * d};
+      int j = -1;
+      const int labelled = form.Sheet->pictures.FindLabel(j, p);
+      if ((labelled < 0 || j < 0) &&
+          form.Sheet->pictures.FindNear(view.ScreenToFine(p), view.ScreenToGrid(p)) >= 0)
+        return p;
+    }
+  }
+  return middle;
+}
+
+// Drags the resistor of the middle section one grid step down and, next time, back up: the
+// release renumbers, repaints and measures.
+void BM_CompleteEdit(benchmark::State& state) {
+  auto p = ShowLadder(static_cast<int>(state.range(0)));
+  TMainForm& form = p->form;
+  form.ElemWinForm = nullptr;  // a stray press on a value must not block on the dialog
+  const int k = static_cast<int>(state.range(0)) / 2;
+  SPoint centre = RcLadder::ResistorCentre(k);
+  int step = 1;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const CVC& view = form.Sheet->view;
+    const SPoint from = BodyPixel(form, centre);
+    const SPoint to = from + SPoint{0, step * view.Zoom};
+    form.PaintBoxMouseDown(Qt::LeftButton, QPoint(from.x, from.y));
+    form.PaintBoxMouseMove(Qt::LeftButton, QPoint(to.x, to.y));
+    QApplication::processEvents();
+    state.ResumeTiming();
+    form.PaintBoxMouseUp(Qt::LeftButton, QPoint(to.x, to.y));
+    QApplication::processEvents();
+    benchmark::DoNotOptimize(form.ui->REdit->text());
+    centre.y += step;
+    step = -step;
+  }
+  state.SetLabel(form.ui->REdit->text().toStdString());
+}
+BENCHMARK(BM_CompleteEdit)->Arg(100)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QTemporaryDir settingsDir;
+  qputenv("XDG_CONFIG_HOME", settingsDir.path().toLocal8Bit());
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
