@@ -438,6 +438,29 @@ class MainWindowTest : public QObject {
     }
   }
 
+  void resistorAndInductorInParallel() {
+    // R = 1 k and the default inductor in parallel across the meter at 1 kHz; the window is
+    // saved as a picture when VORZETA_SCREENSHOT names a file.
+    DragFromPalette(ui().ImageR, {2, -2});
+    WireAcrossMeter(PictureOfKind(KindR));
+    DragFromPalette(ui().ImageL, {6, -2});
+    WireAcrossMeter(PictureOfKind(KindL));
+    QVERIFY(ui().FEdit->isEnabled());
+    ui().FEdit->selectAll();
+    QTest::keyClicks(ui().FEdit, "1000");
+    QTest::keyClick(ui().FEdit, Qt::Key_Return);
+    QCOMPARE(ui().FEdit->text(), QStringLiteral("1"));
+    QCOMPARE(ui().FComboBox->currentText(), QStringLiteral(" kHz"));
+    // A parallel RL has a positive resistance below 1 k and a positive (inductive) reactance.
+    bool ok = false;
+    const double r = ui().REdit->text().toDouble(&ok);
+    QVERIFY2(ok && r > 0 && r < 1000, qPrintable(ui().REdit->text()));
+    const double x = ui().XEdit->text().toDouble(&ok);
+    QVERIFY2(ok && x > 0, qPrintable(ui().XEdit->text()));
+    const QByteArray shot = qgetenv("VORZETA_SCREENSHOT");
+    if (!shot.isEmpty()) QVERIFY(form().grab().save(QString::fromLocal8Bit(shot)));
+  }
+
   void hintPanelHidesOnClick() {
     QVERIFY(ui().HintPanel->isVisible());
     QTest::mouseClick(ui().HintLabel, Qt::LeftButton);
