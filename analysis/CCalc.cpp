@@ -50,22 +50,40 @@ inline void ForEachPresent(const uint8_t* re, const uint8_t* im, int from, int t
 }
 
 // Sets flag[k] = (row[k] != 0) for k = 1..n-1 by looking at the bit pattern of each 80-bit
-// entry (64-bit significand, then sign and 15-bit exponent), which avoids slow x87 compares on
-// the mostly empty rows. Returns nonzero when some entry is infinite or not a number.
+// entry (64-bit significand, then sign and 15-bit exponent; the six padding bytes stay zero,
+// see Build), which avoids slow x87 compares on the mostly empty rows. Four empty entries cost
+// one test. Returns nonzero when some entry is infinite or not a number.
 inline uint32_t FlagRow(const long double* row, uint8_t* flag, int n) {
   static_assert(sizeof(long double) == 16 && std::numeric_limits<long double>::digits == 64,
                 "entries are x86 80-bit extended reals");
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(row);
+  constexpr uint64_t ExponentMask = 0x7fff;  // drops the sign: -0 is no entry
+  auto low = [&](int k) {
+    uint64_t w;
+    std::memcpy(&w, bytes + 16 * static_cast<size_t>(k), 8);
+    return w;
+  };
+  auto high = [&](int k) {
+    uint64_t w;
+    std::memcpy(&w, bytes + 16 * static_cast<size_t>(k) + 8, 8);
+    return w & ExponentMask;
+  };
   uint32_t special = 0;
-  for (int k = 1; k < n; ++k) {
-    uint64_t significand;
-    uint16_t exponent;
-    std::memcpy(&significand, bytes + 16 * k, 8);
-    std::memcpy(&exponent, bytes + 16 * k + 8, 2);
-    exponent &= 0x7fff;
-    flag[k] = (significand | exponent) != 0;
-    special |= exponent == 0x7fff;
+  auto one = [&](int k) {
+    const uint64_t exponent = high(k);
+    flag[k] = (low(k) | exponent) != 0;
+    special |= exponent == ExponentMask;
+  };
+  int k = 1;
+  for (; k + 4 <= n; k += 4) {
+    if ((low(k) | high(k) | low(k + 1) | high(k + 1) | low(k + 2) | high(k + 2) | low(k + 3) |
+         high(k + 3)) == 0) {
+      std::memset(flag + k, 0, 4);
+      continue;
+    }
+    for (int i = k; i < k + 4; ++i) one(i);
   }
+  for (; k < n; ++k) one(k);
   return special;
 }
 
@@ -140,8 +158,11 @@ bool CCalc::Build() {
   if (n > std::numeric_limits<size_t>::max() / 4 / sizeof(long double) / n) return false;
 
   // Stop at the first refusal: what was obtained stays owned until Release.
-  block.reset(new (std::nothrow) long double[2 * n * n]());
+  block.reset(new (std::nothrow) long double[2 * n * n]);
   if (!block) return false;
+  // All bytes, padding included: the flag scan of Assemble reads entries as bit patterns and
+  // arithmetic never writes the padding.
+  std::memset(static_cast<void*>(block.get()), 0, 2 * n * n * sizeof(long double));
   rowsRe.reset(new (std::nothrow) long double*[n]);
   rowsIm.reset(new (std::nothrow) long double*[n]);
   if (!rowsRe || !rowsIm) return false;
@@ -276,11 +297,19 @@ bool CCalc::Eliminate() {
   uint8_t* fr = NzRe;
   uint8_t* fi = NzIm;
   const size_t stride = static_cast<size_t>(n);
+  const long double tolerance = CancelTolerance;
   auto present = [&](int i, int l) {
     const size_t at = static_cast<size_t>(i) * stride + static_cast<size_t>(l);
     return (fr[at] | fi[at]) != 0;
   };
   auto settled = [&](int i) { return present(i, i); };
+  // SubtractWithCancel with the tolerance held in a register.
+  auto subtract = [tolerance](long double& entry, long double x) {
+    const long double d = entry - x;
+    const bool kept = std::fabs(d) > tolerance * std::fabs(x);
+    entry = kept ? d : 0.0L;
+    return kept;
+  };
 
   // The largest magnitude that went into any right-hand side. An unsettled row whose
   // right-hand side is within the tolerance of it holds only rounding left over from larger
@@ -295,28 +324,57 @@ bool CCalc::Eliminate() {
     note(re[i][0], im[i][0]);
   }
 
-  // Rows that have an entry in the current column, gathered in one strided pass.
+  // first[k]: the leftmost present column of the row at position k (n when none). A row that is
+  // still a candidate in column j has nothing left of j (every earlier column was eliminated
+  // from it), so the rows to visit in column j are exactly those whose first is j. This keeps
+  // the column walks off the strided flag matrices.
+  std::vector<int>& first = rowFirst;
+  first.assign(stride, n);
+  auto firstFrom = [&](int k, int from) {
+    int found = n;
+    const uint8_t* kfr = fr + static_cast<size_t>(k) * stride;
+    const uint8_t* kfi = fi + static_cast<size_t>(k) * stride;
+    int l = from;
+    for (; l < n && (l & 7) != 0; ++l)
+      if (kfr[l] | kfi[l]) return l;
+    for (; l + 8 <= n; l += 8) {
+      const uint64_t w = LoadWord(kfr + l) | LoadWord(kfi + l);
+      if (w != 0) return l + std::countr_zero(w) / 8;
+    }
+    for (; l < n; ++l)
+      if (kfr[l] | kfi[l]) return l;
+    return found;
+  };
+  for (int k = 1; k < n; ++k) first[static_cast<size_t>(k)] = firstFrom(k, 1);
+
   std::vector<int>& rows = columnRows;
+  std::vector<int>& cols = pivotCols;
   for (int j = 1; j < n; ++j) {
     rows.clear();
     for (int k = 1; k < n; ++k)
-      if (present(k, j)) rows.push_back(k);
+      if (first[static_cast<size_t>(k)] == j) rows.push_back(k);
+    if (rows.empty()) continue;
 
     int e = -1;
     long double best = 0.0L;
     for (int k : rows) {
-      if (k < j && settled(k)) continue;
       const long double w = re[k][j] * re[k][j] + im[k][j] * im[k][j];
       if (w > best) {
         best = w;
         e = k;
       }
     }
-    if (e < 0) continue;  // no pivot: row j stays unsettled
+    if (e < 0) {
+      // No pivot: row j stays unsettled. Rows whose entries here are all zero stay
+      // candidates in the columns further right where they have entries.
+      for (int k : rows) first[static_cast<size_t>(k)] = firstFrom(k, j + 1);
+      continue;
+    }
 
     if (e != j) {
       std::swap(re[e], re[j]);
       std::swap(im[e], im[j]);
+      std::swap(first[static_cast<size_t>(e)], first[static_cast<size_t>(j)]);
       // Row 0 of each flag matrix is the spare row for the exchange.
       for (uint8_t* f : {fr, fi}) {
         std::memcpy(f, f + e * stride, stride);
@@ -337,14 +395,16 @@ bool CCalc::Eliminate() {
     const uint8_t* pfi = fi + j * stride;
     const long double pRe = pr[j];
     const long double pIm = pi[j];
+    cols.clear();
+    ForEachPresent(pfr, pfi, j + 1, n, [&](int l) { cols.push_back(l); });
     if (pIm == 0 && pRe == 1) {
       // already unit
     } else if (pIm == 0) {
       const long double s = 1 / pRe;
-      ForEachPresent(pfr, pfi, j + 1, n, [&](int l) {
+      for (int l : cols) {
         if (pfr[l]) pr[l] *= s;
         if (pfi[l]) pi[l] *= s;
-      });
+      }
       pr[j] = 1;
       pi[j] = 0;
       pr[0] *= s;
@@ -359,19 +419,14 @@ bool CCalc::Eliminate() {
         pr[l] = ar * qRe - ai * qIm;
         pi[l] = ar * qIm + ai * qRe;
       };
-      ForEachPresent(pfr, pfi, j + 1, n, scale);
+      for (int l : cols) scale(l);
       pr[j] = 1;
       pi[j] = 0;
       scale(0);
     }
 
-    // Columns of the pivot row right of j, listed once for all rows below.
-    std::vector<int>& cols = pivotCols;
-    cols.clear();
-    ForEachPresent(pfr, pfi, j + 1, n, [&](int l) { cols.push_back(l); });
-
     for (int k : rows) {
-      if (k == j || (k < j && settled(k))) continue;
+      if (k == j) continue;
       long double* kr = re[k];
       long double* ki = im[k];
       uint8_t* kfr = fr + k * stride;
@@ -387,42 +442,50 @@ bool CCalc::Eliminate() {
           kfr[l] = tRe != 0;
           kfi[l] = tIm != 0;
         } else {
-          kfr[l] = SubtractWithCancel(kr[l], tRe);
-          kfi[l] = SubtractWithCancel(ki[l], tIm);
+          kfr[l] = subtract(kr[l], tRe);
+          kfi[l] = subtract(ki[l], tIm);
         }
       }
       kr[j] = ki[j] = 0;
       kfr[j] = kfi[j] = 0;
       const long double uRe = mRe * pr[0] - mIm * pi[0];
       const long double uIm = mRe * pi[0] + mIm * pr[0];
-      SubtractWithCancel(kr[0], uRe);
-      SubtractWithCancel(ki[0], uIm);
+      subtract(kr[0], uRe);
+      subtract(ki[0], uIm);
       note(uRe, uIm);
+      first[static_cast<size_t>(k)] = firstFrom(k, j + 1);
     }
   }
 
+  // Back substitution. Each row's right-hand side takes its subtractions in order of falling
+  // column, exactly as a column-by-column sweep would give them, but the row is read along its
+  // own contiguous flags. Unsettled rows are zero outside column 0, so their right-hand sides
+  // are final here; a settled row's solution stays in its column 0 once formed.
   std::fill_n(VecRe, n, 0.0);
   std::fill_n(VecIm, n, 0.0);
   for (int j = n - 1; j >= 1; --j) {
+    long double* jr = re[j];
+    long double* ji = im[j];
     if (!settled(j)) {
       // 0 = nonzero: no solution. A floating circuit makes one node row the sum of the
       // others; its right-hand side then cancels only to rounding, which is not a value.
-      const long double left = std::fabs(re[j][0]) + std::fabs(im[j][0]);
-      if (left != 0 && left > CancelTolerance * peak) return false;
+      const long double left = std::fabs(jr[0]) + std::fabs(ji[0]);
+      if (left != 0 && left > tolerance * peak) return false;
       continue;
     }
-    const long double xRe = re[j][0];
-    const long double xIm = im[j][0];
-    VecRe[j] = static_cast<double>(-xRe);
-    VecIm[j] = static_cast<double>(-xIm);
-    for (int i = j - 1; i >= 1; --i) {
-      if (!present(i, j)) continue;
-      const long double uRe = re[i][j] * xRe - im[i][j] * xIm;
-      const long double uIm = re[i][j] * xIm + im[i][j] * xRe;
-      SubtractWithCancel(re[i][0], uRe);
-      SubtractWithCancel(im[i][0], uIm);
-      note(uRe, uIm);
+    cols.clear();
+    ForEachPresent(fr + j * stride, fi + j * stride, j + 1, n, [&](int l) {
+      if (settled(l)) cols.push_back(l);
+    });
+    for (auto it = cols.rbegin(); it != cols.rend(); ++it) {
+      const int l = *it;
+      const long double xRe = re[l][0];
+      const long double xIm = im[l][0];
+      subtract(jr[0], jr[l] * xRe - ji[l] * xIm);
+      subtract(ji[0], jr[l] * xIm + ji[l] * xRe);
     }
+    VecRe[j] = static_cast<double>(-jr[0]);
+    VecIm[j] = static_cast<double>(-ji[0]);
   }
   return true;
 }

@@ -64,6 +64,7 @@ class CCalc {
   SystemState state = SystemState::Unknown;
   std::vector<int> columnRows;  // scratch of Eliminate, kept to avoid reallocating
   std::vector<int> pivotCols;
+  std::vector<int> rowFirst;
 
   // owners of the storage behind the pointers above
   std::unique_ptr<long double[]> block;
