@@ -567,6 +567,51 @@ TEST_F(SheetEditing, DeletingALegWhileWiringLeavesAConsistentSheet) {
   }
 }
 
+// A wire drawn right to left, or a move, interrupted by a palette press (right button, so the
+// left release still comes) or by a release that never arrives (the next press comes first).
+TEST_F(SheetEditing, AnInterruptedWireOrMoveIsFinishedAndMeasured) {
+  enum Interruption { PaletteThenRelease, LostRelease };
+  for (bool wire : {true, false}) {
+    for (Interruption how : {PaletteThenRelease, LostRelease}) {
+      SCOPED_TRACE(std::string(wire ? "wire" : "move") +
+                   (how == PaletteThenRelease ? ", palette press" : ", lost release"));
+      host.ResetSheet();
+      Add(KindR, 0, 0, 0);
+      AddWire(sheet, {2, 0}, {2, 4});
+      AddWire(sheet, {2, 0}, {6, 0});
+      host.Recompute(true);
+      const size_t recomputes = host.recomputes.size();
+
+      if (wire) {
+        mouse.Press({0, 0});
+        mouse.Move({-3, 0});  // first leg (0,0)-(-3,0) reversed, second of zero length
+      } else {
+        mouse.Press({1, 0});
+        mouse.Move({1, -2});  // a bridge from the junction at (2,0) follows the pin
+      }
+      if (how == PaletteThenRelease) {
+        host.ArmPlacing(KindC, 1);
+        mouse.Release({1, -2});
+      } else {
+        mouse.Press({9, 5});  // empty sheet
+        mouse.Release({9, 5});
+      }
+
+      EXPECT_EQ(host.recomputes.size(), recomputes + 1);
+      EXPECT_EQ(sheet.mode, Idle);
+      for (int i = 0; i < sheet.pictures.Count(); ++i) {
+        const CPct* p = sheet.pictures.At(i);
+        EXPECT_EQ(p->moveMode, 0);
+        if (p->PictureKind() != PctLine) continue;
+        const auto* w = static_cast<const CLine*>(p);
+        EXPECT_FALSE(w->selected) << WireText(w);
+        EXPECT_FALSE(w->x == w->x2 && w->y == w->y2) << "zero-length wire left";
+        EXPECT_TRUE(w->y == w->y2 ? w->x <= w->x2 : w->y <= w->y2) << WireText(w);
+      }
+    }
+  }
+}
+
 // ---- the container
 
 TEST(SheetContainer, AddElementAndClear) {

@@ -97,8 +97,10 @@ class GestureRun {
   }
 
   std::string State() const { return sheet.pictures.Describe(); }
+  int DialogsOpened() const { return host.editCalls; }
 
   CSheet sheet;
+  int releasesIn[Panning + 1] = {};  // releases counted by the mode they ended
 
  private:
   int Uniform(int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); }
@@ -137,6 +139,7 @@ class GestureRun {
   }
 
   void Release(SPoint at) {
+    if (sheet.mode >= Idle && sheet.mode <= Panning) ++releasesIn[sheet.mode];
     mouse.ReleasePixel(at);
     EXPECT_FALSE(sheet.buttonDown);
     EXPECT_EQ(sheet.mode, Idle);
@@ -254,7 +257,7 @@ class RandomGestures : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(RandomGestures, KeepTheSheetConsistent) {
   GestureRun run(GetParam());
-  for (int step = 0; step < 300; ++step) {
+  for (int step = 0; step < 500; ++step) {
     const std::string before = run.State();
     run.Step();
     run.Check();
@@ -264,8 +267,12 @@ TEST_P(RandomGestures, KeepTheSheetConsistent) {
       return;
     }
   }
+  // The run reached every kind of gesture.
+  for (int mode : {Placing, Wiring, Pressed, Moving, Panning})
+    EXPECT_GT(run.releasesIn[mode], 0) << "no release in mode " << mode;
+  EXPECT_GT(run.DialogsOpened(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomGestures, ::testing::Range(1u, 9u));
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomGestures, ::testing::Range(1u, 13u));
 
 }  // namespace

@@ -1,0 +1,82 @@
+// Cost of the work behind every edit on a drawn RC ladder: renumbering the wiring, measuring,
+// painting, and the three together as the main window's recompute runs them.
+#include <benchmark/benchmark.h>
+
+#include "FakeHost.h"
+#include "RecordingCanvas.h"
+#include "SheetBuilder.h"
+#include "analysis/Measure.h"
+#include "view/SheetPainting.h"
+
+namespace {
+
+// A sheet holding the meter and a measured ladder of `sections` sections.
+struct Ladder {
+  explicit Ladder(int sections) : host(sheet) {
+    host.ResetSheet();
+    BuildRcLadder(sheet, sections);
+    host.UpdateReadoutState();
+    host.Recompute(true);
+  }
+  SReadout Measure() {
+    return MeasureImpedance(sheet.components, *host.meter, host.solver, host.frequency,
+                            host.frequencyUnit, host.displayMode, host.digits, host.hasReactive);
+  }
+  CSheet sheet;
+  FakeHost host;
+};
+
+void SetCounters(benchmark::State& state, const Ladder& ladder) {
+  state.counters["pictures"] = ladder.sheet.pictures.Count();
+}
+
+void BM_Renumber(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    ladder.sheet.RenumberNodes();
+    benchmark::ClobberMemory();
+  }
+  SetCounters(state, ladder);
+}
+
+void BM_Measure(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(ladder.Measure());
+  SetCounters(state, ladder);
+}
+
+void BM_RenumberAndMeasure(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    ladder.sheet.RenumberNodes();
+    benchmark::DoNotOptimize(ladder.Measure());
+  }
+  SetCounters(state, ladder);
+}
+
+void BM_Paint(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  CountingCanvas canvas;
+  for (auto _ : state)
+    PaintSheetOnCanvas(canvas, ladder.sheet.view, ladder.sheet.pictures, ladder.host.client);
+  SetCounters(state, ladder);
+  state.counters["calls/paint"] =
+      static_cast<double>(canvas.calls) / static_cast<double>(state.iterations());
+}
+
+// Renumber, paint and measure: what follows every finished edit.
+void BM_Recompute(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  for (auto _ : state) ladder.host.Recompute(true);
+  SetCounters(state, ladder);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Renumber)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Measure)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenumberAndMeasure)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Paint)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Recompute)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_MAIN();
