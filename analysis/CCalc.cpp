@@ -50,9 +50,9 @@ inline void ForEachPresent(const uint8_t* re, const uint8_t* im, int from, int t
 }
 
 // Sets flag[k] = (row[k] != 0) for k = 1..n-1 by looking at the bit pattern of each 80-bit
-// entry (64-bit significand, then sign and 15-bit exponent; the six padding bytes stay zero,
-// see Build), which avoids slow x87 compares on the mostly empty rows. Four empty entries cost
-// one test. Returns nonzero when some entry is infinite or not a number.
+// entry (64-bit significand, then sign and 15-bit exponent; the six padding bytes are masked
+// off), which avoids slow x87 compares on the mostly empty rows. Four empty entries cost one
+// test. Returns nonzero when some entry is infinite or not a number.
 inline uint32_t FlagRow(const long double* row, uint8_t* flag, int n) {
   static_assert(sizeof(long double) == 16 && std::numeric_limits<long double>::digits == 64,
                 "entries are x86 80-bit extended reals");
@@ -160,8 +160,7 @@ bool CCalc::Build() {
   // Stop at the first refusal: what was obtained stays owned until Release.
   block.reset(new (std::nothrow) long double[2 * n * n]);
   if (!block) return false;
-  // All bytes, padding included: the flag scan of Assemble reads entries as bit patterns and
-  // arithmetic never writes the padding.
+  // Zero bytes are +0.0 in every entry.
   std::memset(static_cast<void*>(block.get()), 0, 2 * n * n * sizeof(long double));
   rowsRe.reset(new (std::nothrow) long double*[n]);
   rowsIm.reset(new (std::nothrow) long double*[n]);

@@ -418,6 +418,12 @@ TEST(CCalcLifecycle, BuildSolveReleaseCyclesAreSafe) {
   ASSERT_TRUE(calc.Solve(circuit.Meter->FirstExtra, 1000));
   EXPECT_EQ(calc.VecRe[b] - calc.VecRe[a], r1);
   EXPECT_EQ(calc.VecIm[b] - calc.VecIm[a], x1);
+  // Entries stamped by hand between two solves are cleared with the rest.
+  calc.StampResistance(static_cast<int>(a), static_cast<int>(b), 1e-3);
+  calc.MatIm[1][2] = 5;
+  ASSERT_TRUE(calc.Solve(circuit.Meter->FirstExtra, 1000));
+  EXPECT_EQ(calc.VecRe[b] - calc.VecRe[a], r1);
+  EXPECT_EQ(calc.VecIm[b] - calc.VecIm[a], x1);
   // A different frequency on the same build.
   ASSERT_TRUE(calc.Solve(circuit.Meter->FirstExtra, 2000));
   EXPECT_NEAR(calc.VecIm[b] - calc.VecIm[a], x1 / 2, 1e-9);
