@@ -68,11 +68,11 @@ inline uint32_t FlagRow(const long double* row, uint8_t* flag, int n) {
     std::memcpy(&w, bytes + 16 * static_cast<size_t>(k) + 8, 8);
     return w & ExponentMask;
   };
-  uint32_t special = 0;
+  uint32_t nonFinite = 0;
   auto one = [&](int k) {
     const uint64_t exponent = high(k);
     flag[k] = (low(k) | exponent) != 0;
-    special |= exponent == ExponentMask;
+    nonFinite |= exponent == ExponentMask;
   };
   int k = 1;
   for (; k + 4 <= n; k += 4) {
@@ -84,7 +84,7 @@ inline uint32_t FlagRow(const long double* row, uint8_t* flag, int n) {
     for (int i = k; i < k + 4; ++i) one(i);
   }
   for (; k < n; ++k) one(k);
-  return special;
+  return nonFinite;
 }
 
 }  // namespace
@@ -256,14 +256,14 @@ void CCalc::Assemble() {
   if (Cmps != nullptr)
     for (int i = 0; i < Cmps->Count(); ++i) Cmps->At(i)->Stamp(*this);
   const int n = Count;
-  uint32_t special = 0;
+  uint32_t nonFinite = 0;
   for (int j = 1; j < n; ++j) {
     uint8_t* fr = NzRe + static_cast<size_t>(j) * n;
     uint8_t* fi = NzIm + static_cast<size_t>(j) * n;
-    special |= FlagRow(MatRe[j], fr, n);
-    special |= FlagRow(MatIm[j], fi, n);
+    nonFinite |= FlagRow(MatRe[j], fr, n);
+    nonFinite |= FlagRow(MatIm[j], fi, n);
   }
-  Finite = special == 0;
+  Finite = nonFinite == 0;
   state = SystemState::Flagged;
 }
 

@@ -27,7 +27,7 @@ constexpr double Pi = 3.141592653589793;
 constexpr int NetworkCount = 320;
 constexpr uint64_t FirstSeed = 20261208;
 
-struct SPartSpec {
+struct SNetPart {
   int kind;
   std::vector<int32_t> nodes;
   std::vector<double> values;
@@ -37,7 +37,7 @@ struct SNetwork {
   uint64_t seed = 0;
   int nodes = 0;
   double hertz = 0;
-  std::vector<SPartSpec> parts;  // the meter is implied on nodes 1 (pin 0) and 2 (pin 1)
+  std::vector<SNetPart> parts;  // the meter is implied on nodes 1 (pin 0) and 2 (pin 1)
 };
 
 // Disjoint sets over node numbers, to keep the windings of transformers out of loops.
@@ -135,7 +135,7 @@ std::string Netlist(const SNetwork& net, size_t index) {
   out << "network " << net.seed << "\n";
   out << "I1 0 " << probe << " AC 1\n";
   int serial = 0;
-  for (const SPartSpec& p : net.parts) {
+  for (const SNetPart& p : net.parts) {
     const std::string id = std::to_string(++serial);
     const auto& v = p.values;
     switch (p.kind) {
@@ -233,7 +233,7 @@ TEST(NgspiceOracle, RandomNetworksAgreeWithNgspice) {
     SCOPED_TRACE("seed " + std::to_string(net.seed) + "\n" + Netlist(net, i));
     ASSERT_TRUE(spice[i].has_value()) << "ngspice gave no reading";
     CCircuit circuit;
-    for (const SPartSpec& p : net.parts) {
+    for (const SNetPart& p : net.parts) {
       circuit.Add(p.kind, p.nodes, p.values);
       ++kinds[p.kind];
     }
