@@ -51,6 +51,9 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double 
   if (!solver.Finite) return {"Error", std::string()};
   if (!solved) return {"Infinity", std::string()};
 
+  // A meter outside the component list was not numbered with it: nothing to read.
+  auto inRange = [&](int32_t node) { return node >= 0 && node < solver.Count; };
+  if (!inRange(meter.Nodes[0]) || !inRange(meter.Nodes[1])) return {"Error", std::string()};
   const size_t a = static_cast<size_t>(meter.Nodes[0]);
   const size_t b = static_cast<size_t>(meter.Nodes[1]);
   const double r = solver.VecRe[b] - solver.VecRe[a];

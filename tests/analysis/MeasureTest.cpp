@@ -213,6 +213,17 @@ TEST(MeasureLifecycle, ValueChangeWithoutRenumberingUsesTheCompactedNodes) {
   EXPECT_EQ(second.X, "6.283");
 }
 
+TEST(MeasureLifecycle, MeterOutsideTheListReadsError) {
+  CCircuit circuit;
+  circuit.R(1, 2, 10);
+  CCircuit other(40, 90);
+  const SReadout out =
+      MeasureImpedance(circuit.Cmps, *other.Meter, circuit.Solver, 1000, 0, 0, 3, false);
+  EXPECT_EQ(out.R, "Error");
+  EXPECT_EQ(out.X, std::optional<std::string>(""));
+  EXPECT_EQ(circuit.Solver.Count, 0);
+}
+
 TEST(MeasureLifecycle, ProgramWideSettingsStartAtTheirDefaults) {
   EXPECT_EQ(DisplayMode, 0);
   EXPECT_EQ(SignificantDigits, 3);
