@@ -76,26 +76,31 @@ bool CSheet::FindLegs() {
 }
 
 bool CSheet::FinishEdits(bool wiring, bool moving) {
-  bool changed = false;
-  if (wiring || legs[0] != nullptr || legs[1] != nullptr) {
+  const bool wire = wiring || legs[0] != nullptr || legs[1] != nullptr;
+  const bool move = moving || moveStarted;
+  if (!wire && !move) return false;
+  if (wire) {
     if (FindLegs()) {
       static_cast<CLine*>(pictures.At(pictures.wireLeg1))->Normalize();
       static_cast<CLine*>(pictures.At(pictures.wireLeg2))->Normalize();
     }
     legs[0] = legs[1] = nullptr;
     pictures.RemoveZeroWires();
-    pictures.Sort();
-    pictures.AttachElements();
-    changed = true;
   }
-  if (moving || moveStarted) {
+  if (move) {
     pictures.EndMove();
-    pictures.Sort();
-    pictures.AttachElements();
     moveStarted = false;
-    changed = true;
   }
-  return changed;
+  // A recompute in the middle of the gesture may have merged or cut a reversed leg or a
+  // stretched wire into pieces that no index or move mode reaches any more; attaching
+  // elements to a reversed wire would cut it without end, so every wire is put right here.
+  for (int i = 0; i < pictures.Count(); ++i) {
+    CPct* p = pictures.At(i);
+    if (p->PictureKind() == PctLine) static_cast<CLine*>(p)->Normalize();
+  }
+  pictures.Sort();
+  pictures.AttachElements();
+  return true;
 }
 
 void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
@@ -222,7 +227,8 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
   grid = view.ScreenToGrid(point);
   fine = view.ScreenToFine(point);
   buttonDown = false;
-  bool changed = false;
+  // A wire or move ends here, or one that a palette press interrupted.
+  bool changed = FinishEdits(mode == Wiring, mode == Moving);
 
   switch (mode) {
     case Placing:
@@ -243,7 +249,6 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
     default:
       break;  // a press without a grid step only selects
   }
-  if (FinishEdits(mode == Wiring, mode == Moving)) changed = true;
 
   mode = Idle;
   UpdateCursor(rect, point);
@@ -298,6 +303,8 @@ void CSheet::DeleteSelected() {
 bool CSheet::Rotate(int r, bool apply) {
   const int i = pictures.SelectedElement();
   if (i < 0) return false;
+  // Stretched wires are unnormalised until the move ends; attaching to them must wait.
+  if (apply && (moveStarted || legs[0] != nullptr || legs[1] != nullptr)) return false;
   if (apply) {
     pictures.At(i)->Rotate(r);
     pictures.AttachElements();

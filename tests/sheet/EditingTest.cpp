@@ -2,6 +2,7 @@
 // deleting, rotating, panning and the cursors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -610,6 +611,52 @@ TEST_F(SheetEditing, AnInterruptedWireOrMoveIsFinishedAndMeasured) {
       }
     }
   }
+}
+
+// A recompute in the middle of a drag (the frequency entry takes Enter while the button is
+// held) merges the reversed first leg into the wire before it; the second leg, reversed too,
+// must still end normalised, or attaching the resistor lying on it would cut it forever.
+//
+//                 (6,-6)
+//                   |            the L is drawn from (10,0) left to (6,0), then up
+//                  R1 (6,-4)..(6,-2)
+//                   |
+//                 (6,0) <---- (8,0)====(10,0) R2
+TEST_F(SheetEditing, AWireDrawnBackwardsSurvivesARecomputeDuringTheDrag) {
+  Add(KindR, 1, 6, -4);
+  Add(KindR, 0, 10, 0);
+  AddWire(sheet, {8, 0}, {10, 0});
+  mouse.Press({10, 0});
+  ASSERT_EQ(sheet.mode, Wiring);
+  mouse.Move({6, 0});
+  mouse.Move({6, -6});
+  host.Recompute(true);
+  mouse.Release({6, -6});
+  std::vector<std::string> wires;
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    if (p->PictureKind() != PctLine) continue;
+    wires.push_back(WireText(p));
+    const auto* w = static_cast<const CLine*>(p);
+    EXPECT_TRUE(w->y == w->y2 ? w->x <= w->x2 : w->y <= w->y2) << WireText(w);
+  }
+  // The resistor is attached: the second leg is cut out between its pins.
+  EXPECT_EQ(std::count(wires.begin(), wires.end(), "(6,-6)-(6,-4)"), 1);
+  EXPECT_EQ(std::count(wires.begin(), wires.end(), "(6,-2)-(6,0)"), 1);
+}
+
+TEST_F(SheetEditing, RotateWaitsUntilTheMoveHasEnded) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  CLine* w = AddWire(sheet, {-3, 0}, {0, 0});
+  mouse.Press({1, 0});
+  mouse.Move({1, 3});  // the wire's second end follows the pin
+  EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
+  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_EQ(r->orientation, 0);
+  mouse.Release({1, 3});
+  EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
+  EXPECT_TRUE(sheet.Rotate(1, true));
+  EXPECT_EQ(r->orientation, 1);
 }
 
 // ---- the container
