@@ -141,7 +141,7 @@ void TElemWinForm::ParamEditChange() {
 
 bool TElemWinForm::ApplyValue() {
   if (!valid || parameter == nullptr || parameter->Value == nullptr) return false;
-  if (value == 0.0) text = "0";
+  if (value == 0.0) text.assign(1, '0');
   parameter->Value->Text = text;
   parameter->Value->Value = value;
   if (Host != nullptr) {

@@ -19,7 +19,12 @@ int ElementKind(const CPct& p) {
 }
 
 std::string PointText(int32_t x, int32_t y) {
-  return "(" + std::to_string(x) + "," + std::to_string(y) + ")";
+  std::string text(1, '(');
+  text += std::to_string(x);
+  text += ',';
+  text += std::to_string(y);
+  text += ')';
+  return text;
 }
 
 }  // namespace
@@ -152,6 +157,7 @@ bool CPcts::SelectedIsMeter(const CCmp* meter) const {
   return i >= 0 && At(i)->cmp == meter;
 }
 
+// Texts are appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "literal" + string.
 std::string CPcts::Describe() const {
   std::string text;
   for (int i = 0; i < Count(); ++i) {
@@ -160,20 +166,29 @@ std::string CPcts::Describe() const {
     switch (p.PictureKind()) {
       case PctElement: {
         const int kind = ElementKind(p);
-        text += "E" + (kind >= 0 ? std::to_string(kind) : std::string("?")) + " " +
-                PointText(p.x, p.y) + " o" + std::to_string(p.orientation);
+        text += 'E';
+        text += kind >= 0 ? std::to_string(kind) : std::string(1, '?');
+        text += ' ';
+        text += PointText(p.x, p.y);
+        text += " o";
+        text += std::to_string(p.orientation);
         break;
       }
       case PctDot:
-        text += "D " + PointText(p.x, p.y);
+        text += "D ";
+        text += PointText(p.x, p.y);
         break;
       case PctLine: {
         const auto& w = static_cast<const CLine&>(p);
-        text += "W " + PointText(w.x, w.y) + "-" + PointText(w.x2, w.y2);
+        text += "W ";
+        text += PointText(w.x, w.y);
+        text += '-';
+        text += PointText(w.x2, w.y2);
         break;
       }
       default:
-        text += "P " + PointText(p.x, p.y);
+        text += "P ";
+        text += PointText(p.x, p.y);
         break;
     }
     if (p.selected) text += "*";

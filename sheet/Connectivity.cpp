@@ -226,6 +226,9 @@ bool CPcts::CutWiresUnder(int i) {
         w->x2 = w->x;  // the element replaces the whole wire
         w->y2 = w->y;
       } else {
+        // A wire caught reversed in the middle of an edit would keep both pins after the cut
+        // and be cut again forever; in its normal order the cut leaves one pin on each piece.
+        w->Normalize();
         if (p2.x < p1.x || p2.y < p1.y) std::swap(p1, p2);
         auto n = std::make_unique<CLine>(*w);
         w->x2 = p1.x;

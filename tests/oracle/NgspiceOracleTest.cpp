@@ -121,7 +121,9 @@ std::string Number(double x) {
 // The name of the meter's pin 0 in the netlist of network `index`; it names the reading in
 // ngspice's output, so that every reading is tied to its network whatever the output order.
 std::string ProbeNode(size_t index) {
-  return "a" + std::to_string(index);
+  std::string name(1, 'a');
+  name += std::to_string(index);
+  return name;
 }
 
 // Meter pin 0 is the probe node, pin 1 the ground "0"; a unit current leaves the source into
@@ -129,7 +131,11 @@ std::string ProbeNode(size_t index) {
 std::string Netlist(const SNetwork& net, size_t index) {
   const std::string probe = ProbeNode(index);
   auto node = [&](int32_t n) {
-    return n == 1 ? probe : n == 2 ? std::string("0") : "n" + std::to_string(n);
+    if (n == 1) return probe;
+    if (n == 2) return std::string(1, '0');
+    std::string name(1, 'n');
+    name += std::to_string(n);
+    return name;
   };
   std::ostringstream out;
   out << "network " << net.seed << "\n";

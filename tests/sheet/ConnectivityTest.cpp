@@ -2,6 +2,8 @@
 // sketched in grid units: x to the right, y downward; R is a resistor body, + a junction dot.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "WiringFixture.h"
 
 namespace {
@@ -123,6 +125,17 @@ TEST(CutWiresUnder, ElementAlongAWireIsInsertedIntoIt) {
   v.Element(KindC, 0, 1, 3);
   EXPECT_TRUE(v.pcts.CutWiresUnder(0));
   EXPECT_EQ(v.Text(), "E2 (0,1) o3 | W (0,-5)-(0,-1) | W (0,1)-(0,5)");
+}
+
+// (10,0)-----[4 R 6]-----(0,0)   the same wire caught reversed in the middle of a drag
+// is cut once, not forever
+TEST(CutWiresUnder, ReversedWireIsCutOnce) {
+  Wiring s;
+  CLine& w = s.Wire(0, 0, 10, 0);
+  std::swap(w.x, w.x2);
+  s.Element(KindR, 4, 0);
+  EXPECT_TRUE(s.pcts.AttachElements());
+  EXPECT_EQ(s.Text(), "E1 (4,0) o0 | W (0,0)-(4,0) | W (6,0)-(10,0)");
 }
 
 // [4 R 6] with the wire (4,0)-(6,0) exactly under it: the wire disappears

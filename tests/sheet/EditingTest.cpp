@@ -17,7 +17,12 @@
 namespace {
 
 std::string Text(SPoint p) {
-  return "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+  std::string text(1, '(');
+  text += std::to_string(p.x);
+  text += ',';
+  text += std::to_string(p.y);
+  text += ')';
+  return text;
 }
 
 std::string WireText(const CPct* p) {
