@@ -3,9 +3,7 @@
 #include <exception>
 
 #include "Application.h"
-#include "ElemWin.h"
-#include "Main.h"
-#include "Settings.h"
+#include "Windows.h"
 
 int main(int argc, char** argv) {
   Application app(argc, argv);
@@ -15,15 +13,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setApplicationDisplayName("Vorzeta");
     QGuiApplication::setDesktopFileName("vorzeta");
 
-    TMainForm mainForm;
-    TElemWinForm elemWinForm(&mainForm);
-    TSettingsForm settingsForm(&mainForm);
-    elemWinForm.Host = &mainForm;
-    settingsForm.Host = &mainForm;
-    mainForm.ElemWinForm = &elemWinForm;
-    mainForm.SettingsForm = &settingsForm;
-
-    mainForm.show();
+    TProgramWindows<> windows;
+    windows.form.show();
     app.exec();
   } catch (const std::exception& e) {
     Application::ShowException(QString::fromLocal8Bit(e.what()));

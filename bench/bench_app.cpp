@@ -11,21 +11,12 @@
 #include "Main.h"
 #include "Settings.h"
 #include "SheetBuilder.h"
+#include "Windows.h"
 #include "ui_Main.h"
 
 namespace {
 
-struct Program {
-  TMainForm form;
-  TElemWinForm elemWin{&form};
-  TSettingsForm settings{&form};
-  Program() {
-    elemWin.Host = &form;
-    settings.Host = &form;
-    form.ElemWinForm = &elemWin;
-    form.SettingsForm = &settings;
-  }
-};
+using Program = TProgramWindows<>;
 
 // Shows the window with a paint area of 1280 x 800 pixels.
 std::unique_ptr<Program> ShowLarge() {

@@ -13,6 +13,7 @@
 #include "ElemWin.h"
 #include "Main.h"
 #include "Settings.h"
+#include "Windows.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
 #include "ui_Main.h"
@@ -26,18 +27,7 @@ struct IsolatedSettings {
 };
 const IsolatedSettings isolatedSettings;
 
-// The program's three windows, wired as the program entry wires them.
-struct Program {
-  TMainForm form;
-  TElemWinForm elemWin{&form};
-  TSettingsForm settings{&form};
-  Program() {
-    elemWin.Host = &form;
-    settings.Host = &form;
-    form.ElemWinForm = &elemWin;
-    form.SettingsForm = &settings;
-  }
-};
+using Program = TProgramWindows<>;
 
 QPoint ToQPoint(SPoint p) {
   return {p.x, p.y};

@@ -18,6 +18,7 @@
 #include "ElemWin.h"
 #include "Main.h"
 #include "Settings.h"
+#include "Windows.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
@@ -36,18 +37,7 @@ class CountingMainForm : public TMainForm {
   int recomputes = 0;
 };
 
-// The program's three windows, wired as the program entry wires them.
-struct Program {
-  CountingMainForm form;
-  TElemWinForm elemWin{&form};
-  TSettingsForm settings{&form};
-  Program() {
-    elemWin.Host = &form;
-    settings.Host = &form;
-    form.ElemWinForm = &elemWin;
-    form.SettingsForm = &settings;
-  }
-};
+using Program = TProgramWindows<CountingMainForm>;
 
 // Records the calls of the dialog into the main window, in order.
 class FakeMain : public SheetHost {
