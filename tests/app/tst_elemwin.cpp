@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ElemWin.h"
+#include "LoggingHost.h"
 #include "components/CCmp.h"
 #include "sheet/SheetHost.h"
 #include "ui_ElemWin.h"
@@ -22,21 +23,7 @@ namespace {
 const QColor Green(204, 255, 204);
 const QColor Yellow(255, 255, 204);
 
-// Records the calls that the dialog makes into the main window, in order.
-class FakeHost : public SheetHost {
- public:
-  void PaintSheet() override { log += "PaintSheet;"; }
-  void Recompute(bool renumber) override {
-    log += renumber ? "Recompute(true);" : "Recompute(false);";
-  }
-  void UpdateReadoutState() override { log += "UpdateReadoutState;"; }
-  void SetSheetCursor(int) override {}
-  void EditParameter(CParam&) override {}
-  int PaletteKind() const override { return 0; }
-  int PlacingOrientation() const override { return 0; }
-  CCmp* Meter() const override { return nullptr; }
-  std::string log;
-};
+using FakeHost = LoggingHost;
 
 // Runs `inside` once the modal dialog is up, then returns what exec() returned.
 int EditWith(TElemWinForm& dialog, CParam& param, const QRect& frame,

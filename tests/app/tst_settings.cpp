@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "ElemWin.h"
+#include "LoggingHost.h"
 #include "Main.h"
 #include "Settings.h"
 #include "Windows.h"
@@ -39,21 +40,7 @@ class CountingMainForm : public TMainForm {
 
 using Program = TProgramWindows<CountingMainForm>;
 
-// Records the calls of the dialog into the main window, in order.
-class FakeMain : public SheetHost {
- public:
-  void PaintSheet() override { log += "PaintSheet;"; }
-  void Recompute(bool renumber) override {
-    log += renumber ? "Recompute(true);" : "Recompute(false);";
-  }
-  void UpdateReadoutState() override { log += "UpdateReadoutState;"; }
-  void SetSheetCursor(int) override {}
-  void EditParameter(CParam&) override {}
-  int PaletteKind() const override { return 0; }
-  int PlacingOrientation() const override { return 0; }
-  CCmp* Meter() const override { return nullptr; }
-  std::string log;
-};
+using FakeMain = LoggingHost;
 
 QSettings UserStore() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
