@@ -1,0 +1,283 @@
+// Sweeps, resonance search and the text exports of a frequency response.
+#include "analysis/Response.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "analysis/CCalc.h"
+#include "components/CCmp.h"
+
+namespace {
+
+constexpr long double Pi = 3.141592653589793238462643383279502884L;
+constexpr double Infinite = std::numeric_limits<double>::infinity();
+// A root is bracketed this tightly, relative to the frequency.
+constexpr double RootWidth = 1e-11;
+// Band edges are bracketed this tightly; Q is the ratio of a frequency to a difference of two.
+constexpr double EdgeWidth = 1e-13;
+// Relative step of the central difference behind the slope Q.
+constexpr long double SlopeStep = 1e-6L;
+
+// +1 inductive, -1 capacitive, 0 for a reactance lost in the rounding of the resistance.
+int ReactanceSign(long double r, long double x) {
+  if (std::fabs(x) <= 1e-12L * std::fabs(r) || x == 0) return 0;
+  return x > 0 ? 1 : -1;
+}
+
+int ReactanceSign(const SResponsePoint& p) {
+  return p.Solved ? ReactanceSign(p.R, p.X) : 0;
+}
+
+// Narrows [lo, hi] around the change of sign of X, whose sign at `lo` is `loSign`. A midpoint
+// without a solution is taken as the resonance itself: that is a lossless pole.
+double RefineRoot(const ImpedanceAt& z, double lo, double hi, int loSign) {
+  while (hi - lo > RootWidth * lo) {
+    const double mid = lo + (hi - lo) / 2;
+    if (mid <= lo || mid >= hi) break;
+    const std::optional<Complex> v = z(mid);
+    if (!v) return mid;
+    const int s = ReactanceSign(v->real(), v->imag());
+    if (s == 0) return mid;
+    (s == loSign ? lo : hi) = mid;
+  }
+  return lo + (hi - lo) / 2;
+}
+
+// The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
+// `target`.
+double RefineEdge(const ImpedanceAt& z, double inside, double outside, long double target,
+                  bool series) {
+  while (std::fabs(outside - inside) > EdgeWidth * std::fabs(inside)) {
+    const double mid = inside + (outside - inside) / 2;
+    if (mid == inside || mid == outside) break;
+    const std::optional<Complex> v = z(mid);
+    const bool beyond = !v || (series ? std::abs(*v) >= target : std::abs(*v) <= target);
+    (beyond ? outside : inside) = mid;
+  }
+  return inside + (outside - inside) / 2;
+}
+
+// Walks the sweep from the resonance in one direction to the first point past the -3 dB
+// level and refines the edge there; none when the band leaves the range.
+std::optional<double> FindEdge(const std::vector<SResponsePoint>& points, const ImpedanceAt& z,
+                               double f0, long double target, bool series, int direction) {
+  const long n = static_cast<long>(points.size());
+  long i = direction > 0 ? 0 : n - 1;
+  while (i >= 0 && i < n &&
+         (direction > 0 ? points[static_cast<size_t>(i)].Hertz <= f0
+                        : points[static_cast<size_t>(i)].Hertz >= f0))
+    i += direction;
+  double inside = f0;
+  for (; i >= 0 && i < n; i += direction) {
+    const SResponsePoint& p = points[static_cast<size_t>(i)];
+    if (!p.Solved) continue;
+    const long double mag = std::hypot(static_cast<long double>(p.R), p.X);
+    if (series ? mag >= target : mag <= target)
+      return RefineEdge(z, inside, p.Hertz, target, series);
+    inside = p.Hertz;
+  }
+  return std::nullopt;
+}
+
+// Q from the slope of the reactance (series) or of the susceptance (parallel) at f0.
+double SlopeQ(const ImpedanceAt& z, double f0, Complex z0, bool series) {
+  const double below = static_cast<double>(f0 * (1 - SlopeStep));
+  const double above = static_cast<double>(f0 * (1 + SlopeStep));
+  const std::optional<Complex> zb = z(below);
+  const std::optional<Complex> za = z(above);
+  if (!zb || !za) return Infinite;
+  const Complex w0 = series ? z0 : 1.0L / z0;
+  const Complex wb = series ? *zb : 1.0L / *zb;
+  const Complex wa = series ? *za : 1.0L / *za;
+  if (w0.real() == 0) return Infinite;
+  const long double slope = (wa.imag() - wb.imag()) / (static_cast<long double>(above) - below);
+  return static_cast<double>(std::fabs(f0 * slope / (2 * w0.real())));
+}
+
+SResonance Characterise(const std::vector<SResponsePoint>& points, const ImpedanceAt& z, double f0,
+                        bool series) {
+  SResonance res;
+  res.Hertz = f0;
+  res.Series = series;
+  const std::optional<Complex> z0 = z(f0);
+  if (!z0) {
+    res.Magnitude = Infinite;
+    res.Q = Infinite;
+    return res;
+  }
+  const long double mag = std::abs(*z0);
+  res.Magnitude = static_cast<double>(mag);
+  // A lossless resonance: no resistance in series, or no conductance in parallel.
+  if ((series && mag == 0) || !std::isfinite(res.Magnitude)) {
+    res.Q = Infinite;
+    return res;
+  }
+  const long double target = series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L);
+  const std::optional<double> lower = FindEdge(points, z, f0, target, series, -1);
+  const std::optional<double> upper = FindEdge(points, z, f0, target, series, +1);
+  if (lower && upper && *upper > *lower) {
+    res.Q = f0 / (*upper - *lower);
+  } else {
+    res.Q = SlopeQ(z, f0, *z0, series);
+    res.QFromSlope = true;
+  }
+  return res;
+}
+
+void AppendNumber(std::string& out, double x) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+  out.append(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::vector<double> LogFrequencies(double start, double stop, int count) {
+  std::vector<double> hertz;
+  if (count <= 0 || !(start > 0) || !(stop > 0)) return hertz;
+  hertz.reserve(static_cast<size_t>(count));
+  const long double ratio = std::log(static_cast<long double>(stop) / start);
+  for (int i = 0; i < count; ++i) {
+    const long double t = count == 1 ? 0.0L : static_cast<long double>(i) / (count - 1);
+    hertz.push_back(static_cast<double>(start * std::exp(ratio * t)));
+  }
+  hertz.back() = count == 1 ? start : stop;
+  hertz.front() = start;
+  return hertz;
+}
+
+std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
+                                       const ImpedanceAt& impedance) {
+  std::vector<SResonance> found;
+  const SResponsePoint* last = nullptr;  // the last point with a definite sign of X
+  int lastSign = 0;
+  for (const SResponsePoint& p : points) {
+    const int s = ReactanceSign(p);
+    if (s == 0) continue;
+    if (last != nullptr && s != lastSign) {
+      const double f0 = RefineRoot(impedance, last->Hertz, p.Hertz, lastSign);
+      // Capacitive below and inductive above is a series resonance.
+      found.push_back(Characterise(points, impedance, f0, lastSign < 0));
+    }
+    last = &p;
+    lastSign = s;
+  }
+  return found;
+}
+
+ImpedanceAt MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver) {
+  return [&cmps, &meter, &solver](double hertz) -> std::optional<Complex> {
+    solver.Cmps = &cmps;
+    std::optional<Complex> z;
+    if (solver.Build() && meter.Nodes.size() >= 2 && solver.Solve(meter.FirstExtra, hertz) &&
+        solver.Finite) {
+      const int a = meter.Nodes[0], b = meter.Nodes[1];
+      if (a >= 0 && b >= 0 && a < solver.Count && b < solver.Count) {
+        // Differences of doubles, as the readout forms them.
+        const double r = solver.VecRe[b] - solver.VecRe[a];
+        const double x = solver.VecIm[b] - solver.VecIm[a];
+        const Complex v(r, x);
+        if (std::isfinite(v.real()) && std::isfinite(v.imag())) z = v;
+      }
+    }
+    solver.Release();
+    return z;
+  };
+}
+
+SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceAt& impedance,
+                        const std::atomic<bool>* cancel) {
+  SResponse response;
+  response.Points.reserve(hertz.size());
+  for (double f : hertz) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return response;
+    SResponsePoint p;
+    p.Hertz = f;
+    if (const std::optional<Complex> z = impedance(f)) {
+      p.R = static_cast<double>(z->real());
+      p.X = static_cast<double>(z->imag());
+      p.Solved = std::isfinite(p.R) && std::isfinite(p.X);
+    }
+    response.Points.push_back(p);
+  }
+  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return response;
+  response.Resonances = FindResonances(response.Points, impedance);
+  return response;
+}
+
+void DisplayValues(int displayMode, double r, double x, double& first, double& second) {
+  first = r;
+  second = x;
+  if (displayMode != 1) return;
+  const long double sum = static_cast<long double>(r) * r + static_cast<long double>(x) * x;
+  double mag = std::sqrt(static_cast<double>(sum));
+  // The square sum of two finite readings can exceed a double; its root cannot.
+  if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
+  first = mag;
+  second = mag == 0 ? 0.0 : static_cast<double>(-std::atan2(x, r) * 180 / Pi);
+}
+
+SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter) {
+  SCircuitCopy copy;
+  copy.Cmps = std::make_unique<CCmps>();
+  for (int i = 0; i < cmps.Count(); ++i) {
+    CCmp* from = cmps.At(i);
+    int kind = 0;
+    while (kind < ElemKindCount && ElemTypes[kind] != from->Type) ++kind;
+    if (kind == ElemKindCount) continue;  // not made through the kind table: nothing to copy
+    CCmp* to = copy.Cmps->Create(kind);
+    to->Id = from->Id;
+    to->Reactive = from->Reactive;
+    to->SetNodeCount(from->NodeCount);
+    to->Nodes = from->Nodes;
+    to->FirstExtra = from->FirstExtra;
+    // The parameter table is shared by a kind's components and points at the last bound one,
+    // so the values are read out before the copy binds it.
+    std::vector<SParam> values;
+    for (CParam* p = from->Params(); p != nullptr && p->Caption != nullptr; ++p)
+      values.push_back(*p->Value);
+    size_t k = 0;
+    for (CParam* p = to->Params(); p != nullptr && p->Caption != nullptr && k < values.size(); ++p)
+      *p->Value = values[k++];
+    if (from == meter) copy.Meter = to;
+  }
+  return copy;
+}
+
+std::string ResponseCsv(const std::vector<SResponsePoint>& points) {
+  // The phase follows the readout: the negated angle of R + jX.
+  std::string out = "f (Hz),R (Ohm),X (Ohm),|Z| (Ohm),phase (deg)\n";
+  for (const SResponsePoint& p : points) {
+    AppendNumber(out, p.Hertz);
+    if (p.Solved) {
+      double mag = 0, phase = 0;
+      DisplayValues(1, p.R, p.X, mag, phase);
+      for (double v : {p.R, p.X, mag, phase}) {
+        out += ',';
+        AppendNumber(out, v);
+      }
+    } else {
+      out += ",,,,";
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string ResponseTouchstone(const std::vector<SResponsePoint>& points) {
+  std::string out =
+      "! One-port impedance between the meter's pins, written by Vorzeta\n"
+      "! Frequencies without a finite impedance are left out\n"
+      "# Hz Z RI R 1\n";
+  for (const SResponsePoint& p : points) {
+    if (!p.Solved) continue;
+    AppendNumber(out, p.Hertz);
+    out += ' ';
+    AppendNumber(out, p.R);
+    out += ' ';
+    AppendNumber(out, p.X);
+    out += '\n';
+  }
+  return out;
+}

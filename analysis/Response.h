@@ -1,0 +1,78 @@
+// The frequency response that the meter sees: log-spaced sweeps, the resonances within a
+// sweep with their Q, a frozen copy of a circuit for work off the user-interface thread, and
+// the sweep as CSV and Touchstone text.
+#pragma once
+
+#include <atomic>
+#include <complex>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CCalc;
+class CCmp;
+class CCmps;
+
+using Complex = std::complex<long double>;
+
+// The impedance between the meter's pins at `hertz`, or none where the circuit has no
+// finite solution there (the readout's "Infinity" or "Error").
+using ImpedanceAt = std::function<std::optional<Complex>(double hertz)>;
+
+struct SResponsePoint {
+  double Hertz = 0.0;
+  bool Solved = false;  // false: a gap in the traces
+  double R = 0.0;
+  double X = 0.0;
+};
+
+struct SResonance {
+  double Hertz = 0.0;
+  bool Series = true;       // a |Z| minimum where X turns from capacitive to inductive
+  double Q = 0.0;           // infinite for a lossless resonance
+  bool QFromSlope = false;  // the -3 dB band left the range; Q comes from the reactance slope
+  double Magnitude = 0.0;   // |Z| at the resonance; infinite where there is no solution
+};
+
+struct SResponse {
+  std::vector<SResponsePoint> Points;
+  std::vector<SResonance> Resonances;
+};
+
+// `count` frequencies from `start` to `stop`, evenly spaced on a logarithmic axis; both ends
+// are included exactly.
+std::vector<double> LogFrequencies(double start, double stop, int count);
+
+// The resonances between the sweep's first and last point: every change of sign of X,
+// refined by bisection with direct solves to 1e-9 relative.
+std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
+                                       const ImpedanceAt& impedance);
+
+// The impedance that `meter` sees in `cmps`, solved by `solver`; all three must outlive the
+// function, and nothing else may use the solver meanwhile.
+ImpedanceAt MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver);
+
+// Solves every frequency, then searches the resonances. A set `cancel` ends the work early
+// and returns whatever was done (the caller throws it away).
+SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceAt& impedance,
+                        const std::atomic<bool>* cancel = nullptr);
+
+// The numbers of one point as the readout shows them: R and X, or magnitude and phase with
+// the readout's sign rule (the negated angle of R + jX, in degrees).
+void DisplayValues(int displayMode, double r, double x, double& first, double& second);
+
+// A copy of a circuit that shares nothing with the original: parameter values, node numbers
+// and extra unknowns as they stand. Taking it binds the kinds' parameter tables, so it must
+// be taken on the thread that edits the circuit.
+struct SCircuitCopy {
+  std::unique_ptr<CCmps> Cmps;
+  const CCmp* Meter = nullptr;  // into Cmps; null when the meter was not in the list
+};
+SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter);
+
+// Text exports of a sweep: CSV with f, R, X, |Z| and phase (gaps as empty fields), and a
+// one-port Touchstone file of Z parameters in real and imaginary form (gaps left out).
+std::string ResponseCsv(const std::vector<SResponsePoint>& points);
+std::string ResponseTouchstone(const std::vector<SResponsePoint>& points);

@@ -1,0 +1,233 @@
+// The frequency response: resonances and Q against closed forms, the sweep against the
+// readout, the circuit copy and the text exports.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "Circuit.h"
+#include "analysis/Response.h"
+#include "value/Value.h"
+
+namespace {
+
+constexpr long double Pi = 3.141592653589793238462643383279502884L;
+
+double SeriesF0(long double l, long double c) {
+  return static_cast<double>(1 / (2 * Pi * std::sqrt(l * c)));
+}
+
+// Where Im f changes sign between lo and hi, by bisection on the closed-form impedance.
+double ClosedFormRoot(const std::function<Complex(long double)>& z, long double lo,
+                      long double hi) {
+  const bool loPositive = z(lo).imag() > 0;
+  for (int i = 0; i < 200; ++i) {
+    const long double mid = (lo + hi) / 2;
+    ((z(mid).imag() > 0) == loPositive ? lo : hi) = mid;
+  }
+  return static_cast<double>((lo + hi) / 2);
+}
+
+struct SExpected {
+  double Hertz;
+  bool Series;
+  double Q;  // 0: not checked
+  double QTolerance;
+};
+
+struct SResonanceCase {
+  const char* Name;
+  std::function<void(CCircuit&)> Build;
+  double Start, Stop;
+  std::vector<SExpected> Expected;
+};
+
+// Crystal: motional arm R, L, C in parallel with C0. The zeros of X lie slightly off the
+// lossless fs and fp; they are found on the closed-form impedance.
+constexpr long double Rm = 10, Lm = 10e-3, Cm = 10e-12, C0 = 5e-12;
+Complex Crystal(long double f) {
+  const long double w = 2 * Pi * f;
+  const Complex zm(Rm, w * Lm - 1 / (w * Cm));
+  const Complex y = 1.0L / zm + Complex(0, w * C0);
+  return 1.0L / y;
+}
+
+}  // namespace
+
+TEST(Response, ResonancesAndQMatchClosedForms) {
+  const double fs = SeriesF0(Lm, Cm);
+  const double fp = static_cast<double>(fs * std::sqrt(1 + Cm / C0));
+  const double crystalSeries = ClosedFormRoot(Crystal, fs * (1 - 1e-6), fs * (1 + 1e-6));
+  const double crystalParallel = ClosedFormRoot(Crystal, fp * (1 - 1e-3), fp * (1 + 1e-3));
+  const double rlcF0 = SeriesF0(1e-3L, 1e-6L);
+  const std::vector<SResonanceCase> cases = {
+      {"series RLC",
+       [](CCircuit& c) {
+         c.R(1, 3, 10);
+         c.L(3, 4, 1e-3);
+         c.C(4, 2, 1e-6);
+       },
+       rlcF0 / 1000,
+       rlcF0 * 1000,
+       {{rlcF0, true, std::sqrt(1e-3 / 1e-6) / 10, 1e-6}}},
+      {"parallel tank with a loss resistor",
+       [](CCircuit& c) {
+         c.R(1, 2, 10e3);
+         c.L(1, 2, 1e-3);
+         c.C(1, 2, 1e-6);
+       },
+       rlcF0 / 1000,
+       rlcF0 * 1000,
+       {{rlcF0, false, 10e3 * std::sqrt(1e-6 / 1e-3), 1e-6}}},
+      {"crystal",
+       [](CCircuit& c) {
+         c.R(1, 3, static_cast<double>(Rm));
+         c.L(3, 4, static_cast<double>(Lm));
+         c.C(4, 2, static_cast<double>(Cm));
+         c.C(1, 2, static_cast<double>(C0));
+       },
+       fs / 10,
+       fs * 10,
+       // the series Q is that of the motional arm, up to the small effect of C0
+       {{crystalSeries, true, static_cast<double>(2 * Pi * fs * Lm / Rm), 1e-3},
+        {crystalParallel, false, 0, 0}}},
+      {"series RLC behind a 1:3 transformer",
+       [](CCircuit& c) {
+         c.Transformer(1, 2, 3, 4, 1, 3);
+         c.R(3, 5, 90);
+         c.L(5, 6, 1e-3);
+         c.C(6, 4, 1e-6);
+       },
+       rlcF0 / 1000,
+       rlcF0 * 1000,
+       {{rlcF0, true, std::sqrt(1e-3 / 1e-6) / 90, 1e-6}}},
+      {"series RLC whose band leaves the range",
+       [](CCircuit& c) {
+         c.R(1, 3, 10);
+         c.L(3, 4, 1e-3);
+         c.C(4, 2, 1e-6);
+       },
+       rlcF0 * 0.99,
+       rlcF0 * 1.01,
+       {{rlcF0, true, std::sqrt(1e-3 / 1e-6) / 10, 1e-6}}},
+  };
+  for (const SResonanceCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    CCircuit circuit;
+    test.Build(circuit);
+    circuit.Renumber();
+    const ImpedanceAt z = MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver);
+    const SResponse response = SweepResponse(LogFrequencies(test.Start, test.Stop, 400), z);
+    ASSERT_EQ(response.Resonances.size(), test.Expected.size());
+    for (size_t i = 0; i < test.Expected.size(); ++i) {
+      const SResonance& got = response.Resonances[i];
+      const SExpected& want = test.Expected[i];
+      EXPECT_NEAR(got.Hertz / want.Hertz, 1.0, 1e-9) << got.Hertz << " vs " << want.Hertz;
+      EXPECT_EQ(got.Series, want.Series);
+      if (want.Q > 0) {
+        EXPECT_NEAR(got.Q / want.Q, 1.0, want.QTolerance) << got.Q << " vs " << want.Q;
+      }
+      const std::optional<Complex> at = z(got.Hertz);
+      ASSERT_TRUE(at.has_value());
+      EXPECT_NEAR(got.Magnitude, static_cast<double>(std::abs(*at)), 1e-9 * got.Magnitude);
+    }
+  }
+}
+
+TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
+  CCircuit tank;
+  tank.L(1, 2, 1e-3);
+  tank.C(1, 2, 1e-6);
+  tank.Renumber();
+  const double f0 = SeriesF0(1e-3L, 1e-6L);
+  const SResponse r = SweepResponse(LogFrequencies(f0 / 100, f0 * 100, 401),
+                                    MeterImpedance(tank.Cmps, *tank.Meter, tank.Solver));
+  ASSERT_EQ(r.Resonances.size(), 1u);
+  EXPECT_FALSE(r.Resonances[0].Series);
+  EXPECT_NEAR(r.Resonances[0].Hertz / f0, 1.0, 1e-9);
+  EXPECT_GT(r.Resonances[0].Q, 1e9);
+
+  CCircuit resistive;
+  resistive.R(1, 2, 50);
+  resistive.Transformer(1, 2, 3, 4, 1, 2);
+  resistive.R(3, 4, 200);
+  resistive.Renumber();
+  const SResponse flat =
+      SweepResponse(LogFrequencies(1, 1e9, 50),
+                    MeterImpedance(resistive.Cmps, *resistive.Meter, resistive.Solver));
+  EXPECT_TRUE(flat.Resonances.empty());
+  for (const SResponsePoint& p : flat.Points) {
+    EXPECT_TRUE(p.Solved);
+    EXPECT_DOUBLE_EQ(p.R, 25.0);
+    EXPECT_EQ(p.X, 0.0);
+  }
+}
+
+TEST(Response, SweepPointsReadAsTheReadoutAndGapsWhereItReadsInfinity) {
+  CCircuit circuit;
+  circuit.R(1, 3, 4.7e3);
+  circuit.C(3, 2, 10e-9);
+  circuit.L(1, 2, 2.2e-3);
+  circuit.C(5, 6, 1e-9);  // an island
+  const std::vector<double> hertz = LogFrequencies(10, 10e6, 37);
+  circuit.Renumber();
+  const SResponse response =
+      SweepResponse(hertz, MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver));
+  ASSERT_EQ(response.Points.size(), hertz.size());
+  for (const SResponsePoint& p : response.Points) {
+    for (int mode : {0, 1}) {
+      for (int digits : {2, 5, 8}) {
+        const SReadout readout = circuit.Measure(p.Hertz, 0, mode, digits);
+        ASSERT_TRUE(p.Solved);
+        double first = 0, second = 0;
+        DisplayValues(mode, p.R, p.X, first, second);
+        EXPECT_EQ(FormatValue(digits, first), readout.R) << p.Hertz;
+        EXPECT_EQ(FormatValue(digits, second), readout.X.value_or("")) << p.Hertz;
+      }
+    }
+  }
+  CCircuit open;
+  open.C(1, 2, 1e-9);
+  open.Renumber();
+  const SResponse gaps =
+      SweepResponse({0.0, 1e3}, MeterImpedance(open.Cmps, *open.Meter, open.Solver));
+  EXPECT_FALSE(gaps.Points[0].Solved);  // a capacitor at 0 Hz
+  EXPECT_TRUE(gaps.Points[1].Solved);
+}
+
+TEST(Response, CopyOfACircuitReadsTheSameAndSharesNothing) {
+  CCircuit circuit;
+  circuit.R(1, 3, 100);
+  circuit.Coupled(3, 2, 4, 2, 1e-3, 2e-3, 0.7);
+  circuit.R(4, 2, 330);
+  circuit.Renumber();
+  SCircuitCopy copy = CopyCircuit(circuit.Cmps, circuit.Meter);
+  ASSERT_NE(copy.Meter, nullptr);
+  CCalc solver;
+  const std::optional<Complex> before = MeterImpedance(*copy.Cmps, *copy.Meter, solver)(5e3);
+  ASSERT_TRUE(before.has_value());
+  EXPECT_EQ(*before, *MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver)(5e3));
+  // An edit of the original after the copy leaves the copy's reading alone.
+  circuit.Parts[1].Cmp->Params()[0].Value->Value = 1;
+  circuit.Parts[1].Cmp->Nodes[1] = 9;
+  EXPECT_EQ(*MeterImpedance(*copy.Cmps, *copy.Meter, solver)(5e3), *before);
+}
+
+TEST(Response, LogFrequenciesAndExports) {
+  const std::vector<double> f = LogFrequencies(10, 1e5, 5);
+  ASSERT_EQ(f.size(), 5u);
+  EXPECT_EQ(f.front(), 10.0);
+  EXPECT_EQ(f.back(), 1e5);
+  EXPECT_NEAR(f[2], 1e3, 1e-9);
+  EXPECT_TRUE(LogFrequencies(0, 1e3, 10).empty());
+
+  const std::vector<SResponsePoint> points = {{1e3, true, 50, -25}, {2e3, false, 0, 0}};
+  EXPECT_EQ(ResponseCsv(points),
+            "f (Hz),R (Ohm),X (Ohm),|Z| (Ohm),phase (deg)\n"
+            "1000,50,-25,55.90169943749474,26.56505117707799\n"
+            "2000,,,,\n");
+  const std::string touchstone = ResponseTouchstone(points);
+  EXPECT_NE(touchstone.find("\n# Hz Z RI R 1\n1000 50 -25\n"), std::string::npos);
+  EXPECT_EQ(touchstone.find("2000"), std::string::npos);
+}
