@@ -37,6 +37,10 @@ struct SReleaseOnExit {
 
 }  // namespace
 
+double FrequencyInHertz(double frequency, int frequencyUnit) {
+  return frequency * UnitFactor(frequencyUnit);
+}
+
 SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
                           int frequencyUnit, int displayMode, int digits, bool hasReactive) {
   SReleaseOnExit release{solver};
@@ -45,7 +49,7 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double 
   // A meter without two numbered pins cannot be read; treat it like a failed build.
   if (meter.Nodes.size() < 2) return {"Error", std::string()};
 
-  const double hertz = frequency * UnitFactor(frequencyUnit);
+  const double hertz = FrequencyInHertz(frequency, frequencyUnit);
   const bool solved = solver.Solve(meter.FirstExtra, hertz);
   // Infinite or NaN values in the system make any answer meaningless, even "no solution".
   if (!solver.Finite) return {"Error", std::string()};

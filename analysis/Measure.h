@@ -18,6 +18,9 @@ struct SReadout {
   std::optional<std::string> X;  // text for XEdit, or none (XEdit keeps its text)
 };
 
+// The frequency in hertz for a number and a unit index (0 Hz, 1 kHz, 2 MHz, 3 GHz).
+double FrequencyInHertz(double frequency, int frequencyUnit);
+
 // frequencyUnit: 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3).
 SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
                           int frequencyUnit, int displayMode, int digits, bool hasReactive);

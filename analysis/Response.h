@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "components/CCmp.h"
+
 class CCalc;
-class CCmp;
-class CCmps;
 
 using Complex = std::complex<long double>;
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSettings>
 #include <QStatusBar>
 #include <cmath>
 
@@ -13,6 +14,7 @@
 #include "ElemWin.h"
 #include "Pictures.h"
 #include "QtCanvas.h"
+#include "ResponseDock.h"
 #include "Settings.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
@@ -102,9 +104,38 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   connect(ui->FComboBox, &QComboBox::activated, this, [this](int i) { FComboBoxChange(i); });
 
   ui->PaintBox->setCursor(SheetCursor(CursorHand));
+
+  // The frequency-response panel starts hidden; F4 or its toolbar button shows it, and the
+  // window grows by the panel's width so that the sheet keeps its size.
+  ResponseDock = new TResponseDock(this);
+  addDockWidget(Qt::RightDockWidgetArea, ResponseDock);
+  ResponseDock->hide();
+  QAction* toggle = ResponseDock->toggleViewAction();
+  toggle->setIcon(ToolIcon(QStringLiteral("Response")));
+  toggle->setShortcut(Qt::Key_F4);
+  toggle->setToolTip(tr("Frequency response (F4)"));
+  addAction(toggle);
+  ui->ToolBar->addAction(toggle);
+  connect(toggle, &QAction::triggered, this, [this](bool shown) {
+    if (ResponseDock->isFloating() || isMaximized() || isFullScreen()) return;
+    if (shown) {
+      resize(width() + (dockWidth > 0 ? dockWidth : ResponseDock->sizeHint().width()), height());
+    } else {
+      dockWidth = ResponseDock->width();
+      resize(width() - dockWidth, height());
+    }
+  });
+  connect(ResponseDock, &QDockWidget::visibilityChanged, this, [this] { StoreDockState(); });
+  connect(ResponseDock, &QDockWidget::dockLocationChanged, this, [this] { StoreDockState(); });
+  connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });
+  connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
+          [this](double hertz) { SetWorkingFrequency(hertz); });
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The panel hides while the window is taken down; nothing of the window may answer then.
+  ResponseDock->disconnect(this);
+}
 
 // ---- start-up and reset
 
@@ -121,6 +152,13 @@ void TMainForm::FormShow() {
   resize(z.left() + z.width() + 4, height());
   InitDrawStyle();
   StoreSettings(false);
+  {
+    const QSettings settings;
+    const QByteArray state = settings.value(QStringLiteral("Panels")).toByteArray();
+    if (!state.isEmpty() && restoreState(state) && ResponseDock->isVisible() &&
+        !ResponseDock->isFloating())
+      resize(width() + ResponseDock->sizeHint().width(), height());
+  }
   ui->FEdit->setText(FrequencyText(Frequency));
   {
     const QSignalBlocker block(ui->FComboBox);
@@ -152,7 +190,15 @@ void TMainForm::ResetSheet() {
   Recompute(true);
 }
 
+void TMainForm::StoreDockState() {
+  // Written as it changes, so that a killed program still remembers the panel.
+  if (!formShown) return;
+  QSettings settings;
+  settings.setValue(QStringLiteral("Panels"), saveState());
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
+  StoreDockState();
   StoreSettings(true);
   event->accept();
 }
@@ -191,6 +237,9 @@ void TMainForm::Recompute(bool renumber) {
     ui->REdit->setText(QString::fromStdString(r.R));
     if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
   }
+  if (ResponseDock)
+    ResponseDock->Request(Sheet->components, meter, FrequencyInHertz(Frequency, FrequencyUnit),
+                          DisplayMode, SignificantDigits);
   UpdateActions();
 }
 
@@ -420,6 +469,20 @@ bool TMainForm::FEditKeyPress(int key) {
     return true;
   }
   return false;
+}
+
+void TMainForm::SetWorkingFrequency(double hertz) {
+  if (!std::isfinite(hertz) || hertz < 0) return;
+  int unit = 0;
+  while (unit < 2 && std::fabs(hertz) >= 1000 * std::pow(1000.0, unit)) ++unit;
+  Frequency = hertz / std::pow(1000.0, unit);
+  FrequencyUnit = unit;
+  {
+    const QSignalBlocker block(ui->FComboBox);
+    ui->FComboBox->setCurrentIndex(unit);
+  }
+  ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
+  Recompute(true);
 }
 
 void TMainForm::FComboBoxChange(int index) {

@@ -15,6 +15,7 @@ class QAction;
 class QLabel;
 class QPainter;
 class TElemWinForm;
+class TResponseDock;
 class TSettingsForm;
 
 namespace Ui {
@@ -69,6 +70,9 @@ class TMainForm : public QMainWindow, public SheetHost {
   void CirZoomInExecute();
   void CirZoomOutExecute();
   void HintPanelHide();
+  // Makes `hertz` the working frequency, in the unit that keeps the number readable, and
+  // recomputes.
+  void SetWorkingFrequency(double hertz);
 
   // The dialogs are created after the main window by the program entry (or a test).
   TElemWinForm* ElemWinForm = nullptr;    // not owned
@@ -84,6 +88,7 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool HasReactive = false;
 
   std::unique_ptr<Ui::TMainForm> ui;
+  TResponseDock* ResponseDock = nullptr;  // owned by the window
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,4 +108,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool formShown = false;
   bool dialogDuringPress = false;  // the press being handled opened the parameter dialog
   QLabel* statusLine = nullptr;    // owned by the status bar
+  int dockWidth = 0;               // the panel's width when it was last hidden
+  void StoreDockState();
 };

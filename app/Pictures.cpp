@@ -130,6 +130,17 @@ void DrawZoom(QPainter& p, bool in) {
   if (in) p.drawLine(QPointF(10, 6.5), QPointF(10, 13.5));
 }
 
+// A resonance curve over an axis.
+void DrawResponse(QPainter& p) {
+  StrokeIcon(p, QColor(40, 40, 40), 1.5);
+  p.drawPolyline(QPolygonF({{3, 2}, {3, 21}, {22, 21}}));
+  StrokeIcon(p, QColor(20, 90, 200), 2.0);
+  QPainterPath curve(QPointF(4, 18));
+  curve.cubicTo(QPointF(10, 17), QPointF(10, 3), QPointF(13, 3));
+  curve.cubicTo(QPointF(16, 3), QPointF(16, 17), QPointF(22, 18));
+  p.drawPath(curve);
+}
+
 }  // namespace
 
 QPixmap PalettePicture(int kind, QSize size, qreal dpr) {
@@ -188,6 +199,8 @@ QIcon ToolIcon(const QString& name) {
       DrawZoom(p, true);
     } else if (name == "CirZoomOut") {
       DrawZoom(p, false);
+    } else if (name == "Response") {
+      DrawResponse(p);
     } else {
       return QIcon();
     }

@@ -1,0 +1,100 @@
+// The "Frequency response" panel: a live plot of the meter's impedance over a logarithmic
+// frequency range, swept off the window's thread after every recompute, with the resonances
+// found in the range and exports of the sweep and the plot.
+#pragma once
+
+#include <QDockWidget>
+#include <atomic>
+#include <memory>
+
+#include "analysis/Response.h"
+
+class QChart;
+class QChartView;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QLogValueAxis;
+class QAbstractAxis;
+class QScatterSeries;
+class QLineSeries;
+class QSpinBox;
+class QToolButton;
+class TResponseChartView;
+
+class TResponseDock : public QDockWidget {
+  Q_OBJECT
+ public:
+  explicit TResponseDock(QWidget* parent = nullptr);
+  ~TResponseDock() override;
+
+  // Takes a copy of the circuit as it stands and sweeps it in the background; a newer request
+  // cancels an older one. While the panel is hidden only the copy is kept.
+  void Request(CCmps& cmps, const CCmp* meter, double workingHertz, int displayMode, int digits);
+
+  // The range in use; the default follows the working frequency, three decades either side.
+  double StartHertz() const { return start; }
+  double StopHertz() const { return stop; }
+  int PointCount() const { return points; }
+  bool FollowsWorkingFrequency() const;
+  // Sets the range as typed texts would; false (and nothing changed) for a bad range.
+  bool SetRange(const QString& startText, const QString& stopText, int count);
+
+  // What the plot shows now, and whether a sweep is still under way.
+  const SResponse& Shown() const { return shown; }
+  bool Busy() const { return pending != nullptr; }
+  QString NoteText() const;
+  QString HoverText() const;
+  QListWidget* ResonanceList() const { return resonanceList; }
+  QChartView* ChartView() const;
+  // The frequency under a point of the chart view, or none outside the plot area.
+  std::optional<double> HertzAt(QPointF viewPoint) const;
+
+  bool ExportCsv(const QString& fileName, QString& error) const;
+  bool ExportTouchstone(const QString& fileName, QString& error) const;
+  // PNG or SVG by the file name's extension.
+  bool ExportImage(const QString& fileName, QString& error);
+  void CopyImage();
+
+ signals:
+  // The user picked a working frequency on the plot or in the resonance list.
+  void FrequencyPicked(double hertz);
+  // A sweep's result is now on the plot.
+  void SweepShown();
+
+ private:
+  struct SJob;
+  void Start();
+  void Finished(const std::shared_ptr<SJob>& job, SResponse result);
+  void Redraw();
+  void UpdateRangeFields();
+  void RangeEdited();
+  void Hover(QPointF viewPoint);
+  void ExportWithDialog(int kind);
+
+  // The last circuit asked for, from which each sweep takes its own copy.
+  SCircuitCopy circuit;
+  bool haveCircuit = false;
+  double working = 1.0;
+  int displayMode = 0;
+  int digits = 3;
+  double start = 1e-3;
+  double stop = 1e3;
+  int points = 400;
+  std::shared_ptr<SJob> pending;  // the sweep whose result will be shown
+  SResponse shown;
+  int shownMode = 0;
+  QString hover;
+
+  TResponseChartView* view = nullptr;
+  QChart* chart = nullptr;
+  QLineEdit* startEdit = nullptr;
+  QLineEdit* stopEdit = nullptr;
+  QSpinBox* pointsEdit = nullptr;
+  QCheckBox* follow = nullptr;
+  QLabel* noteLabel = nullptr;
+  QLabel* hoverLabel = nullptr;
+  QListWidget* resonanceList = nullptr;
+  QToolButton* exportButton = nullptr;
+};

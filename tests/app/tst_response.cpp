@@ -1,0 +1,248 @@
+// The frequency-response panel in the main window: shown by F4, swept after every edit off
+// the window's thread, picking the working frequency, and never showing a stale curve.
+#include <QChartView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "Main.h"
+#include "ResponseDock.h"
+#include "Windows.h"
+#include "analysis/Measure.h"
+#include "components/CCmp.h"
+#include "sheet/CPct.h"
+#include "ui_Main.h"
+#include "value/Value.h"
+
+namespace {
+
+struct IsolatedSettings {
+  QTemporaryDir dir;
+  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
+};
+const IsolatedSettings isolatedSettings;
+
+using Program = TProgramWindows<>;
+
+}  // namespace
+
+class ResponseDockTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<Program> program;
+  TMainForm& form() { return program->form; }
+  CSheet& sheet() { return *program->form.Sheet; }
+  TResponseDock& dock() { return *program->form.ResponseDock; }
+
+  // A part placed in code, its values given as typed.
+  CCmp* Part(int kind, int orientation, SPoint at, std::vector<const char*> texts = {}) {
+    CCmp* c = sheet().pictures.At(sheet().AddElement(kind, orientation, at.x, at.y))->cmp;
+    CParam* p = c->Params();
+    for (size_t i = 0; i < texts.size(); ++i) *p[i].Value = {ParseValue(texts[i]), texts[i]};
+    return c;
+  }
+  void Wire(SPoint a, SPoint b) { sheet().pictures.Add(std::make_unique<CLine>(a, b, false)); }
+  void Finish() {
+    sheet().SelectOnly(-1);
+    sheet().pictures.AttachElements();
+    form().UpdateReadoutState();
+    form().Recompute(true);
+  }
+  bool SweepDone() {
+    if (!dock().Busy()) return true;
+    QSignalSpy shown(&dock(), &TResponseDock::SweepShown);
+    return shown.wait(20000) && !dock().Busy();
+  }
+
+  // The meter sits at (-4, -2) with its pins at (-4, -2) and (-4, 0).
+  void SeriesRlc() {
+    Part(KindR, 0, {0, -2}, {"10"});
+    Part(KindL, 0, {4, -2}, {"1m"});
+    Part(KindC, 1, {8, -2}, {"1u"});
+    Wire({-4, -2}, {0, -2});
+    Wire({2, -2}, {4, -2});
+    Wire({6, -2}, {8, -2});
+    Wire({-4, 0}, {8, 0});
+  }
+  void Crystal() {
+    // The motional arm in series, the holder's capacitance across the meter.
+    SeriesRlc();
+    Part(KindC, 1, {-2, -2}, {"470n"});
+  }
+  void Transformer() {
+    Part(KindW, 1, {0, -2}, {"1", "3"});
+    Part(KindR, 0, {4, -2}, {"90"});
+    Part(KindL, 0, {8, -2}, {"1m"});
+    Part(KindC, 1, {12, -2}, {"1u"});
+    Wire({-4, -2}, {0, -2});
+    Wire({-4, 0}, {0, 0});
+    Wire({2, -2}, {4, -2});
+    Wire({6, -2}, {8, -2});
+    Wire({10, -2}, {12, -2});
+    Wire({2, 0}, {12, 0});
+  }
+
+  // The impedance of the live sheet at `hertz`, solved now on the window's thread.
+  std::optional<Complex> LiveImpedance(double hertz) {
+    SCircuitCopy copy = CopyCircuit(sheet().components, form().meter);
+    CCalc solver;
+    return MeterImpedance(*copy.Cmps, *copy.Meter, solver)(hertz);
+  }
+
+ private slots:
+  void init() {
+    DisplayMode = 0;
+    SignificantDigits = 3;
+    program = std::make_unique<Program>();
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+  }
+  void cleanup() { program.reset(); }
+
+  void f4ShowsThePanelAndItSweepsWhatIsDrawn() {
+    QVERIFY(!dock().isVisible());
+    const int narrow = form().width();
+    QTest::keyClick(&form(), Qt::Key_F4);
+    QVERIFY(dock().isVisible());
+    QVERIFY(form().width() > narrow);  // the sheet keeps its room
+    form().SetWorkingFrequency(5000);
+    QCOMPARE(form().ui->FEdit->text(), QString());  // nothing reactive yet: the entry is empty
+    QCOMPARE(form().FrequencyUnit, 1);
+    SeriesRlc();
+    Finish();
+    QVERIFY(SweepDone());
+    QCOMPARE(dock().StartHertz(), 5.0);
+    QCOMPARE(dock().StopHertz(), 5e6);
+    const SResponse& r = dock().Shown();
+    QCOMPARE(static_cast<int>(r.Points.size()), 400);
+    QCOMPARE(static_cast<int>(r.Resonances.size()), 1);
+    QVERIFY(r.Resonances[0].Series);
+    QVERIFY(std::fabs(r.Resonances[0].Hertz / 5032.9212104487 - 1) < 1e-9);
+    QCOMPARE(dock().ResonanceList()->count(), 1);
+
+    // Double-clicking the resonance makes it the working frequency.
+    QListWidget* list = dock().ResonanceList();
+    const QRect item = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    QVERIFY(
+        std::fabs(FrequencyInHertz(form().Frequency, form().FrequencyUnit) / r.Resonances[0].Hertz -
+                  1) < 1e-12);
+    QCOMPARE(form().ui->REdit->text(), QStringLiteral("10"));
+
+    QTemporaryDir dir;
+    QString error;
+    const QString csv = dir.filePath("z.csv");
+    QVERIFY(SweepDone());
+    QVERIFY(dock().ExportCsv(csv, error));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), 401);
+    QVERIFY(!dock().ExportCsv(dir.filePath("missing/z.csv"), error));
+    QVERIFY(!error.isEmpty());
+
+    // The panel is still there when the program starts again.
+    form().close();
+    program = std::make_unique<Program>();
+    form().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form()));
+    QVERIFY(dock().isVisible());
+  }
+
+  void aClickOnThePlotSetsTheWorkingFrequency() {
+    dock().show();
+    SeriesRlc();
+    Finish();
+    QVERIFY(SweepDone());
+    QChartView* view = dock().ChartView();
+    const QPoint at = view->rect().center();
+    const std::optional<double> f = dock().HertzAt(at);
+    QVERIFY(f.has_value());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    const double picked = FrequencyInHertz(form().Frequency, form().FrequencyUnit);
+    QVERIFY(std::fabs(picked / *f - 1) < 1e-3);
+    // The unit keeps the number below a thousand, and above one unless it is hertz.
+    QVERIFY(form().Frequency < 1000 && (form().FrequencyUnit == 0 || form().Frequency >= 1));
+    QCOMPARE(form().ui->FEdit->text(), QString::fromStdString(FloatText(form().Frequency)));
+  }
+
+  void quickEditsEndWithTheLastCircuitsCurve() {
+    dock().show();
+    form().SetWorkingFrequency(5000);
+    SeriesRlc();
+    Finish();
+    CCmp* resistor = nullptr;
+    for (int i = 0; i < sheet().components.Count(); ++i)
+      if (sheet().components.At(i)->Type == ElemTypes[KindR]) resistor = sheet().components.At(i);
+    QVERIFY(resistor != nullptr);
+    for (int i = 1; i <= 12; ++i) {
+      resistor->Params()[0].Value->Value = 10.0 * i;
+      form().Recompute(false);
+    }
+    QVERIFY(SweepDone());
+    for (const SResponsePoint& p : dock().Shown().Points) {
+      const std::optional<Complex> z = LiveImpedance(p.Hertz);
+      QCOMPARE(p.Solved, z.has_value());
+      if (z) QCOMPARE(p.R, static_cast<double>(z->real()));
+    }
+    QCOMPARE(dock().Shown().Resonances.size(), size_t{1});
+    QCOMPARE(dock().Shown().Resonances.front().Magnitude, 120.0);
+  }
+
+  void theMeterAloneShowsAnEmptyPlotWithANote() {
+    dock().show();
+    form().Recompute(true);
+    QVERIFY(SweepDone());
+    QVERIFY(!dock().Shown().Points.empty());
+    for (const SResponsePoint& p : dock().Shown().Points) QVERIFY(!p.Solved);
+    QVERIFY(!dock().NoteText().isEmpty());
+    QCOMPARE(dock().ResonanceList()->count(), 0);
+  }
+
+  void badRangesAreRefused() {
+    dock().show();
+    QVERIFY(dock().SetRange("10", "100k", 50));
+    QVERIFY(!dock().FollowsWorkingFrequency());
+    for (auto [a, b] : {std::pair{"0", "1k"}, {"1k", "10"}, {"x", "1k"}, {"1", "1e400"}})
+      QVERIFY2(!dock().SetRange(a, b, 50), a);
+    QVERIFY(!dock().SetRange("10", "1k", 9));
+    QCOMPARE(dock().StartHertz(), 10.0);
+    QCOMPARE(dock().StopHertz(), 1e5);
+    QCOMPARE(dock().PointCount(), 50);
+  }
+
+  void picturesOfThreeCircuits() {
+    // Saved only when VORZETA_SCREENSHOT_DIR names a folder, for looking at by eye.
+    const QString folder = QString::fromLocal8Bit(qgetenv("VORZETA_SCREENSHOT_DIR"));
+    if (folder.isEmpty()) QSKIP("VORZETA_SCREENSHOT_DIR is not set");
+    const std::pair<const char*, void (ResponseDockTest::*)()> circuits[] = {
+        {"rlc", &ResponseDockTest::SeriesRlc},
+        {"crystal", &ResponseDockTest::Crystal},
+        {"transformer", &ResponseDockTest::Transformer}};
+    for (int mode : {0, 1}) {
+      for (const auto& [name, build] : circuits) {
+        program = std::make_unique<Program>();
+        form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+        DisplayMode = mode;
+        form().UpdateReadoutState();
+        form().ui->HintPanel->hide();
+        dock().show();
+        form().resize(1100, 640);
+        form().SetWorkingFrequency(5000);
+        (this->*build)();
+        Finish();
+        QVERIFY(SweepDone());
+        QTest::qWait(50);  // the chart lays itself out from posted events
+        QVERIFY(form().grab().save(QStringLiteral("%1/%2-%3.png").arg(folder, name).arg(mode)));
+      }
+    }
+  }
+};
+
+QTEST_MAIN(ResponseDockTest)
+#include "tst_response.moc"
