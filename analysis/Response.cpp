@@ -226,7 +226,11 @@ SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter) {
     int kind = 0;
     while (kind < ElemKindCount && ElemTypes[kind] != from->Type) ++kind;
     if (kind == ElemKindCount) continue;  // not made through the kind table: nothing to copy
-    CCmp* to = copy.Cmps->Create(kind);
+    // Made straight from the kind's record: the list's own Create looks for a free id,
+    // which would make the copy quadratic in the number of parts.
+    std::unique_ptr<CCmp> made = ElemTypes[kind]->Create(ElemTypes[kind]);
+    CCmp* to = made.get();
+    copy.Cmps->Add(std::move(made));
     to->Id = from->Id;
     to->Reactive = from->Reactive;
     to->SetNodeCount(from->NodeCount);
