@@ -31,7 +31,7 @@ int ReactanceSign(const SResponsePoint& p) {
 
 // Narrows [lo, hi] around the change of sign of X, whose sign at `lo` is `loSign`. A midpoint
 // without a solution is taken as the resonance itself: that is a lossless pole.
-double RefineRoot(const ImpedanceAt& z, double lo, double hi, int loSign) {
+double RefineRoot(const ImpedanceFunction& z, double lo, double hi, int loSign) {
   while (hi - lo > RootWidth * lo) {
     const double mid = lo + (hi - lo) / 2;
     if (mid <= lo || mid >= hi) break;
@@ -46,7 +46,7 @@ double RefineRoot(const ImpedanceAt& z, double lo, double hi, int loSign) {
 
 // The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
 // `target`.
-double RefineEdge(const ImpedanceAt& z, double inside, double outside, long double target,
+double RefineEdge(const ImpedanceFunction& z, double inside, double outside, long double target,
                   bool series) {
   while (std::fabs(outside - inside) > EdgeWidth * std::fabs(inside)) {
     const double mid = inside + (outside - inside) / 2;
@@ -60,8 +60,9 @@ double RefineEdge(const ImpedanceAt& z, double inside, double outside, long doub
 
 // Walks the sweep from the resonance in one direction to the first point past the -3 dB
 // level and refines the edge there; none when the band leaves the range.
-std::optional<double> FindEdge(const std::vector<SResponsePoint>& points, const ImpedanceAt& z,
-                               double f0, long double target, bool series, int direction) {
+std::optional<double> FindEdge(const std::vector<SResponsePoint>& points,
+                               const ImpedanceFunction& z, double f0, long double target,
+                               bool series, int direction) {
   const long n = static_cast<long>(points.size());
   long i = direction > 0 ? 0 : n - 1;
   while (i >= 0 && i < n &&
@@ -81,7 +82,7 @@ std::optional<double> FindEdge(const std::vector<SResponsePoint>& points, const 
 }
 
 // Q from the slope of the reactance (series) or of the susceptance (parallel) at f0.
-double SlopeQ(const ImpedanceAt& z, double f0, Complex z0, bool series) {
+double SlopeQ(const ImpedanceFunction& z, double f0, Complex z0, bool series) {
   const double below = static_cast<double>(f0 * (1 - SlopeStep));
   const double above = static_cast<double>(f0 * (1 + SlopeStep));
   const std::optional<Complex> zb = z(below);
@@ -95,8 +96,8 @@ double SlopeQ(const ImpedanceAt& z, double f0, Complex z0, bool series) {
   return static_cast<double>(std::fabs(f0 * slope / (2 * w0.real())));
 }
 
-SResonance Characterise(const std::vector<SResponsePoint>& points, const ImpedanceAt& z, double f0,
-                        bool series) {
+SResonance Characterise(const std::vector<SResponsePoint>& points, const ImpedanceFunction& z,
+                        double f0, bool series) {
   SResonance res;
   res.Hertz = f0;
   res.Series = series;
@@ -148,7 +149,7 @@ std::vector<double> LogFrequencies(double start, double stop, int count) {
 }
 
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
-                                       const ImpedanceAt& impedance) {
+                                       const ImpedanceFunction& impedance) {
   std::vector<SResonance> found;
   const SResponsePoint* last = nullptr;  // the last point with a definite sign of X
   int lastSign = 0;
@@ -166,7 +167,7 @@ std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points
   return found;
 }
 
-ImpedanceAt MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver) {
+ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver) {
   return [&cmps, &meter, &solver](double hertz) -> std::optional<Complex> {
     solver.Cmps = &cmps;
     std::optional<Complex> z;
@@ -186,7 +187,7 @@ ImpedanceAt MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver) {
   };
 }
 
-SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceAt& impedance,
+SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceFunction& impedance,
                         const std::atomic<bool>* cancel) {
   SResponse response;
   response.Points.reserve(hertz.size());

@@ -19,7 +19,7 @@ using Complex = std::complex<long double>;
 
 // The impedance between the meter's pins at `hertz`, or none where the circuit has no
 // finite solution there (the readout's "Infinity" or "Error").
-using ImpedanceAt = std::function<std::optional<Complex>(double hertz)>;
+using ImpedanceFunction = std::function<std::optional<Complex>(double hertz)>;
 
 struct SResponsePoint {
   double Hertz = 0.0;
@@ -48,15 +48,15 @@ std::vector<double> LogFrequencies(double start, double stop, int count);
 // The resonances between the sweep's first and last point: every change of sign of X,
 // refined by bisection with direct solves to 1e-9 relative.
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
-                                       const ImpedanceAt& impedance);
+                                       const ImpedanceFunction& impedance);
 
 // The impedance that `meter` sees in `cmps`, solved by `solver`; all three must outlive the
 // function, and nothing else may use the solver meanwhile.
-ImpedanceAt MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver);
+ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver);
 
 // Solves every frequency, then searches the resonances. A set `cancel` ends the work early
 // and returns whatever was done (the caller throws it away).
-SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceAt& impedance,
+SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceFunction& impedance,
                         const std::atomic<bool>* cancel = nullptr);
 
 // The numbers of one point as the readout shows them: R and X, or magnitude and phase with

@@ -117,7 +117,7 @@ TEST(Response, ResonancesAndQMatchClosedForms) {
     CCircuit circuit;
     test.Build(circuit);
     circuit.Renumber();
-    const ImpedanceAt z = MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver);
+    const ImpedanceFunction z = MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver);
     const SResponse response = SweepResponse(LogFrequencies(test.Start, test.Stop, 400), z);
     ASSERT_EQ(response.Resonances.size(), test.Expected.size());
     for (size_t i = 0; i < test.Expected.size(); ++i) {
