@@ -8,7 +8,7 @@
 
 #include "components/CCmp.h"
 
-double CancelTolerance = 1e-11;
+double CancelTolerance = 1e-12;
 
 namespace {
 
