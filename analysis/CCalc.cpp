@@ -232,9 +232,10 @@ bool CCalc::FillValues() {
     long double& part = (s.how & Imaginary) != 0 ? v.Im : v.Re;
     part = (s.how & Assign) != 0 ? s.value : part + s.value;
   }
-  for (const SMatrixEntry& e : entries)
-    if (!std::isfinite(e.Value.Re) || !std::isfinite(e.Value.Im)) return false;
-  return true;
+  // Zero times a value is zero for every finite value and NaN otherwise: one test at the end.
+  long double probe = 0;
+  for (const SMatrixEntry& e : entries) probe += e.Value.Re * 0 + e.Value.Im * 0;
+  return probe == 0;
 }
 
 // Replays the kept pivot order; a pivot that fails the threshold there asks for a new one.
