@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "components/CCmp.h"
+#include "components/Kinds.h"
 
 namespace {
 
@@ -113,12 +114,12 @@ void CTopology::ListWindings(const CCmps& cmps, int meterUnknown) {
   windings.clear();
   firstWinding.clear();
   meter = -1;
-  if (ElemTypes[KindMeter] == nullptr) FillElemTypes();
   for (int i = 0; i < cmps.Count(); ++i) {
     const CCmp* cmp = cmps.At(i);
     firstWinding.push_back(static_cast<int>(windings.size()));
-    const bool isMeter = cmp->Type == ElemTypes[KindMeter];
-    const bool ideal = cmp->Type == ElemTypes[KindW];
+    // The kinds' own records, not the shared table: nothing global is touched on a worker.
+    const bool isMeter = cmp->Type == &CElemA::TypeRecord;
+    const bool ideal = cmp->Type == &CElemW::TypeRecord;
     for (size_t pin = 0; pin + 1 < cmp->Nodes.size(); pin += 2) {
       SWinding w{i, cmp->Nodes[pin], cmp->Nodes[pin + 1], true, ideal};
       // Only the meter being read drives current; any other meter is an open branch.
