@@ -208,215 +208,203 @@ Complex ParallelLc(double hertz) {
   return Complex(0, static_cast<double>(x));
 }
 
-INSTANTIATE_TEST_SUITE_P(KnownAnswers, CCalcNetwork,
-                         testing::
-                             Values(
-                                 SNetworkCase{"MeterAlone", [](CCircuit&) {}, 1000, std::nullopt},
-                                 SNetworkCase{"ShortedMeter",
-                                              [](CCircuit& c) {
-                                                c.Parts[0].Nodes = {1, 1};
-                                                c.R(1, 3, 5);
-                                              },
-                                              1000, Complex(0, 0)},
-                                 SNetworkCase{"Resistor100", [](CCircuit& c) { c.R(1, 2, 100); },
-                                              1000, Complex(100, 0)},
-                                 SNetworkCase{"ResistorReversed",
-                                              [](CCircuit& c) { c.R(2, 1, 100); }, 1000,
-                                              Complex(100, 0)},
-                                 SNetworkCase{"Inductor1mAt1k",
-                                              [](CCircuit& c) { c.L(1, 2, 1e-3); }, 1000,
-                                              Complex(0, W1k * 1e-3)},
-                                 SNetworkCase{"Capacitor1uAt1k",
-                                              [](CCircuit& c) { c.C(1, 2, 1e-6); }, 1000,
-                                              Complex(0, -1 / (W1k * 1e-6))},
-                                 SNetworkCase{"SeriesRL",
-                                              [](CCircuit& c) {
-                                                c.R(1, 3, 10);
-                                                c.L(3, 2, 1e-3);
-                                              },
-                                              1000, Complex(10, W1k * 1e-3)},
-                                 SNetworkCase{"ParallelRC",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 1000);
-                                                c.C(2, 1, 1e-7);
-                                              },
-                                              1000, 1.0 / (1.0 / 1000 + Complex(0, W1k * 1e-7))},
-                                 SNetworkCase{"Transformer1to2",
-                                              [](CCircuit& c) {
-                                                c.Transformer(1, 2, 3, 4, 1, 2);
-                                                c.R(3, 4, 100);
-                                              },
-                                              50, Complex(25, 0)},
-                                 SNetworkCase{"TransformerSecondarySwapped",
-                                              [](CCircuit& c) {
-                                                c.Transformer(1, 2, 4, 3, 1, 2);
-                                                c.R(3, 4, 100);
-                                              },
-                                              50, Complex(25, 0)},
-                                 SNetworkCase{"TransformerPrimarySwapped",
-                                              [](CCircuit& c) {
-                                                c.Transformer(2, 1, 3, 4, 1, 2);
-                                                c.R(3, 4, 100);
-                                              },
-                                              50, Complex(25, 0)},
-                                 SNetworkCase{"TransformerAtZeroHertz",
-                                              [](CCircuit& c) {
-                                                c.Transformer(1, 2, 3, 4, 3, 1);
-                                                c.R(3, 4, 10);
-                                              },
-                                              0, Complex(90, 0)},
-                                 SNetworkCase{"TransformerSecondaryOpen",
-                                              [](CCircuit& c) { c.Transformer(1, 2, 3, 4, 1, 2); },
-                                              50, std::nullopt},
-                                 SNetworkCase{"ZeroOhms", [](CCircuit& c) { c.R(1, 2, 0); }, 1000,
-                                              Complex(0, 0)},
-                                 SNetworkCase{"TwoZeroOhmsInParallel",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 0);
-                                                c.R(2, 1, 0);
-                                              },
-                                              1000, Complex(0, 0)},
-                                 SNetworkCase{"TwoInductorsInParallelAtZeroHertz",
-                                              [](CCircuit& c) {
-                                                c.L(1, 2, 1e-3);
-                                                c.L(1, 2, 2e-3);
-                                              },
-                                              0, Complex(0, 0)},
-                                 SNetworkCase{"MeterOnNoClosedPath",
-                                              [](CCircuit& c) { c.R(1, 3, 10); }, 1000,
-                                              std::nullopt},
-                                 SNetworkCase{"MeterPinsInSeparateGroups",
-                                              [](CCircuit& c) {
-                                                c.R(1, 3, 10);
-                                                c.L(3, 1, 1e-3);
-                                                c.C(2, 4, 1e-6);
-                                              },
-                                              1000, std::nullopt},
-                                 SNetworkCase{"TransformerWithDanglingSecondaryCarriesNothing",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 100);
-                                                c.Transformer(1, 2, 3, 4, 1, 2);
-                                              },
-                                              50, Complex(100, 0)},
-                                 SNetworkCase{"CoupledWithDanglingSecondaryIsPlainInductor",
-                                              [](CCircuit& c) {
-                                                c.Coupled(1, 2, 3, 4, 1e-3, 4e-3, 0.9);
-                                                c.R(3, 5, 7);
-                                              },
-                                              1000, Complex(0, W1k * 1e-3)},
-                                 SNetworkCase{"ZeroOhmsInSeries",
-                                              [](CCircuit& c) {
-                                                c.R(1, 3, 0);
-                                                c.R(3, 2, 47);
-                                              },
-                                              1000, Complex(47, 0)},
-                                 SNetworkCase{"InfiniteResistanceIsOpen",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, std::numeric_limits<double>::infinity());
-                                              },
-                                              1000, std::nullopt},
-                                 SNetworkCase{"CapacitorOpenAtZeroHertz",
-                                              [](CCircuit& c) { c.C(1, 2, 1e-6); }, 0,
-                                              std::nullopt},
-                                 SNetworkCase{"CapacitorOfZeroIsOpen",
-                                              [](CCircuit& c) { c.C(1, 2, 0); }, 1000,
-                                              std::nullopt},
-                                 SNetworkCase{"InductorShortAtZeroHertz",
-                                              [](CCircuit& c) {
-                                                c.L(1, 2, 1e-3);
-                                                c.R(1, 2, 10);
-                                              },
-                                              0, Complex(0, 0)},
-                                 SNetworkCase{"InductorInSeriesAtZeroHertz",
-                                              [](CCircuit& c) {
-                                                c.L(1, 3, 1e-3);
-                                                c.R(3, 2, 10);
-                                              },
-                                              0, Complex(10, 0)},
-                                 SNetworkCase{"ParallelLcAtResonance",
-                                              [](CCircuit& c) {
-                                                c.L(1, 2, 1e-3);
-                                                c.C(1, 2, 1e-6);
-                                              },
-                                              Resonance, std::nullopt},
-                                 SNetworkCase{"ParallelLcFewPpmAway",
-                                              [](CCircuit& c) {
-                                                c.L(1, 2, 1e-3);
-                                                c.C(1, 2, 1e-6);
-                                              },
-                                              // the rounding of ω to a double is magnified by the
-                                              // cancellation
-                                              Resonance*(1 + 5e-6),
-                                              ParallelLc(Resonance*(1 + 5e-6)), 1e-9},
-                                 SNetworkCase{
-                                     "CoupledFullySecondaryOpen",
-                                     [](CCircuit& c) { c.Coupled(1, 2, 3, 4, 1e-3, 1e-3, 1); },
-                                     1000, Complex(0, W1k * 1e-3)},
-                                 SNetworkCase{
-                                     "CoupledFullySecondaryWired",
-                                     [](CCircuit& c) { c.Coupled(1, 2, 3, 3, 1e-3, 1e-3, 1); },
-                                     1000, Complex(0, 0)},
-                                 SNetworkCase{"CoupledFullySecondaryZeroOhms",
-                                              [](CCircuit& c) {
-                                                c.Coupled(1, 2, 3, 4, 1e-3, 1e-3, 1);
-                                                c.R(3, 4, 0);
-                                              },
-                                              1000, Complex(0, 0)},
-                                 SNetworkCase{"CoupledHalfSecondaryZeroOhms",
-                                              [](CCircuit& c) {
-                                                c.Coupled(1, 2, 3, 4, 1e-3, 4e-3, 0.5);
-                                                c.R(4, 3, 0);
-                                              },
-                                              1000, Complex(0, W1k * 1e-3 * (1 - 0.25))},
-                                 SNetworkCase{"CoupledSecondaryLoadedByResistor",
-                                              [](CCircuit& c) {
-                                                c.Coupled(1, 2, 3, 4, 1e-3, 2e-3, 0.8);
-                                                c.R(3, 4, 5);
-                                              },
-                                              1000,
-                                              [] {
-                                                // reflected load: Z1 = jωL1 + (ωM)² / (R + jωL2)
-                                                const double m = 0.8 * std::sqrt(1e-3 * 2e-3);
-                                                return Complex(0, W1k * 1e-3) +
-                                                       (W1k * m) * (W1k * m) /
-                                                           Complex(5, W1k * 2e-3);
-                                              }()},
-                                 SNetworkCase{"SeparateCircuitLeavesResultUnchanged",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 100);
-                                                c.R(5, 6, 33);
-                                                c.C(6, 7, 1e-9);
-                                                c.L(7, 5, 1e-3);
-                                              },
-                                              1000, Complex(100, 0)},
-                                 SNetworkCase{"IslandAtItsOwnResonanceLeavesResultUnchanged",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 100);
-                                                c.L(5, 6, 1e-3);
-                                                c.C(6, 5, 1e-6);
-                                                c.R(6, 7, 1);
-                                              },
-                                              Resonance, Complex(100, 0)},
-                                 SNetworkCase{"IslandWithInfiniteValueLeavesResultUnchanged",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 100);
-                                                c.C(5, 6, std::numeric_limits<double>::infinity());
-                                                c.R(6, 5, 1);
-                                              },
-                                              1000, Complex(100, 0)},
-                                 SNetworkCase{"ComponentOnOneNodeLeavesResultUnchanged",
-                                              [](CCircuit& c) {
-                                                c.R(1, 2, 100);
-                                                c.R(2, 2, 5);
-                                                c.C(1, 1, 1e-6);
-                                                c.L(2, 2, 1e-3);
-                                                c.R(1, 1, 0);
-                                                c.Transformer(2, 2, 1, 1, 1, 3);
-                                              },
-                                              1000, Complex(100, 0)}),
-                         [](const testing::TestParamInfo<SNetworkCase>& info) {
-                           return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    KnownAnswers, CCalcNetwork,
+    testing::Values(
+        SNetworkCase{"MeterAlone", [](CCircuit&) {}, 1000, std::nullopt},
+        SNetworkCase{"ShortedMeter",
+                     [](CCircuit& c) {
+                       c.Parts[0].Nodes = {1, 1};
+                       c.R(1, 3, 5);
+                     },
+                     1000, Complex(0, 0)},
+        SNetworkCase{"Resistor100", [](CCircuit& c) { c.R(1, 2, 100); }, 1000, Complex(100, 0)},
+        SNetworkCase{"ResistorReversed", [](CCircuit& c) { c.R(2, 1, 100); }, 1000,
+                     Complex(100, 0)},
+        SNetworkCase{"Inductor1mAt1k", [](CCircuit& c) { c.L(1, 2, 1e-3); }, 1000,
+                     Complex(0, W1k * 1e-3)},
+        SNetworkCase{"Capacitor1uAt1k", [](CCircuit& c) { c.C(1, 2, 1e-6); }, 1000,
+                     Complex(0, -1 / (W1k * 1e-6))},
+        SNetworkCase{"SeriesRL",
+                     [](CCircuit& c) {
+                       c.R(1, 3, 10);
+                       c.L(3, 2, 1e-3);
+                     },
+                     1000, Complex(10, W1k * 1e-3)},
+        SNetworkCase{"ParallelRC",
+                     [](CCircuit& c) {
+                       c.R(1, 2, 1000);
+                       c.C(2, 1, 1e-7);
+                     },
+                     1000, 1.0 / (1.0 / 1000 + Complex(0, W1k * 1e-7))},
+        SNetworkCase{"Transformer1to2",
+                     [](CCircuit& c) {
+                       c.Transformer(1, 2, 3, 4, 1, 2);
+                       c.R(3, 4, 100);
+                     },
+                     50, Complex(25, 0)},
+        SNetworkCase{"TransformerSecondarySwapped",
+                     [](CCircuit& c) {
+                       c.Transformer(1, 2, 4, 3, 1, 2);
+                       c.R(3, 4, 100);
+                     },
+                     50, Complex(25, 0)},
+        SNetworkCase{"TransformerPrimarySwapped",
+                     [](CCircuit& c) {
+                       c.Transformer(2, 1, 3, 4, 1, 2);
+                       c.R(3, 4, 100);
+                     },
+                     50, Complex(25, 0)},
+        SNetworkCase{"TransformerAtZeroHertz",
+                     [](CCircuit& c) {
+                       c.Transformer(1, 2, 3, 4, 3, 1);
+                       c.R(3, 4, 10);
+                     },
+                     0, Complex(90, 0)},
+        SNetworkCase{"TransformerSecondaryOpen",
+                     [](CCircuit& c) { c.Transformer(1, 2, 3, 4, 1, 2); }, 50, std::nullopt},
+        SNetworkCase{"ZeroOhms", [](CCircuit& c) { c.R(1, 2, 0); }, 1000, Complex(0, 0)},
+        SNetworkCase{"TwoZeroOhmsInParallel",
+                     [](CCircuit& c) {
+                       c.R(1, 2, 0);
+                       c.R(2, 1, 0);
+                     },
+                     1000, Complex(0, 0)},
+        SNetworkCase{"TwoInductorsInParallelAtZeroHertz",
+                     [](CCircuit& c) {
+                       c.L(1, 2, 1e-3);
+                       c.L(1, 2, 2e-3);
+                     },
+                     0, Complex(0, 0)},
+        SNetworkCase{"ZeroOhmsInSeries",
+                     [](CCircuit& c) {
+                       c.R(1, 3, 0);
+                       c.R(3, 2, 47);
+                     },
+                     1000, Complex(47, 0)},
+        SNetworkCase{"InfiniteResistanceIsOpen",
+                     [](CCircuit& c) { c.R(1, 2, std::numeric_limits<double>::infinity()); }, 1000,
+                     std::nullopt},
+        SNetworkCase{"CapacitorOpenAtZeroHertz", [](CCircuit& c) { c.C(1, 2, 1e-6); }, 0,
+                     std::nullopt},
+        SNetworkCase{"CapacitorOfZeroIsOpen", [](CCircuit& c) { c.C(1, 2, 0); }, 1000,
+                     std::nullopt},
+        SNetworkCase{"InductorShortAtZeroHertz",
+                     [](CCircuit& c) {
+                       c.L(1, 2, 1e-3);
+                       c.R(1, 2, 10);
+                     },
+                     0, Complex(0, 0)},
+        SNetworkCase{"InductorInSeriesAtZeroHertz",
+                     [](CCircuit& c) {
+                       c.L(1, 3, 1e-3);
+                       c.R(3, 2, 10);
+                     },
+                     0, Complex(10, 0)},
+        SNetworkCase{"ParallelLcAtResonance",
+                     [](CCircuit& c) {
+                       c.L(1, 2, 1e-3);
+                       c.C(1, 2, 1e-6);
+                     },
+                     Resonance, std::nullopt},
+        SNetworkCase{"ParallelLcFewPpmAway",
+                     [](CCircuit& c) {
+                       c.L(1, 2, 1e-3);
+                       c.C(1, 2, 1e-6);
+                     },
+                     // the rounding of ω to a double is magnified by the cancellation
+                     Resonance*(1 + 5e-6), ParallelLc(Resonance*(1 + 5e-6)), 1e-9},
+        SNetworkCase{"CoupledFullySecondaryOpen",
+                     [](CCircuit& c) { c.Coupled(1, 2, 3, 4, 1e-3, 1e-3, 1); }, 1000,
+                     Complex(0, W1k * 1e-3)},
+        SNetworkCase{"CoupledFullySecondaryWired",
+                     [](CCircuit& c) { c.Coupled(1, 2, 3, 3, 1e-3, 1e-3, 1); }, 1000,
+                     Complex(0, 0)},
+        SNetworkCase{"CoupledFullySecondaryZeroOhms",
+                     [](CCircuit& c) {
+                       c.Coupled(1, 2, 3, 4, 1e-3, 1e-3, 1);
+                       c.R(3, 4, 0);
+                     },
+                     1000, Complex(0, 0)},
+        SNetworkCase{"CoupledHalfSecondaryZeroOhms",
+                     [](CCircuit& c) {
+                       c.Coupled(1, 2, 3, 4, 1e-3, 4e-3, 0.5);
+                       c.R(4, 3, 0);
+                     },
+                     1000, Complex(0, W1k * 1e-3 * (1 - 0.25))},
+        SNetworkCase{"CoupledSecondaryLoadedByResistor",
+                     [](CCircuit& c) {
+                       c.Coupled(1, 2, 3, 4, 1e-3, 2e-3, 0.8);
+                       c.R(3, 4, 5);
+                     },
+                     1000,
+                     [] {
+                       // reflected load: Z1 = jωL1 + (ωM)² / (R + jωL2)
+                       const double m = 0.8 * std::sqrt(1e-3 * 2e-3);
+                       return Complex(0, W1k * 1e-3) +
+                              (W1k * m) * (W1k * m) / Complex(5, W1k * 2e-3);
+                     }()},
+        SNetworkCase{"SeparateCircuitLeavesResultUnchanged",
+                     [](CCircuit& c) {
+                       c.R(1, 2, 100);
+                       c.R(5, 6, 33);
+                       c.C(6, 7, 1e-9);
+                       c.L(7, 5, 1e-3);
+                     },
+                     1000, Complex(100, 0)},
+        SNetworkCase{"ComponentOnOneNodeLeavesResultUnchanged",
+                     [](CCircuit& c) {
+                       c.R(1, 2, 100);
+                       c.R(2, 2, 5);
+                       c.C(1, 1, 1e-6);
+                       c.L(2, 2, 1e-3);
+                       c.R(1, 1, 0);
+                       c.Transformer(2, 2, 1, 1, 1, 3);
+                     },
+                     1000, Complex(100, 0)}),
+    [](const testing::TestParamInfo<SNetworkCase>& info) { return info.param.name; });
+
+// Verdicts that depend on which parts can carry current and on where each group's reference
+// lies rather than on arithmetic.
+INSTANTIATE_TEST_SUITE_P(
+    GroupsAndPaths, CCalcNetwork,
+    testing::Values(SNetworkCase{"MeterOnNoClosedPath", [](CCircuit& c) { c.R(1, 3, 10); }, 1000,
+                                 std::nullopt},
+                    SNetworkCase{"MeterPinsInSeparateGroups",
+                                 [](CCircuit& c) {
+                                   c.R(1, 3, 10);
+                                   c.L(3, 1, 1e-3);
+                                   c.C(2, 4, 1e-6);
+                                 },
+                                 1000, std::nullopt},
+                    SNetworkCase{"TransformerWithDanglingSecondaryCarriesNothing",
+                                 [](CCircuit& c) {
+                                   c.R(1, 2, 100);
+                                   c.Transformer(1, 2, 3, 4, 1, 2);
+                                 },
+                                 50, Complex(100, 0)},
+                    SNetworkCase{"CoupledWithDanglingSecondaryIsPlainInductor",
+                                 [](CCircuit& c) {
+                                   c.Coupled(1, 2, 3, 4, 1e-3, 4e-3, 0.9);
+                                   c.R(3, 5, 7);
+                                 },
+                                 1000, Complex(0, W1k * 1e-3)},
+                    SNetworkCase{"IslandAtItsOwnResonanceLeavesResultUnchanged",
+                                 [](CCircuit& c) {
+                                   c.R(1, 2, 100);
+                                   c.L(5, 6, 1e-3);
+                                   c.C(6, 5, 1e-6);
+                                   c.R(6, 7, 1);
+                                 },
+                                 Resonance, Complex(100, 0)},
+                    SNetworkCase{"IslandWithInfiniteValueLeavesResultUnchanged",
+                                 [](CCircuit& c) {
+                                   c.R(1, 2, 100);
+                                   c.C(5, 6, std::numeric_limits<double>::infinity());
+                                   c.R(6, 5, 1);
+                                 },
+                                 1000, Complex(100, 0)}),
+    [](const testing::TestParamInfo<SNetworkCase>& info) { return info.param.name; });
 
 TEST(CCalcNetwork, ResonanceFewPpmAwayIsLargeButFinite) {
   CCircuit circuit;
