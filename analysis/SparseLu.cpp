@@ -32,11 +32,19 @@ inline bool IsZero(SComplex a) {
   return a.Re == 0 && a.Im == 0;
 }
 
+// A difference far above the rounding of extended precision that the cancellation rule still
+// turned into zero: a genuine value may have been lost there.
+inline bool LostValue(long double d, long double x) {
+  return d != 0 && std::fabs(d) > 1e-16L * std::fabs(x);
+}
+
 // Subtracts x from the entry, both parts through the cancellation rule; false when both
-// parts ended as exact zeros.
-inline bool Subtract(SComplex& entry, SComplex x) {
+// parts ended as exact zeros. Counts the parts whose difference was lost.
+inline bool Subtract(SComplex& entry, SComplex x, int& lost) {
+  const long double dRe = entry.Re - x.Re, dIm = entry.Im - x.Im;
   const bool re = CCalc::SubtractWithCancel(entry.Re, x.Re);
   const bool im = CCalc::SubtractWithCancel(entry.Im, x.Im);
+  lost += (!re && LostValue(dRe, x.Re)) + (!im && LostValue(dIm, x.Im));
   return re || im;
 }
 
@@ -199,7 +207,7 @@ void CSparseLu::UpdateRow(int i, SComplex m, int from, int to) {
     if (k >= 0) {
       SEntry& e = row[static_cast<size_t>(k)];
       e.scale = std::max(e.scale, Size(t));
-      if (!Subtract(e.v, t)) cancelled = true;
+      if (!Subtract(e.v, t, lost)) cancelled = true;
     } else {
       where[static_cast<size_t>(up.col)] = static_cast<int>(row.size());
       row.push_back({up.col, {-t.Re, -t.Im}, Size(t)});
@@ -256,6 +264,7 @@ void CSparseLu::Eliminate(int r, int c) {
 bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool replay) {
   if (replay && orderN != size) return false;
   Load(size, entries);
+  lost = 0;
   tracking = !replay;
   if (tracking) {
     const size_t un = static_cast<size_t>(n);
@@ -271,14 +280,16 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
     int r = 0, c = 0;
     if (replay) {
       if (s == order.size()) break;
-      if (!StoredPivot(s, r, c)) return false;
+      if (!StoredPivot(s, r, c) || lost > 0) return false;
     } else {
       if (!FindPivot(r, c)) break;
       order.push_back({r, c});
     }
     Eliminate(r, c);
   }
-  if (replay && AnyPivotLeft()) return false;
+  // A replayed order that lost values to the cancellation rule may lose what a fresh order
+  // keeps; the fresh one decides then.
+  if (replay && (lost > 0 || AnyPivotLeft())) return false;
   orderN = n;
   return true;
 }
@@ -287,6 +298,7 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
 
 bool CSparseLu::Substitute(SComplex* b, SComplex* x) const {
   std::fill_n(x, n, SComplex{});
+  int ignored = 0;
   // The largest magnitude that went into any right-hand side: a row without a pivot whose
   // right-hand side is within the tolerance of it holds only rounding and still reads 0 = 0.
   long double peak = 0;
@@ -301,7 +313,7 @@ bool CSparseLu::Substitute(SComplex* b, SComplex* x) const {
     }
     for (; k < end; ++k) {
       const SComplex u = Mul(lower[k].m, source);
-      Subtract(b[static_cast<size_t>(lower[k].row)], u);
+      Subtract(b[static_cast<size_t>(lower[k].row)], u, ignored);
       peak = std::max(peak, Size(u));
     }
   }
@@ -316,7 +328,7 @@ bool CSparseLu::Substitute(SComplex* b, SComplex* x) const {
     const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
     for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
       const SComplex v = x[static_cast<size_t>(upper[u].col)];
-      if (!IsZero(v)) Subtract(sum, Mul(upper[u].v, v));
+      if (!IsZero(v)) Subtract(sum, Mul(upper[u].v, v), ignored);
     }
     x[static_cast<size_t>(step.col)] = Div(sum, step.pivot);
   }

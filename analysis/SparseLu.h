@@ -79,6 +79,7 @@ class CSparseLu {
 
   int n = 0;
   bool tracking = false;
+  int lost = 0;  // subtractions of this factorisation whose difference the rule took
   std::vector<std::vector<SEntry>> rows;  // the active part of the matrix, row-wise
   std::vector<std::vector<int>> cols;     // active rows per column
   std::vector<int> where;                 // column -> index in the row being updated, or -1
