@@ -24,9 +24,10 @@ class CSparseLu {
   static constexpr long double Threshold = 0.1L;
 
   // Factors the n x n matrix given by its entries (each position once). With `replay` the
-  // stored pivot order is followed; false then means a replayed pivot failed the threshold
-  // (or the stored order no longer fits) and nothing usable was factored. Without it a fresh
-  // Markowitz order is chosen and stored; that always succeeds.
+  // stored pivot order is followed; false then means that a replayed pivot failed the
+  // threshold, that the cancellation rule took a difference far above rounding, or that the
+  // stored order no longer fits: nothing usable was factored. Without it a fresh Markowitz
+  // order is chosen and stored; that always succeeds.
   bool Factor(int n, const std::vector<SMatrixEntry>& entries, bool replay);
   bool HasOrder() const { return !order.empty() || orderN > 0; }
   void ForgetOrder();
