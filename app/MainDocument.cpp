@@ -176,6 +176,8 @@ void TMainForm::ApplyContent(const SSheetContent& content) {
     unsetCursor();
   }
   meter = ApplySheetFile(content, *Sheet);
+  const bool frequencyChanged =
+      Frequency != content.Frequency || FrequencyUnit != content.FrequencyUnit;
   Frequency = content.Frequency;
   FrequencyUnit = content.FrequencyUnit;
   {
@@ -185,7 +187,7 @@ void TMainForm::ApplyContent(const SSheetContent& content) {
   UpdateReadoutState();
   PaintSheet();
   Recompute(false);  // numbered by the load already
-  StoreSettings(true);
+  if (frequencyChanged) StoreSettings(true);
 }
 
 // ---- files

@@ -302,10 +302,11 @@ CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet) {
       table[j].Value->Value = ParseValue(c.Texts[j]);
     }
   }
-  for (const SSheetWire& w : content.Wires)
-    sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CLine>(w.From, w.To, false));
+  // Dots sort before wires: appended in that order, a saved list needs no exchange.
   for (const SPoint& d : content.Dots)
     sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CDot>(d.x, d.y));
+  for (const SSheetWire& w : content.Wires)
+    sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CLine>(w.From, w.To, false));
   if (content.HasView) {
     sheet.view.Zoom = content.Zoom;
     sheet.view.PanX = content.PanX;
