@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
@@ -16,6 +17,7 @@
 
 #include "Main.h"
 #include "Windows.h"
+#include "analysis/Measure.h"
 #include "document/SheetFile.h"
 #include "ui_Main.h"
 
@@ -173,6 +175,52 @@ class DocumentTest : public QObject {
     QVERIFY(!form().OpenFile(broken.fileName()));
     QVERIFY2(promptText.contains("newer"), qPrintable(promptText));
     QCOMPARE(Text(), drawn);
+  }
+
+  // A 1 uF capacitor across the meter at 1 kHz: X = -1 / (2 pi 1e3 1e-6) = -159 ohm; the
+  // readout shows the phase negated, +90.
+  void copyExportAndSettingsKeepUpWithTheSheet() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("c.vorzeta"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": "vorzeta-sheet", "version": 1, "frequency": "1", "unit": "kHz",
+      "components": [{"kind": "meter", "x": -4, "y": -2, "orientation": 1, "values": []},
+                     {"kind": "capacitor", "x": 0, "y": -2, "orientation": 1, "values": ["1u"]}],
+      "wires": [{"from": [-4, -2], "to": [0, -2]}, {"from": [-4, 0], "to": [0, 0]}],
+      "dots": []})");
+    file.close();
+    QVERIFY(form().OpenFile(file.fileName()));
+    const struct {
+      int mode;
+      QString text;
+    } rows[] = {{0, "Z = 0 - j159 Ω at 1 kHz"}, {1, "|Z| = 159 Ω, phase 90 ° at 1 kHz"}};
+    for (const auto& row : rows) {
+      DisplayMode = row.mode;
+      form().Recompute(true);
+      QTest::mouseClick(ui().REdit->parentWidget()->findChild<QWidget*>("CopyBtn"), Qt::LeftButton);
+      QCOMPARE(QApplication::clipboard()->text(), row.text);
+    }
+    DisplayMode = 0;
+
+    // The unit is stored as soon as it is chosen, not only at close.
+    form().FComboBoxChange(2);
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
+    QCOMPARE(store.value("FP").toString(), QStringLiteral("2"));
+
+    // Pictures of the sheet, drawn as on screen.
+    QVERIFY(form().ExportSheet(dir.filePath("c.png")));
+    QVERIFY(form().ExportSheet(dir.filePath("c.svg")));
+    QCOMPARE(QImage(dir.filePath("c.png")).size(), ui().PaintBox->size());
+    QFile svg(dir.filePath("c.svg"));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    QVERIFY(svg.readAll().contains("<svg"));
+
+    // Five recent files at most, the last saved first.
+    for (int k = 0; k < 7; ++k)
+      QVERIFY(form().SaveFile(dir.filePath(QString("s%1.vorzeta").arg(k))));
+    const QStringList recent = TMainForm::RecentFiles();
+    QCOMPARE(recent.size(), 5);
+    QCOMPARE(recent.front(), dir.filePath("s6.vorzeta"));
   }
 };
 
