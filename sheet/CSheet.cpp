@@ -286,12 +286,15 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
 }
 
 bool CSheet::AbortGesture() {
-  bool aborted = false;
+  const bool pending = legs[0] != nullptr || legs[1] != nullptr || moveStarted;
+  if (mode != Placing && mode != Wiring && mode != Pressed && mode != Moving && !pending)
+    return false;
+  // Placing armed by a palette entry whose press made nothing yet has no selection to put back.
+  bool restore = mode != Placing || placing != nullptr;
   if (mode == Placing && FindPlacing()) {
     CPct* e = pictures.At(pictures.newIndex);
     if (e->cmp != nullptr) components.Remove(e->cmp);
     pictures.DeleteAt(pictures.newIndex);
-    aborted = true;
   }
   placing = nullptr;
   if (legs[0] != nullptr || legs[1] != nullptr) {
@@ -302,7 +305,6 @@ bool CSheet::AbortGesture() {
       if (b != a) pictures.DeleteAt(b);
     }
     legs[0] = legs[1] = nullptr;
-    aborted = true;
   }
   if (moveStarted) {
     // Moving back by the whole distance returns every moved and stretched picture to its
@@ -310,18 +312,16 @@ bool CSheet::AbortGesture() {
     pictures.MoveSelection(SPoint{0, 0} - moveTotal);
     pictures.EndMove();
     moveStarted = false;
-    aborted = true;
   }
-  if (mode == Pressed) aborted = true;
-  if (aborted) RestoreSelection(pictures, pressSelection);
+  if (restore) RestoreSelection(pictures, pressSelection);
   mode = Idle;
   buttonDown = false;
   moveTotal = {0, 0};
-  if (aborted && Host != nullptr) {
+  if (Host != nullptr) {
     Host->UpdateReadoutState();
     Host->PaintSheet();
   }
-  return aborted;
+  return true;
 }
 
 void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {

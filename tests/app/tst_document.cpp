@@ -56,6 +56,12 @@ class DocumentTest : public QObject {
     });
   }
 
+  static void WriteFile(const QString& path, const char* text) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+
   void Wire(SPoint from, SPoint to) {
     QTest::mousePress(ui().PaintBox, Qt::LeftButton, {}, Pixel(from));
     QTest::mouseMove(ui().PaintBox, Pixel(to));
@@ -114,19 +120,16 @@ class DocumentTest : public QObject {
     QTest::keyClick(&form(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(form().FrequencyUnit, 0);
     QCOMPARE(Text(), texts[3]);
-  }
 
-  void escapeMidWireLeavesTheSheetAndHistory() {
-    Draw();
-    const std::string before = Text();
+    // Escape in the middle of a wire: the sheet as at the press, and no step.
     const int steps = form().UndoStack->count();
     QTest::mousePress(ui().PaintBox, Qt::LeftButton, {}, Pixel({0, 0}));
     QTest::mouseMove(ui().PaintBox, Pixel({3, 0}));
     QTest::mouseMove(ui().PaintBox, Pixel({3, 4}));
-    QVERIFY(Text() != before);
+    QVERIFY(Text() != texts[3]);
     QTest::keyClick(ui().PaintBox, Qt::Key_Escape);
     QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, Pixel({3, 4}));
-    QCOMPARE(Text(), before);
+    QCOMPARE(Text(), texts[3]);
     QCOMPARE(form().UndoStack->count(), steps);
   }
 
@@ -159,20 +162,14 @@ class DocumentTest : public QObject {
     QVERIFY(form().OpenFile(path));
     QCOMPARE(Text(), drawn);
     QCOMPARE(ui().REdit->text(), readout);
-    QTest::keyClick(&form(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Z = 1e+3 Ω"));
-
     // A file that cannot be read is named in the message and changes nothing.
     Answer(QMessageBox::Ok);
     QVERIFY(!form().OpenFile(dir.filePath("missing.vorzeta")));
     QVERIFY2(promptText.contains("missing.vorzeta"), qPrintable(promptText));
     QCOMPARE(Text(), drawn);
-    QFile broken(dir.filePath("broken.vorzeta"));
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write(R"({"format": "vorzeta-sheet", "version": 9})");
-    broken.close();
+    WriteFile(dir.filePath("new.vorzeta"), R"({"format": "vorzeta-sheet", "version": 9})");
     Answer(QMessageBox::Ok);
-    QVERIFY(!form().OpenFile(broken.fileName()));
+    QVERIFY(!form().OpenFile(dir.filePath("new.vorzeta")));
     QVERIFY2(promptText.contains("newer"), qPrintable(promptText));
     QCOMPARE(Text(), drawn);
   }
@@ -181,15 +178,13 @@ class DocumentTest : public QObject {
   // readout shows the phase negated, +90.
   void copyExportAndSettingsKeepUpWithTheSheet() {
     QTemporaryDir dir;
-    QFile file(dir.filePath("c.vorzeta"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"format": "vorzeta-sheet", "version": 1, "frequency": "1", "unit": "kHz",
+    WriteFile(dir.filePath("c.vorzeta"),
+              R"({"format": "vorzeta-sheet", "version": 1, "frequency": "1", "unit": "kHz",
       "components": [{"kind": "meter", "x": -4, "y": -2, "orientation": 1, "values": []},
                      {"kind": "capacitor", "x": 0, "y": -2, "orientation": 1, "values": ["1u"]}],
       "wires": [{"from": [-4, -2], "to": [0, -2]}, {"from": [-4, 0], "to": [0, 0]}],
       "dots": []})");
-    file.close();
-    QVERIFY(form().OpenFile(file.fileName()));
+    QVERIFY(form().OpenFile(dir.filePath("c.vorzeta")));
     const struct {
       int mode;
       QString text;
@@ -197,7 +192,11 @@ class DocumentTest : public QObject {
     for (const auto& row : rows) {
       DisplayMode = row.mode;
       form().Recompute(true);
-      QTest::mouseClick(ui().REdit->parentWidget()->findChild<QWidget*>("CopyBtn"), Qt::LeftButton);
+      if (row.mode == 0)
+        QTest::keyClick(&form(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+      else
+        QTest::mouseClick(ui().REdit->parentWidget()->findChild<QWidget*>("CopyBtn"),
+                          Qt::LeftButton);
       QCOMPARE(QApplication::clipboard()->text(), row.text);
     }
     DisplayMode = 0;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -720,53 +719,35 @@ TEST(SheetContainer, RenumberNodesGivesTheFreshMeterTwoNodes) {
 
 // ---- a press on the palette, edits reported once, gestures aborted
 
-// The palette press reaches the sheet at a point off the visible paint area. A wire runs
-// through that hidden point:
-//
-//      (x,-6)
-//        |      <- the press point (x,-4), where nothing may be cut
-//        |
-//      (x,-2)
+// The palette press reaches the sheet off the paint area, at (x,-4) on a hidden wire
+// (x,-6)-(x,-2), where nothing may be cut. The part attaches where dropped, or, dropped
+// outside, leaves the sheet, its selection and the readout exactly as they were.
 TEST_F(SheetEditing, APartFromThePaletteAttachesOnlyWhereItIsDropped) {
   const SPoint pressPixel{-40, 60};  // left of the paint area, as a palette entry is
-  const SPoint hidden = sheet.view.ScreenToGrid(pressPixel);
-  enum Drop { Inside, Outside };
-  for (Drop drop : {Inside, Outside}) {
-    SCOPED_TRACE(drop == Inside ? "dropped inside" : "dropped outside");
+  const SPoint h = sheet.view.ScreenToGrid(pressPixel);
+  const std::string wire = "W " + Text({h.x, h.y - 2}) + "-" + Text({h.x, h.y + 2});
+  for (bool inside : {true, false}) {
+    SCOPED_TRACE(inside ? "dropped inside" : "dropped outside");
     host.ResetSheet();
-    CPct* r = Add(KindR, 0, 0, 0);
-    r->selected = true;
-    AddWire(sheet, {hidden.x, hidden.y - 2}, {hidden.x, hidden.y + 2});
+    AddWire(sheet, {h.x, h.y - 2}, {h.x, h.y + 2});
     host.Recompute(true);
-    r->selected = true;
-    const std::string before = sheet.pictures.Describe();
-    const std::string readout = host.readout.R;
+    Add(KindR, 0, 0, 0)->selected = true;
+    const std::string before = sheet.pictures.Describe(), readout = host.readout.R;
     const size_t recomputes = host.recomputes.size();
     const int edits = host.editsCompleted;
-
-    const std::string wire =
-        "W " + Text({hidden.x, hidden.y - 2}) + "-" + Text({hidden.x, hidden.y + 2});
-    ASSERT_NE(before.find(wire), std::string::npos) << before;
     host.ArmPlacing(KindR, 1);  // upright, along the hidden wire
     mouse.PressPixel(pressPixel);
-    EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos)
-        << "the wire under the press point was cut: " << sheet.pictures.Describe();
-    if (drop == Inside) {
-      mouse.Move({6, 6});
-      mouse.Release({6, 6});
-      // The hidden wire is whole and the new resistor stands where it was dropped.
-      EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos)
-          << sheet.pictures.Describe();
-      EXPECT_EQ(sheet.components.Count(), 3);
-      EXPECT_EQ(host.editsCompleted, edits + 1);
-    } else {
-      mouse.MovePixel({-60, 200});
-      mouse.ReleasePixel({-60, 200});
+    EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos) << "cut at the press";
+    const SPoint drop = inside ? mouse.Pixel({6, 6}) : SPoint{-60, 200};
+    mouse.MovePixel(drop);
+    mouse.ReleasePixel(drop);
+    EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos);
+    EXPECT_EQ(sheet.components.Count(), inside ? 3 : 2);
+    EXPECT_EQ(host.editsCompleted, edits + inside);
+    if (!inside) {
       EXPECT_EQ(sheet.pictures.Describe(), before);
-      EXPECT_EQ(sheet.components.Count(), 2);
       EXPECT_EQ(host.recomputes.size(), recomputes);
       EXPECT_EQ(host.readout.R, readout);
-      EXPECT_EQ(host.editsCompleted, edits);
     }
   }
 }
@@ -776,106 +757,54 @@ TEST_F(SheetEditing, EveryCompletedEditIsReportedOnceAndNothingElseIs) {
   AddWire(sheet, {2, 0}, {6, 0});
   host.Recompute(true);
   host.ScriptEntry("4k7");
-  struct Case {
+  const struct {
     const char* gesture;
-    std::function<void()> run;
     int reports;
-  };
-  const std::vector<Case> cases = {
-      {"wire",
-       [&] {
-         mouse.Wire({6, 0}, {6, 3});
-       },
-       1},
-      {"move",
-       [&] {
-         mouse.Drag({1, 0}, {1, 2});
-       },
-       1},
-      {"press without a step",
-       [&] {
-         mouse.Click({1, 2});
-       },
-       0},
-      {"pan",
-       [&] {
-         mouse.Drag({20, 20}, {22, 21});
-       },
-       0},
-      {"place",
-       [&] {
-         mouse.Place(KindC, 1, {4, 4});
-       },
-       1},
-      {"rotate", [&] { sheet.Rotate(1, true); }, 1},
-      {"delete", [&] { sheet.DeleteSelected(); }, 1},
-      {"delete nothing", [&] { sheet.SelectOnly(-1), sheet.DeleteSelected(); }, 0},
-      {"value",
-       [&] {
-         host.PaintSheet();
-         mouse.PressPixel({r->labelRects[0].left, r->labelRects[0].top});
-       },
-       1},
-      {"same value again",
-       [&] {
-         mouse.PressPixel({r->labelRects[0].left, r->labelRects[0].top});
-       },
-       0},
-  };
-  for (const Case& c : cases) {
+  } cases[] = {{"wire", 1},  {"move", 1},      {"click", 0},  {"pan", 0},
+               {"place", 1}, {"rotate", 1},    {"delete", 1}, {"delete nothing", 0},
+               {"value", 1}, {"same value", 0}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.gesture);
     const int before = host.editsCompleted;
-    c.run();
+    const std::string g = c.gesture;
+    if (g == "wire") mouse.Wire({6, 0}, {6, 3});
+    if (g == "move") mouse.Drag({1, 0}, {1, 2});
+    if (g == "click") mouse.Click({1, 2});
+    if (g == "pan") mouse.Drag({20, 20}, {22, 21});
+    if (g == "place") mouse.Place(KindC, 1, {4, 4});
+    if (g == "rotate") sheet.Rotate(1, true);
+    if (g == "delete") sheet.DeleteSelected();
+    if (g == "delete nothing") sheet.SelectOnly(-1), sheet.DeleteSelected();
+    if (g == "value" || g == "same value") {
+      host.PaintSheet();  // the labels are where they were last drawn
+      mouse.PressPixel({r->labelRects[0].left, r->labelRects[0].top});
+    }
     EXPECT_EQ(host.editsCompleted - before, c.reports);
   }
 }
 
 // Escape in the middle of each gesture puts back what was there at the press.
 TEST_F(SheetEditing, AnAbortedGestureLeavesTheSheetAsAtThePress) {
-  struct Case {
-    const char* gesture;
-    std::function<void()> start;
-  };
-  const std::vector<Case> cases = {
-      {"wire",
-       [&] {
-         mouse.Press({2, 0}), mouse.Move({5, 0}), mouse.Move({5, 3});
-       }},
-      {"move with stretch and bridge",
-       [&] {
-         mouse.Press({1, 0}), mouse.Move({3, -2});
-       }},
-      {"move of a wire",
-       [&] {
-         mouse.Press({4, 4}), mouse.Move({7, 5});
-       }},
-      {"placing",
-       [&] {
-         host.ArmPlacing(KindL, 1), mouse.Press({9, 9}), mouse.Move({2, 4});
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.gesture);
+  for (const std::string g : {"wire", "move with stretch and bridge", "move a wire", "place"}) {
+    SCOPED_TRACE(g);
     host.ResetSheet();
     Add(KindR, 0, 0, 0);
-    AddWire(sheet, {2, 0}, {4, 0});
-    AddWire(sheet, {4, 0}, {4, 6});
-    AddWire(sheet, {0, 0}, {0, 3});
-    AddWire(sheet, {-2, 0}, {0, 0});
+    for (SRect w : {SRect{2, 0, 4, 0}, SRect{4, 0, 4, 6}, SRect{0, 0, 0, 3}, SRect{-2, 0, 0, 0}})
+      AddWire(sheet, {w.left, w.top}, {w.right, w.bottom});
     host.Recompute(true);
     sheet.pictures.At(0)->selected = true;
-    const std::string before = sheet.pictures.Describe();
-    const std::string readout = host.readout.R;
+    const std::string before = sheet.pictures.Describe(), readout = host.readout.R;
     const int edits = host.editsCompleted;
-    c.start();
+    if (g == "wire") mouse.Press({2, 0}), mouse.Move({5, 0}), mouse.Move({5, 3});
+    if (g[0] == 'm') mouse.Press(g == "move a wire" ? SPoint{4, 4} : SPoint{1, 0});
+    if (g[0] == 'm') mouse.Move({3, -2});
+    if (g == "place") host.ArmPlacing(KindL, 1), mouse.Press({9, 9}), mouse.Move({2, 4});
     ASSERT_NE(sheet.pictures.Describe(), before);
     EXPECT_TRUE(sheet.AbortGesture());
+    mouse.Release({2, 4});  // the release that still comes changes nothing
     EXPECT_EQ(sheet.mode, Idle);
-    EXPECT_FALSE(sheet.buttonDown);
     EXPECT_EQ(sheet.pictures.Describe(), before);
     EXPECT_EQ(sheet.components.Count(), 2);
-    mouse.Release({2, 4});  // the release that still comes changes nothing
-    EXPECT_EQ(sheet.pictures.Describe(), before);
     EXPECT_EQ(host.readout.R, readout);
     EXPECT_EQ(host.editsCompleted, edits);
   }
