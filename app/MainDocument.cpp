@@ -67,6 +67,18 @@ class CSheetStep : public QUndoCommand {
 
 const char* const UnitTexts[] = {"Hz", "kHz", "MHz", "GHz"};
 
+// Two overlapping sheets, the usual picture of copying, small enough for the narrow button.
+QIcon CopyIcon() {
+  QPixmap pixmap(QSize(24, 24));
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setPen(QPen(Qt::black, 2));
+  p.setBrush(Qt::white);
+  p.drawRect(3, 2, 12, 15);
+  p.drawRect(9, 7, 12, 15);
+  return QIcon(pixmap);
+}
+
 }  // namespace
 
 void TMainForm::SetUpDocumentActions() {
@@ -108,9 +120,9 @@ void TMainForm::SetUpDocumentActions() {
   addAction(redo);
 
   QAction* first = ui->ToolBar->actions().value(0);
-  ui->ToolBar->insertActions(first, {open, save, undo, redo});
-  ui->ToolBar->addAction(exportAs);
-  // The recent files drop down from the Open button.
+  // The toolbar only grows by three buttons, so that it still fits the window's height; Save,
+  // Save as, the export and the recent files drop down from the Open button.
+  ui->ToolBar->insertActions(first, {open, undo, redo});
   recentMenu = new QMenu(this);
   connect(recentMenu, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
   if (auto* button = qobject_cast<QToolButton*>(ui->ToolBar->widgetForAction(open))) {
@@ -122,7 +134,7 @@ void TMainForm::SetUpDocumentActions() {
   auto* copyButton = new QToolButton(ui->REdit->parentWidget());
   copyButton->setObjectName("CopyBtn");
   copyButton->setDefaultAction(copy);
-  copyButton->setText(QStringLiteral("⧉"));
+  copyButton->setIcon(CopyIcon());
   copyButton->setGeometry(ui->REdit->geometry().right() + 2, ui->REdit->geometry().top(), 14,
                           ui->XEdit->geometry().bottom() - ui->REdit->geometry().top() + 1);
   copy->setToolTip(tr("Copy the result (Ctrl+Shift+C)"));
@@ -298,6 +310,9 @@ void TMainForm::AddRecentFile(const QString& path) {
 
 void TMainForm::FillRecentMenu() {
   recentMenu->clear();
+  for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileExport"})
+    recentMenu->addAction(findChild<QAction*>(QString::fromLatin1(name)));
+  recentMenu->addSeparator();
   const QStringList files = RecentFiles();
   for (const QString& path : files) {
     recentMenu
