@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSettings>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <cmath>
 
 #include "Cursors.h"
@@ -102,6 +104,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   connect(ui->FComboBox, &QComboBox::activated, this, [this](int i) { FComboBoxChange(i); });
 
   ui->PaintBox->setCursor(SheetCursor(CursorHand));
+  SetUpDocumentActions();
 }
 
 TMainForm::~TMainForm() = default;
@@ -119,6 +122,12 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
   const QRect z = ui->ZPanel->geometry();
   resize(z.left() + z.width() + 4, height());
+  {
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope,
+                          QStringLiteral("Brackenworks"), QStringLiteral("Vorzeta"));
+    const QByteArray geometry = store.value(QStringLiteral("WindowGeometry")).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+  }
   InitDrawStyle();
   StoreSettings(false);
   ui->FEdit->setText(FrequencyText(Frequency));
@@ -137,6 +146,7 @@ void TMainForm::FormShow() {
     image->setPixmap(PalettePicture(image->property("Tag").toInt(), image->size(), dpr));
   }
   ResetSheet();
+  StartHistory();
 }
 
 void TMainForm::ResetSheet() {
@@ -153,7 +163,14 @@ void TMainForm::ResetSheet() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!MaybeSave()) {
+    event->ignore();
+    return;
+  }
   StoreSettings(true);
+  QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Brackenworks"),
+                  QStringLiteral("Vorzeta"));
+  store.setValue(QStringLiteral("WindowGeometry"), saveGeometry());
   event->accept();
 }
 
@@ -367,6 +384,7 @@ bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
+  if (key == Qt::Key_Escape) return AbortGesture();
   UpdateActions();
   const bool ctrl = modifiers & Qt::ControlModifier;
   QAction* action = nullptr;
@@ -409,6 +427,8 @@ bool TMainForm::FEditKeyPress(int key) {
         ui->FComboBox->setCurrentIndex(unit);
       }
       Recompute(true);
+      StoreSettings(true);
+      CommitStep();
     } catch (...) {
       // The field simply reverts below.
     }
@@ -425,6 +445,8 @@ bool TMainForm::FEditKeyPress(int key) {
 void TMainForm::FComboBoxChange(int index) {
   FrequencyUnit = index;
   Recompute(true);
+  StoreSettings(true);
+  CommitStep();
 }
 
 // ---- toolbar
@@ -442,8 +464,31 @@ void TMainForm::UpdateActions() {
 }
 
 void TMainForm::NewBtnClick() {
+  if (!MaybeSave()) return;
+  Sheet->AbortGesture();
   Sheet->Clear();
   ResetSheet();
+  FileName.clear();
+  StartHistory();
+  UpdateTitle();
+}
+
+bool TMainForm::AbortGesture() {
+  if (!Sheet->AbortGesture()) return false;
+  if (Capturing()) {
+    releaseMouse();
+    unsetCursor();
+  }
+  UpdateActions();
+  return true;
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && AbortGesture()) {
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
 }
 
 void TMainForm::SettingsBtnClick() {
@@ -484,7 +529,10 @@ void TMainForm::HintPanelHide() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui->FEdit && event->type() == QEvent::KeyPress) {
-    if (FEditKeyPress(static_cast<QKeyEvent*>(event)->key())) return true;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    // Escape belongs to a gesture under way before it reverts the typing.
+    if (key == Qt::Key_Escape && AbortGesture()) return true;
+    if (FEditKeyPress(key)) return true;
   } else if ((watched == ui->HintPanel || watched == ui->HintLabel) &&
              event->type() == QEvent::MouseButtonPress) {
     HintPanelHide();

@@ -30,6 +30,10 @@ class TSettingsForm : public QDialog {
 
   std::unique_ptr<Ui::TSettingsForm> ui;
 
+ signals:
+  // A setting was applied (after the readout followed it).
+  void SettingsChanged();
+
  protected:
   void showEvent(QShowEvent* event) override;
 
