@@ -1,74 +1,117 @@
 // The sparse complex nodal solver: numbers the unknowns of the sheet's components, lets each
-// component stamp its equations and solves the system in 80-bit extended precision.
+// component stamp its equations and solves the system in 80-bit extended precision. The
+// analysis of a circuit (which parts carry current, the pattern of the system and its pivot
+// order) is kept and replayed while only values or the frequency change.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "analysis/SparseLu.h"
+#include "analysis/Topology.h"
+#include "components/Stamping.h"
 
 class CCmps;
 
 // Relative tolerance under which a difference counts as cancelled to an exact zero.
 extern double CancelTolerance;
 
-class CCalc {
+class CCalc : public CStampTarget {
  public:
+  // Systems beyond this many unknowns are refused as storage that cannot be had.
+  static constexpr int MaxUnknowns = 1 << 24;
+
   CCalc() = default;
-  virtual ~CCalc();
+  ~CCalc() override;
   CCalc(const CCalc&) = delete;
   CCalc& operator=(const CCalc&) = delete;
 
   bool Build();
+  // False when the system has no solution, or (with Finite false) holds values that are not
+  // finite numbers.
   bool Solve(int meterUnknown, double frequency);
+  // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
 
-  // Stamping helpers for CCmp::Stamp; a, b node indices, k an extra unknown.
-  void StampResistance(int a, int b, double r);
-  void StampVoltageBranch(int a, int b, int k);
-  void StampCurrentBranch(int a, int b, int k);
-  void StampMeterBranch(int a, int b, int k);
+  void StampResistance(int a, int b, double r) override;
+  void StampVoltageBranch(int a, int b, int k) override;
+  void StampCurrentBranch(int a, int b, int k) override;
+  void StampMeterBranch(int a, int b, int k) override;
+  void AddRe(int row, int col, long double value) override;
+  void AddIm(int row, int col, long double value) override;
+  void SetRe(int row, int col, long double value) override;
+  void SetIm(int row, int col, long double value) override;
+  bool Carries(const CCmp& cmp, int winding) const override;
 
   // Count stays 0 when the unknowns would not fit an int (Build then fails).
   void NumberUnknowns();
-  // Zeroes the system. After a solve only flagged entries, row 0 and column 0 can hold
-  // anything, so only those are cleared; entries written from outside Assemble must go
-  // through the stamping helpers for this to hold.
+  // Drops everything stamped so far.
   void ClearSystem();
-  void Assemble();
-  bool Eliminate();
-  static bool SubtractWithCancel(long double& entry, long double x);
+  // What has been stamped at (row, col) since the last clear, adds and assignments in order.
+  long double StampedRe(int row, int col) const { return Stamped(row, col, false); }
+  long double StampedIm(int row, int col) const { return Stamped(row, col, true); }
+
+  static bool SubtractWithCancel(long double& entry, long double x) {
+    const long double d = entry - x;
+    if (std::fabs(d) > static_cast<long double>(CancelTolerance) * std::fabs(x)) {
+      entry = d;
+      return true;
+    }
+    entry = 0.0L;
+    return false;
+  }
 
   CCmps* Cmps = nullptr;  // not owned
-  double Omega = 0.0;
   int Count = 0;
-  long double** MatRe = nullptr;  // row tables; rows are swapped by pointer
-  long double** MatIm = nullptr;
+  // The negated solution after a successful solve (index 0 and free unknowns hold 0).
   double* VecRe = nullptr;
   double* VecIm = nullptr;
-  uint8_t* NzRe = nullptr;  // n x n, row-major
-  uint8_t* NzIm = nullptr;
   // False when the last assembly produced an infinite or NaN entry (values or frequency at
   // the limits of a double); the solution then means nothing.
   bool Finite = true;
+  // True when the last solve replayed the kept pivot order rather than choosing a new one.
+  bool Replayed = false;
 
-  // Bytes that Build allocated for the current system (0 when empty).
+  // Bytes held now: the system, its factors and the kept analysis.
   size_t StorageBytes() const;
 
  private:
-  // The pointers are set only once every array was obtained.
-  bool Ready() const { return Count > 0 && NzIm != nullptr; }
-  // What ClearSystem may assume about the matrices: all zero, every nonzero entry of rows
-  // and columns 1..n-1 flagged, or nothing known.
-  enum class SystemState { Zero, Flagged, Unknown };
-  SystemState state = SystemState::Unknown;
-  std::vector<int> columnRows;  // scratch of Eliminate, kept to avoid reallocating
-  std::vector<int> pivotCols;
-  std::vector<int> rowFirst;
+  enum : uint8_t { Imaginary = 1, Assign = 2 };
+  struct SStamp {
+    int row, col;
+    uint8_t how;
+    long double value;
+  };
 
-  // owners of the storage behind the pointers above
-  std::unique_ptr<long double[]> block;
-  std::unique_ptr<long double*[]> rowsRe, rowsIm;
+  bool Ready() const { return Count > 0 && VecIm != nullptr; }
+  void Record(int row, int col, uint8_t how, long double value);
+  long double Stamped(int row, int col, bool imaginary) const;
+  bool AnalyseWiring(int meterUnknown);
+  void Assemble();
+  bool SamePattern() const;
+  void Compress();
+  bool FillValues();
+  void Factor();
+  bool Substitute(int meterUnknown);
+
+  int nodeCount = 0;
+  CTopology topology;
+  int wiringMeter = -1;  // the meter unknown the topology was analysed for; -1 none yet
+  bool meterHasPath = false;
+  int stamping = -1;  // list position of the component stamping now
+  std::vector<SStamp> stamps;
+
+  // The kept analysis: the stamped positions with the unknowns held at zero, the slot of
+  // each stamp (-1: discarded) and the pivot order inside lu.
+  std::vector<uint64_t> patternKeys;
+  std::vector<uint8_t> patternGrounded;
+  std::vector<int> slotOf;
+  std::vector<SMatrixEntry> entries;
+  CSparseLu lu;
+
   std::unique_ptr<double[]> vecRe, vecIm;
-  std::unique_ptr<uint8_t[]> nzRe, nzIm;
+  std::unique_ptr<SComplex[]> rhs, solution;
 };

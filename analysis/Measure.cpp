@@ -41,6 +41,18 @@ double FrequencyInHertz(double frequency, int frequencyUnit) {
   return frequency * UnitFactor(frequencyUnit);
 }
 
+void DisplayValues(int displayMode, double r, double x, double& first, double& second) {
+  first = r;
+  second = x;
+  if (displayMode != 1) return;
+  const long double sum = static_cast<long double>(r) * r + static_cast<long double>(x) * x;
+  double mag = std::sqrt(static_cast<double>(sum));
+  // The square sum of two finite readings can exceed a double; its root cannot.
+  if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
+  first = mag;
+  second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / Pi;
+}
+
 SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
                           int frequencyUnit, int displayMode, int digits, bool hasReactive) {
   SReleaseOnExit release{solver};
@@ -67,16 +79,8 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double 
   if (std::isnan(r) || std::isnan(x)) return {"Error", std::string()};
   if (std::isinf(r) || std::isinf(x)) return {"Infinity", std::string()};
 
-  double first = r;
-  double second = x;
-  if (displayMode == 1) {
-    const long double sum = static_cast<long double>(r) * r + static_cast<long double>(x) * x;
-    double mag = std::sqrt(static_cast<double>(sum));
-    // The square sum of two finite readings can exceed a double; its root cannot.
-    if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
-    first = mag;
-    second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / Pi;
-  }
+  double first = 0, second = 0;
+  DisplayValues(displayMode, r, x, first, second);
 
   // Stored settings can hold any number; the formatter gets a sane digit count.
   const int shown = std::clamp(digits, 2, 8);

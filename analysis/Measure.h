@@ -21,6 +21,10 @@ struct SReadout {
 // The frequency in hertz for a number and a unit index (0 Hz, 1 kHz, 2 MHz, 3 GHz).
 double FrequencyInHertz(double frequency, int frequencyUnit);
 
+// The two numbers the readout shows for R + jX: R and X, or in display mode 1 the magnitude
+// and the phase in degrees, which is the negated angle of R + jX.
+void DisplayValues(int displayMode, double r, double x, double& first, double& second);
+
 // frequencyUnit: 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3).
 SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
                           int frequencyUnit, int displayMode, int digits, bool hasReactive);

@@ -1,16 +1,18 @@
 // Sweeps, resonance search and the text exports of a frequency response.
 #include "analysis/Response.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "analysis/CCalc.h"
+#include "analysis/Measure.h"
+#include "analysis/Sweep.h"
 #include "components/CCmp.h"
 
 namespace {
 
-constexpr long double Pi = 3.141592653589793238462643383279502884L;
 constexpr double Infinite = std::numeric_limits<double>::infinity();
 // A root is bracketed this tightly, relative to the frequency.
 constexpr double RootWidth = 1e-11;
@@ -169,54 +171,41 @@ std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points
 
 ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver) {
   return [&cmps, &meter, &solver](double hertz) -> std::optional<Complex> {
-    solver.Cmps = &cmps;
-    std::optional<Complex> z;
-    if (solver.Build() && meter.Nodes.size() >= 2 && solver.Solve(meter.FirstExtra, hertz) &&
-        solver.Finite) {
-      const int a = meter.Nodes[0], b = meter.Nodes[1];
-      if (a >= 0 && b >= 0 && a < solver.Count && b < solver.Count) {
-        // Differences of doubles, as the readout forms them.
-        const double r = solver.VecRe[b] - solver.VecRe[a];
-        const double x = solver.VecIm[b] - solver.VecIm[a];
-        const Complex v(r, x);
-        if (std::isfinite(v.real()) && std::isfinite(v.imag())) z = v;
-      }
-    }
-    solver.Release();
-    return z;
+    const SImpedance z = ImpedanceAt(cmps, meter, solver, hertz);
+    if (!z) return std::nullopt;
+    return Complex(z->real(), z->imag());
   };
 }
 
-SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceFunction& impedance,
-                        const std::atomic<bool>* cancel) {
+SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                     const std::vector<double>& hertz, const std::atomic<bool>* cancel) {
+  // Swept in slices, so that a newer request need not wait for a whole sweep to end.
+  constexpr size_t Slice = 50;
   SResponse response;
   response.Points.reserve(hertz.size());
-  for (double f : hertz) {
-    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return response;
-    SResponsePoint p;
-    p.Hertz = f;
-    if (const std::optional<Complex> z = impedance(f)) {
-      p.R = static_cast<double>(z->real());
-      p.X = static_cast<double>(z->imag());
-      p.Solved = std::isfinite(p.R) && std::isfinite(p.X);
+  auto cancelled = [cancel] {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+  };
+  for (size_t from = 0; from < hertz.size(); from += Slice) {
+    if (cancelled()) return response;
+    const std::vector<double> slice(
+        hertz.begin() + static_cast<long>(from),
+        hertz.begin() + static_cast<long>(std::min(from + Slice, hertz.size())));
+    const std::vector<SImpedance> z = SweepImpedance(cmps, meter, solver, slice);
+    for (size_t i = 0; i < slice.size(); ++i) {
+      SResponsePoint p;
+      p.Hertz = slice[i];
+      if (z[i]) {
+        p.Solved = true;
+        p.R = z[i]->real();
+        p.X = z[i]->imag();
+      }
+      response.Points.push_back(p);
     }
-    response.Points.push_back(p);
   }
-  if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return response;
-  response.Resonances = FindResonances(response.Points, impedance);
+  if (cancelled()) return response;
+  response.Resonances = FindResonances(response.Points, MeterImpedance(cmps, meter, solver));
   return response;
-}
-
-void DisplayValues(int displayMode, double r, double x, double& first, double& second) {
-  first = r;
-  second = x;
-  if (displayMode != 1) return;
-  const long double sum = static_cast<long double>(r) * r + static_cast<long double>(x) * x;
-  double mag = std::sqrt(static_cast<double>(sum));
-  // The square sum of two finite readings can exceed a double; its root cannot.
-  if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
-  first = mag;
-  second = mag == 0 ? 0.0 : static_cast<double>(-std::atan2(x, r) * 180 / Pi);
 }
 
 SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter) {

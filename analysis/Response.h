@@ -50,18 +50,15 @@ std::vector<double> LogFrequencies(double start, double stop, int count);
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
                                        const ImpedanceFunction& impedance);
 
-// The impedance that `meter` sees in `cmps`, solved by `solver`; all three must outlive the
-// function, and nothing else may use the solver meanwhile.
+// The impedance that `meter` sees in `cmps`, solved by `solver` one frequency at a time; all
+// three must outlive the function, and nothing else may use the solver meanwhile.
 ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver);
 
-// Solves every frequency, then searches the resonances. A set `cancel` ends the work early
-// and returns whatever was done (the caller throws it away).
-SResponse SweepResponse(const std::vector<double>& hertz, const ImpedanceFunction& impedance,
-                        const std::atomic<bool>* cancel = nullptr);
-
-// The numbers of one point as the readout shows them: R and X, or magnitude and phase with
-// the readout's sign rule (the negated angle of R + jX, in degrees).
-void DisplayValues(int displayMode, double r, double x, double& first, double& second);
+// Sweeps what `meter` sees from one analysis of the circuit, then searches the resonances with
+// direct solves. A set `cancel` ends the work early and returns whatever was done (the caller
+// throws it away).
+SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                     const std::vector<double>& hertz, const std::atomic<bool>* cancel = nullptr);
 
 // A copy of a circuit that shares nothing with the original: parameter values, node numbers
 // and extra unknowns as they stand. Taking it binds the kinds' parameter tables, so it must

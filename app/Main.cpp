@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QSettings>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <cmath>
 
 #include "Cursors.h"
@@ -104,6 +105,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   connect(ui->FComboBox, &QComboBox::activated, this, [this](int i) { FComboBoxChange(i); });
 
   ui->PaintBox->setCursor(SheetCursor(CursorHand));
+  SetUpDocumentActions();
 
   // The frequency-response panel starts hidden; F4 or its toolbar button shows it, and the
   // window grows by the panel's width so that the sheet keeps its size.
@@ -150,15 +152,18 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
   const QRect z = ui->ZPanel->geometry();
   resize(z.left() + z.width() + 4, height());
-  InitDrawStyle();
-  StoreSettings(false);
   {
-    const QSettings settings;
-    const QByteArray state = settings.value(QStringLiteral("Panels")).toByteArray();
+    const QSettings store = UserStore();
+    const QByteArray state = store.value(QStringLiteral("Panels")).toByteArray();
+    // Without a stored size the window grows by a docked panel, so the sheet keeps its room.
     if (!state.isEmpty() && restoreState(state) && ResponseDock->isVisible() &&
         !ResponseDock->isFloating())
       resize(width() + ResponseDock->sizeHint().width(), height());
+    const QByteArray geometry = store.value(QStringLiteral("WindowGeometry")).toByteArray();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
   }
+  InitDrawStyle();
+  StoreSettings(false);
   ui->FEdit->setText(FrequencyText(Frequency));
   {
     const QSignalBlocker block(ui->FComboBox);
@@ -175,6 +180,7 @@ void TMainForm::FormShow() {
     image->setPixmap(PalettePicture(image->property("Tag").toInt(), image->size(), dpr));
   }
   ResetSheet();
+  StartHistory();
 }
 
 void TMainForm::ResetSheet() {
@@ -193,13 +199,17 @@ void TMainForm::ResetSheet() {
 void TMainForm::StoreDockState() {
   // Written as it changes, so that a killed program still remembers the panel.
   if (!formShown) return;
-  QSettings settings;
-  settings.setValue(QStringLiteral("Panels"), saveState());
+  UserStore().setValue(QStringLiteral("Panels"), saveState());
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!MaybeSave()) {
+    event->ignore();
+    return;
+  }
   StoreDockState();
   StoreSettings(true);
+  UserStore().setValue(QStringLiteral("WindowGeometry"), saveGeometry());
   event->accept();
 }
 
@@ -416,6 +426,7 @@ bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
+  if (key == Qt::Key_Escape) return AbortGesture();
   UpdateActions();
   const bool ctrl = modifiers & Qt::ControlModifier;
   QAction* action = nullptr;
@@ -458,6 +469,8 @@ bool TMainForm::FEditKeyPress(int key) {
         ui->FComboBox->setCurrentIndex(unit);
       }
       Recompute(true);
+      StoreSettings(true);
+      CommitStep();
     } catch (...) {
       // The field simply reverts below.
     }
@@ -483,11 +496,15 @@ void TMainForm::SetWorkingFrequency(double hertz) {
   }
   ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
   Recompute(true);
+  StoreSettings(true);
+  CommitStep();
 }
 
 void TMainForm::FComboBoxChange(int index) {
   FrequencyUnit = index;
   Recompute(true);
+  StoreSettings(true);
+  CommitStep();
 }
 
 // ---- toolbar
@@ -505,8 +522,31 @@ void TMainForm::UpdateActions() {
 }
 
 void TMainForm::NewBtnClick() {
+  if (!MaybeSave()) return;
+  Sheet->AbortGesture();
   Sheet->Clear();
   ResetSheet();
+  FileName.clear();
+  StartHistory();
+  UpdateTitle();
+}
+
+bool TMainForm::AbortGesture() {
+  if (!Sheet->AbortGesture()) return false;
+  if (Capturing()) {
+    releaseMouse();
+    unsetCursor();
+  }
+  UpdateActions();
+  return true;
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && AbortGesture()) {
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
 }
 
 void TMainForm::SettingsBtnClick() {
@@ -547,7 +587,10 @@ void TMainForm::HintPanelHide() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui->FEdit && event->type() == QEvent::KeyPress) {
-    if (FEditKeyPress(static_cast<QKeyEvent*>(event)->key())) return true;
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    // Escape belongs to a gesture under way before it reverts the typing.
+    if (key == Qt::Key_Escape && AbortGesture()) return true;
+    if (FEditKeyPress(key)) return true;
   } else if ((watched == ui->HintPanel || watched == ui->HintLabel) &&
              event->type() == QEvent::MouseButtonPress) {
     HintPanelHide();

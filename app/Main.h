@@ -4,7 +4,9 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QStringList>
 #include <memory>
+#include <string>
 
 #include "analysis/CCalc.h"
 #include "sheet/CSheet.h"
@@ -13,7 +15,10 @@
 class Canvas;
 class QAction;
 class QLabel;
+class QMenu;
 class QPainter;
+class QUndoStack;
+struct SSheetContent;
 class TElemWinForm;
 class TResponseDock;
 class TSettingsForm;
@@ -37,6 +42,8 @@ class TMainForm : public QMainWindow, public SheetHost {
   int PaletteKind() const override { return paletteKind; }
   int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }
+  // Every completed edit of the sheet becomes one undo step.
+  void EditCompleted() override;
 
   void ResetSheet();
   // save = false loads "Display", "Digits", "F", "FP" all-or-nothing; save = true writes them.
@@ -74,6 +81,34 @@ class TMainForm : public QMainWindow, public SheetHost {
   // recomputes.
   void SetWorkingFrequency(double hertz);
 
+  // ---- the sheet file, undo and redo (MainDocument.cpp)
+  // Opens a sheet file; on failure shows a message box with the file's name and the reason
+  // and leaves the sheet as it was. Asks nothing about unsaved changes.
+  bool OpenFile(const QString& path);
+  // Writes the sheet to `path` in one piece; on failure shows a message box and returns false.
+  bool SaveFile(const QString& path);
+  bool FileSave();    // Ctrl+S: under the sheet's name, or asks for one
+  bool FileSaveAs();  // Ctrl+Shift+S
+  void FileOpen();    // Ctrl+O: asks about unsaved changes, then for a file
+  // With unsaved changes asks Save / Discard / Cancel; true when the sheet may be dropped.
+  bool MaybeSave();
+  // The text of the readout for the clipboard: "Z = 4.7e+3 - j139 Ω at 1 kHz".
+  QString ReadoutText() const;
+  void CopyReadout();
+  // Draws the sheet as on screen into a PNG or SVG file (by the name's suffix).
+  bool ExportSheet(const QString& path);
+  void FileExport();
+  // The undo step of a change: snapshot of the sheet text (without view) after the change.
+  void CommitStep();
+  // Puts a snapshot back: the sheet, the frequency and its unit; the view stays.
+  void RestoreText(const std::string& text);
+  // The sheet as it is now counts as saved and has no history (start, New, Open).
+  void StartHistory();
+  static QStringList RecentFiles();
+
+  QUndoStack* UndoStack = nullptr;  // owned by the window as its Qt parent
+  QString FileName;                 // the sheet's file, empty while it has none
+
   // The dialogs are created after the main window by the program entry (or a test).
   TElemWinForm* ElemWinForm = nullptr;    // not owned
   TSettingsForm* SettingsForm = nullptr;  // not owned
@@ -97,8 +132,18 @@ class TMainForm : public QMainWindow, public SheetHost {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
+  void SetUpDocumentActions();
+  void ApplyContent(const SSheetContent& content);
+  void UpdateTitle();
+  void AddRecentFile(const QString& path);
+  void FillRecentMenu();
+  // Escape: aborts the wire, move or placing under way; true when there was one.
+  bool AbortGesture();
   void RenderSheet();
   QPoint ToPaintBox(QPoint formPoint) const;
   bool Capturing() const;
@@ -108,6 +153,9 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool formShown = false;
   bool dialogDuringPress = false;  // the press being handled opened the parameter dialog
   QLabel* statusLine = nullptr;    // owned by the status bar
+  std::string committedText;       // the sheet text after the last undo step
+  bool restoring = false;          // an undo step is being put back
+  QMenu* recentMenu = nullptr;     // owned by the window
   int dockWidth = 0;               // the panel's width when it was last hidden
   void StoreDockState();
 };

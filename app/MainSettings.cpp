@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Main.h"
+#include "Settings.h"
 #include "analysis/Measure.h"
 #include "value/Value.h"
 
@@ -68,10 +69,13 @@ std::optional<StoredSettings> Load(const QSettings& store) {
 
 }  // namespace
 
+QSettings UserStore() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Organisation),
+                   QString::fromLatin1(Application));
+}
+
 void TMainForm::StoreSettings(bool save) {
-  // The user's own store: one user's choices are no business of the machine's other users.
-  QSettings store(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Organisation),
-                  QString::fromLatin1(Application));
+  QSettings store = UserStore();
   if (save) {
     store.setValue(QStringLiteral("Display"), QString::number(DisplayMode));
     store.setValue(QStringLiteral("Digits"), QString::number(SignificantDigits));

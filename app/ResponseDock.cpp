@@ -33,6 +33,7 @@
 #include <functional>
 
 #include "analysis/CCalc.h"
+#include "analysis/Measure.h"
 #include "value/Value.h"
 
 // The chart view hands its pointer movements and clicks to the panel.
@@ -313,7 +314,7 @@ void TResponseDock::Start() {
       return nothing;
     }
     CCalc solver;
-    return SweepResponse(hertz, MeterImpedance(*copy->Cmps, *copy->Meter, solver), &job->cancel);
+    return SweepMeter(*copy->Cmps, *copy->Meter, solver, hertz, &job->cancel);
   }));
 }
 

@@ -48,6 +48,7 @@ void TSettingsForm::ZChanged() {
     Host->UpdateReadoutState();
     Host->Recompute(true);
   }
+  emit SettingsChanged();
 }
 
 int TSettingsForm::RadioIndex() const {

@@ -2,9 +2,15 @@
 #pragma once
 
 #include <QDialog>
+#include <QSettings>
 #include <memory>
 
 class QButtonGroup;
+
+// The user's own settings store: one user's choices are no business of the machine's other
+// users.
+QSettings UserStore();
+
 class SheetHost;
 
 namespace Ui {
@@ -29,6 +35,10 @@ class TSettingsForm : public QDialog {
   bool guard = false;         // keeps the dialog from applying the values it loads itself
 
   std::unique_ptr<Ui::TSettingsForm> ui;
+
+ signals:
+  // A setting was applied (after the readout followed it).
+  void SettingsChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -18,6 +18,9 @@ struct TProgramWindows {
     settings.Host = &form;
     form.ElemWinForm = &elemWin;
     form.SettingsForm = &settings;
+    // A setting is stored the moment it changes, so that a crash does not lose it.
+    QObject::connect(&settings, &TSettingsForm::SettingsChanged, &form,
+                     [this] { form.StoreSettings(true); });
   }
   TProgramWindows(const TProgramWindows&) = delete;
   TProgramWindows& operator=(const TProgramWindows&) = delete;

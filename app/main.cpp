@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
 
     TProgramWindows<> windows;
     windows.form.show();
+    // `vorzeta FILE` opens the sheet file named on the command line.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) windows.form.OpenFile(arguments.at(1));
     app.exec();
   } catch (const std::exception& e) {
     Application::ShowException(QString::fromLocal8Bit(e.what()));

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <memory>
 
 #include "ElemWin.h"
@@ -109,6 +110,32 @@ void BM_CompleteEdit(benchmark::State& state) {
   state.SetLabel(form.ui->REdit->text().toStdString());
 }
 BENCHMARK(BM_CompleteEdit)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// One undo step after rotating a resistor of the ladder: the sheet text read back, the sheet
+// rebuilt and numbered, painted and measured. The redo between two undos is not timed.
+void BM_UndoStep(benchmark::State& state) {
+  auto p = ShowLadder(static_cast<int>(state.range(0)));
+  TMainForm& form = p->form;
+  form.StartHistory();
+  const int k = static_cast<int>(state.range(0)) / 2;
+  const SPoint centre = RcLadder::ResistorCentre(k);
+  for (int i = 0; i < form.Sheet->pictures.Count(); ++i)
+    if (form.Sheet->pictures.At(i)->cmp && form.Sheet->pictures.At(i)->RefPoint() == centre)
+      form.Sheet->SelectOnly(i);
+  if (!form.Sheet->Rotate(1, true) || !form.UndoStack->canUndo())
+    state.SkipWithError("the rotation made no undo step");
+  for (auto _ : state) {
+    form.UndoStack->undo();
+    QApplication::processEvents();
+    benchmark::DoNotOptimize(form.ui->REdit->text());
+    state.PauseTiming();
+    form.UndoStack->redo();
+    QApplication::processEvents();
+    state.ResumeTiming();
+  }
+  state.SetLabel(form.ui->REdit->text().toStdString());
+}
+BENCHMARK(BM_UndoStep)->Arg(100)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

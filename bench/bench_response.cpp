@@ -29,8 +29,7 @@ void Sweep(benchmark::State& state, CCircuit& circuit) {
   const std::vector<double> hertz = LogFrequencies(50, 500e3, 400);
   size_t resonances = 0;
   for (auto _ : state) {
-    SResponse r =
-        SweepResponse(hertz, MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver));
+    SResponse r = SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
     resonances = r.Resonances.size();
     benchmark::DoNotOptimize(r);
   }

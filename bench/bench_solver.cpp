@@ -1,10 +1,14 @@
 // Cost of one recomputation (build, solve and readout texts) on RC ladders of growing size,
-// with the solver's storage per size, and the cost of the value text conversions.
+// with the solver's storage per size; a value-only re-solve; sweeps of 400 frequencies; and
+// the cost of the value text conversions.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "Circuit.h"
+#include "analysis/Sweep.h"
 #include "value/Value.h"
 
 namespace {
@@ -26,9 +30,10 @@ void BM_RecomputeRcLadder(benchmark::State& state) {
         MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz, 0, 0, 3, reactive);
     benchmark::DoNotOptimize(out);
   }
-  // The storage of one build, measured outside the timed loop.
+  // The storage of one build and solve, measured outside the timed loop.
   circuit.Solver.Cmps = &circuit.Cmps;
-  if (circuit.Solver.Build()) bytes = circuit.Solver.StorageBytes();
+  if (circuit.Solver.Build() && circuit.Solver.Solve(circuit.Meter->FirstExtra, hertz))
+    bytes = circuit.Solver.StorageBytes();
   state.counters["unknowns"] = circuit.Solver.Count;
   state.counters["solver_bytes"] = static_cast<double>(bytes);
   circuit.Solver.Release();
@@ -37,6 +42,56 @@ BENCHMARK(BM_RecomputeRcLadder)
     ->ArgNames({"sections", "rail_last", "hz"})
     ->ArgsProduct({{10, 100, 1000}, {0, 1}, {1000, 10'000'000}})
     ->Unit(benchmark::kMicrosecond);
+
+// The same recomputation on a solver that has kept no analysis: the pivot order is chosen anew
+// every time, as for the first measurement after an edit of the wiring.
+void BM_RecomputeRcLadderFresh(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  const double hertz = static_cast<double>(state.range(1));
+  CCircuit circuit(1, 2);
+  AddRcLadder(circuit, sections);
+  for (auto _ : state) {
+    CCalc solver;
+    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, solver, hertz, 0, 0, 3, true);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_RecomputeRcLadderFresh)
+    ->ArgNames({"sections", "hz"})
+    ->ArgsProduct({{10, 100, 1000}, {1000, 10'000'000}})
+    ->Unit(benchmark::kMicrosecond);
+
+// A value edit in the parameter dialog: one resistor changes, nothing is renumbered.
+void BM_ValueOnlyResolve(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  CCircuit circuit(1, 2);
+  AddRcLadder(circuit, sections);
+  SParam* value = circuit.Parts[static_cast<size_t>(sections)].Cmp->Params()[0].Value;
+  MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, 1000, 0, 0, 3, true);
+  int i = 0;
+  for (auto _ : state) {
+    value->Value = (++i & 1) != 0 ? 1200.0 : 1000.0;
+    SReadout out =
+        MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, 1000, 0, 0, 3, true);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_ValueOnlyResolve)->ArgName("sections")->Arg(100)->Unit(benchmark::kMicrosecond);
+
+// 400 frequencies spaced evenly on a log scale from 10 Hz to 100 MHz.
+void BM_SweepRcLadder(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  CCircuit circuit(1, 2);
+  AddRcLadder(circuit, sections);
+  std::vector<double> hertz(400);
+  for (size_t i = 0; i < hertz.size(); ++i)
+    hertz[i] = std::pow(10.0, 1 + 7 * static_cast<double>(i) / (hertz.size() - 1));
+  for (auto _ : state) {
+    std::vector<SImpedance> z = SweepImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
+    benchmark::DoNotOptimize(z);
+  }
+}
+BENCHMARK(BM_SweepRcLadder)->ArgName("sections")->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 void BM_ParseValue(benchmark::State& state) {
   const std::string texts[] = {"4k7", "10n", "2u2", "1.5e-3", "100", "0.33M"};

@@ -32,7 +32,7 @@ int32_t CCmp::ExtraCount() const {
   return Type != nullptr ? Type->ExtraCount : 0;
 }
 
-void CCmp::Stamp(CCalc& /*calc*/) const {}
+void CCmp::Stamp(CStampTarget& /*calc*/) const {}
 
 void CCmp::SetNodeCount(int32_t n) {
   if (n == NodeCount) return;

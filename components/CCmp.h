@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class CCalc;
+class CStampTarget;
 class CCmp;
 
 // Component kinds, the index into ElemTypes.
@@ -71,7 +71,7 @@ class CCmp {
   // Binds the kind's shared table to this component's parameter slots and returns it.
   virtual CParam* Params();
   virtual int32_t ExtraCount() const;
-  virtual void Stamp(CCalc& calc) const;
+  virtual void Stamp(CStampTarget& calc) const;
 
   void SetNodeCount(int32_t n);
   int32_t AssignExtra(int32_t first);

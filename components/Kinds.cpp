@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "analysis/CCalc.h"
+#include "components/Stamping.h"
 #include "view/CVC.h"
 
 namespace {
@@ -167,7 +167,7 @@ const SElemType CElemW::TypeRecord = {4,
 
 // ---- meter
 
-void CElemA::Stamp(CCalc& calc) const {
+void CElemA::Stamp(CStampTarget& calc) const {
   calc.StampMeterBranch(Nodes[0], Nodes[1], FirstExtra);
 }
 
@@ -185,7 +185,7 @@ int32_t CElemR::ExtraCount() const {
   return Values[0].Value == 0.0 ? 1 : 0;
 }
 
-void CElemR::Stamp(CCalc& calc) const {
+void CElemR::Stamp(CStampTarget& calc) const {
   const double r = Values[0].Value;
   if (r == 0.0) {
     calc.StampVoltageBranch(Nodes[0], Nodes[1], FirstExtra);
@@ -205,12 +205,12 @@ CParam* CElemC::Params() {
   return Bind(Type, Values);
 }
 
-void CElemC::Stamp(CCalc& calc) const {
+void CElemC::Stamp(CStampTarget& calc) const {
   const int a = Nodes[0], b = Nodes[1], k = FirstExtra;
   calc.StampCurrentBranch(a, b, k);
   const long double wc = Times(calc.Omega, Values[0].Value);
-  calc.MatIm[k][a] += wc;
-  calc.MatIm[k][b] -= wc;
+  calc.AddIm(k, a, wc);
+  calc.AddIm(k, b, -wc);
 }
 
 // ---- inductor
@@ -224,10 +224,10 @@ CParam* CElemL::Params() {
   return Bind(Type, Values);
 }
 
-void CElemL::Stamp(CCalc& calc) const {
+void CElemL::Stamp(CStampTarget& calc) const {
   const int k = FirstExtra;
   calc.StampVoltageBranch(Nodes[0], Nodes[1], k);
-  calc.MatIm[k][k] = -Times(calc.Omega, Values[0].Value);
+  calc.SetIm(k, k, -Times(calc.Omega, Values[0].Value));
 }
 
 // ---- coupled inductors
@@ -243,19 +243,28 @@ CParam* CElemLC::Params() {
   return Bind(Type, Values);
 }
 
-void CElemLC::Stamp(CCalc& calc) const {
+void CElemLC::Stamp(CStampTarget& calc) const {
   const double l1 = Values[0].Value;
   const double l2 = Values[1].Value;
   // The coefficient is used as stored, without clamping; both roundings to double are kept.
   const double product = l1 * l2;
   const double mutual = Values[2].Value * std::sqrt(product);
   const int k = FirstExtra;
-  calc.StampVoltageBranch(Nodes[0], Nodes[1], k);
-  calc.StampVoltageBranch(Nodes[2], Nodes[3], k + 1);
-  calc.MatIm[k][k] = -Times(calc.Omega, l1);
-  calc.MatIm[k][k + 1] = -Times(calc.Omega, mutual);
-  calc.MatIm[k + 1][k + 1] = -Times(calc.Omega, l2);
-  calc.MatIm[k + 1][k] = -Times(calc.Omega, mutual);
+  // A winding whose partner carries no current is a plain inductor.
+  const bool first = calc.Carries(*this, 0);
+  const bool second = calc.Carries(*this, 1);
+  if (first) {
+    calc.StampVoltageBranch(Nodes[0], Nodes[1], k);
+    calc.SetIm(k, k, -Times(calc.Omega, l1));
+  }
+  if (second) {
+    calc.StampVoltageBranch(Nodes[2], Nodes[3], k + 1);
+    calc.SetIm(k + 1, k + 1, -Times(calc.Omega, l2));
+  }
+  if (first && second) {
+    calc.SetIm(k, k + 1, -Times(calc.Omega, mutual));
+    calc.SetIm(k + 1, k, -Times(calc.Omega, mutual));
+  }
 }
 
 // ---- ideal transformer
@@ -269,15 +278,17 @@ CParam* CElemW::Params() {
   return Bind(Type, Values);
 }
 
-void CElemW::Stamp(CCalc& calc) const {
+void CElemW::Stamp(CStampTarget& calc) const {
   // Unknown k is minus the voltage per turn; k + 1 and k + 2 carry the winding currents.
+  // A winding without current forces none in the other: then neither is stamped.
+  if (!calc.Carries(*this, 0) || !calc.Carries(*this, 1)) return;
   const int k = FirstExtra;
   const long double n1 = Values[0].Value;
   const long double n2 = Values[1].Value;
   calc.StampVoltageBranch(Nodes[0], Nodes[1], k + 1);
-  calc.MatRe[k][k + 1] += n1;
-  calc.MatRe[k + 1][k] -= n1;
+  calc.AddRe(k, k + 1, n1);
+  calc.AddRe(k + 1, k, -n1);
   calc.StampVoltageBranch(Nodes[2], Nodes[3], k + 2);
-  calc.MatRe[k][k + 2] += n2;
-  calc.MatRe[k + 2][k] -= n2;
+  calc.AddRe(k, k + 2, n2);
+  calc.AddRe(k + 2, k, -n2);
 }

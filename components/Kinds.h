@@ -8,7 +8,7 @@
 class CElemA : public CCmp {
  public:
   explicit CElemA(const SElemType* type) : CCmp(type) {}
-  void Stamp(CCalc& calc) const override;
+  void Stamp(CStampTarget& calc) const override;
 
   static const SElemType TypeRecord;
 };
@@ -19,7 +19,7 @@ class CElemR : public CCmp {
   CParam* Params() override;
   // A resistance of exactly 0 is a short carried by its own current unknown.
   int32_t ExtraCount() const override;
-  void Stamp(CCalc& calc) const override;
+  void Stamp(CStampTarget& calc) const override;
 
   SParam Values[1];  // resistance
   static const SElemType TypeRecord;
@@ -29,7 +29,7 @@ class CElemC : public CCmp {
  public:
   explicit CElemC(const SElemType* type);
   CParam* Params() override;
-  void Stamp(CCalc& calc) const override;
+  void Stamp(CStampTarget& calc) const override;
 
   SParam Values[1];  // capacitance
   static const SElemType TypeRecord;
@@ -39,7 +39,7 @@ class CElemL : public CCmp {
  public:
   explicit CElemL(const SElemType* type);
   CParam* Params() override;
-  void Stamp(CCalc& calc) const override;
+  void Stamp(CStampTarget& calc) const override;
 
   SParam Values[1];  // inductance
   static const SElemType TypeRecord;
@@ -49,7 +49,7 @@ class CElemLC : public CCmp {
  public:
   explicit CElemLC(const SElemType* type);
   CParam* Params() override;
-  void Stamp(CCalc& calc) const override;
+  void Stamp(CStampTarget& calc) const override;
 
   SParam Values[3];  // L1, L2, coupling coefficient
   static const SElemType TypeRecord;
@@ -59,7 +59,7 @@ class CElemW : public CCmp {
  public:
   explicit CElemW(const SElemType* type);
   CParam* Params() override;
-  void Stamp(CCalc& calc) const override;
+  void Stamp(CStampTarget& calc) const override;
 
   SParam Values[2];  // turns N1, turns N2
   static const SElemType TypeRecord;

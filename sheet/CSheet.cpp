@@ -2,7 +2,9 @@
 // and the mouse gestures that edit it.
 #include "sheet/CSheet.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "components/CElement.h"
 
@@ -13,6 +15,17 @@ int IndexOf(const CPcts& list, const CPct* p) {
   for (int i = 0; i < list.Count(); ++i)
     if (list.At(i) == p) return i;
   return -1;
+}
+
+std::vector<bool> Selection(const CPcts& list) {
+  std::vector<bool> flags(static_cast<size_t>(list.Count()));
+  for (int i = 0; i < list.Count(); ++i) flags[static_cast<size_t>(i)] = list.At(i)->selected;
+  return flags;
+}
+
+void RestoreSelection(CPcts& list, const std::vector<bool>& flags) {
+  if (static_cast<int>(flags.size()) != list.Count()) return;
+  for (int i = 0; i < list.Count(); ++i) list.At(i)->selected = flags[static_cast<size_t>(i)];
 }
 
 int FirstSelected(const CPcts& list) {
@@ -106,9 +119,14 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
 void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
   // A wire or move whose release was lost (or that a palette press interrupted) would leave
   // legs and stretched wires unnormalised: finish it before this press starts anything.
-  if (FinishEdits(false, false) && Host != nullptr) Host->Recompute(true);
+  if (FinishEdits(false, false) && Host != nullptr) {
+    Host->Recompute(true);
+    Host->EditCompleted();
+  }
 
   buttonDown = true;
+  pressSelection = Selection(pictures);
+  moveTotal = {0, 0};
   mouse = point;
   panLast = point;
   grid = view.ScreenToGrid(point);
@@ -132,7 +150,8 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     e->x += grid.x - c.x;
     e->y += grid.y - c.y;
     placing = e;
-    pictures.AttachElements();
+    // The press point lies wherever the palette entry is, usually off the visible sheet: the
+    // element joins the wiring only where it is dropped.
     if (Host != nullptr) Host->PaintSheet();
     UpdateCursor(rect, point);
     return;
@@ -159,7 +178,13 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     // Label j belongs to parameter j; a stale rectangle must not reach past the table.
     bool inTable = table != nullptr;
     for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
-    if (inTable && Host != nullptr) Host->EditParameter(table[j]);
+    if (inTable && Host != nullptr) {
+      const SParam* slot = table[j].Value;
+      const SParam before = slot != nullptr ? *slot : SParam{};
+      Host->EditParameter(table[j]);
+      if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))
+        Host->EditCompleted();
+    }
     // The dialog is modal: the button was released while it was open, so the gesture is over
     // here; a release that still arrives finds the sheet idle.
     buttonDown = false;
@@ -213,6 +238,7 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
         mode = Moving;
       }
       pictures.MoveSelection(d);
+      moveTotal = moveTotal + d;
       prevGrid = grid;
       return true;
     default:
@@ -240,6 +266,7 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
           CPct* e = pictures.At(pictures.newIndex);
           if (e->cmp != nullptr) components.Remove(e->cmp);
           pictures.DeleteAt(pictures.newIndex);
+          RestoreSelection(pictures, pressSelection);
           if (Host != nullptr) Host->PaintSheet();
         }
       }
@@ -252,7 +279,49 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
 
   mode = Idle;
   UpdateCursor(rect, point);
-  if (changed && Host != nullptr) Host->Recompute(true);
+  if (changed && Host != nullptr) {
+    Host->Recompute(true);
+    Host->EditCompleted();
+  }
+}
+
+bool CSheet::AbortGesture() {
+  const bool pending = legs[0] != nullptr || legs[1] != nullptr || moveStarted;
+  if (mode != Placing && mode != Wiring && mode != Pressed && mode != Moving && !pending)
+    return false;
+  // Placing armed by a palette entry whose press made nothing yet has no selection to put back.
+  bool restore = mode != Placing || placing != nullptr;
+  if (mode == Placing && FindPlacing()) {
+    CPct* e = pictures.At(pictures.newIndex);
+    if (e->cmp != nullptr) components.Remove(e->cmp);
+    pictures.DeleteAt(pictures.newIndex);
+  }
+  placing = nullptr;
+  if (legs[0] != nullptr || legs[1] != nullptr) {
+    if (FindLegs()) {
+      const int a = std::max(pictures.wireLeg1, pictures.wireLeg2);
+      const int b = std::min(pictures.wireLeg1, pictures.wireLeg2);
+      pictures.DeleteAt(a);
+      if (b != a) pictures.DeleteAt(b);
+    }
+    legs[0] = legs[1] = nullptr;
+  }
+  if (moveStarted) {
+    // Moving back by the whole distance returns every moved and stretched picture to its
+    // place and leaves the bridging wires at zero length, which ending the move removes.
+    pictures.MoveSelection(SPoint{0, 0} - moveTotal);
+    pictures.EndMove();
+    moveStarted = false;
+  }
+  if (restore) RestoreSelection(pictures, pressSelection);
+  mode = Idle;
+  buttonDown = false;
+  moveTotal = {0, 0};
+  if (Host != nullptr) {
+    Host->UpdateReadoutState();
+    Host->PaintSheet();
+  }
+  return true;
 }
 
 void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {
@@ -286,6 +355,7 @@ void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {
 
 void CSheet::DeleteSelected() {
   const int i = FirstSelected(pictures);
+  bool deleted = false;
   if (i >= 0) {
     CPct* p = pictures.At(i);
     // The host keeps a pointer to the meter's component: removing it would leave the
@@ -295,9 +365,13 @@ void CSheet::DeleteSelected() {
       if (p == placing) placing = nullptr;
       if (p->cmp != nullptr) components.Remove(p->cmp);
       pictures.DeleteAt(i);
+      deleted = true;
     }
   }
-  if (Host != nullptr) Host->Recompute(true);
+  if (Host != nullptr) {
+    Host->Recompute(true);
+    if (deleted) Host->EditCompleted();
+  }
 }
 
 bool CSheet::Rotate(int r, bool apply) {
@@ -308,7 +382,10 @@ bool CSheet::Rotate(int r, bool apply) {
   if (apply) {
     pictures.At(i)->Rotate(r);
     pictures.AttachElements();
-    if (Host != nullptr) Host->Recompute(true);
+    if (Host != nullptr) {
+      Host->Recompute(true);
+      Host->EditCompleted();
+    }
   }
   return true;
 }

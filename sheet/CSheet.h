@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "components/CCmp.h"
 #include "sheet/CPcts.h"
@@ -48,6 +49,9 @@ class CSheet {
   void UpdateCursor(const SRect& rect, SPoint point);
   void DeleteSelected();
   bool Rotate(int r, bool apply);
+  // Aborts the wire, move or placing under way and puts the sheet back as it was at the
+  // press, selection included; false when no such gesture was under way.
+  bool AbortGesture();
 
   // The wiring half of a recompute: wires and dots lose their selection, every pin gets
   // node -1 and the nodes are numbered again from the wiring.
@@ -80,6 +84,9 @@ class CSheet {
   const CPct* legs[2] = {nullptr, nullptr};
   // A move has begun (BeginMove) and not yet ended.
   bool moveStarted = false;
+  // What an aborted gesture puts back: the selection at the press and the distance moved.
+  std::vector<bool> pressSelection;
+  SPoint moveTotal;
   // Bring `pictures.newIndex` and the leg indices up to date; false when the picture is gone.
   bool FindPlacing();
   bool FindLegs();

@@ -181,6 +181,101 @@ void CPcts::AddDot(SPoint p) {
 
 // ---- elements dropped on wires
 
+namespace {
+
+// How an element's pins lie on one wire: how many (counting stops at three), the first with
+// its pin index, and the second.
+struct SPinsOnWire {
+  int found = 0;
+  int m1 = -1;
+  SPoint p1;
+  SPoint p2;
+};
+
+SPinsOnWire PinsOnWire(const CPct* e, const CLine* w) {
+  SPinsOnWire r;
+  for (int m = 0; m < e->PinCount() && r.found < 3; ++m) {
+    const SPoint pin = e->PinPos(m);
+    if (!w->HitPoint(pin)) continue;
+    if (r.found == 0) {
+      r.p1 = pin;
+      r.m1 = m;
+    } else if (r.found == 1) {
+      r.p2 = pin;
+    }
+    ++r.found;
+  }
+  return r;
+}
+
+// What CutWiresUnder does to one wire: nothing, a change reported though no end moves (an end
+// set to the pin where it already is), or a real change.
+enum WireCut { CutNothing = 0, CutInPlace = 1, CutMoves = 2 };
+
+WireCut CutOf(const CPct* e, const CLine* w, const SPinsOnWire& on) {
+  if (on.found == 1) {
+    const int d = e->PinDir(on.m1);
+    const bool horizontal = w->IsHorizontal();
+    const bool vertical = !horizontal && w->IsVertical();
+    if ((horizontal && d == DirEast) || (vertical && d == DirSouth))
+      return w->x2 == on.p1.x && w->y2 == on.p1.y ? CutInPlace : CutMoves;
+    if ((horizontal && d == DirWest) || (vertical && d == DirNorth))
+      return w->x == on.p1.x && w->y == on.p1.y ? CutInPlace : CutMoves;
+    return CutNothing;
+  }
+  if (on.found == 2) {
+    const SPoint mid{static_cast<int32_t>((int64_t{on.p1.x} + on.p2.x) / 2),
+                     static_cast<int32_t>((int64_t{on.p1.y} + on.p2.y) / 2)};
+    return e->BodyContains(mid) ? CutMoves : CutNothing;
+  }
+  return CutNothing;
+}
+
+// The wires through each grid point (a superset of those whose HitPoint is true there), or
+// nothing when the wires are too long to list point by point.
+using WireCover = std::unordered_map<uint64_t, std::vector<const CLine*>>;
+
+bool BuildWireCover(const CPcts& list, WireCover& cover) {
+  cover.clear();
+  int64_t budget = 8 * int64_t{list.Count()} + 1024;
+  for (int k = 0; k < list.Count(); ++k) {
+    const CPct* p = list.At(k);
+    if (p->PictureKind() != PctLine) continue;
+    const auto* w = static_cast<const CLine*>(p);
+    if (w->y == w->y2 || w->x == w->x2) {
+      const bool horizontal = w->y == w->y2;
+      const int32_t from = horizontal ? std::min(w->x, w->x2) : std::min(w->y, w->y2);
+      const int32_t to = horizontal ? std::max(w->x, w->x2) : std::max(w->y, w->y2);
+      budget -= int64_t{to} - from + 1;
+      if (budget < 0) return false;
+      for (int64_t t = from; t <= to; ++t) {
+        const SPoint at = horizontal ? SPoint{static_cast<int32_t>(t), w->y}
+                                     : SPoint{w->x, static_cast<int32_t>(t)};
+        cover[PointKey(at)].push_back(w);
+      }
+    } else {
+      cover[PointKey({w->x, w->y})].push_back(w);
+      cover[PointKey({w->x2, w->y2})].push_back(w);
+    }
+  }
+  return true;
+}
+
+// Sorted and free of zero-length wires: the clean-up after a cut would change nothing.
+bool Tidy(const CPcts& list) {
+  for (int k = 0; k < list.Count(); ++k) {
+    const CPct* p = list.At(k);
+    if (k > 0 && CPcts::Compare(*list.At(k - 1), *p) > 0) return false;
+    if (p->PictureKind() == PctLine) {
+      const auto* w = static_cast<const CLine*>(p);
+      if (w->x == w->x2 && w->y == w->y2) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool CPcts::CutWiresUnder(int i) {
   const CPct* e = At(i);
   bool changed = false;
@@ -188,19 +283,9 @@ bool CPcts::CutWiresUnder(int i) {
     CLine* w = AsLine(At(k));
     if (w == nullptr) continue;
 
-    int found = 0, m1 = -1;
-    SPoint p1, p2;
-    for (int m = 0; m < e->PinCount() && found < 3; ++m) {
-      const SPoint pin = e->PinPos(m);
-      if (!w->HitPoint(pin)) continue;
-      if (found == 0) {
-        p1 = pin;
-        m1 = m;
-      } else if (found == 1) {
-        p2 = pin;
-      }
-      ++found;
-    }
+    const SPinsOnWire on = PinsOnWire(e, w);
+    const int found = on.found, m1 = on.m1;
+    SPoint p1 = on.p1, p2 = on.p2;
 
     if (found == 1) {
       // Drop the part of the wire that runs under the body, beyond the pin.
@@ -249,9 +334,30 @@ bool CPcts::CutWiresUnder(int i) {
 
 bool CPcts::AttachElements() {
   // Elements sort first, so wires inserted or removed behind them leave their indices alone.
+  // On a tidy list the wires at each pin are looked up instead of walking every wire for
+  // every element; an element that would move nothing then needs no walk and no clean-up.
   bool changed = false;
-  for (int i = 0; i < Count(); ++i)
-    if (At(i)->PictureKind() == PctElement && CutWiresUnder(i)) changed = true;
+  WireCover cover;
+  bool indexed = Tidy(*this) && BuildWireCover(*this, cover);
+  for (int i = 0; i < Count(); ++i) {
+    const CPct* e = At(i);
+    if (e->PictureKind() != PctElement) continue;
+    if (indexed) {
+      WireCut cut = CutNothing;
+      for (int m = 0; m < e->PinCount() && cut != CutMoves; ++m) {
+        const auto it = cover.find(PointKey(e->PinPos(m)));
+        if (it == cover.end()) continue;
+        for (const CLine* w : it->second) cut = std::max(cut, CutOf(e, w, PinsOnWire(e, w)));
+      }
+      if (cut == CutNothing) continue;
+      if (cut == CutInPlace) {
+        changed = true;
+        continue;
+      }
+    }
+    if (CutWiresUnder(i)) changed = true;
+    indexed = Tidy(*this) && BuildWireCover(*this, cover);
+  }
   return changed;
 }
 

@@ -18,4 +18,8 @@ class SheetHost {
   virtual int PaletteKind() const = 0;
   virtual int PlacingOrientation() const = 0;
   virtual CCmp* Meter() const = 0;
+  // Called once when an edit of the sheet is complete (after the release that ends it, a
+  // deletion, a rotation or a value accepted in the parameter dialog), after its recompute.
+  // Gestures that are aborted or change nothing do not report.
+  virtual void EditCompleted() {}
 };

@@ -17,5 +17,5 @@ void InitDrawStyle() {
   DrawStyle.LineWidth = 1;
   DrawStyle.ShowGrid = true;
   // The solver's cancellation threshold is set here, once, with the rest of the start-up state.
-  CancelTolerance = 1e-11;
+  CancelTolerance = 1e-12;
 }

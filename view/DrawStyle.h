@@ -10,12 +10,12 @@ struct SDrawStyle {
   SColor Selected{255, 255, 255};
   SColor Wire{0, 128, 0};  // wires and junction dots
   SColor Symbol{0, 255, 255};
-  SFont Font;  // "Tahoma", 10 points, yellow: the value labels
+  SFont Font;         // "Tahoma", 10 points, yellow: the value labels
   int LineWidth = 1;  // fine units
   bool ShowGrid = true;
 };
 
 extern SDrawStyle DrawStyle;
 
-// Fills DrawStyle with the program's colours and sets the solver's CancelTolerance to 1e-11.
+// Fills DrawStyle with the program's colours and sets the solver's CancelTolerance to 1e-12.
 void InitDrawStyle();

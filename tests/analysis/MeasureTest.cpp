@@ -195,8 +195,8 @@ TEST(MeasureLifecycle, ReleasesTheSolverWhateverHappened) {
   for (CCircuit* circuit : {&solved, &unsolved, &overflowing}) {
     circuit->Measure(1000, 0, 0, 3);
     EXPECT_EQ(circuit->Solver.Count, 0);
-    EXPECT_EQ(circuit->Solver.MatRe, nullptr);
     EXPECT_EQ(circuit->Solver.VecRe, nullptr);
+    EXPECT_EQ(circuit->Solver.VecIm, nullptr);
   }
 }
 

@@ -117,8 +117,9 @@ TEST(Response, ResonancesAndQMatchClosedForms) {
     CCircuit circuit;
     test.Build(circuit);
     circuit.Renumber();
+    const SResponse response = SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver,
+                                          LogFrequencies(test.Start, test.Stop, 400));
     const ImpedanceFunction z = MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver);
-    const SResponse response = SweepResponse(LogFrequencies(test.Start, test.Stop, 400), z);
     ASSERT_EQ(response.Resonances.size(), test.Expected.size());
     for (size_t i = 0; i < test.Expected.size(); ++i) {
       const SResonance& got = response.Resonances[i];
@@ -141,8 +142,8 @@ TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
   tank.C(1, 2, 1e-6);
   tank.Renumber();
   const double f0 = SeriesF0(1e-3L, 1e-6L);
-  const SResponse r = SweepResponse(LogFrequencies(f0 / 100, f0 * 100, 401),
-                                    MeterImpedance(tank.Cmps, *tank.Meter, tank.Solver));
+  const SResponse r =
+      SweepMeter(tank.Cmps, *tank.Meter, tank.Solver, LogFrequencies(f0 / 100, f0 * 100, 401));
   ASSERT_EQ(r.Resonances.size(), 1u);
   EXPECT_FALSE(r.Resonances[0].Series);
   EXPECT_NEAR(r.Resonances[0].Hertz / f0, 1.0, 1e-9);
@@ -154,8 +155,7 @@ TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
   resistive.R(3, 4, 200);
   resistive.Renumber();
   const SResponse flat =
-      SweepResponse(LogFrequencies(1, 1e9, 50),
-                    MeterImpedance(resistive.Cmps, *resistive.Meter, resistive.Solver));
+      SweepMeter(resistive.Cmps, *resistive.Meter, resistive.Solver, LogFrequencies(1, 1e9, 50));
   EXPECT_TRUE(flat.Resonances.empty());
   for (const SResponsePoint& p : flat.Points) {
     EXPECT_TRUE(p.Solved);
@@ -172,8 +172,7 @@ TEST(Response, SweepPointsReadAsTheReadoutAndGapsWhereItReadsInfinity) {
   circuit.C(5, 6, 1e-9);  // an island
   const std::vector<double> hertz = LogFrequencies(10, 10e6, 37);
   circuit.Renumber();
-  const SResponse response =
-      SweepResponse(hertz, MeterImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver));
+  const SResponse response = SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
   ASSERT_EQ(response.Points.size(), hertz.size());
   for (const SResponsePoint& p : response.Points) {
     for (int mode : {0, 1}) {
@@ -190,8 +189,7 @@ TEST(Response, SweepPointsReadAsTheReadoutAndGapsWhereItReadsInfinity) {
   CCircuit open;
   open.C(1, 2, 1e-9);
   open.Renumber();
-  const SResponse gaps =
-      SweepResponse({0.0, 1e3}, MeterImpedance(open.Cmps, *open.Meter, open.Solver));
+  const SResponse gaps = SweepMeter(open.Cmps, *open.Meter, open.Solver, {0.0, 1e3});
   EXPECT_FALSE(gaps.Points[0].Solved);  // a capacitor at 0 Hz
   EXPECT_TRUE(gaps.Points[1].Solved);
 }

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <QtTest>
 #include <memory>
 
@@ -95,6 +96,8 @@ class ResponseDockTest : public QObject {
 
  private slots:
   void init() {
+    // Settings are written as they change; each test starts from none.
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
     DisplayMode = 0;
     SignificantDigits = 3;
     program = std::make_unique<Program>();
@@ -146,6 +149,7 @@ class ResponseDockTest : public QObject {
     QVERIFY(!error.isEmpty());
 
     // The panel is still there when the program starts again.
+    form().UndoStack->setClean();  // nothing to save: no prompt
     form().close();
     program = std::make_unique<Program>();
     form().show();
@@ -162,12 +166,16 @@ class ResponseDockTest : public QObject {
     const QPoint at = view->rect().center();
     const std::optional<double> f = dock().HertzAt(at);
     QVERIFY(f.has_value());
+    const double before = FrequencyInHertz(form().Frequency, form().FrequencyUnit);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     const double picked = FrequencyInHertz(form().Frequency, form().FrequencyUnit);
     QVERIFY(std::fabs(picked / *f - 1) < 1e-3);
     // The unit keeps the number below a thousand, and above one unless it is hertz.
     QVERIFY(form().Frequency < 1000 && (form().FrequencyUnit == 0 || form().Frequency >= 1));
     QCOMPARE(form().ui->FEdit->text(), QString::fromStdString(FloatText(form().Frequency)));
+    // The pick is one step back.
+    form().UndoStack->undo();
+    QCOMPARE(FrequencyInHertz(form().Frequency, form().FrequencyUnit), before);
   }
 
   void quickEditsEndWithTheLastCircuitsCurve() {

@@ -42,7 +42,7 @@ using Program = TProgramWindows<CountingMainForm>;
 
 using FakeMain = LoggingHost;
 
-QSettings UserStore() {
+QSettings ExpectedStore() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
 }
 
@@ -103,7 +103,7 @@ class SettingsTest : public QObject {
   QString storeFile;
 
   void ClearStore() {
-    QSettings store = UserStore();
+    QSettings store = ExpectedStore();
     store.clear();
     store.sync();
   }
@@ -114,7 +114,7 @@ class SettingsTest : public QObject {
  private slots:
   void initTestCase() {
     // The user's store lies under the temporary folder set before the application started.
-    storeFile = UserStore().fileName();
+    storeFile = ExpectedStore().fileName();
     QVERIFY2(storeFile.startsWith(configHome + "/"), qPrintable(storeFile));
   }
 
@@ -214,7 +214,7 @@ class SettingsTest : public QObject {
     QFETCH(bool, taken);
     QFETCH(double, expectedFrequency);
     {
-      QSettings store = UserStore();
+      QSettings store = ExpectedStore();
       if (display.isValid()) store.setValue("Display", display);
       if (digits.isValid()) store.setValue("Digits", digits);
       if (frequency.isValid()) store.setValue("F", frequency);
@@ -246,7 +246,7 @@ class SettingsTest : public QObject {
 
   void showingTheMainWindowLoadsAndClosingItSaves() {
     {
-      QSettings store = UserStore();
+      QSettings store = ExpectedStore();
       store.setValue("Display", "1");
       store.setValue("Digits", "4");
       store.setValue("F", "2.5");

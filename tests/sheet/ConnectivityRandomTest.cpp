@@ -190,6 +190,28 @@ TEST(RandomSheets, NormalizeCutsLikeCuttingPointByPoint) {
   }
 }
 
+// Attaching looks wires up by point on a tidy list; it must do what walking every wire for
+// every element does, on raw sheets and on normalised ones (where the lookup is taken).
+TEST(RandomSheets, AttachingMatchesTheWalkOverEveryWire) {
+  for (unsigned seed = 1; seed <= RandomSheets; ++seed) {
+    for (bool normalised : {false, true}) {
+      Wiring fast, slow;
+      FillRandom(fast, seed);
+      FillRandom(slow, seed);
+      if (normalised) {
+        fast.pcts.Normalize();
+        slow.pcts.Normalize();
+      }
+      bool changed = false;
+      for (int i = 0; i < slow.pcts.Count(); ++i)
+        if (slow.pcts.At(i)->PictureKind() == PctElement && slow.pcts.CutWiresUnder(i))
+          changed = true;
+      ASSERT_EQ(fast.pcts.AttachElements(), changed) << "seed " << seed;
+      ASSERT_EQ(fast.Text(), slow.Text()) << "seed " << seed;
+    }
+  }
+}
+
 TEST(RandomSheets, NormalizingAndNumberingAreStable) {
   for (unsigned seed = 1; seed <= RandomSheets; ++seed) {
     Wiring s;

@@ -716,3 +716,97 @@ TEST(SheetContainer, RenumberNodesGivesTheFreshMeterTwoNodes) {
 }
 
 }  // namespace
+
+// ---- a press on the palette, edits reported once, gestures aborted
+
+// The palette press reaches the sheet off the paint area, at (x,-4) on a hidden wire
+// (x,-6)-(x,-2), where nothing may be cut. The part attaches where dropped, or, dropped
+// outside, leaves the sheet, its selection and the readout exactly as they were.
+TEST_F(SheetEditing, APartFromThePaletteAttachesOnlyWhereItIsDropped) {
+  const SPoint pressPixel{-40, 60};  // left of the paint area, as a palette entry is
+  const SPoint h = sheet.view.ScreenToGrid(pressPixel);
+  const std::string wire = "W " + Text({h.x, h.y - 2}) + "-" + Text({h.x, h.y + 2});
+  for (bool inside : {true, false}) {
+    SCOPED_TRACE(inside ? "dropped inside" : "dropped outside");
+    host.ResetSheet();
+    AddWire(sheet, {h.x, h.y - 2}, {h.x, h.y + 2});
+    host.Recompute(true);
+    Add(KindR, 0, 0, 0)->selected = true;
+    const std::string before = sheet.pictures.Describe(), readout = host.readout.R;
+    const size_t recomputes = host.recomputes.size();
+    const int edits = host.editsCompleted;
+    host.ArmPlacing(KindR, 1);  // upright, along the hidden wire
+    mouse.PressPixel(pressPixel);
+    EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos) << "cut at the press";
+    const SPoint drop = inside ? mouse.Pixel({6, 6}) : SPoint{-60, 200};
+    mouse.MovePixel(drop);
+    mouse.ReleasePixel(drop);
+    EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos);
+    EXPECT_EQ(sheet.components.Count(), inside ? 3 : 2);
+    EXPECT_EQ(host.editsCompleted, edits + inside);
+    if (!inside) {
+      EXPECT_EQ(sheet.pictures.Describe(), before);
+      EXPECT_EQ(host.recomputes.size(), recomputes);
+      EXPECT_EQ(host.readout.R, readout);
+    }
+  }
+}
+
+TEST_F(SheetEditing, EveryCompletedEditIsReportedOnceAndNothingElseIs) {
+  CPct* r = Add(KindR, 0, 0, 0);
+  AddWire(sheet, {2, 0}, {6, 0});
+  host.Recompute(true);
+  host.ScriptEntry("4k7");
+  const struct {
+    const char* gesture;
+    int reports;
+  } cases[] = {{"wire", 1},  {"move", 1},      {"click", 0},  {"pan", 0},
+               {"place", 1}, {"rotate", 1},    {"delete", 1}, {"delete nothing", 0},
+               {"value", 1}, {"same value", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.gesture);
+    const int before = host.editsCompleted;
+    const std::string g = c.gesture;
+    if (g == "wire") mouse.Wire({6, 0}, {6, 3});
+    if (g == "move") mouse.Drag({1, 0}, {1, 2});
+    if (g == "click") mouse.Click({1, 2});
+    if (g == "pan") mouse.Drag({20, 20}, {22, 21});
+    if (g == "place") mouse.Place(KindC, 1, {4, 4});
+    if (g == "rotate") sheet.Rotate(1, true);
+    if (g == "delete") sheet.DeleteSelected();
+    if (g == "delete nothing") sheet.SelectOnly(-1), sheet.DeleteSelected();
+    if (g == "value" || g == "same value") {
+      host.PaintSheet();  // the labels are where they were last drawn
+      mouse.PressPixel({r->labelRects[0].left, r->labelRects[0].top});
+    }
+    EXPECT_EQ(host.editsCompleted - before, c.reports);
+  }
+}
+
+// Escape in the middle of each gesture puts back what was there at the press.
+TEST_F(SheetEditing, AnAbortedGestureLeavesTheSheetAsAtThePress) {
+  for (const std::string g : {"wire", "move with stretch and bridge", "move a wire", "place"}) {
+    SCOPED_TRACE(g);
+    host.ResetSheet();
+    Add(KindR, 0, 0, 0);
+    for (SRect w : {SRect{2, 0, 4, 0}, SRect{4, 0, 4, 6}, SRect{0, 0, 0, 3}, SRect{-2, 0, 0, 0}})
+      AddWire(sheet, {w.left, w.top}, {w.right, w.bottom});
+    host.Recompute(true);
+    sheet.pictures.At(0)->selected = true;
+    const std::string before = sheet.pictures.Describe(), readout = host.readout.R;
+    const int edits = host.editsCompleted;
+    if (g == "wire") mouse.Press({2, 0}), mouse.Move({5, 0}), mouse.Move({5, 3});
+    if (g[0] == 'm') mouse.Press(g == "move a wire" ? SPoint{4, 4} : SPoint{1, 0});
+    if (g[0] == 'm') mouse.Move({3, -2});
+    if (g == "place") host.ArmPlacing(KindL, 1), mouse.Press({9, 9}), mouse.Move({2, 4});
+    ASSERT_NE(sheet.pictures.Describe(), before);
+    EXPECT_TRUE(sheet.AbortGesture());
+    mouse.Release({2, 4});  // the release that still comes changes nothing
+    EXPECT_EQ(sheet.mode, Idle);
+    EXPECT_EQ(sheet.pictures.Describe(), before);
+    EXPECT_EQ(sheet.components.Count(), 2);
+    EXPECT_EQ(host.readout.R, readout);
+    EXPECT_EQ(host.editsCompleted, edits);
+  }
+  EXPECT_FALSE(sheet.AbortGesture());
+}

@@ -26,6 +26,7 @@ class FakeHost : public SheetHost {
   int PaletteKind() const override { return paletteKind; }
   int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }
+  void EditCompleted() override { ++editsCompleted; }
 
   // What the main window does on start and on New: a cleared sheet holding only the meter at
   // (-4, -2), orientation 1, not selected, zoom 32, no pan, a first paint and measurement.
@@ -56,6 +57,7 @@ class FakeHost : public SheetHost {
   int cursorCalls = 0;
   std::vector<bool> recomputes;  // the renumber flag of every Recompute
   int editCalls = 0;
+  int editsCompleted = 0;   // EditCompleted reports
   std::string editedLabel;  // Label of the parameter entry last handed to the dialog
   SReadout readout;
 

@@ -1,0 +1,39 @@
+// The sweep: one build, one solve per frequency, one release.
+#include "analysis/Sweep.h"
+
+#include <cmath>
+
+#include "analysis/CCalc.h"
+#include "components/CCmp.h"
+
+namespace {
+
+// The reading of the last solve across the meter's pins.
+SImpedance Reading(const CCalc& solver, const CCmp& meter) {
+  if (meter.Nodes.size() < 2) return std::nullopt;
+  const int32_t a = meter.Nodes[0], b = meter.Nodes[1];
+  if (a < 0 || b < 0 || a >= solver.Count || b >= solver.Count) return std::nullopt;
+  const size_t ua = static_cast<size_t>(a), ub = static_cast<size_t>(b);
+  const std::complex<double> z(solver.VecRe[ub] - solver.VecRe[ua],
+                               solver.VecIm[ub] - solver.VecIm[ua]);
+  if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) return std::nullopt;
+  return z;
+}
+
+}  // namespace
+
+std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                                       const std::vector<double>& hertz) {
+  std::vector<SImpedance> out(hertz.size());
+  solver.Cmps = &cmps;
+  if (solver.Build()) {
+    for (size_t i = 0; i < hertz.size(); ++i)
+      if (solver.Solve(meter.FirstExtra, hertz[i])) out[i] = Reading(solver, meter);
+  }
+  solver.Release();
+  return out;
+}
+
+SImpedance ImpedanceAt(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz) {
+  return SweepImpedance(cmps, meter, solver, {hertz}).front();
+}

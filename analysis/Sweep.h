@@ -1,0 +1,25 @@
+// Impedance readings at many frequencies from one build and one analysis of the circuit, for
+// a frequency-response plot, and at single frequencies for refining its resonances. Reads no
+// program-wide setting and writes none: a worker thread may run it on its own CCalc and its
+// own copy of the components.
+#pragma once
+
+#include <complex>
+#include <optional>
+#include <vector>
+
+class CCalc;
+class CCmp;
+class CCmps;
+
+// The impedance between the meter's pins, or none where the circuit has no solution (the
+// readout's "Infinity") or no finite reading (its "Error").
+using SImpedance = std::optional<std::complex<double>>;
+
+// One reading per frequency in hertz, in the order given. The circuit is built and analysed
+// once; every frequency replays that analysis (choosing a new one only where a pivot fails).
+std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                                       const std::vector<double>& hertz);
+
+// One frequency; the solver's kept analysis makes repeated calls on one circuit cheap.
+SImpedance ImpedanceAt(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz);

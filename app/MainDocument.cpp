@@ -1,0 +1,404 @@
+// The main window's part in keeping the work: sheet files (open, save, recent files, drops),
+// the undo history of edits, the prompt before unsaved changes are dropped, copying the
+// readout and exporting the sheet as a picture.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSettings>
+#include <QStyle>
+#include <QSvgGenerator>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUndoStack>
+
+#include "Main.h"
+#include "QtCanvas.h"
+#include "Settings.h"
+#include "analysis/Measure.h"
+#include "document/SheetFile.h"
+#include "ui_Main.h"
+#include "value/Value.h"
+#include "view/SheetPainting.h"
+
+namespace {
+
+constexpr int RecentCount = 5;
+constexpr int UndoLimit = 500;
+const char* const RecentKey = "RecentFiles";
+const char* const Suffix = ".vorzeta";
+
+// One completed edit: the sheet text before and after it. The edit is already on the sheet
+// when the step is pushed, so the first redo does nothing.
+class CSheetStep : public QUndoCommand {
+ public:
+  CSheetStep(TMainForm& form, std::string before, std::string after)
+      : form(form), before(std::move(before)), after(std::move(after)) {
+    setText(QObject::tr("edit"));
+  }
+  void undo() override { form.RestoreText(before); }
+  void redo() override {
+    if (pushed) form.RestoreText(after);
+    pushed = true;
+  }
+
+ private:
+  TMainForm& form;
+  std::string before;
+  std::string after;
+  bool pushed = false;
+};
+
+const char* const UnitTexts[] = {"Hz", "kHz", "MHz", "GHz"};
+
+// Two overlapping sheets, the usual picture of copying, small enough for the narrow button.
+QIcon CopyIcon() {
+  QPixmap pixmap(QSize(24, 24));
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setPen(QPen(Qt::black, 2));
+  p.setBrush(Qt::white);
+  p.drawRect(3, 2, 12, 15);
+  p.drawRect(9, 7, 12, 15);
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+void TMainForm::SetUpDocumentActions() {
+  UndoStack = new QUndoStack(this);
+  UndoStack->setUndoLimit(UndoLimit);
+  connect(UndoStack, &QUndoStack::cleanChanged, this,
+          [this](bool clean) { setWindowModified(!clean); });
+  setAcceptDrops(true);
+
+  QStyle* s = style();
+  auto make = [this](const QString& name, const QString& text, const QIcon& icon,
+                     QList<QKeySequence> keys) {
+    auto* a = new QAction(icon, text, this);
+    a->setObjectName(name);
+    a->setShortcuts(keys);
+    a->setToolTip(text + " (" + keys.front().toString(QKeySequence::NativeText) + ")");
+    addAction(a);
+    return a;
+  };
+  QAction* open = make("FileOpen", tr("Open"), s->standardIcon(QStyle::SP_DialogOpenButton),
+                       {QKeySequence(QKeySequence::Open)});
+  QAction* save = make("FileSave", tr("Save"), s->standardIcon(QStyle::SP_DialogSaveButton),
+                       {QKeySequence(QKeySequence::Save)});
+  QAction* saveAs = make("FileSaveAs", tr("Save as"), QIcon(), {QKeySequence("Ctrl+Shift+S")});
+  QAction* exportAs = make("FileExport", tr("Export picture"),
+                           s->standardIcon(QStyle::SP_FileDialogDetailedView), {QKeySequence()});
+  exportAs->setToolTip(tr("Export the sheet as PNG or SVG"));
+  QAction* copy =
+      make("CopyReadout", tr("Copy the result"), QIcon(), {QKeySequence("Ctrl+Shift+C")});
+  QAction* undo = UndoStack->createUndoAction(this, tr("Undo"));
+  undo->setObjectName("EditUndo");
+  undo->setIcon(s->standardIcon(QStyle::SP_ArrowBack));
+  undo->setShortcuts({QKeySequence("Ctrl+Z")});
+  QAction* redo = UndoStack->createRedoAction(this, tr("Redo"));
+  redo->setObjectName("EditRedo");
+  redo->setIcon(s->standardIcon(QStyle::SP_ArrowForward));
+  redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+  addAction(undo);
+  addAction(redo);
+
+  QAction* first = ui->ToolBar->actions().value(0);
+  // The toolbar only grows by three buttons, so that it still fits the window's height; Save,
+  // Save as, the export and the recent files drop down from the Open button.
+  ui->ToolBar->insertActions(first, {open, undo, redo});
+  recentMenu = new QMenu(this);
+  connect(recentMenu, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  if (auto* button = qobject_cast<QToolButton*>(ui->ToolBar->widgetForAction(open))) {
+    button->setMenu(recentMenu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+  }
+
+  // The copy button stands in the gap right of the two result fields.
+  auto* copyButton = new QToolButton(ui->REdit->parentWidget());
+  copyButton->setObjectName("CopyBtn");
+  copyButton->setDefaultAction(copy);
+  copyButton->setIcon(CopyIcon());
+  copyButton->setGeometry(ui->REdit->geometry().right() + 2, ui->REdit->geometry().top(), 14,
+                          ui->XEdit->geometry().bottom() - ui->REdit->geometry().top() + 1);
+  copy->setToolTip(tr("Copy the result (Ctrl+Shift+C)"));
+
+  connect(open, &QAction::triggered, this, [this] { FileOpen(); });
+  connect(save, &QAction::triggered, this, [this] { FileSave(); });
+  connect(saveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
+  connect(exportAs, &QAction::triggered, this, [this] { FileExport(); });
+  connect(copy, &QAction::triggered, this, [this] { CopyReadout(); });
+  UpdateTitle();
+}
+
+// ---- history
+
+void TMainForm::EditCompleted() {
+  CommitStep();
+}
+
+void TMainForm::CommitStep() {
+  if (restoring || !UndoStack) return;
+  std::string text = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, false);
+  if (text == committedText) return;
+  std::string before = std::move(committedText);
+  committedText = text;
+  UndoStack->push(new CSheetStep(*this, std::move(before), std::move(text)));
+}
+
+void TMainForm::RestoreText(const std::string& text) {
+  restoring = true;
+  try {
+    ApplyContent(ReadSheetFile(text));
+  } catch (...) {
+    restoring = false;
+    throw;
+  }
+  committedText = text;
+  restoring = false;
+}
+
+void TMainForm::StartHistory() {
+  committedText = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, false);
+  if (!UndoStack) return;
+  UndoStack->clear();
+  UndoStack->setClean();
+  setWindowModified(false);
+}
+
+void TMainForm::ApplyContent(const SSheetContent& content) {
+  if (Capturing()) {
+    releaseMouse();
+    unsetCursor();
+  }
+  meter = ApplySheetFile(content, *Sheet);
+  const bool frequencyChanged =
+      Frequency != content.Frequency || FrequencyUnit != content.FrequencyUnit;
+  Frequency = content.Frequency;
+  FrequencyUnit = content.FrequencyUnit;
+  {
+    const QSignalBlocker block(ui->FComboBox);
+    ui->FComboBox->setCurrentIndex(FrequencyUnit);
+  }
+  UpdateReadoutState();
+  PaintSheet();
+  Recompute(false);  // numbered by the load already
+  if (frequencyChanged) StoreSettings(true);
+}
+
+// ---- files
+
+bool TMainForm::OpenFile(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  QFile file(path);
+  QString reason;
+  if (!file.open(QIODevice::ReadOnly)) {
+    reason = file.errorString();
+  } else {
+    const QByteArray bytes = file.readAll();
+    try {
+      const SSheetContent content =
+          ReadSheetFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+      ApplyContent(content);
+    } catch (const Exception& e) {
+      reason = QString::fromStdString(e.what());
+    }
+  }
+  if (!reason.isEmpty()) {
+    QMessageBox::critical(this, tr("Open"), tr("Cannot open %1:\n%2").arg(name, reason));
+    return false;
+  }
+  FileName = QFileInfo(path).absoluteFilePath();
+  StartHistory();
+  AddRecentFile(FileName);
+  UpdateTitle();
+  return true;
+}
+
+bool TMainForm::SaveFile(const QString& path) {
+  const std::string text = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, true);
+  QSaveFile file(path);
+  bool ok = file.open(QIODevice::WriteOnly);
+  if (ok) {
+    ok = file.write(text.data(), static_cast<qint64>(text.size())) ==
+         static_cast<qint64>(text.size());
+    if (ok) {
+      ok = file.commit();
+    } else {
+      file.cancelWriting();
+    }
+  }
+  if (!ok) {
+    QMessageBox::critical(
+        this, tr("Save"),
+        tr("Cannot save %1:\n%2").arg(QFileInfo(path).fileName(), file.errorString()));
+    return false;
+  }
+  FileName = QFileInfo(path).absoluteFilePath();
+  UndoStack->setClean();
+  AddRecentFile(FileName);
+  UpdateTitle();
+  return true;
+}
+
+bool TMainForm::FileSave() {
+  return FileName.isEmpty() ? FileSaveAs() : SaveFile(FileName);
+}
+
+bool TMainForm::FileSaveAs() {
+  QString path = QFileDialog::getSaveFileName(this, tr("Save sheet"), FileName,
+                                              tr("Vorzeta sheets (*.vorzeta)"));
+  if (path.isEmpty()) return false;
+  if (QFileInfo(path).suffix().isEmpty()) path += Suffix;
+  return SaveFile(path);
+}
+
+void TMainForm::FileOpen() {
+  if (!MaybeSave()) return;
+  const QString path =
+      QFileDialog::getOpenFileName(this, tr("Open sheet"), QFileInfo(FileName).path(),
+                                   tr("Vorzeta sheets (*.vorzeta);;All files (*)"));
+  if (!path.isEmpty()) OpenFile(path);
+}
+
+bool TMainForm::MaybeSave() {
+  if (!UndoStack || UndoStack->isClean()) return true;
+  const QString name = FileName.isEmpty() ? tr("The sheet") : QFileInfo(FileName).fileName();
+  const auto answer = QMessageBox::warning(
+      this, tr("Unsaved changes"), tr("%1 has changes that are not saved.").arg(name),
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+  if (answer == QMessageBox::Save) return FileSave();
+  return answer == QMessageBox::Discard;
+}
+
+void TMainForm::UpdateTitle() {
+  setWindowTitle(FileName.isEmpty()
+                     ? QStringLiteral("Vorzeta[*]")
+                     : QFileInfo(FileName).fileName() + QStringLiteral("[*] — Vorzeta"));
+  setWindowModified(UndoStack && !UndoStack->isClean());
+}
+
+QStringList TMainForm::RecentFiles() {
+  return UserStore().value(RecentKey).toStringList();
+}
+
+void TMainForm::AddRecentFile(const QString& path) {
+  QStringList files = RecentFiles();
+  files.removeAll(path);
+  files.prepend(path);
+  while (files.size() > RecentCount) files.removeLast();
+  QSettings store = UserStore();
+  store.setValue(RecentKey, files);
+  store.sync();
+}
+
+void TMainForm::FillRecentMenu() {
+  recentMenu->clear();
+  for (const char* name : {"FileOpen", "FileSave", "FileSaveAs", "FileExport"})
+    recentMenu->addAction(findChild<QAction*>(QString::fromLatin1(name)));
+  recentMenu->addSeparator();
+  const QStringList files = RecentFiles();
+  for (const QString& path : files) {
+    recentMenu
+        ->addAction(QFileInfo(path).fileName(), this,
+                    [this, path] {
+                      if (MaybeSave()) OpenFile(path);
+                    })
+        ->setToolTip(path);
+  }
+  if (files.isEmpty()) recentMenu->addAction(tr("No recent sheets"))->setEnabled(false);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.front().isLocalFile()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  if (MaybeSave()) OpenFile(urls.front().toLocalFile());
+}
+
+// ---- the readout and pictures of the sheet
+
+QString TMainForm::ReadoutText() const {
+  const QString r = ui->REdit->text();
+  const QString x = ui->XEdit->text();
+  const bool polar = DisplayMode == 1;
+  bool number = false;
+  r.toDouble(&number);
+  if (!number) return QStringLiteral("Z = ") + r;  // "Error", "Infinity"
+  const QString at = QStringLiteral(" at ") + QString::fromStdString(FloatText(Frequency)) + ' ' +
+                     UnitTexts[FrequencyUnit >= 0 && FrequencyUnit < 4 ? FrequencyUnit : 0];
+  if (polar) {
+    QString text = QStringLiteral("|Z| = ") + r + QStringLiteral(" Ω");
+    if (HasReactive && !x.isEmpty()) text += QStringLiteral(", phase ") + x + QStringLiteral(" °");
+    return HasReactive ? text + at : text;
+  }
+  if (!HasReactive || x.isEmpty()) return QStringLiteral("Z = ") + r + QStringLiteral(" Ω");
+  const bool negative = x.startsWith('-');
+  return QStringLiteral("Z = ") + r + (negative ? QStringLiteral(" - j") : QStringLiteral(" + j")) +
+         (negative ? x.mid(1) : x) + QStringLiteral(" Ω") + at;
+}
+
+void TMainForm::CopyReadout() {
+  QGuiApplication::clipboard()->setText(ReadoutText());
+}
+
+bool TMainForm::ExportSheet(const QString& path) {
+  const SRect client = ClientRect();
+  const QSize size(client.right - client.left, client.bottom - client.top);
+  bool ok = false;
+  if (QFileInfo(path).suffix().compare("svg", Qt::CaseInsensitive) == 0) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
+    svg.setTitle(windowTitle().remove("[*]"));
+    QPainter painter;
+    ok = painter.begin(&svg);
+    if (ok) {
+      QtCanvas canvas(painter);
+      PaintSheetOnCanvas(canvas, Sheet->view, Sheet->pictures, client);
+      ok = painter.end();
+    }
+  } else {
+    QImage image(size, QImage::Format_RGB32);
+    {
+      QPainter painter(&image);
+      QtCanvas canvas(painter);
+      PaintSheetOnCanvas(canvas, Sheet->view, Sheet->pictures, client);
+    }
+    QSaveFile file(path);
+    ok = file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
+  }
+  if (!ok) {
+    QMessageBox::critical(this, tr("Export"),
+                          tr("Cannot write %1.").arg(QFileInfo(path).fileName()));
+  }
+  return ok;
+}
+
+void TMainForm::FileExport() {
+  QString filter;
+  QString path =
+      QFileDialog::getSaveFileName(this, tr("Export sheet"), QFileInfo(FileName).completeBaseName(),
+                                   tr("PNG picture (*.png);;SVG drawing (*.svg)"), &filter);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += filter.contains("svg") ? ".svg" : ".png";
+  ExportSheet(path);
+}

@@ -1,0 +1,319 @@
+// Writing, checking and applying the sheet file.
+#include "document/SheetFile.h"
+
+#include <cmath>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "components/CCmp.h"
+#include "components/CElement.h"
+#include "sheet/CSheet.h"
+#include "value/Value.h"
+
+namespace {
+
+using json = nlohmann::json;
+
+constexpr const char* KindNames[ElemKindCount] = {"meter",    "resistor",          "capacitor",
+                                                  "inductor", "coupled-inductors", "transformer"};
+constexpr const char* UnitNames[3] = {"Hz", "kHz", "MHz"};
+
+// JSON text of one value; every character beyond ASCII is escaped, so any byte string of a
+// value text survives.
+std::string Text(const json& value) {
+  return value.dump(-1, ' ', true, json::error_handler_t::replace);
+}
+
+std::string PointText(SPoint p) {
+  // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "[" + std::to_string(...).
+  std::string text(1, '[');
+  text += std::to_string(p.x);
+  text += ", ";
+  text += std::to_string(p.y);
+  text += ']';
+  return text;
+}
+
+int ParamCount(int kind) {
+  const CParam* table = ElemTypes[kind] != nullptr ? ElemTypes[kind]->Params : nullptr;
+  int n = 0;
+  while (table != nullptr && table[n].Caption != nullptr) ++n;
+  return n;
+}
+
+template <class Item, class Line>
+void WriteList(std::string& out, const char* key, const std::vector<Item>& items, Line line,
+               bool last = false) {
+  out += "  \"";
+  out += key;
+  out += "\": [";
+  for (size_t i = 0; i < items.size(); ++i) {
+    out += i == 0 ? "\n    " : ",\n    ";
+    out += line(items[i]);
+  }
+  out += items.empty() ? "]" : "\n  ]";
+  out += last ? "\n" : ",\n";
+}
+
+// ---- checking
+
+[[noreturn]] void Fail(const std::string& field, const std::string& problem) {
+  throw Exception(field + ": " + problem);
+}
+
+const char* TypeName(const json& v) {
+  return v.type_name();
+}
+
+const json& Member(const json& object, const std::string& path, const char* key) {
+  const auto it = object.find(key);
+  const std::string field = path.empty() ? key : path + "." + key;
+  if (it == object.end()) Fail(field, "missing");
+  return *it;
+}
+
+std::string Field(const std::string& path, const char* key) {
+  return path.empty() ? key : path + "." + key;
+}
+
+const json& Typed(const json& v, json::value_t type, const std::string& field,
+                  const char* expected) {
+  if (v.type() != type) Fail(field, std::string("expected ") + expected + ", found " + TypeName(v));
+  return v;
+}
+
+const json& Object(const json& parent, const std::string& path, const char* key) {
+  return Typed(Member(parent, path, key), json::value_t::object, Field(path, key), "an object");
+}
+
+const json& Array(const json& parent, const std::string& path, const char* key) {
+  return Typed(Member(parent, path, key), json::value_t::array, Field(path, key), "an array");
+}
+
+std::string String(const json& v, const std::string& field) {
+  return Typed(v, json::value_t::string, field, "a string").get<std::string>();
+}
+
+int64_t Integer(const json& v, const std::string& field, int64_t low, int64_t high) {
+  int64_t n = 0;
+  if (v.is_number_unsigned()) {
+    const uint64_t u = v.get<uint64_t>();
+    n = u > static_cast<uint64_t>(high) ? high + 1 : static_cast<int64_t>(u);
+  } else if (v.is_number_integer()) {
+    n = v.get<int64_t>();
+  } else {
+    Fail(field, std::string("expected an integer, found ") +
+                    (v.is_number_float() ? "a number with a fraction or exponent" : TypeName(v)));
+  }
+  if (n < low || n > high)
+    Fail(field, "out of range (" + std::to_string(low) + " to " + std::to_string(high) + ")");
+  return n;
+}
+
+int32_t Coordinate(const json& v, const std::string& field) {
+  return static_cast<int32_t>(Integer(v, field, -SheetCoordinateLimit, SheetCoordinateLimit));
+}
+
+SPoint Point(const json& v, const std::string& field) {
+  Typed(v, json::value_t::array, field, "an array [x, y]");
+  if (v.size() != 2)
+    Fail(field, "expected two coordinates [x, y], found " + std::to_string(v.size()));
+  return {Coordinate(v[0], field + "[0]"), Coordinate(v[1], field + "[1]")};
+}
+
+double Number(const json& v, const std::string& field) {
+  if (!v.is_number()) Fail(field, std::string("expected a number, found ") + TypeName(v));
+  const double d = v.get<double>();
+  if (!std::isfinite(d) || std::fabs(d) > SheetCoordinateLimit) Fail(field, "out of range");
+  return d;
+}
+
+// A value text as the parameter dialog accepts it: ParseValue takes it and it is finite.
+double ValueText(const std::string& text, const std::string& field) {
+  double v = 0.0;
+  try {
+    v = ParseValue(text);
+  } catch (const Exception& e) {
+    Fail(field, Text(json(text)) + " is not a value (" + e.what() + ")");
+  }
+  if (!std::isfinite(v)) Fail(field, Text(json(text)) + " is not a finite value");
+  return v;
+}
+
+int Named(const std::string& name, const char* const* names, int count, const std::string& field,
+          const char* what) {
+  for (int i = 0; i < count; ++i)
+    if (name == names[i]) return i;
+  Fail(field, std::string("unknown ") + what + " " + Text(json(name)));
+}
+
+SSheetComponent ReadComponent(const json& c, const std::string& path) {
+  Typed(c, json::value_t::object, path, "an object");
+  SSheetComponent out;
+  out.Kind = Named(String(Member(c, path, "kind"), Field(path, "kind")), KindNames, ElemKindCount,
+                   Field(path, "kind"), "kind");
+  out.Position = {Coordinate(Member(c, path, "x"), Field(path, "x")),
+                  Coordinate(Member(c, path, "y"), Field(path, "y"))};
+  out.Orientation = static_cast<int32_t>(
+      Integer(Member(c, path, "orientation"), Field(path, "orientation"), 0, 3));
+  const json& values = Array(c, path, "values");
+  const int expected = ParamCount(out.Kind);
+  if (static_cast<int>(values.size()) != expected)
+    Fail(Field(path, "values"), "expected " + std::to_string(expected) + " value texts for a " +
+                                    KindNames[out.Kind] + ", found " +
+                                    std::to_string(values.size()));
+  for (size_t j = 0; j < values.size(); ++j) {
+    const std::string field = Field(path, "values") + "[" + std::to_string(j) + "]";
+    out.Texts.push_back(String(values[j], field));
+    ValueText(out.Texts.back(), field);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyUnit,
+                           bool withView) {
+  const int unit = frequencyUnit >= 0 && frequencyUnit < 3 ? frequencyUnit : 0;
+  std::string out = "{\n";
+  out += "  \"format\": " + Text(SheetFileFormat) + ",\n";
+  out += "  \"version\": " + std::to_string(SheetFileVersion) + ",\n";
+  out += "  \"frequency\": " + Text(FloatText(frequency)) + ",\n";
+  out += "  \"unit\": " + Text(UnitNames[unit]) + ",\n";
+  if (withView) {
+    out += "  \"view\": {\"zoom\": " + std::to_string(sheet.view.Zoom) +
+           ", \"panX\": " + Text(sheet.view.PanX) + ", \"panY\": " + Text(sheet.view.PanY) + "},\n";
+  }
+
+  // Everything in list order, which decides hit priority where pictures share a place.
+  std::vector<const CPct*> elements;
+  std::vector<const CPct*> wires;
+  std::vector<const CPct*> dots;
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    if (p->PictureKind() == PctElement && p->cmp != nullptr) elements.push_back(p);
+    if (p->PictureKind() == PctLine) wires.push_back(p);
+    if (p->PictureKind() == PctDot) dots.push_back(p);
+  }
+  WriteList(out, "components", elements, [&](const CPct* p) {
+    CCmp* c = p->cmp;
+    int kind = 0;
+    while (kind < ElemKindCount - 1 && ElemTypes[kind] != c->Type) ++kind;
+    std::string line = "{\"kind\": " + Text(KindNames[kind]) + ", \"x\": " + std::to_string(p->x) +
+                       ", \"y\": " + std::to_string(p->y) +
+                       ", \"orientation\": " + std::to_string(p->orientation) + ", \"values\": [";
+    const CParam* table = c->Params();
+    for (int j = 0; table != nullptr && table[j].Caption != nullptr; ++j) {
+      if (j > 0) line += ", ";
+      line += Text(table[j].Value != nullptr ? table[j].Value->Text : std::string());
+    }
+    return line + "]}";
+  });
+  WriteList(out, "wires", wires, [](const CPct* p) {
+    const auto* w = static_cast<const CLine*>(p);
+    return "{\"from\": " + PointText({w->x, w->y}) + ", \"to\": " + PointText({w->x2, w->y2}) + "}";
+  });
+  WriteList(
+      out, "dots", dots,
+      [](const CPct* p) {
+        return PointText({p->x, p->y});
+      },
+      true);
+  out += "}\n";
+  return out;
+}
+
+SSheetContent ReadSheetFile(std::string_view text) {
+  FillElemTypes();
+  json root;
+  try {
+    root = json::parse(text.begin(), text.end());
+  } catch (const json::parse_error& e) {
+    std::string reason = e.what();
+    const size_t tag = reason.find("] ");
+    if (tag != std::string::npos) reason.erase(0, tag + 2);
+    Fail("file", "not a sheet file: " + reason);
+  }
+  Typed(root, json::value_t::object, "file", "a JSON object");
+
+  const std::string format = String(Member(root, "", "format"), "format");
+  if (format != SheetFileFormat)
+    Fail("format", Text(json(format)) + " is not a Vorzeta sheet (" + Text(SheetFileFormat) + ")");
+  const int64_t version = Integer(Member(root, "", "version"), "version", 1, INT32_MAX);
+  if (version > SheetFileVersion)
+    Fail("version", "the file is of version " + std::to_string(version) +
+                        ", written by a newer Vorzeta; this one reads up to version " +
+                        std::to_string(SheetFileVersion));
+
+  SSheetContent out;
+  out.Frequency = ValueText(String(Member(root, "", "frequency"), "frequency"), "frequency");
+  if (out.Frequency < 0) Fail("frequency", "negative");
+  out.FrequencyUnit = Named(String(Member(root, "", "unit"), "unit"), UnitNames, 3, "unit", "unit");
+
+  if (root.contains("view")) {
+    const json& view = Object(root, "", "view");
+    out.HasView = true;
+    out.Zoom = static_cast<int32_t>(Integer(Member(view, "view", "zoom"), "view.zoom", 10, 128));
+    out.PanX = Number(Member(view, "view", "panX"), "view.panX");
+    out.PanY = Number(Member(view, "view", "panY"), "view.panY");
+  }
+
+  const json& components = Array(root, "", "components");
+  int meters = 0;
+  for (size_t i = 0; i < components.size(); ++i) {
+    out.Components.push_back(ReadComponent(components[i], "components[" + std::to_string(i) + "]"));
+    meters += out.Components.back().Kind == KindMeter;
+  }
+  if (meters != 1)
+    Fail("components", meters == 0 ? "no meter" : std::to_string(meters) + " meters, not one");
+
+  const json& wires = Array(root, "", "wires");
+  for (size_t i = 0; i < wires.size(); ++i) {
+    const std::string path = "wires[" + std::to_string(i) + "]";
+    Typed(wires[i], json::value_t::object, path, "an object");
+    out.Wires.push_back({Point(Member(wires[i], path, "from"), path + ".from"),
+                         Point(Member(wires[i], path, "to"), path + ".to")});
+  }
+  const json& dots = Array(root, "", "dots");
+  for (size_t i = 0; i < dots.size(); ++i)
+    out.Dots.push_back(Point(dots[i], "dots[" + std::to_string(i) + "]"));
+  return out;
+}
+
+CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet) {
+  FillElemTypes();
+  sheet.AbortGesture();
+  sheet.Clear();
+  CCmp* meter = nullptr;
+  // Pictures are appended in file order and sorted once: the sort is stable, so pictures with
+  // equal places come back in the order in which they were saved.
+  for (const SSheetComponent& c : content.Components) {
+    auto element = std::make_unique<CElement>(ElemTypes[c.Kind]);
+    element->x = c.Position.x;
+    element->y = c.Position.y;
+    element->orientation = c.Orientation;
+    element->cmp = sheet.components.Create(c.Kind);
+    CPct* p = element.get();
+    sheet.pictures.InsertAt(sheet.pictures.Count(), std::move(element));
+    if (c.Kind == KindMeter) meter = p->cmp;
+    CParam* table = p->cmp->Params();
+    for (size_t j = 0; j < c.Texts.size() && table[j].Caption != nullptr; ++j) {
+      table[j].Value->Text = c.Texts[j];
+      table[j].Value->Value = ParseValue(c.Texts[j]);
+    }
+  }
+  // Dots sort before wires: appended in that order, a saved list needs no exchange.
+  for (const SPoint& d : content.Dots)
+    sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CDot>(d.x, d.y));
+  for (const SSheetWire& w : content.Wires)
+    sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CLine>(w.From, w.To, false));
+  if (content.HasView) {
+    sheet.view.Zoom = content.Zoom;
+    sheet.view.PanX = content.PanX;
+    sheet.view.PanY = content.PanY;
+  }
+  sheet.pictures.Sort();
+  sheet.pictures.AttachElements();
+  sheet.RenumberNodes();
+  return meter;
+}

@@ -1,0 +1,61 @@
+// The sheet file: a versioned JSON text with the meter and every component (kind, position,
+// orientation, each value's text as typed), the wires, the junction dots, the frequency with
+// its unit and the view. Reading checks the whole text before anything touches a sheet.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "view/Geometry.h"
+
+class CCmp;
+class CSheet;
+
+constexpr const char* SheetFileFormat = "vorzeta-sheet";
+constexpr int SheetFileVersion = 1;
+// Grid coordinates beyond this are refused: they would overflow the fine units and pixels.
+constexpr int32_t SheetCoordinateLimit = 1000000;
+
+struct SSheetComponent {
+  int Kind = 0;
+  SPoint Position;
+  int32_t Orientation = 0;
+  std::vector<std::string> Texts;  // one per parameter of the kind, as typed
+};
+
+struct SSheetWire {
+  SPoint From;
+  SPoint To;
+};
+
+// Everything a sheet file holds, checked and ready to be put on a sheet.
+struct SSheetContent {
+  double Frequency = 1.0;
+  int FrequencyUnit = 0;  // 0 Hz, 1 kHz, 2 MHz
+  bool HasView = false;   // a file may leave the view out; the sheet then keeps its own
+  int32_t Zoom = 32;
+  double PanX = 0.0;
+  double PanY = 0.0;
+  std::vector<SSheetComponent> Components;  // in the order of the sheet's pictures
+  std::vector<SSheetWire> Wires;
+  std::vector<SPoint> Dots;
+};
+
+// The sheet as file text: one line per component, wire and dot, keys in a fixed order, so
+// that two saves of the same sheet give the same bytes and a changed sheet diffs by lines.
+// Without `withView` the view is left out (the undo steps keep the view where the user has it).
+std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyUnit,
+                           bool withView = true);
+
+// Reads and checks a whole file text. Throws Exception("field: problem") for the first fault
+// found: not JSON, another format, a newer version, a wrong type, an unknown kind, not exactly
+// one meter, a wrong number of values, a value text that does not parse, a coordinate that is
+// not an integer or lies beyond SheetCoordinateLimit.
+SSheetContent ReadSheetFile(std::string_view text);
+
+// Replaces everything on the sheet by the content (the view only when the content has one),
+// then attaches, normalises and numbers the wiring as after an edit. Returns the meter's
+// component. Does not throw for content that ReadSheetFile returned.
+CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet);
