@@ -16,8 +16,8 @@ namespace {
 constexpr double Infinite = std::numeric_limits<double>::infinity();
 // A root is bracketed this tightly, relative to the frequency.
 constexpr double RootWidth = 1e-11;
-// Band edges are bracketed this tightly; Q is the ratio of a frequency to a difference of two.
-constexpr double EdgeWidth = 1e-13;
+// Band edges are bracketed this tightly, relative to their distance from the resonance.
+constexpr double EdgeWidth = 1e-9;
 // Relative step of the central difference behind the slope Q.
 constexpr long double SlopeStep = 1e-6L;
 
@@ -31,33 +31,75 @@ int ReactanceSign(const SResponsePoint& p) {
   return p.Solved ? ReactanceSign(p.R, p.X) : 0;
 }
 
-// Narrows [lo, hi] around the change of sign of X, whose sign at `lo` is `loSign`. A midpoint
-// without a solution is taken as the resonance itself: that is a lossless pole.
-double RefineRoot(const ImpedanceFunction& z, double lo, double hi, int loSign) {
-  while (hi - lo > RootWidth * lo) {
-    const double mid = lo + (hi - lo) / 2;
+// A function whose change of sign is sought; none where it has no value, which ends the search
+// there.
+using SignedFunction = std::function<std::optional<long double>(double)>;
+
+// Narrows [lo, hi], over which g changes sign (from gLo to gHi), to `width` hertz: regula
+// falsi with the Illinois correction, which needs a handful of solves on a smooth crossing,
+// and a halving whenever the bracket stops shrinking (a pole, or a kink).
+double FindCrossing(const SignedFunction& g, double lo, double hi, long double gLo, long double gHi,
+                    double width) {
+  int side = 0;
+  int slow = 0;
+  for (int i = 0; i < 300 && hi - lo > width; ++i) {
+    const double span = hi - lo;
+    double mid = static_cast<double>(lo + span * (gLo / (gLo - gHi)));
+    if (slow >= 2 || !(mid > lo && mid < hi)) {
+      mid = lo + span / 2;
+      slow = 0;
+    }
     if (mid <= lo || mid >= hi) break;
-    const std::optional<Complex> v = z(mid);
-    if (!v) return mid;
-    const int s = ReactanceSign(v->real(), v->imag());
-    if (s == 0) return mid;
-    (s == loSign ? lo : hi) = mid;
+    const std::optional<long double> v = g(mid);
+    if (!v || *v == 0) return mid;
+    if ((*v < 0) == (gLo < 0)) {
+      lo = mid;
+      gLo = *v;
+      if (side == -1) gHi /= 2;
+      side = -1;
+    } else {
+      hi = mid;
+      gHi = *v;
+      if (side == 1) gLo /= 2;
+      side = 1;
+    }
+    slow = hi - lo > span / 2 ? slow + 1 : 0;
   }
   return lo + (hi - lo) / 2;
 }
 
+// The change of sign of X between lo and hi, found on X / |Z|, the sine of the angle of Z,
+// which stays bounded and nearly straight through a resonance, series or parallel. A frequency
+// without a solution is taken as the resonance itself: that is a lossless pole.
+double RefineRoot(const ImpedanceFunction& z, double lo, double hi, Complex zLo, Complex zHi) {
+  const auto sine = [](Complex v) { return v.imag() / std::abs(v); };
+  const SignedFunction reactance = [&](double f) -> std::optional<long double> {
+    const std::optional<Complex> v = z(f);
+    if (!v || ReactanceSign(v->real(), v->imag()) == 0) return std::nullopt;
+    return sine(*v);
+  };
+  return FindCrossing(reactance, lo, hi, sine(zLo), sine(zHi), RootWidth * lo);
+}
+
 // The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
-// `target`.
-double RefineEdge(const ImpedanceFunction& z, double inside, double outside, long double target,
-                  bool series) {
-  while (std::fabs(outside - inside) > EdgeWidth * std::fabs(inside)) {
-    const double mid = inside + (outside - inside) / 2;
-    if (mid == inside || mid == outside) break;
-    const std::optional<Complex> v = z(mid);
-    const bool beyond = !v || (series ? std::abs(*v) >= target : std::abs(*v) <= target);
-    (beyond ? outside : inside) = mid;
-  }
-  return inside + (outside - inside) / 2;
+// `target`. Q is a frequency over the distance of two edges: each edge is found to a small
+// part of its distance from the resonance at f0.
+double RefineEdge(const ImpedanceFunction& z, double f0, double inside, double outside,
+                  long double target, bool series) {
+  const double width = EdgeWidth * std::fabs(outside - f0);
+  // Beyond the edge counts as positive; no solution counts as beyond.
+  const long double sign = series ? 1 : -1;
+  const SignedFunction excess = [&](double f) -> std::optional<long double> {
+    const std::optional<Complex> v = z(f);
+    if (!v) return 1.0L;
+    const long double d = sign * std::log(std::abs(*v) / target);
+    return d == 0 ? std::nullopt : std::optional<long double>(d);
+  };
+  const std::optional<long double> in = excess(inside), out = excess(outside);
+  if (!in || !out || *in >= 0 || *out <= 0) return inside + (outside - inside) / 2;
+  const bool upward = outside > inside;
+  return upward ? FindCrossing(excess, inside, outside, *in, *out, width)
+                : FindCrossing(excess, outside, inside, *out, *in, width);
 }
 
 // Walks the sweep from the resonance in one direction to the first point past the -3 dB
@@ -77,7 +119,7 @@ std::optional<double> FindEdge(const std::vector<SResponsePoint>& points,
     if (!p.Solved) continue;
     const long double mag = std::hypot(static_cast<long double>(p.R), p.X);
     if (series ? mag >= target : mag <= target)
-      return RefineEdge(z, inside, p.Hertz, target, series);
+      return RefineEdge(z, f0, inside, p.Hertz, target, series);
     inside = p.Hertz;
   }
   return std::nullopt;
@@ -159,7 +201,7 @@ std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points
     const int s = ReactanceSign(p);
     if (s == 0) continue;
     if (last != nullptr && s != lastSign) {
-      const double f0 = RefineRoot(impedance, last->Hertz, p.Hertz, lastSign);
+      const double f0 = RefineRoot(impedance, last->Hertz, p.Hertz, {last->R, last->X}, {p.R, p.X});
       // Capacitive below and inductive above is a series resonance.
       found.push_back(Characterise(points, impedance, f0, lastSign < 0));
     }
@@ -179,32 +221,31 @@ ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver) 
 
 SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
                      const std::vector<double>& hertz, const std::atomic<bool>* cancel) {
-  // Swept in slices, so that a newer request need not wait for a whole sweep to end.
-  constexpr size_t Slice = 50;
   SResponse response;
   response.Points.reserve(hertz.size());
   auto cancelled = [cancel] {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
   };
-  for (size_t from = 0; from < hertz.size(); from += Slice) {
+  // One build serves the sweep and the search of its resonances.
+  CImpedanceProbe probe(cmps, meter, solver);
+  for (double f : hertz) {
     if (cancelled()) return response;
-    const std::vector<double> slice(
-        hertz.begin() + static_cast<long>(from),
-        hertz.begin() + static_cast<long>(std::min(from + Slice, hertz.size())));
-    const std::vector<SImpedance> z = SweepImpedance(cmps, meter, solver, slice);
-    for (size_t i = 0; i < slice.size(); ++i) {
-      SResponsePoint p;
-      p.Hertz = slice[i];
-      if (z[i]) {
-        p.Solved = true;
-        p.R = z[i]->real();
-        p.X = z[i]->imag();
-      }
-      response.Points.push_back(p);
+    SResponsePoint p;
+    p.Hertz = f;
+    if (const SImpedance z = probe.At(f)) {
+      p.Solved = true;
+      p.R = z->real();
+      p.X = z->imag();
     }
+    response.Points.push_back(p);
   }
   if (cancelled()) return response;
-  response.Resonances = FindResonances(response.Points, MeterImpedance(cmps, meter, solver));
+  response.Resonances =
+      FindResonances(response.Points, [&probe](double f) -> std::optional<Complex> {
+        const SImpedance z = probe.At(f);
+        if (!z) return std::nullopt;
+        return Complex(z->real(), z->imag());
+      });
   return response;
 }
 

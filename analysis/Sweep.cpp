@@ -22,15 +22,25 @@ SImpedance Reading(const CCalc& solver, const CCmp& meter) {
 
 }  // namespace
 
+CImpedanceProbe::CImpedanceProbe(CCmps& cmps, const CCmp& m, CCalc& s) : meter(m), solver(s) {
+  solver.Cmps = &cmps;
+  built = solver.Build();
+}
+
+CImpedanceProbe::~CImpedanceProbe() {
+  solver.Release();
+}
+
+SImpedance CImpedanceProbe::At(double hertz) {
+  if (!built || !solver.Solve(meter.FirstExtra, hertz)) return std::nullopt;
+  return Reading(solver, meter);
+}
+
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
                                        const std::vector<double>& hertz) {
   std::vector<SImpedance> out(hertz.size());
-  solver.Cmps = &cmps;
-  if (solver.Build()) {
-    for (size_t i = 0; i < hertz.size(); ++i)
-      if (solver.Solve(meter.FirstExtra, hertz[i])) out[i] = Reading(solver, meter);
-  }
-  solver.Release();
+  CImpedanceProbe probe(cmps, meter, solver);
+  for (size_t i = 0; i < hertz.size(); ++i) out[i] = probe.At(hertz[i]);
   return out;
 }
 

@@ -21,5 +21,22 @@ using SImpedance = std::optional<std::complex<double>>;
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
                                        const std::vector<double>& hertz);
 
+// Readings of one circuit at frequencies chosen one after another (a search), all from one
+// build. The circuit must not change while the probe lives.
+class CImpedanceProbe {
+ public:
+  CImpedanceProbe(CCmps& cmps, const CCmp& meter, CCalc& solver);
+  ~CImpedanceProbe();
+  CImpedanceProbe(const CImpedanceProbe&) = delete;
+  CImpedanceProbe& operator=(const CImpedanceProbe&) = delete;
+
+  SImpedance At(double hertz);
+
+ private:
+  const CCmp& meter;
+  CCalc& solver;
+  bool built = false;
+};
+
 // One frequency; the solver's kept analysis makes repeated calls on one circuit cheap.
 SImpedance ImpedanceAt(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz);
