@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
 #include <QUndoStack>
 #include <cmath>
 
@@ -118,14 +120,26 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   toggle->setToolTip(tr("Frequency response (F4)"));
   addAction(toggle);
   ui->ToolBar->addAction(toggle);
-  connect(toggle, &QAction::triggered, this, [this](bool shown) {
+  // The toolbar's column is full at the window's first height, so the panel's button also
+  // stands beside the X field, under the copy button, where the question "and around f?"
+  // arises.
+  if (auto* copyButton =
+          ui->REdit->parentWidget()->findChild<QToolButton*>(QStringLiteral("CopyBtn"))) {
+    const QRect r = ui->REdit->geometry(), x = ui->XEdit->geometry();
+    copyButton->setGeometry(r.right() + 2, r.top(), 14, r.height());
+    auto* plotButton = new QToolButton(copyButton->parentWidget());
+    plotButton->setObjectName(QStringLiteral("ResponseBtn"));
+    plotButton->setDefaultAction(toggle);
+    plotButton->setIconSize(QSize(12, 12));
+    plotButton->setGeometry(x.right() + 2, x.top(), 14, x.height());
+  }
+  connect(toggle, &QAction::triggered, this, [this] {
     if (ResponseDock->isFloating() || isMaximized() || isFullScreen()) return;
-    if (shown) {
-      resize(width() + (dockWidth > 0 ? dockWidth : ResponseDock->sizeHint().width()), height());
-    } else {
-      dockWidth = ResponseDock->width();
-      resize(width() - dockWidth, height());
-    }
+    // Once the layout has placed or dropped the panel, the window takes its width back from
+    // or gives it to the panel, so the sheet keeps its size.
+    const int keep = centralWidget()->width();
+    QTimer::singleShot(
+        0, this, [this, keep] { resize(width() + keep - centralWidget()->width(), height()); });
   });
   connect(ResponseDock, &QDockWidget::visibilityChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &QDockWidget::dockLocationChanged, this, [this] { StoreDockState(); });

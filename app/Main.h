@@ -156,6 +156,5 @@ class TMainForm : public QMainWindow, public SheetHost {
   std::string committedText;       // the sheet text after the last undo step
   bool restoring = false;          // an undo step is being put back
   QMenu* recentMenu = nullptr;     // owned by the window
-  int dockWidth = 0;               // the panel's width when it was last hidden
   void StoreDockState();
 };

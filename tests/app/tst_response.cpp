@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QtTest>
 #include <memory>
@@ -111,7 +112,15 @@ class ResponseDockTest : public QObject {
     const int narrow = form().width();
     QTest::keyClick(&form(), Qt::Key_F4);
     QVERIFY(dock().isVisible());
-    QVERIFY(form().width() > narrow);  // the sheet keeps its room
+    QTRY_VERIFY(form().width() > narrow);  // the sheet keeps its room
+    // The button beside the readout does the same.
+    auto* button = form().findChild<QToolButton*>(QStringLiteral("ResponseBtn"));
+    QVERIFY(button != nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!dock().isVisible());
+    QTRY_COMPARE(form().width(), narrow);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(dock().isVisible());
     form().SetWorkingFrequency(5000);
     QCOMPARE(form().ui->FEdit->text(), QString());  // nothing reactive yet: the entry is empty
     QCOMPARE(form().FrequencyUnit, 1);
