@@ -131,10 +131,9 @@ SNoAnswer CutOff(CCalc& solver) {
       names.push_back("the other winding of " + PartName(*cmp));
     }
   }
-  if (names.empty())
-    return Answer(ENoAnswer::OpenPaths, "No current can pass between the meter's pins");
+  if (names.empty()) return Answer(ENoAnswer::OpenPaths, "The meter's current has no path");
   return Answer(ENoAnswer::OpenPaths,
-                "No current can pass between the meter's pins: " + JoinNames(names) +
+                "The meter's current has no path: " + JoinNames(names) +
                     (names.size() == 1 ? " is open" : " are open"),
                 parts);
 }
@@ -171,8 +170,8 @@ SNoAnswer NoSolution(CCalc& solver, const CCmp& meter, double hertz) {
     const std::vector<const CCmp*>& named = needed.empty() ? all : needed;
     std::vector<std::string> clauses;
     for (const CCmp* cmp : named) clauses.push_back(PartName(*cmp) + " " + OpenReason(*cmp, hertz));
-    return Answer(ENoAnswer::OpenPaths,
-                  "No current can pass between the meter's pins: " + JoinNames(clauses), named);
+    return Answer(ENoAnswer::OpenPaths, "The meter's current has no path: " + JoinNames(clauses),
+                  named);
   }
 
   std::vector<const CCmp*> parts;
@@ -186,8 +185,9 @@ SNoAnswer NoSolution(CCalc& solver, const CCmp& meter, double hertz) {
       hertz > 0 && solver.Solve(meter.FirstExtra, hertz * (1 + 1e-6)) && solver.Finite;
   std::string sentence;
   if (nearby) {
-    sentence = "The circuit is singular at " + HertzText(hertz);
-    if (!names.empty()) sentence += " (a resonance of " + JoinNames(names) + ")";
+    sentence = "Singular at " + HertzText(hertz);
+    if (!names.empty())
+      sentence += ": " + JoinNames(names) + (names.size() == 1 ? " resonates" : " resonate");
     sentence += "; a slightly different frequency gives a value";
   } else {
     sentence = "The circuit's equations have no solution";

@@ -181,7 +181,10 @@ class TMainForm : public QMainWindow, public SheetHost {
   void SetUpComparison();
   void ShowComparison();
   void SetPinLayout(bool pinned);
-  QString idleHint;  // the status line's ordinary text
+  void FitStatusLine();
+  QString idleHint;    // the status line's ordinary text
+  QString statusText;  // what the status line says, before any shortening
+  qreal statusPoints = 9;
   std::vector<std::pair<const CCmp*, QString>> idleReasons;
   std::string pinnedText;
   std::unique_ptr<CSheet> pinnedSheet;  // the pinned text put on a sheet of its own

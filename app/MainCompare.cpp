@@ -7,7 +7,9 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <algorithm>
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "Main.h"
 #include "ResponseDock.h"
@@ -46,14 +48,42 @@ class TToolTipFilter : public QObject {
   TMainForm* form;
 };
 
+// Calls back when the watched widget changes its size.
+class TResizeWatcher : public QObject {
+ public:
+  TResizeWatcher(QObject* parent, std::function<void()> onResize)
+      : QObject(parent), onResize(std::move(onResize)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) onResize();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onResize;
+};
+
 }  // namespace
 
 // ---- why there is no number, and the idle parts
 
+// The status bar keeps its one line: a long reason takes a smaller type (down to 7 points)
+// before it is cut short; the whole sentence is always in the line's tool tip.
+void TMainForm::FitStatusLine() {
+  QFont font = statusLine->font();
+  font.setPointSizeF(statusPoints);
+  const int room = std::max(40, ui->StatusBar1->width() - 16);
+  while (font.pointSizeF() > 7 && QFontMetrics(font).horizontalAdvance(statusText) > room)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  statusLine->setFont(font);
+  statusLine->setText(QFontMetrics(font).elidedText(statusText, Qt::ElideRight, room));
+}
+
 void TMainForm::ExplainReading(bool failed) {
   SNoAnswer why;
   const double hertz = FrequencyInHertz(Frequency, FrequencyUnit);
-  if (failed && meter) why = DiagnoseNoAnswer(Sheet->components, *meter, hertz);
+  // A lone meter is the empty sheet: the usage hint says more than a reason would.
+  if (failed && meter && Sheet->components.Count() > 1)
+    why = DiagnoseNoAnswer(Sheet->components, *meter, hertz);
   std::vector<SIdlePart> idle;
   if (DimIdleParts && meter) idle = IdleParts(Sheet->components, *meter);
 
@@ -74,8 +104,9 @@ void TMainForm::ExplainReading(bool failed) {
   }
 
   const bool explained = why.Kind != ENoAnswer::None && !why.Sentence.empty();
-  statusLine->setText(explained ? QString::fromStdString(why.Sentence) : idleHint);
-  statusLine->setToolTip(explained ? statusLine->text() : QString());
+  statusText = explained ? QString::fromStdString(why.Sentence) : idleHint;
+  statusLine->setToolTip(explained ? statusText : QString());
+  FitStatusLine();
   // The reason in the colour of the parts it names, so the two are read together.
   statusLine->setStyleSheet(explained ? QStringLiteral("color: rgb(176, 0, 0);")
                                       : QStringLiteral("color: black;"));
@@ -95,13 +126,16 @@ QString TMainForm::HoverReason(QPoint point) const {
 }
 
 QString TMainForm::StatusText() const {
-  return statusLine->text();
+  return statusText;
 }
 
 // ---- pin and compare
 
 void TMainForm::SetUpComparison() {
   ui->PaintBox->installEventFilter(new TToolTipFilter(this));
+  statusPoints = statusLine->font().pointSizeF();
+  statusText = statusLine->text();
+  ui->StatusBar1->installEventFilter(new TResizeWatcher(this, [this] { FitStatusLine(); }));
 
   // The pin sits in the readout's title bar; the differences go under the two fields.
   const QRect title = ui->ZPanel->geometry();

@@ -46,8 +46,7 @@ const std::vector<SCase> Cases = {
        Labelled(c.R(1, 3, 1e3), {"1k"});
        return {Labelled(c.C(3, 2, 1e-9), {"1n"})};
      },
-     ENoAnswer::OpenPaths,
-     "No current can pass between the meter's pins: the 1n capacitor is open at 0 Hz"},
+     ENoAnswer::OpenPaths, "The meter's current has no path: the 1n capacitor is open at 0 Hz"},
     // a second capacitor across the resistor is bypassed by it and is not named
     {"BypassedCapacitorNotNamed", 0,
      [](CCircuit& c) -> std::vector<const CCmp*> {
@@ -55,15 +54,14 @@ const std::vector<SCase> Cases = {
        Labelled(c.C(1, 3, 1e-8), {"10n"});
        return {Labelled(c.C(3, 2, 1e-9), {"1n"})};
      },
-     ENoAnswer::OpenPaths,
-     "No current can pass between the meter's pins: the 1n capacitor is open at 0 Hz"},
+     ENoAnswer::OpenPaths, "The meter's current has no path: the 1n capacitor is open at 0 Hz"},
     {"InfiniteResistance", 50,
      [](CCircuit& c) -> std::vector<const CCmp*> {
        Labelled(c.L(1, 3, 1e-3), {"1m"});
        return {Labelled(c.R(3, 2, Inf), {"1e999"})};
      },
      ENoAnswer::OpenPaths,
-     "No current can pass between the meter's pins: the 1e999 resistor is open (infinite "
+     "The meter's current has no path: the 1e999 resistor is open (infinite "
      "resistance)"},
     // the meter across winding 1; winding 2 has a resistor on one end only
     {"TransformerOtherWindingOpen", 1e3,
@@ -73,7 +71,7 @@ const std::vector<SCase> Cases = {
        return {w};
      },
      ENoAnswer::OpenPaths,
-     "No current can pass between the meter's pins: the other winding of the 1:3 transformer is "
+     "The meter's current has no path: the other winding of the 1:3 transformer is "
      "open"},
     // 1 -R- 3, then L and C in parallel from 3 to 2: the tank at its resonance; the resistor in
     // series takes no part in the contradiction
@@ -83,8 +81,8 @@ const std::vector<SCase> Cases = {
        return {Labelled(c.L(3, 2, 1e-3), {"1m"}), Labelled(c.C(3, 2, 1e-6), {"1u"})};
      },
      ENoAnswer::Singular,
-     "The circuit is singular at 5.033 kHz (a resonance of the 1m inductor and the 1u "
-     "capacitor); a slightly different frequency gives a value"},
+     "Singular at 5.033 kHz: the 1m inductor and the 1u capacitor resonate; a slightly "
+     "different frequency gives a value"},
     {"InfiniteCapacitance", 1e3,
      [](CCircuit& c) -> std::vector<const CCmp*> {
        Labelled(c.R(1, 2, 1e3), {"1k"});
