@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <new>
 
 #include "components/CCmp.h"
+#include "components/Kinds.h"
 
 double CancelTolerance = 1e-12;
 
@@ -275,4 +277,81 @@ bool CCalc::Solve(int meterUnknown, double frequency) {
   }
   Factor();
   return Substitute(meterUnknown);
+}
+
+// ---- diagnosis of a failed solve
+
+std::vector<size_t> CCalc::AssembleByComponent() {
+  ClearSystem();
+  std::vector<size_t> start;
+  const int count = Cmps != nullptr ? Cmps->Count() : 0;
+  for (int i = 0; i < count; ++i) {
+    start.push_back(stamps.size());
+    if (!topology.Stamped(i)) continue;
+    stamping = i;
+    Cmps->At(i)->Stamp(*this);
+  }
+  stamping = -1;
+  start.push_back(stamps.size());
+  return start;
+}
+
+std::vector<int> CCalc::NonFiniteComponents() {
+  std::vector<int> found;
+  if (!Ready()) return found;
+  const std::vector<size_t> start = AssembleByComponent();
+  for (size_t c = 0; c + 1 < start.size(); ++c)
+    for (size_t t = start[c]; t < start[c + 1]; ++t)
+      if (!std::isfinite(stamps[t].value)) {
+        found.push_back(static_cast<int>(c));
+        break;
+      }
+  return found;
+}
+
+std::vector<int> CCalc::ContradictingComponents(int meterUnknown) {
+  std::vector<int> found;
+  if (!Ready()) return found;
+  const size_t n = static_cast<size_t>(Count);
+  std::vector<SComplex> b(n);
+  if (meterUnknown > 0 && meterUnknown < Count &&
+      !topology.Grounded[static_cast<size_t>(meterUnknown)])
+    b[static_cast<size_t>(meterUnknown)].Re = -1;
+  const std::vector<SComplex> weight = lu.Contradiction(b.data());
+  if (weight.size() != n) return found;
+  long double heaviest = 0;
+  for (const SComplex& w : weight) heaviest = std::max(heaviest, std::hypot(w.Re, w.Im));
+
+  // A component takes part when its own entries, weighted by row, leave something in a column:
+  // what the weighted rows cancel there, it cancels against other components. Entries that
+  // merely pass through (a resistor in series with the contradiction) weigh out to zero.
+  const std::vector<uint8_t>& grounded = topology.Grounded;
+  const std::vector<size_t> start = AssembleByComponent();
+  for (size_t c = 0; c + 1 < start.size(); ++c) {
+    const CCmp* cmp = Cmps->At(static_cast<int>(c));
+    if (cmp->Type == &CElemA::TypeRecord) continue;
+    std::map<uint64_t, SComplex> own;
+    for (size_t t = start[c]; t < start[c + 1]; ++t) {
+      const SStamp& s = stamps[t];
+      if (grounded[static_cast<size_t>(s.row)] || grounded[static_cast<size_t>(s.col)]) continue;
+      SComplex& v = own[Key(s.row, s.col)];
+      long double& part = (s.how & Imaginary) != 0 ? v.Im : v.Re;
+      part = (s.how & Assign) != 0 ? s.value : part + s.value;
+    }
+    std::map<int, SComplex> column;
+    long double largest = 0;
+    for (const auto& [key, v] : own) {
+      const SComplex& w = weight[static_cast<size_t>(key >> 32)];
+      SComplex& sum = column[static_cast<int>(key & 0xffffffffU)];
+      sum.Re += w.Re * v.Re - w.Im * v.Im;
+      sum.Im += w.Re * v.Im + w.Im * v.Re;
+      largest = std::max(largest, std::hypot(v.Re, v.Im));
+    }
+    for (const auto& [col, sum] : column)
+      if (std::hypot(sum.Re, sum.Im) > 1e-9L * heaviest * largest) {
+        found.push_back(static_cast<int>(c));
+        break;
+      }
+  }
+  return found;
 }

@@ -78,6 +78,16 @@ class CCalc : public CStampTarget {
   // Bytes held now: the system, its factors and the kept analysis.
   size_t StorageBytes() const;
 
+  // ---- why the last Solve gave no answer; these assemble again, so they are for failures.
+  // The wiring analysis of the last Solve: its verdict on the meter and why parts are idle.
+  const CTopology& Wiring() const { return topology; }
+  int NodeCount() const { return nodeCount; }
+  // List positions of the stamped components that wrote an entry that is not a finite number.
+  std::vector<int> NonFiniteComponents();
+  // After a Solve without a solution (the system finite): list positions of the components,
+  // the meter left out, whose equations take part in the contradiction.
+  std::vector<int> ContradictingComponents(int meterUnknown);
+
  private:
   enum : uint8_t { Imaginary = 1, Assign = 2 };
   struct SStamp {
@@ -91,6 +101,8 @@ class CCalc : public CStampTarget {
   long double Stamped(int row, int col, bool imaginary) const;
   bool AnalyseWiring(int meterUnknown);
   void Assemble();
+  // Assembles again, recording where each component's stamps begin (one past the end last).
+  std::vector<size_t> AssembleByComponent();
   bool SamePattern() const;
   void Compress();
   bool FillValues();

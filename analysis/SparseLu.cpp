@@ -335,6 +335,58 @@ bool CSparseLu::Substitute(SComplex* b, SComplex* x) const {
   return true;
 }
 
+std::vector<SComplex> CSparseLu::Contradiction(const SComplex* b) const {
+  // The forward substitution of Substitute, to find the first row that is left with a
+  // right-hand side.
+  if (n <= 0 || pivotRow.size() != static_cast<size_t>(n)) return {};
+  std::vector<SComplex> rest(b, b + n);
+  int ignored = 0;
+  long double peak = 0;
+  for (const SComplex& v : rest) peak = std::max(peak, Size(v));
+  size_t k = 0;
+  for (const SStep& s : steps) {
+    const SComplex source = rest[static_cast<size_t>(s.row)];
+    for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
+      const SComplex u = Mul(lower[k].m, source);
+      Subtract(rest[static_cast<size_t>(lower[k].row)], u, ignored);
+      peak = std::max(peak, Size(u));
+    }
+  }
+  int bad = -1;
+  for (int i = 0; i < n && bad < 0; ++i) {
+    const long double left = Size(rest[static_cast<size_t>(i)]);
+    if (!pivotRow[static_cast<size_t>(i)] && left != 0 &&
+        left > static_cast<long double>(CancelTolerance) * peak)
+      bad = i;
+  }
+  if (bad < 0) return {};
+
+  // That row is its original minus multiples of the pivot rows as they stood when used, and
+  // each of those is its original minus earlier ones: unwinding the steps from the last gives
+  // the weight of every original row.
+  std::vector<std::vector<std::pair<size_t, SComplex>>> usedBy(static_cast<size_t>(n));
+  size_t from = 0;
+  for (size_t s = 0; s < steps.size(); ++s) {
+    for (; from < static_cast<size_t>(steps[s].lowerEnd); ++from)
+      usedBy[static_cast<size_t>(lower[from].row)].emplace_back(s, lower[from].m);
+  }
+  std::vector<SComplex> weight(static_cast<size_t>(n)), ofStep(steps.size());
+  weight[static_cast<size_t>(bad)] = {1, 0};
+  for (const auto& [s, m] : usedBy[static_cast<size_t>(bad)])
+    ofStep[s] = {ofStep[s].Re - m.Re, ofStep[s].Im - m.Im};
+  for (size_t s = steps.size(); s-- > 0;) {
+    const SComplex c = ofStep[s];
+    if (IsZero(c)) continue;
+    SComplex& w = weight[static_cast<size_t>(steps[s].row)];
+    w = {w.Re + c.Re, w.Im + c.Im};
+    for (const auto& [t, m] : usedBy[static_cast<size_t>(steps[s].row)]) {
+      const SComplex u = Mul(c, m);
+      ofStep[t] = {ofStep[t].Re - u.Re, ofStep[t].Im - u.Im};
+    }
+  }
+  return weight;
+}
+
 size_t CSparseLu::Bytes() const {
   size_t bytes = rows.capacity() * sizeof(rows[0]) + cols.capacity() * sizeof(cols[0]);
   for (const auto& r : rows) bytes += r.capacity() * sizeof(SEntry);

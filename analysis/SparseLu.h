@@ -36,6 +36,10 @@ class CSparseLu {
   // column; unknowns left without a pivot are 0). False when a row left without a pivot keeps a
   // right-hand side: the system has no solution.
   bool Substitute(SComplex* b, SComplex* x) const;
+  // Where Substitute refuses `b`: per row, the weight with which the factored rows add up to a
+  // row of zeros whose right-hand side is not zero; the rows with a weight are the equations
+  // that contradict each other. Empty when `b` has a solution.
+  std::vector<SComplex> Contradiction(const SComplex* b) const;
 
   // Bytes held by the factors, the stored order and the working storage.
   size_t Bytes() const;

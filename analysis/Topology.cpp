@@ -102,6 +102,26 @@ bool CTopology::Live(int cmp, int winding) const {
   return windings[static_cast<size_t>(w)].live;
 }
 
+CTopology::EIdle CTopology::Idle(int cmp) const {
+  const size_t c = static_cast<size_t>(cmp);
+  if (c + 1 >= firstWinding.size() || Stamped(cmp)) return Carrying;
+  const int w = firstWinding[c];
+  return w < firstWinding[c + 1] ? windings[static_cast<size_t>(w)].why : Carrying;
+}
+
+bool CTopology::PartnerIdleWinding(int cmp, int winding) const {
+  const size_t c = static_cast<size_t>(cmp);
+  if (c + 1 >= firstWinding.size() || winding < 0) return false;
+  const int w = firstWinding[c] + winding;
+  return w < firstWinding[c + 1] && windings[static_cast<size_t>(w)].why == PartnerIdle;
+}
+
+void CTopology::Drop(SWinding& w, EIdle why) {
+  if (!w.live) return;
+  w.live = false;
+  w.why = why;
+}
+
 bool CTopology::Stamped(int cmp) const {
   const size_t c = static_cast<size_t>(cmp);
   if (c + 1 >= firstWinding.size()) return true;
@@ -120,14 +140,17 @@ void CTopology::ListWindings(const CCmps& cmps, int meterUnknown) {
     // The kinds' own records, not the shared table: nothing global is touched on a worker.
     const bool isMeter = cmp->Type == &CElemA::TypeRecord;
     const bool ideal = cmp->Type == &CElemW::TypeRecord;
+    const bool open = static_cast<size_t>(i) < Open.size() && Open[static_cast<size_t>(i)];
     for (size_t pin = 0; pin + 1 < cmp->Nodes.size(); pin += 2) {
-      SWinding w{i, cmp->Nodes[pin], cmp->Nodes[pin + 1], true, ideal};
+      SWinding w{i, cmp->Nodes[pin], cmp->Nodes[pin + 1], true, ideal, Carrying};
       // Only the meter being read drives current; any other meter is an open branch.
       if (isMeter) {
         if (meter < 0 && meterUnknown > 0 && cmp->FirstExtra == meterUnknown)
           meter = static_cast<int>(windings.size());
         else
-          w.live = false;
+          Drop(w, OtherMeter);
+      } else if (open) {
+        Drop(w, ForcedOpen);
       }
       windings.push_back(w);
     }
@@ -146,17 +169,19 @@ bool CTopology::MeterPinsShareGroup(int nodes) const {
 
 // A winding on no closed path carries no current, and neither then does the other winding of
 // an ideal transformer; dropping that one can leave new bridges, so this repeats until stable.
-// False when the meter itself ends on no closed path.
+// False when the meter itself ends on no closed path; the rest is still pruned then, so that
+// the idle parts can be shown.
 bool CTopology::DropWindingsOffClosedPaths(int nodes) {
   std::vector<std::pair<int, int>> edges;
   for (const SWinding& w : windings) edges.emplace_back(w.a, w.b);
+  bool meterClosed = true;
   for (;;) {
     std::vector<uint8_t> use(windings.size());
     for (size_t w = 0; w < windings.size(); ++w) use[w] = windings[w].live;
     const std::vector<uint8_t> bridge = FindBridges(nodes + 1, edges, use);
-    if (meter >= 0 && bridge[static_cast<size_t>(meter)]) return false;
+    if (meter >= 0 && bridge[static_cast<size_t>(meter)]) meterClosed = false;
     for (size_t w = 0; w < windings.size(); ++w)
-      if (bridge[w]) windings[w].live = false;
+      if (bridge[w]) Drop(windings[w], OffClosedPath);
     bool more = false;
     for (size_t c = 0; c + 1 < firstWinding.size(); ++c) {
       const int from = firstWinding[c], to = firstWinding[c + 1];
@@ -165,10 +190,10 @@ bool CTopology::DropWindingsOffClosedPaths(int nodes) {
       for (int w = from; w < to; ++w) anyDead |= !windings[static_cast<size_t>(w)].live;
       for (int w = from; w < to && anyDead; ++w) {
         more |= windings[static_cast<size_t>(w)].live;
-        windings[static_cast<size_t>(w)].live = false;
+        Drop(windings[static_cast<size_t>(w)], PartnerIdle);
       }
     }
-    if (!more) return true;
+    if (!more) return meterClosed;
   }
 }
 
@@ -187,9 +212,11 @@ void CTopology::DropIslands(int nodes) {
       previous = s.a;
     }
   }
-  const int home = reach.Find(windings[static_cast<size_t>(meter)].a);
+  // A meter without a path of its own still anchors the parts at either of its pins.
+  const SWinding& m = windings[static_cast<size_t>(meter)];
+  const int home = reach.Find(m.a), other = reach.Find(m.b);
   for (SWinding& w : windings)
-    if (w.live && reach.Find(w.a) != home) w.live = false;
+    if (w.live && reach.Find(w.a) != home && reach.Find(w.a) != other) Drop(w, Unreached);
 }
 
 // A group's node rows sum to zero, so one node per group is held at zero exactly: the node 0
@@ -217,11 +244,13 @@ void CTopology::ChooseReferences(int nodes, int unknowns) {
 
 bool CTopology::Analyse(const CCmps& cmps, int nodes, int unknowns, int meterUnknown) {
   ListWindings(cmps, meterUnknown);
+  Verdict = NodesInvalid;
   for (const SWinding& w : windings)
     if (w.a < 0 || w.a > nodes || w.b < 0 || w.b > nodes) return false;
-  if (!MeterPinsShareGroup(nodes)) return false;
-  if (!DropWindingsOffClosedPaths(nodes)) return false;
+  Verdict = MeterPinsShareGroup(nodes) ? MeterClosed : MeterOpen;
+  if (!DropWindingsOffClosedPaths(nodes) && Verdict == MeterClosed) Verdict = MeterCutOff;
   DropIslands(nodes);
+  if (Verdict != MeterClosed) return false;
   ChooseReferences(nodes, unknowns);
   return true;
 }

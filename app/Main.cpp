@@ -67,9 +67,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   ui->StatusBar1->setAutoFillBackground(true);
   ui->SelectCmpPanel->setPalette(QGuiApplication::palette());
 
-  statusLine =
-      new QLabel(tr("Drag a component onto the sheet, wire it to the meter; "
-                    "press a value to change it"));
+  idleHint =
+      tr("Drag a component onto the sheet, wire it to the meter; "
+         "press a value to change it");
+  statusLine = new QLabel(idleHint);
   statusLine->setStyleSheet(QStringLiteral("color: black;"));
   ui->StatusBar1->setStyleSheet(
       QStringLiteral("QStatusBar#StatusBar1 { background-color: rgb(239, 239, 239); }"));
@@ -146,6 +147,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
           [this](double hertz) { SetWorkingFrequency(hertz); });
+  SetUpComparison();
 }
 
 TMainForm::~TMainForm() {
@@ -178,6 +180,7 @@ void TMainForm::FormShow() {
   }
   InitDrawStyle();
   StoreSettings(false);
+  DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
   ui->FEdit->setText(FrequencyText(Frequency));
   {
     const QSignalBlocker block(ui->FComboBox);
@@ -260,6 +263,8 @@ void TMainForm::Recompute(bool renumber) {
                                         DisplayMode, SignificantDigits, HasReactive);
     ui->REdit->setText(QString::fromStdString(r.R));
     if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
+    ExplainReading(r.R == "Infinity" || r.R == "Error");
+    ShowComparison();
   }
   if (ResponseDock)
     ResponseDock->Request(Sheet->components, meter, FrequencyInHertz(Frequency, FrequencyUnit),

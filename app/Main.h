@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "analysis/CCalc.h"
 #include "sheet/CSheet.h"
@@ -17,6 +19,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPainter;
+class QToolButton;
 class QUndoStack;
 struct SSheetContent;
 class TElemWinForm;
@@ -106,6 +109,22 @@ class TMainForm : public QMainWindow, public SheetHost {
   void StartHistory();
   static QStringList RecentFiles();
 
+  // ---- why there is no number, idle parts, pin and compare (MainCompare.cpp)
+  // After a reading: a failed one gets its reason on the status line and its parts named on
+  // the sheet; idle parts are dimmed (when the setting asks for it). Repaints on a change.
+  void ExplainReading(bool failed);
+  // The reason under a point of the paint area when a dimmed part lies there, else empty.
+  QString HoverReason(QPoint point) const;
+  QString StatusText() const;
+  // Keeps the sheet text as it is now for comparison; Unpin drops it. New and Open keep it.
+  void Pin();
+  void Unpin();
+  bool Pinned() const { return pinnedSheet != nullptr; }
+  const std::string& PinnedText() const { return pinnedText; }
+  // The differences now shown under the readout: now minus pinned, in the display mode.
+  QString DeltaFirstText() const;
+  QString DeltaSecondText() const;
+
   QUndoStack* UndoStack = nullptr;  // owned by the window as its Qt parent
   QString FileName;                 // the sheet's file, empty while it has none
 
@@ -157,4 +176,20 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool restoring = false;          // an undo step is being put back
   QMenu* recentMenu = nullptr;     // owned by the window
   void StoreDockState();
+
+  void SetUpComparison();
+  void ShowComparison();
+  void SetPinLayout(bool pinned);
+  void FitStatusLine();
+  QString idleHint;    // the status line's ordinary text
+  QString statusText;  // what the status line says, before any shortening
+  qreal statusPoints = 9;
+  std::vector<std::pair<const CCmp*, QString>> idleReasons;
+  std::string pinnedText;
+  std::unique_ptr<CSheet> pinnedSheet;  // the pinned text put on a sheet of its own
+  CCmp* pinnedMeter = nullptr;          // into pinnedSheet
+  CCalc pinnedSolver;
+  QToolButton* pinButton = nullptr;  // owned by the top panel
+  QLabel* deltaFirst = nullptr;      // owned by the top panel
+  QLabel* deltaSecond = nullptr;     // owned by the top panel
 };

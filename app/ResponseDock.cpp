@@ -34,6 +34,7 @@
 
 #include "analysis/CCalc.h"
 #include "analysis/Measure.h"
+#include "analysis/Sweep.h"
 #include "value/Value.h"
 
 // The chart view hands its pointer movements and clicks to the panel.
@@ -68,11 +69,17 @@ struct TResponseDock::SJob {
   int mode = 0;
 };
 
+struct TResponseDock::SResult {
+  SResponse response;
+  std::vector<SResponsePoint> reference;
+};
+
 namespace {
 
 const QColor FirstTrace(20, 90, 200);
 const QColor SecondTrace(210, 80, 0);
 const QColor Marker(0, 150, 60);
+const QColor Reference(150, 150, 150);
 
 // A frequency in the unit that keeps the number short: "5.0329 kHz".
 QString HertzText(double hertz, int digits) {
@@ -301,28 +308,48 @@ void TResponseDock::Start() {
   pending = job;
   // Each sweep solves its own copy: building writes the unknowns' numbers into the parts.
   auto copy = std::make_shared<SCircuitCopy>(CopyCircuit(*circuit.Cmps, circuit.Meter));
+  std::shared_ptr<SCircuitCopy> pinned;
+  if (reference.Cmps)
+    pinned = std::make_shared<SCircuitCopy>(CopyCircuit(*reference.Cmps, reference.Meter));
   const std::vector<double> hertz = LogFrequencies(start, stop, points);
-  auto* watcher = new QFutureWatcher<SResponse>(this);
-  connect(watcher, &QFutureWatcher<SResponse>::finished, this, [this, watcher, job] {
+  auto* watcher = new QFutureWatcher<SResult>(this);
+  connect(watcher, &QFutureWatcher<SResult>::finished, this, [this, watcher, job] {
     watcher->deleteLater();
     Finished(job, watcher->result());
   });
-  watcher->setFuture(QtConcurrent::run([job, copy, hertz] {
-    if (copy->Meter == nullptr) {
-      SResponse nothing;
-      for (double f : hertz) nothing.Points.push_back({f, false, 0, 0});
-      return nothing;
-    }
+  watcher->setFuture(QtConcurrent::run([job, copy, pinned, hertz] {
+    SResult result;
     CCalc solver;
-    return SweepMeter(*copy->Cmps, *copy->Meter, solver, hertz, &job->cancel);
+    if (copy->Meter == nullptr) {
+      for (double f : hertz) result.response.Points.push_back({f, false, 0, 0});
+    } else {
+      result.response = SweepMeter(*copy->Cmps, *copy->Meter, solver, hertz, &job->cancel);
+    }
+    // The pinned circuit at the same frequencies; its resonances are not searched.
+    if (pinned && pinned->Meter != nullptr && !job->cancel) {
+      const std::vector<SImpedance> z =
+          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, hertz);
+      for (size_t i = 0; i < hertz.size(); ++i)
+        result.reference.push_back(
+            {hertz[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});
+    }
+    return result;
   }));
 }
 
-void TResponseDock::Finished(const std::shared_ptr<SJob>& job, SResponse result) {
+void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
+  reference = cmps != nullptr ? CopyCircuit(*cmps, meter) : SCircuitCopy{};
+  if (!reference.Cmps) shownReference.clear();
+  Redraw();
+  Start();
+}
+
+void TResponseDock::Finished(const std::shared_ptr<SJob>& job, SResult result) {
   // Only the newest request is ever shown.
   if (job != pending) return;
   pending.reset();
-  shown = std::move(result);
+  shown = std::move(result.response);
+  shownReference = std::move(result.reference);
   shownMode = job->mode;
   hover.clear();
   Redraw();
@@ -361,6 +388,28 @@ void TResponseDock::Redraw() {
   double firstLow = INFINITY, firstHigh = -INFINITY, secondLow = INFINITY, secondHigh = -INFINITY;
   // Runs of points with a value, split at gaps (and at |Z| = 0, which a log axis cannot show).
   std::vector<std::vector<QPointF>> firstRuns(1), secondRuns(1);
+  // The pinned circuit's traces, split at gaps the same way and counted in the ranges.
+  std::vector<std::vector<QPointF>> firstReference(1), secondReference(1);
+  for (const SResponsePoint& p : shownReference) {
+    double first = 0, second = 0;
+    if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
+    const bool firstOk = p.Solved && std::isfinite(first) && (mode != 1 || first > 0);
+    const bool secondOk = p.Solved && std::isfinite(second);
+    if (firstOk) {
+      firstReference.back().emplace_back(p.Hertz, first);
+      firstLow = std::min(firstLow, first);
+      firstHigh = std::max(firstHigh, first);
+    } else if (!firstReference.back().empty()) {
+      firstReference.emplace_back();
+    }
+    if (secondOk) {
+      secondReference.back().emplace_back(p.Hertz, second);
+      secondLow = std::min(secondLow, second);
+      secondHigh = std::max(secondHigh, second);
+    } else if (!secondReference.back().empty()) {
+      secondReference.emplace_back();
+    }
+  }
   for (const SResponsePoint& p : shown.Points) {
     double first = 0, second = 0;
     if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
@@ -414,14 +463,14 @@ void TResponseDock::Redraw() {
   chart->addAxis(firstAxis, Qt::AlignLeft);
   chart->addAxis(secondAxis, Qt::AlignRight);
 
-  auto addRuns = [&](std::vector<std::vector<QPointF>>& runs, const QString& name,
-                     const QColor& color, QAbstractAxis* yAxis) {
+  auto addRuns = [&](std::vector<std::vector<QPointF>>& runs, const QString& name, const QPen& pen,
+                     QAbstractAxis* yAxis) {
     bool named = false;
     for (std::vector<QPointF>& run : runs) {
       if (run.empty()) continue;
       auto* series = new QLineSeries();
       series->setName(name);
-      series->setPen(QPen(color, 1.6));
+      series->setPen(pen);
       series->replace(QList<QPointF>(run.begin(), run.end()));
       chart->addSeries(series);
       series->attachAxis(fAxis);
@@ -432,8 +481,12 @@ void TResponseDock::Redraw() {
       named = true;
     }
   };
-  addRuns(firstRuns, FirstName(mode), FirstTrace, firstAxis);
-  addRuns(secondRuns, SecondName(mode), SecondTrace, secondAxis);
+  // Grey and drawn first, the pinned traces lie behind the live ones.
+  addRuns(firstReference, tr("pinned %1").arg(FirstName(mode)), QPen(Reference, 1.4), firstAxis);
+  addRuns(secondReference, tr("pinned %1").arg(SecondName(mode)),
+          QPen(Reference, 1.4, Qt::DashLine), secondAxis);
+  addRuns(firstRuns, FirstName(mode), QPen(FirstTrace, 1.6), firstAxis);
+  addRuns(secondRuns, SecondName(mode), QPen(SecondTrace, 1.6), secondAxis);
 
   // The working frequency, drawn across the whole height of the plot.
   if (working >= fAxis->min() && working <= fAxis->max()) {

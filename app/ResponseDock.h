@@ -33,6 +33,12 @@ class TResponseDock : public QDockWidget {
   // cancels an older one. While the panel is hidden only the copy is kept.
   void Request(CCmps& cmps, const CCmp* meter, double workingHertz, int displayMode, int digits);
 
+  // A pinned circuit drawn in grey behind the live traces, swept at the same frequencies with
+  // every sweep; null cmps clears it. A copy is taken at once.
+  void SetReference(CCmps* cmps, const CCmp* meter);
+  // The pinned circuit's points as now drawn, empty without one.
+  const std::vector<SResponsePoint>& ShownReference() const { return shownReference; }
+
   // The range in use; the default follows the working frequency, three decades either side.
   double StartHertz() const { return start; }
   double StopHertz() const { return stop; }
@@ -65,8 +71,9 @@ class TResponseDock : public QDockWidget {
 
  private:
   struct SJob;
+  struct SResult;
   void Start();
-  void Finished(const std::shared_ptr<SJob>& job, SResponse result);
+  void Finished(const std::shared_ptr<SJob>& job, SResult result);
   void Redraw();
   void UpdateRangeFields();
   void RangeEdited();
@@ -76,6 +83,8 @@ class TResponseDock : public QDockWidget {
   // The last circuit asked for, from which each sweep takes its own copy.
   SCircuitCopy circuit;
   bool haveCircuit = false;
+  SCircuitCopy reference;  // the pinned circuit; empty Cmps without one
+  std::vector<SResponsePoint> shownReference;
   double working = 1.0;
   int displayMode = 0;
   int digits = 3;

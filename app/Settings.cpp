@@ -9,6 +9,9 @@
 #include "sheet/SheetHost.h"
 #include "ui_Settings.h"
 
+bool DimIdleParts = true;
+const char* const DimIdlePartsKey = "DimIdleParts";
+
 TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingsForm) {
   ui->setupUi(this);
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -20,6 +23,12 @@ TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSet
   radioItems->addButton(ui->ZRadioItem1, 1);
   connect(radioItems, &QButtonGroup::idClicked, this, [this] { ZChanged(); });
   connect(ui->ZComboBox, &QComboBox::currentIndexChanged, this, [this] { ZChanged(); });
+  connect(ui->DimCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+    if (guard) return;
+    DimIdleParts = on;
+    UserStore().setValue(QString::fromLatin1(DimIdlePartsKey), on);
+    if (Host != nullptr) Host->Recompute(false);
+  });
   connect(ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -34,6 +43,7 @@ void TSettingsForm::FormShow() {
   guard = true;
   SetRadioIndex(DisplayMode);
   ui->ZComboBox->setCurrentIndex(SignificantDigits - 2);
+  ui->DimCheckBox->setChecked(DimIdleParts);
   guard = false;
 }
 

@@ -13,6 +13,10 @@ QSettings UserStore();
 
 class SheetHost;
 
+// Parts that carry no current are drawn dimmed; stored under its own key, on by default.
+extern bool DimIdleParts;
+extern const char* const DimIdlePartsKey;
+
 namespace Ui {
 class TSettingsForm;
 }

@@ -5,6 +5,7 @@
 #include "FakeHost.h"
 #include "RecordingCanvas.h"
 #include "SheetBuilder.h"
+#include "analysis/Diagnosis.h"
 #include "analysis/Measure.h"
 #include "view/SheetPainting.h"
 
@@ -71,12 +72,32 @@ void BM_Recompute(benchmark::State& state) {
   SetCounters(state, ladder);
 }
 
+// The idle parts the window dims after every reading, beside the reading itself.
+void BM_IdleParts(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(IdleParts(ladder.sheet.components, *ladder.host.meter));
+  SetCounters(state, ladder);
+}
+
+// Why a reading fails, for a ladder whose meter lost its wire to the rail.
+void BM_DiagnoseOpenLadder(benchmark::State& state) {
+  Ladder ladder(static_cast<int>(state.range(0)));
+  CCmp& meter = *ladder.host.meter;
+  meter.Nodes[1] = 1 << 20;  // a node of its own: the pin is unwired
+  for (auto _ : state)
+    benchmark::DoNotOptimize(DiagnoseNoAnswer(ladder.sheet.components, meter, 1e3));
+  SetCounters(state, ladder);
+}
+
 }  // namespace
 
 BENCHMARK(BM_Renumber)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Measure)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenumberAndMeasure)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Paint)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IdleParts)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DiagnoseOpenLadder)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Recompute)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

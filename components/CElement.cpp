@@ -78,9 +78,39 @@ bool CElement::EndNear(SPoint fine, SPoint grid) const {
   return false;
 }
 
+void CElement::DrawFlagFrame(Canvas& canvas, const CVC& view) const {
+  // The box of the pins and the body widened by half a grid step: it clears the symbol.
+  SRect box = BodyRect();
+  for (int i = 0; i < Type->PinCount; ++i) {
+    const SPoint p = PinPos(i);
+    box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x),
+           std::max(box.bottom, p.y)};
+  }
+  const SPoint a = view.FineToScreen(GridToFine(box.left, box.top) - SPoint{16, 16});
+  const SPoint b = view.FineToScreen(GridToFine(box.right, box.bottom) + SPoint{16, 16});
+  const int left = std::min(a.x, b.x), right = std::max(a.x, b.x);
+  const int top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
+  canvas.SetPen(DrawStyle.Flagged, std::max(1, view.Zoom / 16));
+  canvas.MoveTo(left, top);
+  canvas.LineTo(right, top);
+  canvas.LineTo(right, bottom);
+  canvas.LineTo(left, bottom);
+  canvas.LineTo(left, top);
+}
+
 void CElement::Draw(Canvas& canvas, const CVC& view) {
-  const SColor symbolColor = selected ? DrawStyle.Selected : DrawStyle.Symbol;
-  const SColor labelColor = selected ? DrawStyle.Selected : DrawStyle.Font.Color;
+  // A selected part shows as selected whatever else holds; a named part outranks a dim one.
+  SColor symbolColor = DrawStyle.Symbol;
+  SColor labelColor = DrawStyle.Font.Color;
+  if (selected) {
+    symbolColor = labelColor = DrawStyle.Selected;
+  } else if (flagged) {
+    symbolColor = labelColor = DrawStyle.Flagged;
+  } else if (dimmed) {
+    symbolColor = DrawStyle.DimmedSymbol;
+    labelColor = DrawStyle.DimmedLabel;
+  }
+  if (flagged) DrawFlagFrame(canvas, view);
   view.DrawSymbol(canvas, orientation, DrawStyle.LineWidth, symbolColor, Type->Symbol, x, y);
 
   labelCount = 0;

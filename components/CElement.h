@@ -23,4 +23,7 @@ class CElement : public CPct {
   SRect Bounds() const override { return BodyRect(); }
 
   const SElemType* Type = nullptr;  // not owned
+
+ private:
+  void DrawFlagFrame(Canvas& canvas, const CVC& view) const;
 };

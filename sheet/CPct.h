@@ -56,6 +56,10 @@ class CPct {
   int32_t moveMode = 0;  // 0 whole, 1 first end follows, 2 second end follows
   SRect labelRects[4];
   int32_t labelCount = 0;
+  // Set by the main window after each reading: the part carries no current, or it is named
+  // by the reason why the reading has no number. Neither is part of the sheet's content.
+  bool dimmed = false;
+  bool flagged = false;
 };
 
 class CDot : public CPct {

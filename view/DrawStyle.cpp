@@ -10,6 +10,9 @@ void InitDrawStyle() {
   DrawStyle.Selected = {255, 255, 255};
   DrawStyle.Wire = {0, 128, 0};
   DrawStyle.Symbol = {0, 255, 255};
+  DrawStyle.Flagged = {255, 64, 64};
+  DrawStyle.DimmedSymbol = {0, 96, 96};
+  DrawStyle.DimmedLabel = {112, 112, 0};
   DrawStyle.Font = SFont{};
   DrawStyle.Font.Face = "Tahoma";
   DrawStyle.Font.Points = 10;

@@ -10,6 +10,11 @@ struct SDrawStyle {
   SColor Selected{255, 255, 255};
   SColor Wire{0, 128, 0};  // wires and junction dots
   SColor Symbol{0, 255, 255};
+  // Colours the ordinary drawing never uses: parts named by a failed reading, and parts that
+  // carry no current (symbol and label).
+  SColor Flagged{255, 64, 64};
+  SColor DimmedSymbol{0, 96, 96};
+  SColor DimmedLabel{112, 112, 0};
   SFont Font;         // "Tahoma", 10 points, yellow: the value labels
   int LineWidth = 1;  // fine units
   bool ShowGrid = true;
