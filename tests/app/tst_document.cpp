@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Main.h"
+#include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
 #include "document/SheetFile.h"
@@ -23,10 +24,6 @@
 
 namespace {
 
-struct IsolatedSettings {
-  QTemporaryDir dir;
-  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
-};
 const IsolatedSettings isolatedSettings;
 
 }  // namespace
@@ -85,7 +82,7 @@ class DocumentTest : public QObject {
 
  private slots:
   void init() {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
+    IsolatedSettings::Clear();
     program = std::make_unique<TProgramWindows<>>();
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));

@@ -16,6 +16,7 @@
 #include "ElemWin.h"
 #include "Main.h"
 #include "Settings.h"
+#include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
@@ -23,11 +24,6 @@
 
 namespace {
 
-// Settings go to a private folder: no real user settings are read or written.
-struct IsolatedSettings {
-  QTemporaryDir dir;
-  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
-};
 const IsolatedSettings isolatedSettings;
 
 using Program = TProgramWindows<>;
@@ -105,7 +101,7 @@ class MainWindowTest : public QObject {
  private slots:
   void init() {
     // Settings are written as they change: every test starts from an empty store.
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
+    IsolatedSettings::Clear();
     DisplayMode = 0;
     SignificantDigits = 3;
     program = std::make_unique<Program>();

@@ -12,6 +12,7 @@
 #include "Main.h"
 #include "ResponseDock.h"
 #include "Settings.h"
+#include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
 #include "analysis/Sweep.h"
@@ -21,10 +22,6 @@
 
 namespace {
 
-struct IsolatedSettings {
-  QTemporaryDir dir;
-  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
-};
 const IsolatedSettings isolatedSettings;
 
 struct SPartAt {
@@ -148,9 +145,7 @@ class NoAnswerTest : public QObject {
   CCmp* Draw(const SSheet& s, double hertz) {
     CCmp* first = nullptr;
     for (const SPartAt& p : s.parts) {
-      CCmp* c = sheet().pictures.At(sheet().AddElement(p.kind, p.orientation, p.at.x, p.at.y))->cmp;
-      for (size_t i = 0; i < p.texts.size(); ++i)
-        *c->Params()[i].Value = {ParseValue(p.texts[i]), p.texts[i]};
+      CCmp* c = PlacePart(sheet(), p.kind, p.orientation, p.at, p.texts);
       if (!first) first = c;
     }
     for (const auto& [a, b] : s.wires) Wire(a, b);
@@ -158,13 +153,8 @@ class NoAnswerTest : public QObject {
     Finish();
     return first;
   }
-  void Wire(SPoint a, SPoint b) { sheet().pictures.Add(std::make_unique<CLine>(a, b, false)); }
-  void Finish() {
-    sheet().SelectOnly(-1);
-    sheet().pictures.AttachElements();
-    form().UpdateReadoutState();
-    form().Recompute(true);
-  }
+  void Wire(SPoint a, SPoint b) { AddWire(sheet(), a, b); }
+  void Finish() { FinishSheet(form()); }
   std::vector<int> KindsWith(bool CPct::*flag) {
     std::vector<int> kinds;
     for (int i = 0; i < sheet().pictures.Count(); ++i) {
@@ -190,7 +180,7 @@ class NoAnswerTest : public QObject {
  private slots:
   void init() {
     // Settings are written as they change; each test starts from none.
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
+    IsolatedSettings::Clear();
     DisplayMode = 0;
     SignificantDigits = 3;
     Fresh();

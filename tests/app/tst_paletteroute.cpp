@@ -6,15 +6,12 @@
 #include <memory>
 
 #include "Main.h"
+#include "WindowFixture.h"
 #include "components/CCmp.h"
 #include "ui_Main.h"
 
 namespace {
 
-struct IsolatedSettings {
-  QTemporaryDir dir;
-  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
-};
 const IsolatedSettings isolatedSettings;
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "Main.h"
 #include "ResponseDock.h"
+#include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
@@ -22,10 +23,6 @@
 
 namespace {
 
-struct IsolatedSettings {
-  QTemporaryDir dir;
-  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
-};
 const IsolatedSettings isolatedSettings;
 
 using Program = TProgramWindows<>;
@@ -40,20 +37,11 @@ class ResponseDockTest : public QObject {
   CSheet& sheet() { return *program->form.Sheet; }
   TResponseDock& dock() { return *program->form.ResponseDock; }
 
-  // A part placed in code, its values given as typed.
   CCmp* Part(int kind, int orientation, SPoint at, std::vector<const char*> texts = {}) {
-    CCmp* c = sheet().pictures.At(sheet().AddElement(kind, orientation, at.x, at.y))->cmp;
-    CParam* p = c->Params();
-    for (size_t i = 0; i < texts.size(); ++i) *p[i].Value = {ParseValue(texts[i]), texts[i]};
-    return c;
+    return PlacePart(sheet(), kind, orientation, at, texts);
   }
-  void Wire(SPoint a, SPoint b) { sheet().pictures.Add(std::make_unique<CLine>(a, b, false)); }
-  void Finish() {
-    sheet().SelectOnly(-1);
-    sheet().pictures.AttachElements();
-    form().UpdateReadoutState();
-    form().Recompute(true);
-  }
+  void Wire(SPoint a, SPoint b) { AddWire(sheet(), a, b); }
+  void Finish() { FinishSheet(form()); }
   bool SweepDone() {
     if (!dock().Busy()) return true;
     QSignalSpy shown(&dock(), &TResponseDock::SweepShown);
@@ -98,7 +86,7 @@ class ResponseDockTest : public QObject {
  private slots:
   void init() {
     // Settings are written as they change; each test starts from none.
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
+    IsolatedSettings::Clear();
     DisplayMode = 0;
     SignificantDigits = 3;
     program = std::make_unique<Program>();

@@ -1,0 +1,45 @@
+// What the window tests share: a private settings store, and sheets put together in code the
+// way the mouse would leave them.
+#pragma once
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include "Main.h"
+#include "components/CCmp.h"
+#include "sheet/CPct.h"
+#include "value/Value.h"
+
+// Settings go to a private folder: no real user settings are read or written. One object per
+// test program, made before the first window.
+struct IsolatedSettings {
+  QTemporaryDir dir;
+  IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
+  // Settings are written as they change; each test starts from none.
+  static void Clear() {
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
+  }
+};
+
+// A part placed in code, its values given as typed.
+inline CCmp* PlacePart(CSheet& sheet, int kind, int orientation, SPoint at,
+                       const std::vector<const char*>& texts = {}) {
+  CCmp* c = sheet.pictures.At(sheet.AddElement(kind, orientation, at.x, at.y))->cmp;
+  CParam* p = c->Params();
+  for (size_t i = 0; i < texts.size(); ++i) *p[i].Value = {ParseValue(texts[i]), texts[i]};
+  return c;
+}
+
+inline void AddWire(CSheet& sheet, SPoint a, SPoint b) {
+  sheet.pictures.Add(std::make_unique<CLine>(a, b, false));
+}
+
+// Attaches what was put on the sheet and lets the window read it, as the end of an edit does.
+inline void FinishSheet(TMainForm& form) {
+  form.Sheet->SelectOnly(-1);
+  form.Sheet->pictures.AttachElements();
+  form.UpdateReadoutState();
+  form.Recompute(true);
+}
