@@ -228,7 +228,8 @@ SSheetContent ReadSheetFile(std::string_view text) {
   json root;
   try {
     root = json::parse(text.begin(), text.end());
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // Not only parse errors: a number beyond a double (1e400) is nlohmann's out_of_range.
     std::string reason = e.what();
     const size_t tag = reason.find("] ");
     if (tag != std::string::npos) reason.erase(0, tag + 2);

@@ -144,6 +144,8 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"bad unit", Replace(ok, "\"Hz\"", "\"GHz\""), "unit: unknown unit \"GHz\""},
       {"zoom too large", Replace(ok, "\"zoom\": 32", "\"zoom\": 500"), "view.zoom: out of range"},
       {"10 MB of junk", junk, "file: not a sheet file"},
+      {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),
+       "file: not a sheet file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
