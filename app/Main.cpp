@@ -254,18 +254,18 @@ void TMainForm::UpdateReadoutState() {
 }
 
 void TMainForm::Recompute(bool renumber) {
-  if (renumber) {
-    Sheet->RenumberNodes();
-    PaintSheet();
-  }
+  if (renumber) Sheet->RenumberNodes();
+  // Drawn once, after the reading has set which parts are dimmed or named by its reason.
+  bool repaint = renumber;
   if (meter) {
     const SReadout r = MeasureImpedance(Sheet->components, *meter, Solver, Frequency, FrequencyUnit,
                                         DisplayMode, SignificantDigits, HasReactive);
     ui->REdit->setText(QString::fromStdString(r.R));
     if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
-    ExplainReading(r.R == "Infinity" || r.R == "Error");
+    repaint |= ExplainReading(r.R == "Infinity" || r.R == "Error");
     ShowComparison();
   }
+  if (repaint) PaintSheet();
   if (ResponseDock)
     ResponseDock->Request(Sheet->components, meter, FrequencyInHertz(Frequency, FrequencyUnit),
                           DisplayMode, SignificantDigits);

@@ -111,8 +111,9 @@ class TMainForm : public QMainWindow, public SheetHost {
 
   // ---- why there is no number, idle parts, pin and compare (MainCompare.cpp)
   // After a reading: a failed one gets its reason on the status line and its parts named on
-  // the sheet; idle parts are dimmed (when the setting asks for it). Repaints on a change.
-  void ExplainReading(bool failed);
+  // the sheet; idle parts are dimmed (when the setting asks for it). True when a part's marks
+  // changed, so that the sheet needs drawing again.
+  bool ExplainReading(bool failed);
   // The reason under a point of the paint area when a dimmed part lies there, else empty.
   QString HoverReason(QPoint point) const;
   QString StatusText() const;

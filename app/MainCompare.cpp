@@ -78,7 +78,7 @@ void TMainForm::FitStatusLine() {
   statusLine->setText(QFontMetrics(font).elidedText(statusText, Qt::ElideRight, room));
 }
 
-void TMainForm::ExplainReading(bool failed) {
+bool TMainForm::ExplainReading(bool failed) {
   SNoAnswer why;
   const double hertz = FrequencyInHertz(Frequency, FrequencyUnit);
   // A lone meter is the empty sheet: the usage hint says more than a reason would.
@@ -90,14 +90,19 @@ void TMainForm::ExplainReading(bool failed) {
   idleReasons.clear();
   for (const SIdlePart& p : idle)
     idleReasons.emplace_back(p.Part, QString::fromStdString(p.Reason));
+  // Sorted for lookup: a large sheet whose meter is not wired yet has every part idle, and
+  // this runs after every edit.
+  std::vector<const CCmp*> flaggedParts = why.Parts, idleParts;
+  for (const SIdlePart& p : idle) idleParts.push_back(p.Part);
+  std::sort(flaggedParts.begin(), flaggedParts.end());
+  std::sort(idleParts.begin(), idleParts.end());
   bool changed = false;
   for (int i = 0; i < Sheet->pictures.Count(); ++i) {
     CPct* picture = Sheet->pictures.At(i);
     if (picture->PictureKind() != PctElement) continue;
     const CCmp* cmp = picture->cmp;
-    const bool flagged = std::find(why.Parts.begin(), why.Parts.end(), cmp) != why.Parts.end();
-    const bool dimmed =
-        std::any_of(idle.begin(), idle.end(), [&](const SIdlePart& p) { return p.Part == cmp; });
+    const bool flagged = std::binary_search(flaggedParts.begin(), flaggedParts.end(), cmp);
+    const bool dimmed = std::binary_search(idleParts.begin(), idleParts.end(), cmp);
     changed |= picture->flagged != flagged || picture->dimmed != dimmed;
     picture->flagged = flagged;
     picture->dimmed = dimmed;
@@ -110,7 +115,7 @@ void TMainForm::ExplainReading(bool failed) {
   // The reason in the colour of the parts it names, so the two are read together.
   statusLine->setStyleSheet(explained ? QStringLiteral("color: rgb(176, 0, 0);")
                                       : QStringLiteral("color: black;"));
-  if (changed) PaintSheet();
+  return changed;
 }
 
 QString TMainForm::HoverReason(QPoint point) const {
