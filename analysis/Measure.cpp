@@ -87,5 +87,6 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double 
   SReadout out;
   out.R = FormatValue(shown, first);
   if (hasReactive) out.X = FormatValue(shown, second);
+  out.Z = std::complex<double>(r, x);
   return out;
 }

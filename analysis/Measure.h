@@ -2,6 +2,7 @@
 // that the meter sees, without any window.
 #pragma once
 
+#include <complex>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,7 @@ extern int SignificantDigits;
 struct SReadout {
   std::string R;                 // text for REdit
   std::optional<std::string> X;  // text for XEdit, or none (XEdit keeps its text)
+  std::optional<std::complex<double>> Z = std::nullopt;  // behind a number; none otherwise
 };
 
 // The frequency in hertz for a number and a unit index (0 Hz, 1 kHz, 2 MHz, 3 GHz).

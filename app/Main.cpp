@@ -263,6 +263,7 @@ void TMainForm::Recompute(bool renumber) {
     ui->REdit->setText(QString::fromStdString(r.R));
     if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
     repaint |= ExplainReading(r.R == "Infinity" || r.R == "Error");
+    reading = r.Z;
     ShowComparison();
   }
   if (repaint) PaintSheet();

@@ -5,7 +5,9 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
+#include <complex>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -190,7 +192,8 @@ class TMainForm : public QMainWindow, public SheetHost {
   std::unique_ptr<CSheet> pinnedSheet;  // the pinned text put on a sheet of its own
   CCmp* pinnedMeter = nullptr;          // into pinnedSheet
   CCalc pinnedSolver;
-  QToolButton* pinButton = nullptr;  // owned by the top panel
-  QLabel* deltaFirst = nullptr;      // owned by the top panel
-  QLabel* deltaSecond = nullptr;     // owned by the top panel
+  std::optional<std::complex<double>> reading;  // the impedance the readout shows, if any
+  QToolButton* pinButton = nullptr;             // owned by the top panel
+  QLabel* deltaFirst = nullptr;                 // owned by the top panel
+  QLabel* deltaSecond = nullptr;                // owned by the top panel
 };

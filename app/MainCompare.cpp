@@ -208,7 +208,8 @@ void TMainForm::Unpin() {
 void TMainForm::ShowComparison() {
   if (!pinnedSheet || !meter || !pinnedMeter) return;
   const double hertz = FrequencyInHertz(Frequency, FrequencyUnit);
-  const SImpedance now = ImpedanceAt(Sheet->components, *meter, Solver, hertz);
+  // The readout's own reading: the circuit on the sheet is not solved a second time.
+  const SImpedance& now = reading;
   const SImpedance then = ImpedanceAt(pinnedSheet->components, *pinnedMeter, pinnedSolver, hertz);
   const bool polar = DisplayMode == 1;
   QString first = polar ? QStringLiteral("Δ|Z| ") : QStringLiteral("ΔR ");
