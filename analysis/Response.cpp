@@ -193,7 +193,8 @@ std::vector<double> LogFrequencies(double start, double stop, int count) {
 }
 
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
-                                       const ImpedanceFunction& impedance) {
+                                       const ImpedanceFunction& impedance,
+                                       const std::atomic<bool>* cancel) {
   std::vector<SResonance> found;
   const SResponsePoint* last = nullptr;  // the last point with a definite sign of X
   int lastSign = 0;
@@ -201,6 +202,8 @@ std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points
     const int s = ReactanceSign(p);
     if (s == 0) continue;
     if (last != nullptr && s != lastSign) {
+      // Each resonance costs dozens of solves; a superseded sweep must not hold the thread.
+      if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return found;
       const double f0 = RefineRoot(impedance, last->Hertz, p.Hertz, {last->R, last->X}, {p.R, p.X});
       // Capacitive below and inductive above is a series resonance.
       found.push_back(Characterise(points, impedance, f0, lastSign < 0));
@@ -240,12 +243,14 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
     response.Points.push_back(p);
   }
   if (cancelled()) return response;
-  response.Resonances =
-      FindResonances(response.Points, [&probe](double f) -> std::optional<Complex> {
+  response.Resonances = FindResonances(
+      response.Points,
+      [&probe](double f) -> std::optional<Complex> {
         const SImpedance z = probe.At(f);
         if (!z) return std::nullopt;
         return Complex(z->real(), z->imag());
-      });
+      },
+      cancel);
   return response;
 }
 

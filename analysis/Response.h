@@ -46,9 +46,11 @@ struct SResponse {
 std::vector<double> LogFrequencies(double start, double stop, int count);
 
 // The resonances between the sweep's first and last point: every change of sign of X,
-// refined by bisection with direct solves to 1e-9 relative.
+// refined by bisection with direct solves to 1e-9 relative. A set `cancel` stops the search
+// before the next resonance.
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
-                                       const ImpedanceFunction& impedance);
+                                       const ImpedanceFunction& impedance,
+                                       const std::atomic<bool>* cancel = nullptr);
 
 // The impedance that `meter` sees in `cmps`, solved by `solver` one frequency at a time; all
 // three must outlive the function, and nothing else may use the solver meanwhile.

@@ -37,10 +37,14 @@ SImpedance CImpedanceProbe::At(double hertz) {
 }
 
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
-                                       const std::vector<double>& hertz) {
+                                       const std::vector<double>& hertz,
+                                       const std::atomic<bool>* cancel) {
   std::vector<SImpedance> out(hertz.size());
   CImpedanceProbe probe(cmps, meter, solver);
-  for (size_t i = 0; i < hertz.size(); ++i) out[i] = probe.At(hertz[i]);
+  for (size_t i = 0; i < hertz.size(); ++i) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
+    out[i] = probe.At(hertz[i]);
+  }
   return out;
 }
 

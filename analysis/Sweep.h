@@ -4,6 +4,7 @@
 // own copy of the components.
 #pragma once
 
+#include <atomic>
 #include <complex>
 #include <optional>
 #include <vector>
@@ -18,8 +19,10 @@ using SImpedance = std::optional<std::complex<double>>;
 
 // One reading per frequency in hertz, in the order given. The circuit is built and analysed
 // once; every frequency replays that analysis (choosing a new one only where a pivot fails).
+// A set `cancel` leaves the remaining frequencies without a reading.
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
-                                       const std::vector<double>& hertz);
+                                       const std::vector<double>& hertz,
+                                       const std::atomic<bool>* cancel = nullptr);
 
 // Readings of one circuit at frequencies chosen one after another (a search), all from one
 // build. The circuit must not change while the probe lives.

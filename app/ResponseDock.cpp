@@ -328,7 +328,7 @@ void TResponseDock::Start() {
     // The pinned circuit at the same frequencies; its resonances are not searched.
     if (pinned && pinned->Meter != nullptr && !job->cancel) {
       const std::vector<SImpedance> z =
-          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, hertz);
+          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, hertz, &job->cancel);
       for (size_t i = 0; i < hertz.size(); ++i)
         result.reference.push_back(
             {hertz[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});

@@ -164,6 +164,19 @@ TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
   }
 }
 
+// A superseded sweep gives its thread back: a set flag stops the resonance search.
+TEST(Response, CancelledSearchSolvesNothingMore) {
+  const std::vector<SResponsePoint> points = {{1e3, true, 1, -1}, {2e3, true, 1, 1}};
+  int solves = 0;
+  const ImpedanceFunction z = [&](double f) -> std::optional<Complex> {
+    ++solves;
+    return Complex(1, f - 1.5e3);
+  };
+  const std::atomic<bool> cancel{true};
+  EXPECT_TRUE(FindResonances(points, z, &cancel).empty());
+  EXPECT_EQ(solves, 0);
+}
+
 TEST(Response, SweepPointsReadAsTheReadoutAndGapsWhereItReadsInfinity) {
   CCircuit circuit;
   circuit.R(1, 3, 4.7e3);
