@@ -40,6 +40,18 @@ QString FrequencyText(double f) {
   return QString::fromStdString(FloatText(f));
 }
 
+// The frequency that its own text reads back as. The field, the settings, the sheet file and
+// the undo steps all hold that text, so a frequency with more digits than it shows (a picked
+// resonance, a typed value scaled to another unit) would read differently after an undo or an
+// open than before it.
+double AsShown(double f) {
+  try {
+    return ParseValue(FloatText(f));
+  } catch (const Exception&) {
+    return f;
+  }
+}
+
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainForm) {
@@ -482,7 +494,7 @@ bool TMainForm::FEditKeyPress(int key) {
         f *= 0.001;
         ++unit;
       }
-      Frequency = f;
+      Frequency = AsShown(f);
       FrequencyUnit = unit;
       {
         const QSignalBlocker block(ui->FComboBox);
@@ -508,7 +520,7 @@ void TMainForm::SetWorkingFrequency(double hertz) {
   if (!std::isfinite(hertz) || hertz < 0) return;
   int unit = 0;
   while (unit < 2 && std::fabs(hertz) >= 1000 * std::pow(1000.0, unit)) ++unit;
-  Frequency = hertz / std::pow(1000.0, unit);
+  Frequency = AsShown(hertz / std::pow(1000.0, unit));
   FrequencyUnit = unit;
   {
     const QSignalBlocker block(ui->FComboBox);

@@ -198,6 +198,11 @@ class DocumentTest : public QObject {
     }
     DisplayMode = 0;
 
+    // A picked frequency with more digits than the field shows is the one its text holds, so
+    // the sheet text (and with it an undo or an open) reads at the same frequency.
+    form().SetWorkingFrequency(5032.921210448712);
+    QVERIFY(ReadSheetFile(Text()).Frequency == form().Frequency);  // exactly, not fuzzily
+
     // The unit is stored as soon as it is chosen, not only at close.
     form().FComboBoxChange(2);
     const QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
