@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "analysis/CCalc.h"
+#include "analysis/UnionFind.h"
 #include "components/CCmp.h"
 #include "components/Kinds.h"
 #include "value/Value.h"
@@ -55,19 +56,6 @@ std::string Capitalised(std::string text) {
   if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
   return text;
 }
-
-// Disjoint sets of node numbers, for telling which open parts are bypassed.
-struct SGroups {
-  explicit SGroups(int size) : up(static_cast<size_t>(size)) {
-    for (size_t i = 0; i < up.size(); ++i) up[i] = static_cast<int>(i);
-  }
-  int Find(int x) {
-    while (up[static_cast<size_t>(x)] != x)
-      x = up[static_cast<size_t>(x)] = up[static_cast<size_t>(up[static_cast<size_t>(x)])];
-    return x;
-  }
-  std::vector<int> up;
-};
 
 // Why a stamped part passes no current at this frequency, or empty when it passes some.
 std::string OpenReason(const CCmp& cmp, double hertz) {
@@ -153,12 +141,12 @@ SNoAnswer NoSolution(CCalc& solver, const CCmp& meter, double hertz) {
     }
   if (anyOpen && !opened.Analyse(cmps, solver.NodeCount(), solver.Count, meter.FirstExtra)) {
     // Name the open parts that nothing else bridges: those the current would have to pass.
-    SGroups groups(solver.NodeCount() + 1);
+    CUnion groups(solver.NodeCount() + 1);
     for (int i = 0; i < cmps.Count(); ++i) {
       const CCmp* cmp = cmps.At(i);
       if (!wiring.Stamped(i) || opened.Open[static_cast<size_t>(i)] || cmp == &meter) continue;
       for (size_t p = 0; p + 1 < cmp->Nodes.size(); p += 2)
-        groups.up[static_cast<size_t>(groups.Find(cmp->Nodes[p]))] = groups.Find(cmp->Nodes[p + 1]);
+        groups.Join(cmp->Nodes[p], cmp->Nodes[p + 1]);
     }
     std::vector<const CCmp*> all, needed;
     for (int i = 0; i < cmps.Count(); ++i) {

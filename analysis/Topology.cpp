@@ -5,30 +5,11 @@
 #include <algorithm>
 #include <numeric>
 
+#include "analysis/UnionFind.h"
 #include "components/CCmp.h"
 #include "components/Kinds.h"
 
 namespace {
-
-// Disjoint sets of node indices with path halving.
-class CUnion {
- public:
-  explicit CUnion(int size) : parent(static_cast<size_t>(size)) {
-    std::iota(parent.begin(), parent.end(), 0);
-  }
-  int Find(int x) {
-    while (parent[static_cast<size_t>(x)] != x) {
-      int& up = parent[static_cast<size_t>(x)];
-      up = parent[static_cast<size_t>(up)];
-      x = up;
-    }
-    return x;
-  }
-  void Join(int a, int b) { parent[static_cast<size_t>(Find(a))] = Find(b); }
-
- private:
-  std::vector<int> parent;
-};
 
 // Marks every bridge among the edges flagged in `use` (an edge on no cycle of the graph):
 // iterative depth-first search keeping the lowest discovery time reachable from each subtree.
