@@ -94,15 +94,17 @@ bool TMainForm::ExplainReading(bool failed) {
   // this runs after every edit.
   std::vector<const CCmp*> flaggedParts = why.Parts, idleParts;
   for (const SIdlePart& p : idle) idleParts.push_back(p.Part);
-  std::sort(flaggedParts.begin(), flaggedParts.end());
-  std::sort(idleParts.begin(), idleParts.end());
+  // std::less, not <: only it orders pointers into different objects.
+  const std::less<const CCmp*> before;
+  std::sort(flaggedParts.begin(), flaggedParts.end(), before);
+  std::sort(idleParts.begin(), idleParts.end(), before);
   bool changed = false;
   for (int i = 0; i < Sheet->pictures.Count(); ++i) {
     CPct* picture = Sheet->pictures.At(i);
     if (picture->PictureKind() != PctElement) continue;
     const CCmp* cmp = picture->cmp;
-    const bool flagged = std::binary_search(flaggedParts.begin(), flaggedParts.end(), cmp);
-    const bool dimmed = std::binary_search(idleParts.begin(), idleParts.end(), cmp);
+    const bool flagged = std::binary_search(flaggedParts.begin(), flaggedParts.end(), cmp, before);
+    const bool dimmed = std::binary_search(idleParts.begin(), idleParts.end(), cmp, before);
     changed |= picture->flagged != flagged || picture->dimmed != dimmed;
     picture->flagged = flagged;
     picture->dimmed = dimmed;
