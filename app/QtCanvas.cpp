@@ -1,7 +1,10 @@
 #include "QtCanvas.h"
 
+#include <QHash>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
+#include <QStaticText>
 
 namespace {
 
@@ -11,6 +14,21 @@ QColor ToQColor(SColor c) {
 
 bool SameFont(const SFont& a, const SFont& b) {
   return a.Face == b.Face && a.Points == b.Points && a.Height == b.Height && a.Color == b.Color;
+}
+
+// A sheet repeats a few label texts many times ("1k", "1n"), and shaping a text is the
+// dearest part of painting one; the widths and laid-out texts are kept between paints, per
+// font and device resolution. The caches start afresh once they grow large.
+constexpr qsizetype CacheLimit = 4096;
+
+QHash<QString, int>& Advances() {
+  static QHash<QString, int> cache;
+  return cache;
+}
+
+QHash<QString, QStaticText>& LaidOutTexts() {
+  static QHash<QString, QStaticText> cache;
+  return cache;
 }
 
 }  // namespace
@@ -88,18 +106,41 @@ void QtCanvas::SetFont(const SFont& f) {
   textColor = ToQColor(f.Color);
   metrics.emplace(font, painter.device());
   painter.setFont(font);
+  const QPaintDevice* device = painter.device();
+  fontKey = font.key() + QLatin1Char('|') +
+            QString::number(device != nullptr ? device->logicalDpiX() : 0) + QLatin1Char('|');
 }
 
 SPoint QtCanvas::TextExtent(const std::string& text) {
   if (!metrics) SetFont(SFont{});
   const QString s = QString::fromStdString(text);
-  return {metrics->horizontalAdvance(s), metrics->height()};
+  QHash<QString, int>& cache = Advances();
+  const QString key = fontKey + s;
+  auto it = cache.constFind(key);
+  if (it == cache.constEnd()) {
+    if (cache.size() >= CacheLimit) cache.clear();
+    it = cache.insert(key, metrics->horizontalAdvance(s));
+  }
+  return {*it, metrics->height()};
 }
 
 void QtCanvas::TextOut(int x, int y, const std::string& text) {
   if (!metrics) SetFont(SFont{});
+  const QString s = QString::fromStdString(text);
+  QHash<QString, QStaticText>& cache = LaidOutTexts();
+  const QString key = fontKey + s;
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    if (cache.size() >= CacheLimit) cache.clear();
+    QStaticText laidOut(s);
+    laidOut.setTextFormat(Qt::PlainText);
+    laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
+    laidOut.prepare(QTransform(), font);
+    it = cache.insert(key, laidOut);
+  }
   painter.save();
   painter.setPen(textColor);
-  painter.drawText(QPoint(x, y + metrics->ascent()), QString::fromStdString(text));
+  // A laid-out text is placed by its top left corner, which is where (x, y) asks for it.
+  painter.drawStaticText(QPoint(x, y), *it);
   painter.restore();
 }

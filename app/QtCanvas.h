@@ -40,4 +40,5 @@ class QtCanvas : public Canvas {
   std::optional<SFont> currentFont;  // the last font set, so equal fonts are not rebuilt
   QFont font;
   std::optional<QFontMetrics> metrics;
+  QString fontKey;  // the font and the device's resolution, the key of the text caches
 };
