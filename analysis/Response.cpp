@@ -84,29 +84,33 @@ double RefineRoot(const ImpedanceFunction& z, double lo, double hi, Complex zLo,
 // The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
 // `target`. Q is a frequency over the distance of two edges: each edge is found to a small
 // part of its distance from the resonance at f0.
-double RefineEdge(const ImpedanceFunction& z, double f0, double inside, double outside,
-                  long double target, bool series) {
+double RefineEdge(const ImpedanceFunction& z, double f0, double inside, long double insideMag,
+                  double outside, long double outsideMag, long double target, bool series) {
   const double width = EdgeWidth * std::fabs(outside - f0);
   // Beyond the edge counts as positive; no solution counts as beyond.
   const long double sign = series ? 1 : -1;
+  const auto level = [&](long double mag) { return sign * std::log(mag / target); };
   const SignedFunction excess = [&](double f) -> std::optional<long double> {
     const std::optional<Complex> v = z(f);
     if (!v) return 1.0L;
-    const long double d = sign * std::log(std::abs(*v) / target);
+    const long double d = level(std::abs(*v));
     return d == 0 ? std::nullopt : std::optional<long double>(d);
   };
-  const std::optional<long double> in = excess(inside), out = excess(outside);
-  if (!in || !out || *in >= 0 || *out <= 0) return inside + (outside - inside) / 2;
+  // Both ends were solved already, on the sweep or at the resonance.
+  const long double in = level(insideMag), out = level(outsideMag);
+  if (in == 0) return inside;
+  if (out == 0) return outside;
+  if (in > 0 || out < 0) return inside + (outside - inside) / 2;
   const bool upward = outside > inside;
-  return upward ? FindCrossing(excess, inside, outside, *in, *out, width)
-                : FindCrossing(excess, outside, inside, *out, *in, width);
+  return upward ? FindCrossing(excess, inside, outside, in, out, width)
+                : FindCrossing(excess, outside, inside, out, in, width);
 }
 
 // Walks the sweep from the resonance in one direction to the first point past the -3 dB
 // level and refines the edge there; none when the band leaves the range.
 std::optional<double> FindEdge(const std::vector<SResponsePoint>& points,
-                               const ImpedanceFunction& z, double f0, long double target,
-                               bool series, int direction) {
+                               const ImpedanceFunction& z, double f0, long double mag0,
+                               long double target, bool series, int direction) {
   const long n = static_cast<long>(points.size());
   long i = direction > 0 ? 0 : n - 1;
   while (i >= 0 && i < n &&
@@ -114,13 +118,15 @@ std::optional<double> FindEdge(const std::vector<SResponsePoint>& points,
                         : points[static_cast<size_t>(i)].Hertz >= f0))
     i += direction;
   double inside = f0;
+  long double insideMag = mag0;
   for (; i >= 0 && i < n; i += direction) {
     const SResponsePoint& p = points[static_cast<size_t>(i)];
     if (!p.Solved) continue;
     const long double mag = std::hypot(static_cast<long double>(p.R), p.X);
     if (series ? mag >= target : mag <= target)
-      return RefineEdge(z, f0, inside, p.Hertz, target, series);
+      return RefineEdge(z, f0, inside, insideMag, p.Hertz, mag, target, series);
     inside = p.Hertz;
+    insideMag = mag;
   }
   return std::nullopt;
 }
@@ -159,8 +165,8 @@ SResonance Characterise(const std::vector<SResponsePoint>& points, const Impedan
     return res;
   }
   const long double target = series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L);
-  const std::optional<double> lower = FindEdge(points, z, f0, target, series, -1);
-  const std::optional<double> upper = FindEdge(points, z, f0, target, series, +1);
+  const std::optional<double> lower = FindEdge(points, z, f0, mag, target, series, -1);
+  const std::optional<double> upper = FindEdge(points, z, f0, mag, target, series, +1);
   if (lower && upper && *upper > *lower) {
     res.Q = f0 / (*upper - *lower);
   } else {
