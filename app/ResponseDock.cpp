@@ -134,6 +134,33 @@ std::pair<double, double> LinearRange(double low, double high) {
   return {low - pad, high + pad};
 }
 
+// The two traces of a sweep as the readout shows them, in runs split at gaps (and at |Z| = 0,
+// which a log axis cannot show), with the bounds of their values.
+struct STraces {
+  std::vector<std::vector<QPointF>> first{1}, second{1};
+  double firstLow = INFINITY, firstHigh = -INFINITY, secondLow = INFINITY, secondHigh = -INFINITY;
+};
+
+void SplitTraces(const std::vector<SResponsePoint>& points, int mode, STraces& t) {
+  auto add = [](std::vector<std::vector<QPointF>>& runs, bool ok, double f, double v, double& low,
+                double& high) {
+    if (ok) {
+      runs.back().emplace_back(f, v);
+      low = std::min(low, v);
+      high = std::max(high, v);
+    } else if (!runs.back().empty()) {
+      runs.emplace_back();
+    }
+  };
+  for (const SResponsePoint& p : points) {
+    double first = 0, second = 0;
+    if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
+    add(t.first, p.Solved && std::isfinite(first) && (mode != 1 || first > 0), p.Hertz, first,
+        t.firstLow, t.firstHigh);
+    add(t.second, p.Solved && std::isfinite(second), p.Hertz, second, t.secondLow, t.secondHigh);
+  }
+}
+
 }  // namespace
 
 TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency response"), parent) {
@@ -385,51 +412,14 @@ void TResponseDock::Redraw() {
   auto* secondAxis = new QValueAxis();
   secondAxis->setTitleText(mode == 1 ? tr("Phase (°)") : tr("X (Ω)"));
   secondAxis->setLabelFormat(QStringLiteral("%g"));
-  double firstLow = INFINITY, firstHigh = -INFINITY, secondLow = INFINITY, secondHigh = -INFINITY;
-  // Runs of points with a value, split at gaps (and at |Z| = 0, which a log axis cannot show).
-  std::vector<std::vector<QPointF>> firstRuns(1), secondRuns(1);
-  // The pinned circuit's traces, split at gaps the same way and counted in the ranges.
-  std::vector<std::vector<QPointF>> firstReference(1), secondReference(1);
-  for (const SResponsePoint& p : shownReference) {
-    double first = 0, second = 0;
-    if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
-    const bool firstOk = p.Solved && std::isfinite(first) && (mode != 1 || first > 0);
-    const bool secondOk = p.Solved && std::isfinite(second);
-    if (firstOk) {
-      firstReference.back().emplace_back(p.Hertz, first);
-      firstLow = std::min(firstLow, first);
-      firstHigh = std::max(firstHigh, first);
-    } else if (!firstReference.back().empty()) {
-      firstReference.emplace_back();
-    }
-    if (secondOk) {
-      secondReference.back().emplace_back(p.Hertz, second);
-      secondLow = std::min(secondLow, second);
-      secondHigh = std::max(secondHigh, second);
-    } else if (!secondReference.back().empty()) {
-      secondReference.emplace_back();
-    }
-  }
-  for (const SResponsePoint& p : shown.Points) {
-    double first = 0, second = 0;
-    if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
-    const bool firstOk = p.Solved && std::isfinite(first) && (mode != 1 || first > 0);
-    const bool secondOk = p.Solved && std::isfinite(second);
-    if (firstOk) {
-      firstRuns.back().emplace_back(p.Hertz, first);
-      firstLow = std::min(firstLow, first);
-      firstHigh = std::max(firstHigh, first);
-    } else if (!firstRuns.back().empty()) {
-      firstRuns.emplace_back();
-    }
-    if (secondOk) {
-      secondRuns.back().emplace_back(p.Hertz, second);
-      secondLow = std::min(secondLow, second);
-      secondHigh = std::max(secondHigh, second);
-    } else if (!secondRuns.back().empty()) {
-      secondRuns.emplace_back();
-    }
-  }
+  STraces live, reference;
+  // The pinned circuit's traces count in the ranges too.
+  SplitTraces(shownReference, mode, reference);
+  SplitTraces(shown.Points, mode, live);
+  const double firstLow = std::min(live.firstLow, reference.firstLow);
+  const double firstHigh = std::max(live.firstHigh, reference.firstHigh);
+  const double secondLow = std::min(live.secondLow, reference.secondLow);
+  const double secondHigh = std::max(live.secondHigh, reference.secondHigh);
   if (mode == 1) {
     auto* log = new QLogValueAxis();
     log->setLabelFormat(QStringLiteral("%g"));
@@ -482,11 +472,11 @@ void TResponseDock::Redraw() {
     }
   };
   // Grey and drawn first, the pinned traces lie behind the live ones.
-  addRuns(firstReference, tr("pinned %1").arg(FirstName(mode)), QPen(Reference, 1.4), firstAxis);
-  addRuns(secondReference, tr("pinned %1").arg(SecondName(mode)),
+  addRuns(reference.first, tr("pinned %1").arg(FirstName(mode)), QPen(Reference, 1.4), firstAxis);
+  addRuns(reference.second, tr("pinned %1").arg(SecondName(mode)),
           QPen(Reference, 1.4, Qt::DashLine), secondAxis);
-  addRuns(firstRuns, FirstName(mode), QPen(FirstTrace, 1.6), firstAxis);
-  addRuns(secondRuns, SecondName(mode), QPen(SecondTrace, 1.6), secondAxis);
+  addRuns(live.first, FirstName(mode), QPen(FirstTrace, 1.6), firstAxis);
+  addRuns(live.second, SecondName(mode), QPen(SecondTrace, 1.6), secondAxis);
 
   // The working frequency, drawn across the whole height of the plot.
   if (working >= fAxis->min() && working <= fAxis->max()) {
