@@ -19,12 +19,13 @@
 #include "QtCanvas.h"
 #include "ResponseDock.h"
 #include "Settings.h"
+#include "analysis/CCalc.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
+#include "sheet/SheetPainting.h"
 #include "ui_Main.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
-#include "view/SheetPainting.h"
 
 namespace {
 
@@ -191,6 +192,8 @@ void TMainForm::FormShow() {
     if (!geometry.isEmpty()) restoreGeometry(geometry);
   }
   InitDrawStyle();
+  // The solver's cancellation threshold is set once, with the rest of the start-up state.
+  CancelTolerance = 1e-12;
   StoreSettings(false);
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
   ui->FEdit->setText(FrequencyText(Frequency));

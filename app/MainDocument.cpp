@@ -31,7 +31,7 @@
 #include "document/SheetFile.h"
 #include "ui_Main.h"
 #include "value/Value.h"
-#include "view/SheetPainting.h"
+#include "sheet/SheetPainting.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "SheetBuilder.h"
 #include "analysis/Diagnosis.h"
 #include "analysis/Measure.h"
-#include "view/SheetPainting.h"
+#include "sheet/SheetPainting.h"
 
 namespace {
 

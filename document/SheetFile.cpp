@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "components/CCmp.h"
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 #include "sheet/CSheet.h"
 #include "value/Value.h"
 

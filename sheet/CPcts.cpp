@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "components/CCmp.h"
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 
 namespace {
 

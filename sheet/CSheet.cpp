@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 
 namespace {
 

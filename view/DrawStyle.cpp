@@ -1,7 +1,5 @@
 #include "view/DrawStyle.h"
 
-#include "analysis/CCalc.h"
-
 SDrawStyle DrawStyle;
 
 void InitDrawStyle() {
@@ -19,6 +17,4 @@ void InitDrawStyle() {
   DrawStyle.Font.Color = {255, 255, 0};
   DrawStyle.LineWidth = 1;
   DrawStyle.ShowGrid = true;
-  // The solver's cancellation threshold is set here, once, with the rest of the start-up state.
-  CancelTolerance = 1e-12;
 }

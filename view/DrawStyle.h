@@ -22,5 +22,5 @@ struct SDrawStyle {
 
 extern SDrawStyle DrawStyle;
 
-// Fills DrawStyle with the program's colours and sets the solver's CancelTolerance to 1e-12.
+// Fills DrawStyle with the program's colours.
 void InitDrawStyle();

@@ -10,7 +10,7 @@
 #include "FakeHost.h"
 #include "SheetBuilder.h"
 #include "components/CCmp.h"
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 #include "sheet/CPct.h"
 #include "sheet/CSheet.h"
 

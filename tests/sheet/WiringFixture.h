@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "components/CCmp.h"
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 #include "sheet/CPcts.h"
 
 struct Wiring {

@@ -4,7 +4,7 @@
 #include "components/CCmp.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
-#include "view/SheetPainting.h"
+#include "sheet/SheetPainting.h"
 
 FakeHost::FakeHost(CSheet& s) : sheet(s) {
   FillElemTypes();

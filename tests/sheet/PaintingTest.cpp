@@ -9,11 +9,11 @@
 
 #include "RecordingCanvas.h"
 #include "components/CCmp.h"
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 #include "sheet/CPcts.h"
+#include "sheet/SheetPainting.h"
 #include "view/CVC.h"
 #include "view/DrawStyle.h"
-#include "view/SheetPainting.h"
 
 namespace {
 

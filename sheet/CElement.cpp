@@ -1,4 +1,4 @@
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 
 #include <algorithm>
 #include <cstdlib>

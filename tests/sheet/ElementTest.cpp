@@ -10,7 +10,7 @@
 
 #include "RecordingCanvas.h"
 #include "components/CCmp.h"
-#include "components/CElement.h"
+#include "sheet/CElement.h"
 #include "view/CVC.h"
 #include "view/DrawStyle.h"
 

@@ -1,4 +1,4 @@
-#include "view/SheetPainting.h"
+#include "sheet/SheetPainting.h"
 
 #include <cmath>
 
