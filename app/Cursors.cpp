@@ -62,44 +62,48 @@ SShape Arrow() {
   return s;
 }
 
-SShape OpenHand() {
+// A hand: the palm, four fingers (or the pointing finger and three folded ones), the thumb
+// and three creases between the fingers, in cursor pixels.
+struct SHand {
+  QRect palm;
+  std::array<QRect, 4> fingers;
+  std::array<QPoint, 4> thumb;
+  std::array<QLine, 3> creases;
+};
+
+SShape Hand(const SHand& hand) {
+  auto rounded = [](const QRect& r) { return Rounded(r.x(), r.y(), r.width(), r.height()); };
+  QPainterPath p = rounded(hand.palm);
+  for (const QRect& finger : hand.fingers) p = p.united(rounded(finger));
+  const auto& t = hand.thumb;
+  p = p.united(Polygon({t[0], t[1], t[2], t[3]}));
   SShape s;
-  QPainterPath p = Rounded(7, 14, 15, 13);
-  p = p.united(Rounded(7, 6, 3, 11));
-  p = p.united(Rounded(11, 3, 3, 13));
-  p = p.united(Rounded(15, 4, 3, 12));
-  p = p.united(Rounded(19, 7, 3, 10));
-  p = p.united(Polygon({{2, 14}, {4, 12}, {9, 18}, {8, 22}}));
   s.outline = p.simplified();
-  s.details = {{QLine(10, 10, 10, 15)}, {QLine(14, 8, 14, 15)}, {QLine(18, 9, 18, 15)}};
+  s.details.assign(hand.creases.begin(), hand.creases.end());
   return s;
+}
+
+SShape OpenHand() {
+  return Hand({QRect(7, 14, 15, 13),
+               {QRect(7, 6, 3, 11), QRect(11, 3, 3, 13), QRect(15, 4, 3, 12), QRect(19, 7, 3, 10)},
+               {QPoint(2, 14), QPoint(4, 12), QPoint(9, 18), QPoint(8, 22)},
+               {QLine(10, 10, 10, 15), QLine(14, 8, 14, 15), QLine(18, 9, 18, 15)}});
 }
 
 SShape ClosedHand() {
-  SShape s;
-  QPainterPath p = Rounded(7, 11, 15, 15);
-  p = p.united(Rounded(7, 8, 4, 6));
-  p = p.united(Rounded(11, 7, 4, 6));
-  p = p.united(Rounded(15, 7, 4, 6));
-  p = p.united(Rounded(19, 9, 3, 6));
-  p = p.united(Polygon({{4, 13}, {6, 12}, {9, 16}, {8, 19}}));
-  s.outline = p.simplified();
-  s.details = {{QLine(11, 9, 11, 13)}, {QLine(15, 9, 15, 13)}, {QLine(19, 10, 19, 14)}};
-  return s;
+  return Hand({QRect(7, 11, 15, 15),
+               {QRect(7, 8, 4, 6), QRect(11, 7, 4, 6), QRect(15, 7, 4, 6), QRect(19, 9, 3, 6)},
+               {QPoint(4, 13), QPoint(6, 12), QPoint(9, 16), QPoint(8, 19)},
+               {QLine(11, 9, 11, 13), QLine(15, 9, 15, 13), QLine(19, 10, 19, 14)}});
 }
 
 SShape PointingHand() {
-  // The index finger points up with its tip at (12, 12).
-  SShape s;
-  QPainterPath p = Rounded(10, 12, 4, 12);
-  p = p.united(Rounded(10, 20, 15, 11));
-  p = p.united(Rounded(14, 18, 4, 5));
-  p = p.united(Rounded(18, 19, 4, 4));
-  p = p.united(Rounded(21, 20, 4, 4));
-  p = p.united(Polygon({{5, 21}, {7, 19}, {11, 24}, {10, 27}}));
-  s.outline = p.simplified();
-  s.details = {{QLine(14, 20, 14, 23)}, {QLine(18, 21, 18, 23)}, {QLine(21, 22, 21, 24)}};
-  return s;
+  // The index finger points up with its tip at (12, 12); the hand itself is its palm.
+  return Hand(
+      {QRect(10, 12, 4, 12),
+       {QRect(10, 20, 15, 11), QRect(14, 18, 4, 5), QRect(18, 19, 4, 4), QRect(21, 20, 4, 4)},
+       {QPoint(5, 21), QPoint(7, 19), QPoint(11, 24), QPoint(10, 27)},
+       {QLine(14, 20, 14, 23), QLine(18, 21, 18, 23), QLine(21, 22, 21, 24)}});
 }
 
 QCursor MakeCursor(const SShape& shape, int hotX, int hotY) {

@@ -31,6 +31,17 @@ QHash<QString, QStaticText>& LaidOutTexts() {
   return cache;
 }
 
+// The entry under `key`, made by `make` when it is missing.
+template <typename T, typename Make>
+const T& Cached(QHash<QString, T>& cache, const QString& key, Make make) {
+  auto it = cache.constFind(key);
+  if (it == cache.constEnd()) {
+    if (cache.size() >= CacheLimit) cache.clear();
+    it = cache.insert(key, make());
+  }
+  return *it;
+}
+
 }  // namespace
 
 QtCanvas::QtCanvas(QPainter& p) : painter(p) {
@@ -114,33 +125,24 @@ void QtCanvas::SetFont(const SFont& f) {
 SPoint QtCanvas::TextExtent(const std::string& text) {
   if (!metrics) SetFont(SFont{});
   const QString s = QString::fromStdString(text);
-  QHash<QString, int>& cache = Advances();
-  const QString key = fontKey + s;
-  auto it = cache.constFind(key);
-  if (it == cache.constEnd()) {
-    if (cache.size() >= CacheLimit) cache.clear();
-    it = cache.insert(key, metrics->horizontalAdvance(s));
-  }
-  return {*it, metrics->height()};
+  const int advance =
+      Cached(Advances(), fontKey + s, [&] { return metrics->horizontalAdvance(s); });
+  return {advance, metrics->height()};
 }
 
 void QtCanvas::TextOut(int x, int y, const std::string& text) {
   if (!metrics) SetFont(SFont{});
   const QString s = QString::fromStdString(text);
-  QHash<QString, QStaticText>& cache = LaidOutTexts();
-  const QString key = fontKey + s;
-  auto it = cache.find(key);
-  if (it == cache.end()) {
-    if (cache.size() >= CacheLimit) cache.clear();
-    QStaticText laidOut(s);
-    laidOut.setTextFormat(Qt::PlainText);
-    laidOut.setPerformanceHint(QStaticText::AggressiveCaching);
-    laidOut.prepare(QTransform(), font);
-    it = cache.insert(key, laidOut);
-  }
+  const QStaticText& laidOut = Cached(LaidOutTexts(), fontKey + s, [&] {
+    QStaticText made(s);
+    made.setTextFormat(Qt::PlainText);
+    made.setPerformanceHint(QStaticText::AggressiveCaching);
+    made.prepare(QTransform(), font);
+    return made;
+  });
   painter.save();
   painter.setPen(textColor);
   // A laid-out text is placed by its top left corner, which is where (x, y) asks for it.
-  painter.drawStaticText(QPoint(x, y), *it);
+  painter.drawStaticText(QPoint(x, y), laidOut);
   painter.restore();
 }
