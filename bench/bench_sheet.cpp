@@ -1,6 +1,9 @@
 // Cost of the work behind every edit on a drawn RC ladder: renumbering the wiring, measuring,
-// painting, and the three together as the main window's recompute runs them.
+// painting, and the three together as the main window's recompute runs them; and the
+// numbering of one very long chain of wires.
 #include <benchmark/benchmark.h>
+
+#include <memory>
 
 #include "FakeHost.h"
 #include "RecordingCanvas.h"
@@ -38,6 +41,30 @@ void BM_Renumber(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   SetCounters(state, ladder);
+}
+
+// A staircase of wires from a pin of the meter to a resistor, two wires per step: numbering
+// walks it end to end in one go.
+void BM_RenumberLongChain(benchmark::State& state) {
+  const int steps = static_cast<int>(state.range(0));
+  CSheet sheet;
+  FakeHost host(sheet);
+  host.ResetSheet();
+  const SPoint pin{-4, -2};  // a pin of the meter where ResetSheet places it
+  CPcts& list = sheet.pictures;
+  for (int j = 0; j < steps; ++j) {
+    list.Add(std::make_unique<CLine>(SPoint{pin.x + j, pin.y + j}, SPoint{pin.x + j + 1, pin.y + j},
+                                     false));
+    list.Add(std::make_unique<CLine>(SPoint{pin.x + j + 1, pin.y + j},
+                                     SPoint{pin.x + j + 1, pin.y + j + 1}, false));
+  }
+  sheet.AddElement(KindR, 1, pin.x + steps, pin.y + steps);
+  sheet.SelectOnly(-1);
+  for (auto _ : state) {
+    sheet.RenumberNodes();
+    benchmark::ClobberMemory();
+  }
+  state.counters["pictures"] = sheet.pictures.Count();
 }
 
 void BM_Measure(benchmark::State& state) {
@@ -93,6 +120,7 @@ void BM_DiagnoseOpenLadder(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Renumber)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenumberLongChain)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Measure)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenumberAndMeasure)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Paint)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);

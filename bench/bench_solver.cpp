@@ -104,6 +104,20 @@ void BM_ParseValue(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseValue);
 
+// Exponents far outside the double range must saturate without stepping power by power.
+void BM_ParseHugeExponent(benchmark::State& state) {
+  const std::string texts[] = {
+      "1e999999999", "-1e999999999", "1e-999999999", "1e2147483647", "1e99999999999999999999999",
+      "0e999999999"};
+  size_t i = 0;
+  for (auto _ : state) {
+    double v = ParseValue(texts[i]);
+    benchmark::DoNotOptimize(v);
+    i = (i + 1) % std::size(texts);
+  }
+}
+BENCHMARK(BM_ParseHugeExponent);
+
 void BM_FormatValue(benchmark::State& state) {
   const double values[] = {4700, 1e-8, 2.2e-6, -159.15494309189535, 6.283185307179586, 0};
   size_t i = 0;

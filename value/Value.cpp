@@ -82,6 +82,95 @@ bool ScanExponent(std::string_view text, size_t pos, int& result) {
   return true;
 }
 
+// One left-to-right scan of a trimmed value text: the mantissa's digits, where a suffix or
+// unit letter may stand for the decimal point, up to an exponent or the second separator.
+struct SMantissaScan {
+  std::string_view text;
+  size_t pos = 0;
+  double value = 0.0;  // unsigned; the sign is applied last
+  double place = 1.0;  // weight of the last digit after the separator
+  int exponent = 0;    // of the last suffix letter, or of the exponent
+  bool seenDigit = false;
+  bool afterSeparator = false;
+  bool scanning = true;
+};
+
+// Skips a leading sign; returns the factor it stands for.
+double ReadSign(SMantissaScan& s) {
+  if (s.pos < s.text.size() && s.text[s.pos] == '+') {
+    ++s.pos;
+  } else if (s.pos < s.text.size() && s.text[s.pos] == '-') {
+    ++s.pos;
+    return -1.0;
+  }
+  return 1.0;
+}
+
+// Every digit after the separator weighs a rounded tenth of the one before; that rounding
+// belongs to the result.
+void AddDigit(SMantissaScan& s, int d) {
+  if (s.afterSeparator) {
+    s.place = s.place * 0.1;
+    s.value = s.value + d * s.place;
+  } else {
+    s.value = s.value * 10 + d;
+  }
+  s.seenDigit = true;
+  ++s.pos;
+}
+
+// A suffix or unit letter (or the point) stands for the decimal point the first time; the
+// second separator ends the number.
+void SeparatorStep(SMantissaScan& s, bool skipLetters) {
+  ++s.pos;
+  if (skipLetters) {
+    while (s.pos < s.text.size() && IsAsciiLetter(s.text[s.pos])) ++s.pos;
+  }
+  if (s.afterSeparator) {
+    s.scanning = false;
+  } else {
+    s.afterSeparator = true;
+  }
+}
+
+// Reads one character (or a whole exponent or unit tail); false when the text is no number.
+bool ScanStep(SMantissaScan& s) {
+  const char ch = s.text[s.pos];
+  int power = 0;
+  if (IsDigit(ch)) {
+    AddDigit(s, ch - '0');
+  } else if (ch == 'e' || ch == 'E') {
+    int scanned = 0;
+    if (ScanExponent(s.text, s.pos + 1, scanned)) s.exponent = scanned;
+    s.scanning = false;
+  } else if (SuffixPower(ch, power)) {
+    s.exponent = power;
+    SeparatorStep(s, true);
+  } else if (ch == '.' && !s.afterSeparator) {
+    SeparatorStep(s, false);
+  } else if (IsAsciiLetter(ch)) {
+    if (!s.seenDigit) return false;
+    SeparatorStep(s, true);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// One power of ten at a time: the rounding of every step belongs to the result. Once the
+// value is 0 or infinite no further step can change it, so a huge exponent ends at once.
+double ApplyExponent(double value, int exponent) {
+  while (exponent < 0 && value != 0.0 && !std::isinf(value)) {
+    value = value * 0.1;
+    ++exponent;
+  }
+  while (exponent > 0 && value != 0.0 && !std::isinf(value)) {
+    value = value * 10;
+    --exponent;
+  }
+  return value;
+}
+
 // `x` as "%.*g" prints it at `precision`, always with the point ("C" locale by construction).
 std::string GeneralText(double x, int precision) {
   char buffer[64];
@@ -136,80 +225,13 @@ std::string TrimText(const std::string& text) {
 
 double ParseValue(const std::string& input) {
   const std::string text = TrimText(input);
-  auto fail = [&text]() { return Exception("Syntax error: " + text); };
-
-  double sign = 1.0;
-  double value = 0.0;
-  double place = 1.0;
-  int exponent = 0;
-  bool seenDigit = false;
-  bool afterSeparator = false;
-
-  size_t pos = 0;
-  if (pos < text.size() && text[pos] == '+') {
-    ++pos;
-  } else if (pos < text.size() && text[pos] == '-') {
-    sign = -1.0;
-    ++pos;
+  SMantissaScan scan{text};
+  const double sign = ReadSign(scan);
+  while (scan.scanning && scan.pos < text.size()) {
+    if (!ScanStep(scan)) throw Exception("Syntax error: " + text);
   }
-
-  // A separator step: a suffix or unit letter (or the point) stands for the decimal point the
-  // first time; the second separator ends the number.
-  bool scanning = true;
-  auto separatorStep = [&](bool skipLetters) {
-    ++pos;
-    if (skipLetters) {
-      while (pos < text.size() && IsAsciiLetter(text[pos])) ++pos;
-    }
-    if (afterSeparator) {
-      scanning = false;
-    } else {
-      afterSeparator = true;
-    }
-  };
-
-  while (scanning && pos < text.size()) {
-    const char ch = text[pos];
-    int power = 0;
-    if (IsDigit(ch)) {
-      const int d = ch - '0';
-      if (afterSeparator) {
-        place = place * 0.1;
-        value = value + d * place;
-      } else {
-        value = value * 10 + d;
-      }
-      seenDigit = true;
-      ++pos;
-    } else if (ch == 'e' || ch == 'E') {
-      int scanned = 0;
-      if (ScanExponent(text, pos + 1, scanned)) exponent = scanned;
-      scanning = false;
-    } else if (SuffixPower(ch, power)) {
-      exponent = power;
-      separatorStep(true);
-    } else if (ch == '.' && !afterSeparator) {
-      separatorStep(false);
-    } else if (IsAsciiLetter(ch)) {
-      if (!seenDigit) throw fail();
-      separatorStep(true);
-    } else {
-      throw fail();
-    }
-  }
-  if (!seenDigit) throw fail();
-
-  // One power of ten at a time: the rounding of every step belongs to the result. Once the
-  // value is 0 or infinite no further step can change it, so a huge exponent ends at once.
-  while (exponent < 0 && value != 0.0 && !std::isinf(value)) {
-    value = value * 0.1;
-    ++exponent;
-  }
-  while (exponent > 0 && value != 0.0 && !std::isinf(value)) {
-    value = value * 10;
-    --exponent;
-  }
-  return value * sign;
+  if (!scan.seenDigit) throw Exception("Syntax error: " + text);
+  return ApplyExponent(scan.value, scan.exponent) * sign;
 }
 
 std::string FormatValue(int digits, double x) {

@@ -224,9 +224,4 @@ TEST(MeasureLifecycle, MeterOutsideTheListReadsError) {
   EXPECT_EQ(circuit.Solver.Count, 0);
 }
 
-TEST(MeasureLifecycle, ProgramWideSettingsStartAtTheirDefaults) {
-  EXPECT_EQ(DisplayMode, 0);
-  EXPECT_EQ(SignificantDigits, 3);
-}
-
 }  // namespace

@@ -54,6 +54,9 @@ class TestElemWin : public QObject {
 
   Ui::TElemWinForm& ui() { return *dialog->ui; }
   QColor EditColour() { return ui().ParamEdit->palette().color(QPalette::Base); }
+  // The suffix table sits right of the entry; the dialog's width shows all of it or none.
+  bool SuffixTableHidden() { return dialog->width() <= ui().ExpImage->geometry().left(); }
+  bool SuffixTableShown() { return dialog->width() > ui().ExpImage->geometry().right(); }
 
   // Shows the dialog without a nested loop so that keys can be typed step by step.
   void Open() {
@@ -87,7 +90,7 @@ class TestElemWin : public QObject {
       QCOMPARE(EditColour(), Green);
       QVERIFY(ui().OkBtn->isEnabled());
       QVERIFY(dialog->valid);
-      QCOMPARE(dialog->width(), 220);
+      QVERIFY(SuffixTableHidden());
     });
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(slot.Text, std::string("1n"));
@@ -281,17 +284,18 @@ class TestElemWin : public QObject {
 
   void speedButtonShowsAndHidesTheSuffixTable() {
     Open();
-    QCOMPARE(dialog->width(), 220);
+    QVERIFY(SuffixTableHidden());
+    const int height = dialog->height();
     QTest::mouseClick(ui().SpeedButton1, Qt::LeftButton);
-    QCOMPARE(dialog->width(), 409);
+    QVERIFY(SuffixTableShown());
     QTest::mouseClick(ui().SpeedButton1, Qt::LeftButton);
-    QCOMPARE(dialog->width(), 220);
+    QVERIFY(SuffixTableHidden());
     // Left open at the last close, the table is hidden again at the next opening.
     QTest::mouseClick(ui().SpeedButton1, Qt::LeftButton);
     dialog->hide();
     Open();
-    QCOMPARE(dialog->width(), 220);
-    QCOMPARE(dialog->height(), 162);
+    QVERIFY(SuffixTableHidden());
+    QCOMPARE(dialog->height(), height);
   }
 
   void suffixTableIsBlackOnWhite() {

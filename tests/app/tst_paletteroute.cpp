@@ -1,6 +1,7 @@
 // The palette drag with mouse events routed as the window system delivers them: the press
 // lands on the palette image, and the moves and the release must still reach the sheet.
 #define QTEST_QPA_MOUSE_HANDLING
+#include <QFrame>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -70,6 +71,21 @@ class PaletteRouteTest : public QObject {
     QTest::mouseClick(box, Qt::LeftButton, {}, GridPixel({-8, 4}));
     QVERIFY(!form->Sheet->buttonDown);
     QCOMPARE(CountKind(kind), 1);
+  }
+
+  // The palette names each kind as the parameter dialog's caption does.
+  void paletteNamesEachKindAsItsParameterCaption() {
+    int named = 0;
+    for (QFrame* panel : form->findChildren<QFrame*>()) {
+      const QVariant tag = panel->property("Tag");
+      if (!tag.isValid() || !panel->objectName().startsWith("Panel")) continue;
+      QVERIFY(tag.toInt() > 0 && tag.toInt() < ElemKindCount);
+      const SElemType* type = ElemTypes[tag.toInt()];
+      QVERIFY2(type && type->Params, qPrintable(panel->objectName()));
+      QCOMPARE(panel->toolTip().replace('\n', ' '), QString(type->Params[0].Caption));
+      ++named;
+    }
+    QCOMPARE(named, ElemKindCount - 1);  // every kind but the meter
   }
 };
 
