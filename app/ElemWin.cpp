@@ -65,8 +65,9 @@ TElemWinForm::TElemWinForm(QWidget* parent) : QDialog(parent), ui(new Ui::TElemW
 
 TElemWinForm::~TElemWinForm() = default;
 
-int TElemWinForm::Edit(CParam& param, const QRect& mainFrame) {
-  parameter = &param;
+int TElemWinForm::Edit(CCmp& cmp, int index, const QRect& mainFrame) {
+  component = &cmp;
+  parameterIndex = index;
   centreOver = mainFrame;
   // Narrowed before centring so that the dialog is centred at the width it opens with.
   HideSuffixTable();
@@ -91,9 +92,22 @@ void TElemWinForm::showEvent(QShowEvent* event) {
   CentreOverMainWindow();
 }
 
+CParam* TElemWinForm::BoundParameter() const {
+  if (component == nullptr || parameterIndex < 0) return nullptr;
+  CParam* table = component->Params();
+  if (table == nullptr) return nullptr;
+  // The table ends at the first entry without a caption.
+  for (int k = 0; k <= parameterIndex; ++k) {
+    if (table[k].Caption == nullptr) return nullptr;
+  }
+  CParam* entry = &table[parameterIndex];
+  return entry->Value != nullptr ? entry : nullptr;
+}
+
 void TElemWinForm::FormShow() {
   HideSuffixTable();
-  if (parameter == nullptr || parameter->Value == nullptr) return;
+  const CParam* parameter = BoundParameter();
+  if (parameter == nullptr) return;
   const SParam& slot = *parameter->Value;
   text = slot.Text;
   value = slot.Value;
@@ -140,7 +154,9 @@ void TElemWinForm::ParamEditChange() {
 }
 
 bool TElemWinForm::ApplyValue() {
-  if (!valid || parameter == nullptr || parameter->Value == nullptr) return false;
+  if (!valid) return false;
+  CParam* parameter = BoundParameter();
+  if (parameter == nullptr) return false;
   if (value == 0.0) text.assign(1, '0');
   parameter->Value->Text = text;
   parameter->Value->Value = value;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+class CCmp;
 struct CParam;
 class SheetHost;
 
@@ -21,9 +22,9 @@ class TElemWinForm : public QDialog {
   explicit TElemWinForm(QWidget* parent = nullptr);
   ~TElemWinForm() override;
 
-  // Sets the parameter, centres the dialog over `mainFrame` (the main window's frame in screen
-  // coordinates) and shows it modally. Returns the dialog's result code.
-  int Edit(CParam& param, const QRect& mainFrame);
+  // Sets parameter `index` of `cmp`, centres the dialog over `mainFrame` (the main window's
+  // frame in screen coordinates) and shows it modally. Returns the dialog's result code.
+  int Edit(CCmp& cmp, int index, const QRect& mainFrame);
 
   // Stores the edited value if it is valid; repaints and recomputes through the host.
   bool ApplyValue();
@@ -39,7 +40,8 @@ class TElemWinForm : public QDialog {
   static QPixmap SuffixTablePicture(const QSize& size);
 
   SheetHost* Host = nullptr;  // the main window; not owned
-  CParam* parameter = nullptr;
+  CCmp* component = nullptr;  // the component being edited; not owned
+  int parameterIndex = -1;
   std::string text;
   double value = 0.0;
   bool valid = false;
@@ -56,6 +58,9 @@ class TElemWinForm : public QDialog {
   void OkBtnClick();
   void HideSuffixTable();
   void CentreOverMainWindow();
+  // The edited entry of the kind's shared table, bound to `component` at this moment: any
+  // other component's Params() since the dialog opened would have bound it elsewhere.
+  CParam* BoundParameter() const;
 
   QRect centreOver;  // the main window's frame while Edit runs
 };

@@ -346,9 +346,9 @@ void TMainForm::SetSheetCursor(int id) {
 
 // ---- parameter dialog
 
-void TMainForm::EditParameter(CParam& param) {
+void TMainForm::EditParameter(CCmp& cmp, int index) {
   if (!ElemWinForm) return;
-  ElemWinForm->Edit(param, frameGeometry());
+  ElemWinForm->Edit(cmp, index, frameGeometry());
   dialogDuringPress = true;
 }
 

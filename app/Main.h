@@ -43,7 +43,7 @@ class TMainForm : public QMainWindow, public SheetHost {
   void Recompute(bool renumber) override;
   void UpdateReadoutState() override;
   void SetSheetCursor(int id) override;
-  void EditParameter(CParam& param) override;
+  void EditParameter(CCmp& cmp, int index) override;
   int PaletteKind() const override { return paletteKind; }
   int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }

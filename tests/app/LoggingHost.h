@@ -13,7 +13,7 @@ class LoggingHost : public SheetHost {
   }
   void UpdateReadoutState() override { log += "UpdateReadoutState;"; }
   void SetSheetCursor(int) override {}
-  void EditParameter(CParam&) override {}
+  void EditParameter(CCmp&, int) override {}
   int PaletteKind() const override { return 0; }
   int PlacingOrientation() const override { return 0; }
   CCmp* Meter() const override { return nullptr; }

@@ -25,14 +25,22 @@ const QColor Yellow(255, 255, 204);
 
 using FakeHost = LoggingHost;
 
-// Runs `inside` once the modal dialog is up, then returns what exec() returned.
-int EditWith(TElemWinForm& dialog, CParam& param, const QRect& frame,
+// Runs `inside` once the modal dialog is up on the first parameter of `cmp`, then returns what
+// exec() returned.
+int EditWith(TElemWinForm& dialog, CCmp& cmp, const QRect& frame,
              const std::function<void()>& inside) {
   QTimer::singleShot(0, &dialog, [&] {
     inside();
     if (dialog.isVisible()) dialog.reject();
   });
-  return dialog.Edit(param, frame);
+  return dialog.Edit(cmp, 0, frame);
+}
+
+std::unique_ptr<CCmp> NewCapacitor(const SParam& value) {
+  FillElemTypes();
+  std::unique_ptr<CCmp> c = ElemTypes[KindC]->Create(ElemTypes[KindC]);
+  *c->Params()[0].Value = value;
+  return c;
 }
 
 void Retype(QLineEdit* edit, const QString& s) {
@@ -47,8 +55,8 @@ class TestElemWin : public QObject {
   Q_OBJECT
 
  private:
-  SParam slot;
-  CParam param;
+  std::unique_ptr<CCmp> capacitor;
+  SParam* slot = nullptr;  // the capacitor's own value
   FakeHost host;
   std::unique_ptr<TElemWinForm> dialog;
 
@@ -57,17 +65,15 @@ class TestElemWin : public QObject {
 
   // Shows the dialog without a nested loop so that keys can be typed step by step.
   void Open() {
-    dialog->parameter = &param;
+    dialog->component = capacitor.get();
+    dialog->parameterIndex = 0;
     dialog->show();
   }
 
  private slots:
   void init() {
-    slot = SParam{1e-9, "1n"};
-    param = CParam{};
-    param.Caption = "Capacitor";
-    param.Label = "Capacitance, F";
-    param.Value = &slot;
+    capacitor = NewCapacitor(SParam{1e-9, "1n"});
+    slot = capacitor->Params()[0].Value;
     host.log.clear();
     dialog = std::make_unique<TElemWinForm>();
     dialog->Host = &host;
@@ -75,7 +81,7 @@ class TestElemWin : public QObject {
   void cleanup() { dialog.reset(); }
 
   void openingShowsTheStoredParameter() {
-    const int result = EditWith(*dialog, param, QRect(100, 50, 548, 456), [&] {
+    const int result = EditWith(*dialog, *capacitor, QRect(100, 50, 548, 456), [&] {
       QCOMPARE(ui().NameLabel->text(), QString("Capacitor"));
       QCOMPARE(ui().ParameterLabel->text(), QString("Capacitance, F"));
       QCOMPARE(ui().Label3->text(), QString("Component :"));
@@ -90,7 +96,7 @@ class TestElemWin : public QObject {
       QCOMPARE(dialog->width(), 220);
     });
     QCOMPARE(result, int(QDialog::Rejected));
-    QCOMPARE(slot.Text, std::string("1n"));
+    QCOMPARE(slot->Text, std::string("1n"));
     QCOMPARE(host.log, std::string());
   }
 
@@ -101,7 +107,7 @@ class TestElemWin : public QObject {
                             QRect(300, 400, 101, 100), QRect(-40, -30, 100, 99)};
     for (const QRect& main : frames) {
       QRect seen;
-      EditWith(*dialog, param, main, [&] { seen = dialog->frameGeometry(); });
+      EditWith(*dialog, *capacitor, main, [&] { seen = dialog->frameGeometry(); });
       const int dx = main.width() - seen.width();
       const int dy = main.height() - seen.height();
       const auto half = [](int d) { return d >= 0 ? d / 2 : -(-d / 2); };
@@ -178,7 +184,7 @@ class TestElemWin : public QObject {
       QCOMPARE(dialog->text, TrimText(typed.toStdString()));
     }
     // Typing never stores anything by itself.
-    QCOMPARE(slot.Text, std::string("1n"));
+    QCOMPARE(slot->Text, std::string("1n"));
     QCOMPARE(host.log, std::string());
   }
 
@@ -200,8 +206,8 @@ class TestElemWin : public QObject {
     QTest::keyClick(ui().ParamEdit, Qt::Key_Enter);
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->ApplyValue());
-    QCOMPARE(slot.Text, std::string("1n"));
-    QCOMPARE(slot.Value, 1e-9);
+    QCOMPARE(slot->Text, std::string("1n"));
+    QCOMPARE(slot->Value, 1e-9);
     QCOMPARE(host.log, std::string());
   }
 
@@ -225,33 +231,33 @@ class TestElemWin : public QObject {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     QFETCH(double, value);
-    const int result = EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+    const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       Retype(ui().ParamEdit, typed);
       QTest::keyClick(ui().ParamEdit, Qt::Key_Return);
       QVERIFY(!dialog->isVisible());
     });
     QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(QString::fromStdString(slot.Text), stored);
-    QVERIFY(std::abs(slot.Value - value) <= 1e-12 * std::abs(value));
+    QCOMPARE(QString::fromStdString(slot->Text), stored);
+    QVERIFY(std::abs(slot->Value - value) <= 1e-12 * std::abs(value));
     // The label is repainted before the measurement, which keeps the wiring as it is.
     QCOMPARE(host.log, std::string("PaintSheet;Recompute(false);"));
   }
 
   void okStoresAndCloses() {
-    const int result = EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+    const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       Retype(ui().ParamEdit, "22p");
       QTest::mouseClick(ui().OkBtn, Qt::LeftButton);
     });
     QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(slot.Text, std::string("22p"));
-    QVERIFY(std::abs(slot.Value - 22e-12) < 1e-24);
+    QCOMPARE(slot->Text, std::string("22p"));
+    QVERIFY(std::abs(slot->Value - 22e-12) < 1e-24);
     QCOMPARE(host.log, std::string("PaintSheet;Recompute(false);"));
   }
 
   void escapeAndCancelStoreNothing() {
     for (const bool viaEscape : {true, false}) {
       host.log.clear();
-      const int result = EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+      const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
         Retype(ui().ParamEdit, "47u");
         if (viaEscape) {
           QTest::keyClick(ui().ParamEdit, Qt::Key_Escape);
@@ -261,22 +267,36 @@ class TestElemWin : public QObject {
         QVERIFY(!dialog->isVisible());
       });
       QCOMPARE(result, int(QDialog::Rejected));
-      QCOMPARE(slot.Text, std::string("1n"));
-      QCOMPARE(slot.Value, 1e-9);
+      QCOMPARE(slot->Text, std::string("1n"));
+      QCOMPARE(slot->Value, 1e-9);
       QCOMPARE(host.log, std::string());
     }
   }
 
   void reopeningStartsFromTheStoredText() {
     // Left with an invalid text, the next opening must show the parameter's own state.
-    EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] { Retype(ui().ParamEdit, "4,7"); });
-    slot = SParam{4700.0, "4k7"};
-    EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+    EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] { Retype(ui().ParamEdit, "4,7"); });
+    *slot = SParam{4700.0, "4k7"};
+    EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       QCOMPARE(ui().ParamEdit->text(), QString("4k7"));
       QCOMPARE(ui().ValueLabel->text(), QString("4.7e+3"));
       QCOMPARE(EditColour(), Green);
       QVERIFY(ui().OkBtn->isEnabled());
     });
+  }
+
+  void storeReachesTheEditedComponentAfterAnotherBinding() {
+    // The kind's table is shared; painting another capacitor binds it to that one while the
+    // dialog is open.
+    const std::unique_ptr<CCmp> other = NewCapacitor(SParam{3.3e-6, "3u3"});
+    EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
+      Retype(ui().ParamEdit, "22p");
+      other->Params();
+      QTest::keyClick(ui().ParamEdit, Qt::Key_Return);
+    });
+    QCOMPARE(slot->Text, std::string("22p"));
+    QCOMPARE(other->Params()[0].Value->Text, std::string("3u3"));
+    QCOMPARE(other->Params()[0].Value->Value, 3.3e-6);
   }
 
   void speedButtonShowsAndHidesTheSuffixTable() {

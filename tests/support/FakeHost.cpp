@@ -2,9 +2,9 @@
 
 #include "RecordingCanvas.h"
 #include "components/CCmp.h"
+#include "sheet/SheetPainting.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
-#include "sheet/SheetPainting.h"
 
 FakeHost::FakeHost(CSheet& s) : sheet(s) {
   FillElemTypes();
@@ -47,8 +47,9 @@ void FakeHost::SetSheetCursor(int id) {
   ++cursorCalls;
 }
 
-void FakeHost::EditParameter(CParam& param) {
+void FakeHost::EditParameter(CCmp& cmp, int index) {
   ++editCalls;
+  CParam& param = cmp.Params()[index];
   editedLabel = param.Label != nullptr ? param.Label : "";
   if (onEditParameter) onEditParameter(param);
 }
