@@ -11,7 +11,6 @@
 #include <iterator>
 
 #include "components/CCmp.h"
-#include "sheet/SheetHost.h"
 #include "ui_ElemWin.h"
 #include "value/Value.h"
 
@@ -160,10 +159,7 @@ bool TElemWinForm::ApplyValue() {
   if (value == 0.0) text.assign(1, '0');
   parameter->Value->Text = text;
   parameter->Value->Value = value;
-  if (Host != nullptr) {
-    Host->PaintSheet();
-    Host->Recompute(false);
-  }
+  emit ValueStored();
   return true;
 }
 

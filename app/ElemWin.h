@@ -10,7 +10,6 @@
 
 class CCmp;
 struct CParam;
-class SheetHost;
 
 namespace Ui {
 class TElemWinForm;
@@ -26,7 +25,7 @@ class TElemWinForm : public QDialog {
   // frame in screen coordinates) and shows it modally. Returns the dialog's result code.
   int Edit(CCmp& cmp, int index, const QRect& mainFrame);
 
-  // Stores the edited value if it is valid; repaints and recomputes through the host.
+  // Stores the edited value if it is valid and reports it with ValueStored.
   bool ApplyValue();
 
   // Loads the bound parameter into the controls; runs whenever the dialog is shown.
@@ -39,7 +38,6 @@ class TElemWinForm : public QDialog {
   // The suffix letters as a black-on-white table, the picture shown in ExpImage.
   static QPixmap SuffixTablePicture(const QSize& size);
 
-  SheetHost* Host = nullptr;  // the main window; not owned
   CCmp* component = nullptr;  // the component being edited; not owned
   int parameterIndex = -1;
   std::string text;
@@ -47,6 +45,10 @@ class TElemWinForm : public QDialog {
   bool valid = false;
 
   std::unique_ptr<Ui::TElemWinForm> ui;
+
+ signals:
+  // A value went into the component, before the dialog closes.
+  void ValueStored();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -12,18 +13,19 @@
 #include <string>
 
 #include "ElemWin.h"
-#include "LoggingHost.h"
+#include "LoggingMainForm.h"
+#include "WindowFixture.h"
+#include "Windows.h"
 #include "components/CCmp.h"
-#include "sheet/SheetHost.h"
 #include "ui_ElemWin.h"
 #include "value/Value.h"
 
 namespace {
 
+const IsolatedSettings isolatedSettings;
+
 const QColor Green(204, 255, 204);
 const QColor Yellow(255, 255, 204);
-
-using FakeHost = LoggingHost;
 
 // Runs `inside` once the modal dialog is up on the first parameter of `cmp`, then returns what
 // exec() returned.
@@ -57,8 +59,8 @@ class TestElemWin : public QObject {
  private:
   std::unique_ptr<CCmp> capacitor;
   SParam* slot = nullptr;  // the capacitor's own value
-  FakeHost host;
   std::unique_ptr<TElemWinForm> dialog;
+  std::unique_ptr<QSignalSpy> valueStored;  // ValueStored
 
   Ui::TElemWinForm& ui() { return *dialog->ui; }
   QColor EditColour() { return ui().ParamEdit->palette().color(QPalette::Base); }
@@ -74,11 +76,13 @@ class TestElemWin : public QObject {
   void init() {
     capacitor = NewCapacitor(SParam{1e-9, "1n"});
     slot = capacitor->Params()[0].Value;
-    host.log.clear();
     dialog = std::make_unique<TElemWinForm>();
-    dialog->Host = &host;
+    valueStored = std::make_unique<QSignalSpy>(dialog.get(), &TElemWinForm::ValueStored);
   }
-  void cleanup() { dialog.reset(); }
+  void cleanup() {
+    valueStored.reset();
+    dialog.reset();
+  }
 
   void openingShowsTheStoredParameter() {
     const int result = EditWith(*dialog, *capacitor, QRect(100, 50, 548, 456), [&] {
@@ -97,7 +101,7 @@ class TestElemWin : public QObject {
     });
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(slot->Text, std::string("1n"));
-    QCOMPARE(host.log, std::string());
+    QCOMPARE(valueStored->count(), 0);
   }
 
   void openingCentresOverTheMainWindow() {
@@ -185,7 +189,7 @@ class TestElemWin : public QObject {
     }
     // Typing never stores anything by itself.
     QCOMPARE(slot->Text, std::string("1n"));
-    QCOMPARE(host.log, std::string());
+    QCOMPARE(valueStored->count(), 0);
   }
 
   void invalidTextKeepsThePreviousValue() {
@@ -208,7 +212,7 @@ class TestElemWin : public QObject {
     QVERIFY(!dialog->ApplyValue());
     QCOMPARE(slot->Text, std::string("1n"));
     QCOMPARE(slot->Value, 1e-9);
-    QCOMPARE(host.log, std::string());
+    QCOMPARE(valueStored->count(), 0);
   }
 
   void enterStoresTextAndValue_data() {
@@ -239,8 +243,7 @@ class TestElemWin : public QObject {
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(QString::fromStdString(slot->Text), stored);
     QVERIFY(std::abs(slot->Value - value) <= 1e-12 * std::abs(value));
-    // The label is repainted before the measurement, which keeps the wiring as it is.
-    QCOMPARE(host.log, std::string("PaintSheet;Recompute(false);"));
+    QCOMPARE(valueStored->count(), 1);
   }
 
   void okStoresAndCloses() {
@@ -251,12 +254,12 @@ class TestElemWin : public QObject {
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(slot->Text, std::string("22p"));
     QVERIFY(std::abs(slot->Value - 22e-12) < 1e-24);
-    QCOMPARE(host.log, std::string("PaintSheet;Recompute(false);"));
+    QCOMPARE(valueStored->count(), 1);
   }
 
   void escapeAndCancelStoreNothing() {
     for (const bool viaEscape : {true, false}) {
-      host.log.clear();
+      valueStored->clear();
       const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
         Retype(ui().ParamEdit, "47u");
         if (viaEscape) {
@@ -269,7 +272,7 @@ class TestElemWin : public QObject {
       QCOMPARE(result, int(QDialog::Rejected));
       QCOMPARE(slot->Text, std::string("1n"));
       QCOMPARE(slot->Value, 1e-9);
-      QCOMPARE(host.log, std::string());
+      QCOMPARE(valueStored->count(), 0);
     }
   }
 
@@ -283,6 +286,17 @@ class TestElemWin : public QObject {
       QCOMPARE(EditColour(), Green);
       QVERIFY(ui().OkBtn->isEnabled());
     });
+  }
+
+  void storedValueIsDrawnThenMeasuredByTheWindow() {
+    TProgramWindows<LoggingMainForm> program;
+    EditWith(program.elemWin, *capacitor, QRect(0, 0, 548, 456), [&] {
+      QCOMPARE(program.form.log, std::string());
+      Retype(program.elemWin.ui->ParamEdit, "4k7");
+      QTest::keyClick(program.elemWin.ui->ParamEdit, Qt::Key_Return);
+    });
+    // The label is repainted before the measurement, which keeps the wiring as it is.
+    QCOMPARE(program.form.log, std::string("PaintSheet;Recompute(false);"));
   }
 
   void storeReachesTheEditedComponentAfterAnotherBinding() {

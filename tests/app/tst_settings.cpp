@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "ElemWin.h"
-#include "LoggingHost.h"
+#include "LoggingMainForm.h"
 #include "Main.h"
 #include "Settings.h"
 #include "Windows.h"
@@ -40,7 +40,7 @@ class CountingMainForm : public TMainForm {
 
 using Program = TProgramWindows<CountingMainForm>;
 
-using FakeMain = LoggingHost;
+using LoggingProgram = TProgramWindows<LoggingMainForm>;
 
 QSettings ExpectedStore() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
@@ -274,15 +274,15 @@ class SettingsTest : public QObject {
   }
 
   void dialogAppliesBothControlsAtOnce() {
-    FakeMain host;
-    TSettingsForm dialog;
-    dialog.Host = &host;
+    LoggingProgram program;
+    std::string& log = program.form.log;
+    TSettingsForm& dialog = program.settings;
     DisplayMode = 1;
     SignificantDigits = 6;
     int result = -1;
     WhileOpen(dialog, [&] {
       // Loading its own controls applies nothing.
-      QCOMPARE(host.log, std::string());
+      QCOMPARE(log, std::string());
       QCOMPARE(dialog.RadioIndex(), 1);
       QCOMPARE(dialog.ui->ZComboBox->currentText(), QString("6"));
       QTest::keyClick(dialog.ui->ZComboBox, Qt::Key_Down);
@@ -291,8 +291,13 @@ class SettingsTest : public QObject {
       ClickItem(dialog.ui->ZRadioItem0);
       QCOMPARE(DisplayMode, 0);
       QCOMPARE(SignificantDigits, 7);
-      QCOMPARE(host.log, std::string("UpdateReadoutState;Recompute(true);"
-                                     "UpdateReadoutState;Recompute(true);"));
+      QCOMPARE(log, std::string("UpdateReadoutState;Recompute(true);"
+                                "UpdateReadoutState;Recompute(true);"));
+      // Dimming changes no caption, only what the reading marks; twice, to leave it as it was.
+      log.clear();
+      dialog.ui->DimCheckBox->toggle();
+      dialog.ui->DimCheckBox->toggle();
+      QCOMPARE(log, std::string("Recompute(false);Recompute(false);"));
       QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
     });
     result = dialog.exec();
