@@ -194,7 +194,7 @@ void TMainForm::FormShow() {
   InitDrawStyle();
   // The solver's cancellation threshold is set once, with the rest of the start-up state.
   CancelTolerance = 1e-12;
-  StoreSettings(false);
+  LoadSettings();
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
   ui->FEdit->setText(FrequencyText(Frequency));
   {
@@ -240,7 +240,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   StoreDockState();
-  StoreSettings(true);
+  SaveSettings();
   UserStore().setValue(QStringLiteral("WindowGeometry"), saveGeometry());
   event->accept();
 }
@@ -273,8 +273,12 @@ void TMainForm::Recompute(bool renumber) {
   // Drawn once, after the reading has set which parts are dimmed or named by its reason.
   bool repaint = renumber;
   if (meter) {
-    const SReadout r = MeasureImpedance(Sheet->components, *meter, Solver, Frequency, FrequencyUnit,
-                                        DisplayMode, SignificantDigits, HasReactive);
+    const SReadout r = MeasureImpedance(Sheet->components, *meter, Solver,
+                                        {.frequency = Frequency,
+                                         .frequencyUnit = FrequencyUnit,
+                                         .displayMode = DisplayMode,
+                                         .digits = SignificantDigits,
+                                         .hasReactive = HasReactive});
     ui->REdit->setText(QString::fromStdString(r.R));
     if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
     repaint |= ExplainReading(r.R == "Infinity" || r.R == "Error");
@@ -504,7 +508,7 @@ bool TMainForm::FEditKeyPress(int key) {
         ui->FComboBox->setCurrentIndex(unit);
       }
       Recompute(true);
-      StoreSettings(true);
+      SaveSettings();
       CommitStep();
     } catch (...) {
       // The field simply reverts below.
@@ -531,14 +535,14 @@ void TMainForm::SetWorkingFrequency(double hertz) {
   }
   ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
   Recompute(true);
-  StoreSettings(true);
+  SaveSettings();
   CommitStep();
 }
 
 void TMainForm::FComboBoxChange(int index) {
   FrequencyUnit = index;
   Recompute(true);
-  StoreSettings(true);
+  SaveSettings();
   CommitStep();
 }
 

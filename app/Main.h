@@ -51,8 +51,11 @@ class TMainForm : public QMainWindow, public SheetHost {
   void EditCompleted() override;
 
   void ResetSheet();
-  // save = false loads "Display", "Digits", "F", "FP" all-or-nothing; save = true writes them.
-  void StoreSettings(bool save);
+  // Loads "Display", "Digits", "F", "FP" all-or-nothing: any one missing or unusable gives the
+  // defaults for all four.
+  void LoadSettings();
+  // Writes "Display", "Digits", "F", "FP", in that order, as strings.
+  void SaveSettings();
 
   // Grid dots of the paint area on `canvas`; the sheet painting draws them itself.
   void PaintGrid(Canvas& canvas);

@@ -29,9 +29,9 @@
 #include "Settings.h"
 #include "analysis/Measure.h"
 #include "document/SheetFile.h"
+#include "sheet/SheetPainting.h"
 #include "ui_Main.h"
 #include "value/Value.h"
-#include "sheet/SheetPainting.h"
 
 namespace {
 
@@ -195,7 +195,7 @@ void TMainForm::ApplyContent(const SSheetContent& content) {
   UpdateReadoutState();
   PaintSheet();
   Recompute(false);  // numbered by the load already
-  if (frequencyChanged) StoreSettings(true);
+  if (frequencyChanged) SaveSettings();
 }
 
 // ---- files

@@ -74,16 +74,17 @@ QSettings UserStore() {
                    QString::fromLatin1(Application));
 }
 
-void TMainForm::StoreSettings(bool save) {
+void TMainForm::SaveSettings() {
   QSettings store = UserStore();
-  if (save) {
-    store.setValue(QStringLiteral("Display"), QString::number(DisplayMode));
-    store.setValue(QStringLiteral("Digits"), QString::number(SignificantDigits));
-    store.setValue(QStringLiteral("F"), QString::fromStdString(FloatText(Frequency)));
-    store.setValue(QStringLiteral("FP"), QString::number(FrequencyUnit));
-    store.sync();  // a store that cannot be written is passed over in silence
-    return;
-  }
+  store.setValue(QStringLiteral("Display"), QString::number(DisplayMode));
+  store.setValue(QStringLiteral("Digits"), QString::number(SignificantDigits));
+  store.setValue(QStringLiteral("F"), QString::fromStdString(FloatText(Frequency)));
+  store.setValue(QStringLiteral("FP"), QString::number(FrequencyUnit));
+  store.sync();  // a store that cannot be written is passed over in silence
+}
+
+void TMainForm::LoadSettings() {
+  const QSettings store = UserStore();
   const StoredSettings s = Load(store).value_or(StoredSettings{});
   DisplayMode = s.displayMode;
   SignificantDigits = s.digits;

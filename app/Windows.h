@@ -32,7 +32,7 @@ struct TProgramWindows {
     // A setting is stored the moment it changes (after the readout followed it), so that a
     // crash does not lose it.
     QObject::connect(&settings, &TSettingsForm::SettingsChanged, &form,
-                     [this] { form.StoreSettings(true); });
+                     [this] { form.SaveSettings(); });
   }
   TProgramWindows(const TProgramWindows&) = delete;
   TProgramWindows& operator=(const TProgramWindows&) = delete;

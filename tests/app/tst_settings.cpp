@@ -128,7 +128,7 @@ class SettingsTest : public QObject {
     QFile::remove(storeFile);
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     QVERIFY2(Same(Taken(form), Defaults), qPrintable(Text(Taken(form))));
   }
 
@@ -154,11 +154,11 @@ class SettingsTest : public QObject {
     {
       TMainForm form;
       Put(form, saved);
-      form.StoreSettings(true);
+      form.SaveSettings();
     }
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     QVERIFY2(Same(Taken(form), saved), qPrintable(Text(Taken(form))));
   }
 
@@ -222,7 +222,7 @@ class SettingsTest : public QObject {
     }
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     const Stored expected = taken ? Stored{display.toString().toInt(), digits.toString().toInt(),
                                            expectedFrequency, unit.toString().toInt()}
                                   : Defaults;
@@ -232,7 +232,7 @@ class SettingsTest : public QObject {
   void valuesAreWrittenAsText() {
     TMainForm form;
     Put(form, Stored{1, 5, 5e-5, 2});
-    form.StoreSettings(true);
+    form.SaveSettings();
     QFile file(storeFile);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     QStringList entries;
@@ -269,7 +269,7 @@ class SettingsTest : public QObject {
     }
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     QVERIFY2(Same(Taken(form), Stored{0, 6, 47.0, 2}), qPrintable(Text(Taken(form))));
   }
 

@@ -31,8 +31,15 @@ void FakeHost::Recompute(bool renumber) {
     PaintSheet();
   }
   if (meter == nullptr) return;
-  readout = MeasureImpedance(sheet.components, *meter, solver, frequency, frequencyUnit,
-                             displayMode, digits, hasReactive);
+  readout = MeasureImpedance(sheet.components, *meter, solver, MeasureSettings());
+}
+
+SMeasureSettings FakeHost::MeasureSettings() const {
+  return {.frequency = frequency,
+          .frequencyUnit = frequencyUnit,
+          .displayMode = displayMode,
+          .digits = digits,
+          .hasReactive = hasReactive};
 }
 
 void FakeHost::UpdateReadoutState() {

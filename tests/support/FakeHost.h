@@ -40,6 +40,9 @@ class FakeHost : public SheetHost {
   CSheet& sheet;
   SRect client{0, 0, 640, 480};
 
+  // The settings below as the measurement takes them.
+  SMeasureSettings MeasureSettings() const;
+
   // Settings of the main window that the measurement reads.
   double frequency = 1.0;
   int frequencyUnit = 0;
