@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "analysis/CCalc.h"
 #include "components/CCmp.h"
@@ -13,8 +14,6 @@ int DisplayMode = 0;
 int SignificantDigits = 3;
 
 namespace {
-
-constexpr double Pi = 3.141592653589793;
 
 double UnitFactor(int frequencyUnit) {
   switch (frequencyUnit) {
@@ -50,7 +49,7 @@ void DisplayValues(int displayMode, double r, double x, double& first, double& s
   // The square sum of two finite readings can exceed a double; its root cannot.
   if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
   first = mag;
-  second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / Pi;
+  second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / std::numbers::pi;
 }
 
 SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,

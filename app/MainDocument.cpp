@@ -259,7 +259,7 @@ bool TMainForm::FileSave() {
 
 bool TMainForm::FileSaveAs() {
   QString path = QFileDialog::getSaveFileName(this, tr("Save sheet"), FileName,
-                                              tr("Vorzeta sheets (*.vorzeta)"));
+                                              tr("%1 sheets (*.vorzeta)").arg(ApplicationName));
   if (path.isEmpty()) return false;
   if (QFileInfo(path).suffix().isEmpty()) path += Suffix;
   return SaveFile(path);
@@ -269,7 +269,7 @@ void TMainForm::FileOpen() {
   if (!MaybeSave()) return;
   const QString path =
       QFileDialog::getOpenFileName(this, tr("Open sheet"), QFileInfo(FileName).path(),
-                                   tr("Vorzeta sheets (*.vorzeta);;All files (*)"));
+                                   tr("%1 sheets (*.vorzeta);;All files (*)").arg(ApplicationName));
   if (!path.isEmpty()) OpenFile(path);
 }
 
@@ -284,9 +284,10 @@ bool TMainForm::MaybeSave() {
 }
 
 void TMainForm::UpdateTitle() {
+  const QString application = QString::fromLatin1(ApplicationName);
   setWindowTitle(FileName.isEmpty()
-                     ? QStringLiteral("Vorzeta[*]")
-                     : QFileInfo(FileName).fileName() + QStringLiteral("[*] — Vorzeta"));
+                     ? application + QStringLiteral("[*]")
+                     : QFileInfo(FileName).fileName() + QStringLiteral("[*] — ") + application);
   setWindowModified(UndoStack && !UndoStack->isClean());
 }
 

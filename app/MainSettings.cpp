@@ -14,9 +14,6 @@
 
 namespace {
 
-const char* const Organisation = "Brackenworks";
-const char* const Application = "Vorzeta";
-
 struct StoredSettings {
   int displayMode = 0;
   int digits = 3;
@@ -70,8 +67,8 @@ std::optional<StoredSettings> Load(const QSettings& store) {
 }  // namespace
 
 QSettings UserStore() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Organisation),
-                   QString::fromLatin1(Application));
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                   QString::fromLatin1(OrganisationName), QString::fromLatin1(ApplicationName));
 }
 
 void TMainForm::SaveSettings() {

@@ -7,6 +7,10 @@
 
 class QButtonGroup;
 
+// The names the program and its settings go by.
+inline constexpr char OrganisationName[] = "Brackenworks";
+inline constexpr char ApplicationName[] = "Vorzeta";
+
 // The user's own settings store: one user's choices are no business of the machine's other
 // users.
 QSettings UserStore();

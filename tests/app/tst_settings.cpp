@@ -43,7 +43,8 @@ using Program = TProgramWindows<CountingMainForm>;
 using LoggingProgram = TProgramWindows<LoggingMainForm>;
 
 QSettings ExpectedStore() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, OrganisationName,
+                   ApplicationName);
 }
 
 struct Stored {
