@@ -337,10 +337,6 @@ void TMainForm::PaintBoxPaint(QPainter& painter) {
   }
 }
 
-void TMainForm::PaintGrid(Canvas& canvas) {
-  ::PaintGrid(canvas, Sheet->view, ClientRect());
-}
-
 void TMainForm::SetSheetCursor(int id) {
   const QCursor cursor = SheetCursor(id);
   ui->PaintBox->setCursor(cursor);

@@ -16,7 +16,6 @@
 #include "sheet/CSheet.h"
 #include "sheet/SheetHost.h"
 
-class Canvas;
 class QAction;
 class QLabel;
 class QMenu;
@@ -57,8 +56,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   // Writes "Display", "Digits", "F", "FP", in that order, as strings.
   void SaveSettings();
 
-  // Grid dots of the paint area on `canvas`; the sheet painting draws them itself.
-  void PaintGrid(Canvas& canvas);
   // The paint area's client rectangle in its own pixels.
   SRect ClientRect() const;
   // Enables the toolbar actions by their rules; run after every event that may change them.
