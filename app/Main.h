@@ -159,7 +159,16 @@ class TMainForm : public QMainWindow, public SheetHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The constructor's parts, in the order it runs them.
+  void SetUpColours();
+  void SetUpStatusLine();
+  void SetUpEntryFields();
+  void InstallEventFilters();
+  void SetUpToolbarActions();
   void SetUpDocumentActions();
+  // Creates the hidden frequency-response panel; returns the action that shows it.
+  QAction* SetUpResponseDock();
+  void ConnectResponseDock(QAction* toggle);
   void ApplyContent(const SSheetContent& content);
   void UpdateTitle();
   void AddRecentFile(const QString& path);
