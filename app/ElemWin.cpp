@@ -73,6 +73,8 @@ int TElemWinForm::Edit(CCmp& cmp, int index, const QRect& mainFrame) {
   CentreOverMainWindow();
   const int result = exec();
   centreOver = QRect();
+  // The component may go with the next edit of the sheet.
+  component = nullptr;
   return result;
 }
 

@@ -38,7 +38,7 @@ class TElemWinForm : public QDialog {
   // The suffix letters as a black-on-white table, the picture shown in ExpImage.
   static QPixmap SuffixTablePicture(const QSize& size);
 
-  CCmp* component = nullptr;  // the component being edited; not owned
+  CCmp* component = nullptr;  // the component being edited, while Edit runs; not owned
   int parameterIndex = -1;
   std::string text;
   double value = 0.0;
