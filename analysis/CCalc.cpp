@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <new>
+#include <numbers>
 
 #include "components/CCmp.h"
 #include "components/Kinds.h"
@@ -13,8 +14,6 @@
 double CancelTolerance = 1e-12;
 
 namespace {
-
-constexpr double Pi = 3.141592653589793;
 
 uint64_t Key(int row, int col) {
   return (static_cast<uint64_t>(static_cast<uint32_t>(row)) << 32) | static_cast<uint32_t>(col);
@@ -262,7 +261,7 @@ bool CCalc::Substitute(int meterUnknown) {
 
 bool CCalc::Solve(int meterUnknown, double frequency) {
   if (!Ready()) return false;
-  Omega = static_cast<double>(static_cast<long double>(frequency) * 2 * Pi);
+  Omega = static_cast<double>(static_cast<long double>(frequency) * 2 * std::numbers::pi);
   Finite = true;
   Replayed = false;
   std::fill_n(VecRe, Count, 0.0);

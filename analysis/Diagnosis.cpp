@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "analysis/CCalc.h"
 #include "analysis/UnionFind.h"
@@ -12,8 +13,6 @@
 #include "value/Value.h"
 
 namespace {
-
-constexpr double Pi = 3.141592653589793;
 
 bool IsKind(const CCmp& cmp, const SElemType& type) {
   return cmp.Type == &type;
@@ -67,7 +66,8 @@ std::string OpenReason(const CCmp& cmp, double hertz) {
     const double c = ValuesOf(cmp)[0].Value;
     if (c == 0) return "is open (no capacitance)";
     if (hertz == 0) return "is open at 0 Hz";
-    if (static_cast<long double>(hertz) * 2 * Pi * c == 0) return "is open at this frequency";
+    if (static_cast<long double>(hertz) * 2 * std::numbers::pi * c == 0)
+      return "is open at this frequency";
   }
   return {};
 }
@@ -77,7 +77,7 @@ SNoAnswer Answer(ENoAnswer kind, std::string sentence, std::vector<const CCmp*> 
 }
 
 SNoAnswer NotFinite(CCalc& solver, double hertz) {
-  if (!std::isfinite(hertz * 2 * Pi))
+  if (!std::isfinite(hertz * 2 * std::numbers::pi))
     return Answer(ENoAnswer::NotFinite, "The frequency is beyond the range of numbers");
   std::vector<const CCmp*> parts;
   std::vector<std::string> ownValue, product;

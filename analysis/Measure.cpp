@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "analysis/CCalc.h"
 #include "components/CCmp.h"
@@ -13,8 +14,6 @@ int DisplayMode = 0;
 int SignificantDigits = 3;
 
 namespace {
-
-constexpr double Pi = 3.141592653589793;
 
 double UnitFactor(int frequencyUnit) {
   switch (frequencyUnit) {
@@ -50,18 +49,18 @@ void DisplayValues(int displayMode, double r, double x, double& first, double& s
   // The square sum of two finite readings can exceed a double; its root cannot.
   if (std::isinf(mag)) mag = static_cast<double>(std::sqrt(sum));
   first = mag;
-  second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / Pi;
+  second = mag == 0 ? 0.0 : -std::atan2(x, r) * 180 / std::numbers::pi;
 }
 
-SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
-                          int frequencyUnit, int displayMode, int digits, bool hasReactive) {
+SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                          const SMeasureSettings& settings) {
   SReleaseOnExit release{solver};
   solver.Cmps = &cmps;
   if (!solver.Build()) return {"Error", std::string()};
   // A meter without two numbered pins cannot be read; treat it like a failed build.
   if (meter.Nodes.size() < 2) return {"Error", std::string()};
 
-  const double hertz = FrequencyInHertz(frequency, frequencyUnit);
+  const double hertz = FrequencyInHertz(settings.frequency, settings.frequencyUnit);
   const bool solved = solver.Solve(meter.FirstExtra, hertz);
   // Infinite or NaN values in the system make any answer meaningless, even "no solution".
   if (!solver.Finite) return {"Error", std::string()};
@@ -80,13 +79,13 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double 
   if (std::isinf(r) || std::isinf(x)) return {"Infinity", std::string()};
 
   double first = 0, second = 0;
-  DisplayValues(displayMode, r, x, first, second);
+  DisplayValues(settings.displayMode, r, x, first, second);
 
   // Stored settings can hold any number; the formatter gets a sane digit count.
-  const int shown = std::clamp(digits, 2, 8);
+  const int shown = std::clamp(settings.digits, 2, 8);
   SReadout out;
   out.R = FormatValue(shown, first);
-  if (hasReactive) out.X = FormatValue(shown, second);
+  if (settings.hasReactive) out.X = FormatValue(shown, second);
   out.Z = std::complex<double>(r, x);
   return out;
 }

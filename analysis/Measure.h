@@ -27,6 +27,14 @@ double FrequencyInHertz(double frequency, int frequencyUnit);
 // and the phase in degrees, which is the negated angle of R + jX.
 void DisplayValues(int displayMode, double r, double x, double& first, double& second);
 
-// frequencyUnit: 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3).
-SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver, double frequency,
-                          int frequencyUnit, int displayMode, int digits, bool hasReactive);
+// The frequency a reading is taken at and how its numbers are written.
+struct SMeasureSettings {
+  double frequency = 1.0;
+  int frequencyUnit = 0;     // 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3)
+  int displayMode = 0;       // as DisplayMode
+  int digits = 3;            // significant digits; clamped to 2..8
+  bool hasReactive = false;  // without a reactive part there is no second number
+};
+
+SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                          const SMeasureSettings& settings);

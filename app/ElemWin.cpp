@@ -11,7 +11,6 @@
 #include <iterator>
 
 #include "components/CCmp.h"
-#include "sheet/SheetHost.h"
 #include "ui_ElemWin.h"
 #include "value/Value.h"
 
@@ -65,14 +64,17 @@ TElemWinForm::TElemWinForm(QWidget* parent) : QDialog(parent), ui(new Ui::TElemW
 
 TElemWinForm::~TElemWinForm() = default;
 
-int TElemWinForm::Edit(CParam& param, const QRect& mainFrame) {
-  parameter = &param;
+int TElemWinForm::Edit(CCmp& cmp, int index, const QRect& mainFrame) {
+  component = &cmp;
+  parameterIndex = index;
   centreOver = mainFrame;
   // Narrowed before centring so that the dialog is centred at the width it opens with.
   HideSuffixTable();
   CentreOverMainWindow();
   const int result = exec();
   centreOver = QRect();
+  // The component may go with the next edit of the sheet.
+  component = nullptr;
   return result;
 }
 
@@ -91,9 +93,22 @@ void TElemWinForm::showEvent(QShowEvent* event) {
   CentreOverMainWindow();
 }
 
+CParam* TElemWinForm::BoundParameter() const {
+  if (component == nullptr || parameterIndex < 0) return nullptr;
+  CParam* table = component->Params();
+  if (table == nullptr) return nullptr;
+  // The table ends at the first entry without a caption.
+  for (int k = 0; k <= parameterIndex; ++k) {
+    if (table[k].Caption == nullptr) return nullptr;
+  }
+  CParam* entry = &table[parameterIndex];
+  return entry->Value != nullptr ? entry : nullptr;
+}
+
 void TElemWinForm::FormShow() {
   HideSuffixTable();
-  if (parameter == nullptr || parameter->Value == nullptr) return;
+  const CParam* parameter = BoundParameter();
+  if (parameter == nullptr) return;
   const SParam& slot = *parameter->Value;
   text = slot.Text;
   value = slot.Value;
@@ -140,14 +155,13 @@ void TElemWinForm::ParamEditChange() {
 }
 
 bool TElemWinForm::ApplyValue() {
-  if (!valid || parameter == nullptr || parameter->Value == nullptr) return false;
+  if (!valid) return false;
+  CParam* parameter = BoundParameter();
+  if (parameter == nullptr) return false;
   if (value == 0.0) text.assign(1, '0');
   parameter->Value->Text = text;
   parameter->Value->Value = value;
-  if (Host != nullptr) {
-    Host->PaintSheet();
-    Host->Recompute(false);
-  }
+  emit ValueStored();
   return true;
 }
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+class CCmp;
 struct CParam;
-class SheetHost;
 
 namespace Ui {
 class TElemWinForm;
@@ -21,11 +21,11 @@ class TElemWinForm : public QDialog {
   explicit TElemWinForm(QWidget* parent = nullptr);
   ~TElemWinForm() override;
 
-  // Sets the parameter, centres the dialog over `mainFrame` (the main window's frame in screen
-  // coordinates) and shows it modally. Returns the dialog's result code.
-  int Edit(CParam& param, const QRect& mainFrame);
+  // Sets parameter `index` of `cmp`, centres the dialog over `mainFrame` (the main window's
+  // frame in screen coordinates) and shows it modally. Returns the dialog's result code.
+  int Edit(CCmp& cmp, int index, const QRect& mainFrame);
 
-  // Stores the edited value if it is valid; repaints and recomputes through the host.
+  // Stores the edited value if it is valid and reports it with ValueStored.
   bool ApplyValue();
 
   // Loads the bound parameter into the controls; runs whenever the dialog is shown.
@@ -38,13 +38,17 @@ class TElemWinForm : public QDialog {
   // The suffix letters as a black-on-white table, the picture shown in ExpImage.
   static QPixmap SuffixTablePicture(const QSize& size);
 
-  SheetHost* Host = nullptr;  // the main window; not owned
-  CParam* parameter = nullptr;
+  CCmp* component = nullptr;  // the component being edited, while Edit runs; not owned
+  int parameterIndex = -1;
   std::string text;
   double value = 0.0;
   bool valid = false;
 
   std::unique_ptr<Ui::TElemWinForm> ui;
+
+ signals:
+  // A value went into the component, before the dialog closes.
+  void ValueStored();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -56,6 +60,9 @@ class TElemWinForm : public QDialog {
   void OkBtnClick();
   void HideSuffixTable();
   void CentreOverMainWindow();
+  // The edited entry of the kind's shared table, bound to `component` at this moment: any
+  // other component's Params() since the dialog opened would have bound it elsewhere.
+  CParam* BoundParameter() const;
 
   QRect centreOver;  // the main window's frame while Edit runs
 };

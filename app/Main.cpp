@@ -69,6 +69,19 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   FrequencyUnit = 0;
   HasReactive = false;
 
+  SetUpColours();
+  SetUpStatusLine();
+  SetUpEntryFields();
+  InstallEventFilters();
+  SetUpToolbarActions();
+  ui->PaintBox->setCursor(SheetCursor(CursorHand));
+  SetUpDocumentActions();
+  QAction* toggle = SetUpResponseDock();
+  ConnectResponseDock(toggle);
+  SetUpComparison();
+}
+
+void TMainForm::SetUpColours() {
   // The window's own colour is the sheet's background; the toolbar and status bar keep the
   // ordinary colours so their icons and text stay legible.
   QPalette black = palette();
@@ -79,7 +92,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   ui->StatusBar1->setPalette(QGuiApplication::palette());
   ui->StatusBar1->setAutoFillBackground(true);
   ui->SelectCmpPanel->setPalette(QGuiApplication::palette());
+}
 
+void TMainForm::SetUpStatusLine() {
   idleHint =
       tr("Drag a component onto the sheet, wire it to the meter; "
          "press a value to change it");
@@ -89,13 +104,19 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
       QStringLiteral("QStatusBar#StatusBar1 { background-color: rgb(239, 239, 239); }"));
   ui->StatusBar1->addWidget(statusLine, 1);
   ui->StatusBar1->setFixedHeight(25);
+}
 
+void TMainForm::SetUpEntryFields() {
   // Disabled entry fields take the button face colour.
   for (QLineEdit* edit : {ui->FEdit, ui->XEdit, ui->REdit}) {
     QPalette pal = edit->palette();
     pal.setColor(QPalette::Disabled, QPalette::Base, pal.color(QPalette::Active, QPalette::Button));
     edit->setPalette(pal);
   }
+}
+
+void TMainForm::InstallEventFilters() {
+  // The frequency field's keys, the hint panel's clicks and the palette's presses.
   ui->FEdit->installEventFilter(this);
   ui->HintPanel->installEventFilter(this);
   ui->HintLabel->installEventFilter(this);
@@ -106,7 +127,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
                      static_cast<QWidget*>(ui->PanelW), static_cast<QWidget*>(ui->ImageW)}) {
     w->installEventFilter(this);
   }
+}
 
+void TMainForm::SetUpToolbarActions() {
   for (QAction* a : {ui->NewBtn, ui->SettingsBtn, ui->EditDelete, ui->RotateLeft, ui->RotateRight,
                      ui->CirZoomIn, ui->CirZoomOut}) {
     a->setIcon(ToolIcon(a->objectName()));
@@ -119,10 +142,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   connect(ui->CirZoomIn, &QAction::triggered, this, [this] { CirZoomInExecute(); });
   connect(ui->CirZoomOut, &QAction::triggered, this, [this] { CirZoomOutExecute(); });
   connect(ui->FComboBox, &QComboBox::activated, this, [this](int i) { FComboBoxChange(i); });
+}
 
-  ui->PaintBox->setCursor(SheetCursor(CursorHand));
-  SetUpDocumentActions();
-
+QAction* TMainForm::SetUpResponseDock() {
   // The frequency-response panel starts hidden; F4 or its toolbar button shows it, and the
   // window grows by the panel's width so that the sheet keeps its size.
   ResponseDock = new TResponseDock(this);
@@ -147,6 +169,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
     plotButton->setIconSize(QSize(12, 12));
     plotButton->setGeometry(x.right() + 2, x.top(), 14, x.height());
   }
+  return toggle;
+}
+
+void TMainForm::ConnectResponseDock(QAction* toggle) {
   connect(toggle, &QAction::triggered, this, [this] {
     if (ResponseDock->isFloating() || isMaximized() || isFullScreen()) return;
     // Once the layout has placed or dropped the panel, the window takes its width back from
@@ -160,7 +186,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
           [this](double hertz) { SetWorkingFrequency(hertz); });
-  SetUpComparison();
 }
 
 TMainForm::~TMainForm() {
@@ -194,7 +219,7 @@ void TMainForm::FormShow() {
   InitDrawStyle();
   // The solver's cancellation threshold is set once, with the rest of the start-up state.
   CancelTolerance = 1e-12;
-  StoreSettings(false);
+  LoadSettings();
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
   ui->FEdit->setText(FrequencyText(Frequency));
   {
@@ -240,7 +265,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   StoreDockState();
-  StoreSettings(true);
+  SaveSettings();
   UserStore().setValue(QStringLiteral("WindowGeometry"), saveGeometry());
   event->accept();
 }
@@ -273,8 +298,12 @@ void TMainForm::Recompute(bool renumber) {
   // Drawn once, after the reading has set which parts are dimmed or named by its reason.
   bool repaint = renumber;
   if (meter) {
-    const SReadout r = MeasureImpedance(Sheet->components, *meter, Solver, Frequency, FrequencyUnit,
-                                        DisplayMode, SignificantDigits, HasReactive);
+    const SReadout r = MeasureImpedance(Sheet->components, *meter, Solver,
+                                        {.frequency = Frequency,
+                                         .frequencyUnit = FrequencyUnit,
+                                         .displayMode = DisplayMode,
+                                         .digits = SignificantDigits,
+                                         .hasReactive = HasReactive});
     ui->REdit->setText(QString::fromStdString(r.R));
     if (r.X) ui->XEdit->setText(QString::fromStdString(*r.X));
     repaint |= ExplainReading(r.R == "Infinity" || r.R == "Error");
@@ -333,10 +362,6 @@ void TMainForm::PaintBoxPaint(QPainter& painter) {
   }
 }
 
-void TMainForm::PaintGrid(Canvas& canvas) {
-  ::PaintGrid(canvas, Sheet->view, ClientRect());
-}
-
 void TMainForm::SetSheetCursor(int id) {
   const QCursor cursor = SheetCursor(id);
   ui->PaintBox->setCursor(cursor);
@@ -346,9 +371,9 @@ void TMainForm::SetSheetCursor(int id) {
 
 // ---- parameter dialog
 
-void TMainForm::EditParameter(CParam& param) {
+void TMainForm::EditParameter(CCmp& cmp, int index) {
   if (!ElemWinForm) return;
-  ElemWinForm->Edit(param, frameGeometry());
+  ElemWinForm->Edit(cmp, index, frameGeometry());
   dialogDuringPress = true;
 }
 
@@ -504,7 +529,7 @@ bool TMainForm::FEditKeyPress(int key) {
         ui->FComboBox->setCurrentIndex(unit);
       }
       Recompute(true);
-      StoreSettings(true);
+      SaveSettings();
       CommitStep();
     } catch (...) {
       // The field simply reverts below.
@@ -531,14 +556,14 @@ void TMainForm::SetWorkingFrequency(double hertz) {
   }
   ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
   Recompute(true);
-  StoreSettings(true);
+  SaveSettings();
   CommitStep();
 }
 
 void TMainForm::FComboBoxChange(int index) {
   FrequencyUnit = index;
   Recompute(true);
-  StoreSettings(true);
+  SaveSettings();
   CommitStep();
 }
 

@@ -16,7 +16,6 @@
 #include "sheet/CSheet.h"
 #include "sheet/SheetHost.h"
 
-class Canvas;
 class QAction;
 class QLabel;
 class QMenu;
@@ -43,7 +42,7 @@ class TMainForm : public QMainWindow, public SheetHost {
   void Recompute(bool renumber) override;
   void UpdateReadoutState() override;
   void SetSheetCursor(int id) override;
-  void EditParameter(CParam& param) override;
+  void EditParameter(CCmp& cmp, int index) override;
   int PaletteKind() const override { return paletteKind; }
   int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }
@@ -51,11 +50,12 @@ class TMainForm : public QMainWindow, public SheetHost {
   void EditCompleted() override;
 
   void ResetSheet();
-  // save = false loads "Display", "Digits", "F", "FP" all-or-nothing; save = true writes them.
-  void StoreSettings(bool save);
+  // Loads "Display", "Digits", "F", "FP" all-or-nothing: any one missing or unusable gives the
+  // defaults for all four.
+  void LoadSettings();
+  // Writes "Display", "Digits", "F", "FP", in that order, as strings.
+  void SaveSettings();
 
-  // Grid dots of the paint area on `canvas`; the sheet painting draws them itself.
-  void PaintGrid(Canvas& canvas);
   // The paint area's client rectangle in its own pixels.
   SRect ClientRect() const;
   // Enables the toolbar actions by their rules; run after every event that may change them.
@@ -159,7 +159,16 @@ class TMainForm : public QMainWindow, public SheetHost {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The constructor's parts, in the order it runs them.
+  void SetUpColours();
+  void SetUpStatusLine();
+  void SetUpEntryFields();
+  void InstallEventFilters();
+  void SetUpToolbarActions();
   void SetUpDocumentActions();
+  // Creates the hidden frequency-response panel; returns the action that shows it.
+  QAction* SetUpResponseDock();
+  void ConnectResponseDock(QAction* toggle);
   void ApplyContent(const SSheetContent& content);
   void UpdateTitle();
   void AddRecentFile(const QString& path);

@@ -29,9 +29,9 @@
 #include "Settings.h"
 #include "analysis/Measure.h"
 #include "document/SheetFile.h"
+#include "sheet/SheetPainting.h"
 #include "ui_Main.h"
 #include "value/Value.h"
-#include "sheet/SheetPainting.h"
 
 namespace {
 
@@ -75,6 +75,67 @@ QIcon CopyIcon() {
   return QIcon(pixmap);
 }
 
+// The window's file, history and copy actions, each with its shortcut, all added to the window.
+struct SDocumentActions {
+  QAction* open;
+  QAction* save;
+  QAction* saveAs;
+  QAction* exportAs;
+  QAction* copy;
+  QAction* undo;
+  QAction* redo;
+};
+
+QAction* MakeAction(QWidget& window, const QString& name, const QString& text, const QIcon& icon,
+                    QList<QKeySequence> keys) {
+  auto* a = new QAction(icon, text, &window);
+  a->setObjectName(name);
+  a->setShortcuts(keys);
+  a->setToolTip(text + " (" + keys.front().toString(QKeySequence::NativeText) + ")");
+  window.addAction(a);
+  return a;
+}
+
+SDocumentActions MakeDocumentActions(QWidget& window, QUndoStack& undoStack) {
+  QStyle* s = window.style();
+  SDocumentActions a{};
+  a.open =
+      MakeAction(window, "FileOpen", TMainForm::tr("Open"),
+                 s->standardIcon(QStyle::SP_DialogOpenButton), {QKeySequence(QKeySequence::Open)});
+  a.save =
+      MakeAction(window, "FileSave", TMainForm::tr("Save"),
+                 s->standardIcon(QStyle::SP_DialogSaveButton), {QKeySequence(QKeySequence::Save)});
+  a.saveAs = MakeAction(window, "FileSaveAs", TMainForm::tr("Save as"), QIcon(),
+                        {QKeySequence("Ctrl+Shift+S")});
+  a.exportAs = MakeAction(window, "FileExport", TMainForm::tr("Export picture"),
+                          s->standardIcon(QStyle::SP_FileDialogDetailedView), {QKeySequence()});
+  a.exportAs->setToolTip(TMainForm::tr("Export the sheet as PNG or SVG"));
+  a.copy = MakeAction(window, "CopyReadout", TMainForm::tr("Copy the result"), QIcon(),
+                      {QKeySequence("Ctrl+Shift+C")});
+  a.undo = undoStack.createUndoAction(&window, TMainForm::tr("Undo"));
+  a.undo->setObjectName("EditUndo");
+  a.undo->setIcon(s->standardIcon(QStyle::SP_ArrowBack));
+  a.undo->setShortcuts({QKeySequence("Ctrl+Z")});
+  a.redo = undoStack.createRedoAction(&window, TMainForm::tr("Redo"));
+  a.redo->setObjectName("EditRedo");
+  a.redo->setIcon(s->standardIcon(QStyle::SP_ArrowForward));
+  a.redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
+  window.addAction(a.undo);
+  window.addAction(a.redo);
+  return a;
+}
+
+// The copy button stands in the gap right of the two result fields.
+void PlaceCopyButton(Ui::TMainForm& ui, QAction* copy) {
+  auto* copyButton = new QToolButton(ui.REdit->parentWidget());
+  copyButton->setObjectName("CopyBtn");
+  copyButton->setDefaultAction(copy);
+  copyButton->setIcon(CopyIcon());
+  copyButton->setGeometry(ui.REdit->geometry().right() + 2, ui.REdit->geometry().top(), 14,
+                          ui.XEdit->geometry().bottom() - ui.REdit->geometry().top() + 1);
+  copy->setToolTip(TMainForm::tr("Copy the result (Ctrl+Shift+C)"));
+}
+
 }  // namespace
 
 void TMainForm::SetUpDocumentActions() {
@@ -84,62 +145,24 @@ void TMainForm::SetUpDocumentActions() {
           [this](bool clean) { setWindowModified(!clean); });
   setAcceptDrops(true);
 
-  QStyle* s = style();
-  auto make = [this](const QString& name, const QString& text, const QIcon& icon,
-                     QList<QKeySequence> keys) {
-    auto* a = new QAction(icon, text, this);
-    a->setObjectName(name);
-    a->setShortcuts(keys);
-    a->setToolTip(text + " (" + keys.front().toString(QKeySequence::NativeText) + ")");
-    addAction(a);
-    return a;
-  };
-  QAction* open = make("FileOpen", tr("Open"), s->standardIcon(QStyle::SP_DialogOpenButton),
-                       {QKeySequence(QKeySequence::Open)});
-  QAction* save = make("FileSave", tr("Save"), s->standardIcon(QStyle::SP_DialogSaveButton),
-                       {QKeySequence(QKeySequence::Save)});
-  QAction* saveAs = make("FileSaveAs", tr("Save as"), QIcon(), {QKeySequence("Ctrl+Shift+S")});
-  QAction* exportAs = make("FileExport", tr("Export picture"),
-                           s->standardIcon(QStyle::SP_FileDialogDetailedView), {QKeySequence()});
-  exportAs->setToolTip(tr("Export the sheet as PNG or SVG"));
-  QAction* copy =
-      make("CopyReadout", tr("Copy the result"), QIcon(), {QKeySequence("Ctrl+Shift+C")});
-  QAction* undo = UndoStack->createUndoAction(this, tr("Undo"));
-  undo->setObjectName("EditUndo");
-  undo->setIcon(s->standardIcon(QStyle::SP_ArrowBack));
-  undo->setShortcuts({QKeySequence("Ctrl+Z")});
-  QAction* redo = UndoStack->createRedoAction(this, tr("Redo"));
-  redo->setObjectName("EditRedo");
-  redo->setIcon(s->standardIcon(QStyle::SP_ArrowForward));
-  redo->setShortcuts({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")});
-  addAction(undo);
-  addAction(redo);
-
+  const SDocumentActions actions = MakeDocumentActions(*this, *UndoStack);
   QAction* first = ui->ToolBar->actions().value(0);
   // The toolbar only grows by three buttons, so that it still fits the window's height; Save,
   // Save as, the export and the recent files drop down from the Open button.
-  ui->ToolBar->insertActions(first, {open, undo, redo});
+  ui->ToolBar->insertActions(first, {actions.open, actions.undo, actions.redo});
   recentMenu = new QMenu(this);
   connect(recentMenu, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
-  if (auto* button = qobject_cast<QToolButton*>(ui->ToolBar->widgetForAction(open))) {
+  if (auto* button = qobject_cast<QToolButton*>(ui->ToolBar->widgetForAction(actions.open))) {
     button->setMenu(recentMenu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
   }
+  PlaceCopyButton(*ui, actions.copy);
 
-  // The copy button stands in the gap right of the two result fields.
-  auto* copyButton = new QToolButton(ui->REdit->parentWidget());
-  copyButton->setObjectName("CopyBtn");
-  copyButton->setDefaultAction(copy);
-  copyButton->setIcon(CopyIcon());
-  copyButton->setGeometry(ui->REdit->geometry().right() + 2, ui->REdit->geometry().top(), 14,
-                          ui->XEdit->geometry().bottom() - ui->REdit->geometry().top() + 1);
-  copy->setToolTip(tr("Copy the result (Ctrl+Shift+C)"));
-
-  connect(open, &QAction::triggered, this, [this] { FileOpen(); });
-  connect(save, &QAction::triggered, this, [this] { FileSave(); });
-  connect(saveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
-  connect(exportAs, &QAction::triggered, this, [this] { FileExport(); });
-  connect(copy, &QAction::triggered, this, [this] { CopyReadout(); });
+  connect(actions.open, &QAction::triggered, this, [this] { FileOpen(); });
+  connect(actions.save, &QAction::triggered, this, [this] { FileSave(); });
+  connect(actions.saveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
+  connect(actions.exportAs, &QAction::triggered, this, [this] { FileExport(); });
+  connect(actions.copy, &QAction::triggered, this, [this] { CopyReadout(); });
   UpdateTitle();
 }
 
@@ -195,7 +218,7 @@ void TMainForm::ApplyContent(const SSheetContent& content) {
   UpdateReadoutState();
   PaintSheet();
   Recompute(false);  // numbered by the load already
-  if (frequencyChanged) StoreSettings(true);
+  if (frequencyChanged) SaveSettings();
 }
 
 // ---- files
@@ -259,7 +282,7 @@ bool TMainForm::FileSave() {
 
 bool TMainForm::FileSaveAs() {
   QString path = QFileDialog::getSaveFileName(this, tr("Save sheet"), FileName,
-                                              tr("Vorzeta sheets (*.vorzeta)"));
+                                              tr("%1 sheets (*.vorzeta)").arg(ApplicationName));
   if (path.isEmpty()) return false;
   if (QFileInfo(path).suffix().isEmpty()) path += Suffix;
   return SaveFile(path);
@@ -269,7 +292,7 @@ void TMainForm::FileOpen() {
   if (!MaybeSave()) return;
   const QString path =
       QFileDialog::getOpenFileName(this, tr("Open sheet"), QFileInfo(FileName).path(),
-                                   tr("Vorzeta sheets (*.vorzeta);;All files (*)"));
+                                   tr("%1 sheets (*.vorzeta);;All files (*)").arg(ApplicationName));
   if (!path.isEmpty()) OpenFile(path);
 }
 
@@ -284,9 +307,10 @@ bool TMainForm::MaybeSave() {
 }
 
 void TMainForm::UpdateTitle() {
+  const QString application = QString::fromLatin1(ApplicationName);
   setWindowTitle(FileName.isEmpty()
-                     ? QStringLiteral("Vorzeta[*]")
-                     : QFileInfo(FileName).fileName() + QStringLiteral("[*] — Vorzeta"));
+                     ? application + QStringLiteral("[*]")
+                     : QFileInfo(FileName).fileName() + QStringLiteral("[*] — ") + application);
   setWindowModified(UndoStack && !UndoStack->isClean());
 }
 

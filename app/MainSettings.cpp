@@ -14,9 +14,6 @@
 
 namespace {
 
-const char* const Organisation = "Brackenworks";
-const char* const Application = "Vorzeta";
-
 struct StoredSettings {
   int displayMode = 0;
   int digits = 3;
@@ -70,20 +67,21 @@ std::optional<StoredSettings> Load(const QSettings& store) {
 }  // namespace
 
 QSettings UserStore() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Organisation),
-                   QString::fromLatin1(Application));
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                   QString::fromLatin1(OrganisationName), QString::fromLatin1(ApplicationName));
 }
 
-void TMainForm::StoreSettings(bool save) {
+void TMainForm::SaveSettings() {
   QSettings store = UserStore();
-  if (save) {
-    store.setValue(QStringLiteral("Display"), QString::number(DisplayMode));
-    store.setValue(QStringLiteral("Digits"), QString::number(SignificantDigits));
-    store.setValue(QStringLiteral("F"), QString::fromStdString(FloatText(Frequency)));
-    store.setValue(QStringLiteral("FP"), QString::number(FrequencyUnit));
-    store.sync();  // a store that cannot be written is passed over in silence
-    return;
-  }
+  store.setValue(QStringLiteral("Display"), QString::number(DisplayMode));
+  store.setValue(QStringLiteral("Digits"), QString::number(SignificantDigits));
+  store.setValue(QStringLiteral("F"), QString::fromStdString(FloatText(Frequency)));
+  store.setValue(QStringLiteral("FP"), QString::number(FrequencyUnit));
+  store.sync();  // a store that cannot be written is passed over in silence
+}
+
+void TMainForm::LoadSettings() {
+  const QSettings store = UserStore();
   const StoredSettings s = Load(store).value_or(StoredSettings{});
   DisplayMode = s.displayMode;
   SignificantDigits = s.digits;

@@ -161,10 +161,93 @@ void SplitTraces(const std::vector<SResponsePoint>& points, int mode, STraces& t
   }
 }
 
+// One trace's runs as line series on `yAxis`, with one legend entry however many gaps split it.
+void AddRuns(QChart& chart, QAbstractAxis* fAxis, const std::vector<std::vector<QPointF>>& runs,
+             const QString& name, const QPen& pen, QAbstractAxis* yAxis) {
+  bool named = false;
+  for (const std::vector<QPointF>& run : runs) {
+    if (run.empty()) continue;
+    auto* series = new QLineSeries();
+    series->setName(name);
+    series->setPen(pen);
+    series->replace(QList<QPointF>(run.begin(), run.end()));
+    chart.addSeries(series);
+    series->attachAxis(fAxis);
+    series->attachAxis(yAxis);
+    if (named)
+      for (QLegendMarker* m : chart.legend()->markers(series)) m->setVisible(false);
+    named = true;
+  }
+}
+
+struct SValueAxes {
+  QAbstractAxis* first = nullptr;  // R, or |Z| on a log scale
+  QValueAxis* second = nullptr;    // X, or the phase
+};
+
+// The value axes, ranged to hold the live and the pinned traces.
+SValueAxes AddValueAxes(QChart& chart, int mode, const STraces& live, const STraces& reference) {
+  QAbstractAxis* firstAxis = nullptr;
+  auto* secondAxis = new QValueAxis();
+  secondAxis->setTitleText(mode == 1 ? TResponseDock::tr("Phase (°)") : TResponseDock::tr("X (Ω)"));
+  secondAxis->setLabelFormat(QStringLiteral("%g"));
+  const double firstLow = std::min(live.firstLow, reference.firstLow);
+  const double firstHigh = std::max(live.firstHigh, reference.firstHigh);
+  const double secondLow = std::min(live.secondLow, reference.secondLow);
+  const double secondHigh = std::max(live.secondHigh, reference.secondHigh);
+  if (mode == 1) {
+    auto* log = new QLogValueAxis();
+    log->setLabelFormat(QStringLiteral("%g"));
+    log->setMinorTickCount(-1);
+    if (firstLow <= firstHigh) {
+      log->setRange(firstLow / (firstLow == firstHigh ? 2 : 1.2),
+                    firstHigh * (firstLow == firstHigh ? 2 : 1.2));
+    } else {
+      log->setRange(1, 1e3);
+    }
+    firstAxis = log;
+    firstAxis->setTitleText(TResponseDock::tr("|Z| (Ω)"));
+    secondAxis->setRange(-90, 90);
+    secondAxis->setTickCount(7);
+  } else {
+    auto* linear = new QValueAxis();
+    linear->setLabelFormat(QStringLiteral("%g"));
+    const auto [low, high] = LinearRange(firstLow, firstHigh);
+    linear->setRange(low, high);
+    linear->applyNiceNumbers();
+    firstAxis = linear;
+    firstAxis->setTitleText(TResponseDock::tr("R (Ω)"));
+    const auto [low2, high2] = LinearRange(secondLow, secondHigh);
+    secondAxis->setRange(low2, high2);
+    secondAxis->applyNiceNumbers();
+  }
+  firstAxis->setLinePenColor(FirstTrace);
+  firstAxis->setTitleBrush(FirstTrace);
+  secondAxis->setLinePenColor(SecondTrace);
+  secondAxis->setTitleBrush(SecondTrace);
+  chart.addAxis(firstAxis, Qt::AlignLeft);
+  chart.addAxis(secondAxis, Qt::AlignRight);
+  return {firstAxis, secondAxis};
+}
+
 }  // namespace
 
 TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency response"), parent) {
   setObjectName(QStringLiteral("ResponseDock"));
+  UseOrdinaryPalette();
+  auto* body = new QWidget(this);
+  auto* layout = new QVBoxLayout(body);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addLayout(MakeRangeRow(body));
+  AddChart(body, *layout);
+  AddReadings(body, *layout);
+  setWidget(body);
+  ConnectControls();
+  UpdateRangeFields();
+  Redraw();
+}
+
+void TResponseDock::UseOrdinaryPalette() {
   // The main window's own colour is the sheet's black; the panel keeps the ordinary colours.
   // Each role is set on its own: a palette equal to the application's would simply inherit.
   QPalette ordinary = palette();
@@ -174,10 +257,9 @@ TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency respon
       ordinary.setColor(group, role, app.color(group, role));
   setPalette(ordinary);
   setAutoFillBackground(true);
-  auto* body = new QWidget(this);
-  auto* layout = new QVBoxLayout(body);
-  layout->setContentsMargins(4, 4, 4, 4);
+}
 
+QHBoxLayout* TResponseDock::MakeRangeRow(QWidget* body) {
   auto* range = new QHBoxLayout();
   startEdit = new QLineEdit(body);
   stopEdit = new QLineEdit(body);
@@ -210,8 +292,10 @@ TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency respon
   range->addWidget(follow);
   range->addStretch(1);
   range->addWidget(exportButton);
-  layout->addLayout(range);
+  return range;
+}
 
+void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   chart = new QChart();
   chart->legend()->setAlignment(Qt::AlignTop);
   chart->setMargins(QMargins(2, 2, 2, 2));
@@ -225,22 +309,25 @@ TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency respon
     if (const std::optional<double> f = HertzAt(p))
       emit FrequencyPicked(QString::number(*f, 'g', 4).toDouble());
   };
-  layout->addWidget(view, 1);
+  layout.addWidget(view, 1);
+}
 
+void TResponseDock::AddReadings(QWidget* body, QVBoxLayout& layout) {
   hoverLabel = new QLabel(body);
   noteLabel = new QLabel(body);
   noteLabel->setWordWrap(true);
-  layout->addWidget(hoverLabel);
-  layout->addWidget(noteLabel);
+  layout.addWidget(hoverLabel);
+  layout.addWidget(noteLabel);
   resonanceList = new QListWidget(body);
   resonanceList->setMaximumHeight(110);
   resonanceList->setToolTip(tr("Double-click a resonance to make it the working frequency"));
   connect(resonanceList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     emit FrequencyPicked(item->data(Qt::UserRole).toDouble());
   });
-  layout->addWidget(resonanceList);
-  setWidget(body);
+  layout.addWidget(resonanceList);
+}
 
+void TResponseDock::ConnectControls() {
   connect(pointsEdit, &QSpinBox::valueChanged, this, [this](int n) {
     points = n;
     Start();
@@ -257,8 +344,6 @@ TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency respon
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Start();
   });
-  UpdateRangeFields();
-  Redraw();
 }
 
 TResponseDock::~TResponseDock() {
@@ -398,6 +483,27 @@ void TResponseDock::Redraw() {
     delete axis;
   }
   const int mode = shownMode;
+  QLogValueAxis* fAxis = AddFrequencyAxis();
+  STraces live, reference;
+  // The pinned circuit's traces count in the ranges too.
+  SplitTraces(shownReference, mode, reference);
+  SplitTraces(shown.Points, mode, live);
+  const SValueAxes axes = AddValueAxes(*chart, mode, live, reference);
+
+  // Grey and drawn first, the pinned traces lie behind the live ones.
+  AddRuns(*chart, fAxis, reference.first, tr("pinned %1").arg(FirstName(mode)),
+          QPen(Reference, 1.4), axes.first);
+  AddRuns(*chart, fAxis, reference.second, tr("pinned %1").arg(SecondName(mode)),
+          QPen(Reference, 1.4, Qt::DashLine), axes.second);
+  AddRuns(*chart, fAxis, live.first, FirstName(mode), QPen(FirstTrace, 1.6), axes.first);
+  AddRuns(*chart, fAxis, live.second, SecondName(mode), QPen(SecondTrace, 1.6), axes.second);
+  AddWorkingLine(fAxis, axes.second, mode);
+  ShowResonances(fAxis, axes.second);
+  ShowNote();
+  hoverLabel->setText(hover);
+}
+
+QLogValueAxis* TResponseDock::AddFrequencyAxis() {
   auto* fAxis = new QLogValueAxis();
   fAxis->setTitleText(tr("Frequency (Hz)"));
   fAxis->setMinorTickCount(-1);
@@ -407,78 +513,11 @@ void TResponseDock::Redraw() {
   fAxis->setLabelFormat(QStringLiteral("%g"));
   if (fAxis->max() / fAxis->min() > 1e4) fAxis->setBase(100);
   chart->addAxis(fAxis, Qt::AlignBottom);
+  return fAxis;
+}
 
-  QAbstractAxis* firstAxis = nullptr;
-  auto* secondAxis = new QValueAxis();
-  secondAxis->setTitleText(mode == 1 ? tr("Phase (°)") : tr("X (Ω)"));
-  secondAxis->setLabelFormat(QStringLiteral("%g"));
-  STraces live, reference;
-  // The pinned circuit's traces count in the ranges too.
-  SplitTraces(shownReference, mode, reference);
-  SplitTraces(shown.Points, mode, live);
-  const double firstLow = std::min(live.firstLow, reference.firstLow);
-  const double firstHigh = std::max(live.firstHigh, reference.firstHigh);
-  const double secondLow = std::min(live.secondLow, reference.secondLow);
-  const double secondHigh = std::max(live.secondHigh, reference.secondHigh);
-  if (mode == 1) {
-    auto* log = new QLogValueAxis();
-    log->setLabelFormat(QStringLiteral("%g"));
-    log->setMinorTickCount(-1);
-    if (firstLow <= firstHigh) {
-      log->setRange(firstLow / (firstLow == firstHigh ? 2 : 1.2),
-                    firstHigh * (firstLow == firstHigh ? 2 : 1.2));
-    } else {
-      log->setRange(1, 1e3);
-    }
-    firstAxis = log;
-    firstAxis->setTitleText(tr("|Z| (Ω)"));
-    secondAxis->setRange(-90, 90);
-    secondAxis->setTickCount(7);
-  } else {
-    auto* linear = new QValueAxis();
-    linear->setLabelFormat(QStringLiteral("%g"));
-    const auto [low, high] = LinearRange(firstLow, firstHigh);
-    linear->setRange(low, high);
-    linear->applyNiceNumbers();
-    firstAxis = linear;
-    firstAxis->setTitleText(tr("R (Ω)"));
-    const auto [low2, high2] = LinearRange(secondLow, secondHigh);
-    secondAxis->setRange(low2, high2);
-    secondAxis->applyNiceNumbers();
-  }
-  firstAxis->setLinePenColor(FirstTrace);
-  firstAxis->setTitleBrush(FirstTrace);
-  secondAxis->setLinePenColor(SecondTrace);
-  secondAxis->setTitleBrush(SecondTrace);
-  chart->addAxis(firstAxis, Qt::AlignLeft);
-  chart->addAxis(secondAxis, Qt::AlignRight);
-
-  auto addRuns = [&](std::vector<std::vector<QPointF>>& runs, const QString& name, const QPen& pen,
-                     QAbstractAxis* yAxis) {
-    bool named = false;
-    for (std::vector<QPointF>& run : runs) {
-      if (run.empty()) continue;
-      auto* series = new QLineSeries();
-      series->setName(name);
-      series->setPen(pen);
-      series->replace(QList<QPointF>(run.begin(), run.end()));
-      chart->addSeries(series);
-      series->attachAxis(fAxis);
-      series->attachAxis(yAxis);
-      // One legend entry per trace, however many gaps split it.
-      if (named)
-        for (QLegendMarker* m : chart->legend()->markers(series)) m->setVisible(false);
-      named = true;
-    }
-  };
-  // Grey and drawn first, the pinned traces lie behind the live ones.
-  addRuns(reference.first, tr("pinned %1").arg(FirstName(mode)), QPen(Reference, 1.4), firstAxis);
-  addRuns(reference.second, tr("pinned %1").arg(SecondName(mode)),
-          QPen(Reference, 1.4, Qt::DashLine), secondAxis);
-  addRuns(live.first, FirstName(mode), QPen(FirstTrace, 1.6), firstAxis);
-  addRuns(live.second, SecondName(mode), QPen(SecondTrace, 1.6), secondAxis);
-
-  // The working frequency, drawn across the whole height of the plot.
+// The working frequency, drawn across the whole height of the plot.
+void TResponseDock::AddWorkingLine(QLogValueAxis* fAxis, QValueAxis* secondAxis, int mode) {
   if (working >= fAxis->min() && working <= fAxis->max()) {
     auto* line = new QLineSeries();
     line->setName(tr("f"));
@@ -494,7 +533,9 @@ void TResponseDock::Redraw() {
     }
     for (QLegendMarker* m : chart->legend()->markers(line)) m->setVisible(false);
   }
+}
 
+void TResponseDock::ShowResonances(QLogValueAxis* fAxis, QValueAxis* secondAxis) {
   resonanceList->clear();
   if (!shown.Resonances.empty()) {
     auto* marks = new QScatterSeries();
@@ -518,7 +559,9 @@ void TResponseDock::Redraw() {
     marks->attachAxis(fAxis);
     marks->attachAxis(secondAxis);
   }
+}
 
+void TResponseDock::ShowNote() {
   QString note;
   const bool anySolved = std::any_of(shown.Points.begin(), shown.Points.end(),
                                      [](const SResponsePoint& p) { return p.Solved; });
@@ -529,7 +572,6 @@ void TResponseDock::Redraw() {
   else if (anySolved && shown.Resonances.empty())
     note = tr("No resonance in this range.");
   noteLabel->setText(note);
-  hoverLabel->setText(hover);
 }
 
 std::optional<double> TResponseDock::HertzAt(QPointF viewPoint) const {

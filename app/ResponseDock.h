@@ -21,6 +21,9 @@ class QScatterSeries;
 class QLineSeries;
 class QSpinBox;
 class QToolButton;
+class QValueAxis;
+class QHBoxLayout;
+class QVBoxLayout;
 class TResponseChartView;
 
 class TResponseDock : public QDockWidget {
@@ -74,7 +77,18 @@ class TResponseDock : public QDockWidget {
   struct SResult;
   void Start();
   void Finished(const std::shared_ptr<SJob>& job, SResult result);
+  // The constructor's parts, in the order it runs them.
+  void UseOrdinaryPalette();
+  QHBoxLayout* MakeRangeRow(QWidget* body);
+  void AddChart(QWidget* body, QVBoxLayout& layout);
+  void AddReadings(QWidget* body, QVBoxLayout& layout);
+  void ConnectControls();
+  // Redraw's parts: the axes and marks of the plot, the resonance list and the note under it.
   void Redraw();
+  QLogValueAxis* AddFrequencyAxis();
+  void AddWorkingLine(QLogValueAxis* fAxis, QValueAxis* secondAxis, int mode);
+  void ShowResonances(QLogValueAxis* fAxis, QValueAxis* secondAxis);
+  void ShowNote();
   void UpdateRangeFields();
   void RangeEdited();
   void Hover(QPointF viewPoint);

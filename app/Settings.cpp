@@ -6,7 +6,6 @@
 #include <QShowEvent>
 
 #include "analysis/Measure.h"
-#include "sheet/SheetHost.h"
 #include "ui_Settings.h"
 
 bool DimIdleParts = true;
@@ -27,7 +26,7 @@ TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSet
     if (guard) return;
     DimIdleParts = on;
     UserStore().setValue(QString::fromLatin1(DimIdlePartsKey), on);
-    if (Host != nullptr) Host->Recompute(false);
+    emit DimIdlePartsChanged();
   });
   connect(ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
 }
@@ -54,10 +53,6 @@ void TSettingsForm::ZChanged() {
   // Nothing chosen in a control leaves its setting as it is rather than storing -1 or 1.
   if (radio >= 0) DisplayMode = radio;
   if (combo >= 0) SignificantDigits = combo + 2;
-  if (Host != nullptr) {
-    Host->UpdateReadoutState();
-    Host->Recompute(true);
-  }
   emit SettingsChanged();
 }
 

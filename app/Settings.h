@@ -7,11 +7,13 @@
 
 class QButtonGroup;
 
+// The names the program and its settings go by.
+inline constexpr char OrganisationName[] = "Brackenworks";
+inline constexpr char ApplicationName[] = "Vorzeta";
+
 // The user's own settings store: one user's choices are no business of the machine's other
 // users.
 QSettings UserStore();
-
-class SheetHost;
 
 // Parts that carry no current are drawn dimmed; stored under its own key, on by default.
 extern bool DimIdleParts;
@@ -29,20 +31,21 @@ class TSettingsForm : public QDialog {
 
   // Loads DisplayMode and SignificantDigits into the controls without applying them.
   void FormShow();
-  // Applies both controls at once and lets the main window's readout follow.
+  // Applies both controls at once and reports it with SettingsChanged.
   void ZChanged();
   // The item index of ZRadioGroup: 0 "R and X", 1 "Mag and Phase", -1 none checked.
   int RadioIndex() const;
   void SetRadioIndex(int index);
 
-  SheetHost* Host = nullptr;  // the main window: UpdateReadoutState and Recompute; not owned
-  bool guard = false;         // keeps the dialog from applying the values it loads itself
+  bool guard = false;  // keeps the dialog from applying the values it loads itself
 
   std::unique_ptr<Ui::TSettingsForm> ui;
 
  signals:
-  // A setting was applied (after the readout followed it).
+  // The display mode or the digits were applied.
   void SettingsChanged();
+  // DimIdleParts was applied and stored.
+  void DimIdlePartsChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -14,13 +14,25 @@ struct TProgramWindows {
   TSettingsForm settings{&form};
 
   TProgramWindows() {
-    elemWin.Host = &form;
-    settings.Host = &form;
     form.ElemWinForm = &elemWin;
     form.SettingsForm = &settings;
-    // A setting is stored the moment it changes, so that a crash does not lose it.
+    // The stored value's label is drawn anew before the measurement, which keeps the wiring
+    // as it is.
+    QObject::connect(&elemWin, &TElemWinForm::ValueStored, &form, [this] {
+      form.PaintSheet();
+      form.Recompute(false);
+    });
+    // The readout follows a setting at once: its captions, then its numbers.
+    QObject::connect(&settings, &TSettingsForm::SettingsChanged, &form, [this] {
+      form.UpdateReadoutState();
+      form.Recompute(true);
+    });
+    QObject::connect(&settings, &TSettingsForm::DimIdlePartsChanged, &form,
+                     [this] { form.Recompute(false); });
+    // A setting is stored the moment it changes (after the readout followed it), so that a
+    // crash does not lose it.
     QObject::connect(&settings, &TSettingsForm::SettingsChanged, &form,
-                     [this] { form.StoreSettings(true); });
+                     [this] { form.SaveSettings(); });
   }
   TProgramWindows(const TProgramWindows&) = delete;
   TProgramWindows& operator=(const TProgramWindows&) = delete;

@@ -3,14 +3,15 @@
 #include <exception>
 
 #include "Application.h"
+#include "Settings.h"
 #include "Windows.h"
 
 int main(int argc, char** argv) {
   Application app(argc, argv);
   try {
-    QCoreApplication::setOrganizationName("Brackenworks");
-    QCoreApplication::setApplicationName("Vorzeta");
-    QGuiApplication::setApplicationDisplayName("Vorzeta");
+    QCoreApplication::setOrganizationName(QString::fromLatin1(OrganisationName));
+    QCoreApplication::setApplicationName(QString::fromLatin1(ApplicationName));
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationName));
     QGuiApplication::setDesktopFileName("vorzeta");
 
     TProgramWindows<> windows;

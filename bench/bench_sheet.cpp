@@ -23,8 +23,7 @@ struct Ladder {
     host.Recompute(true);
   }
   SReadout Measure() {
-    return MeasureImpedance(sheet.components, *host.meter, host.solver, host.frequency,
-                            host.frequencyUnit, host.displayMode, host.digits, host.hasReactive);
+    return MeasureImpedance(sheet.components, *host.meter, host.solver, host.MeasureSettings());
   }
   CSheet sheet;
   FakeHost host;

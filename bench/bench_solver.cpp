@@ -26,8 +26,8 @@ void BM_RecomputeRcLadder(benchmark::State& state) {
   const bool reactive = circuit.HasReactive();
   size_t bytes = 0;
   for (auto _ : state) {
-    SReadout out =
-        MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz, 0, 0, 3, reactive);
+    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver,
+                                    {.frequency = hertz, .hasReactive = reactive});
     benchmark::DoNotOptimize(out);
   }
   // The storage of one build and solve, measured outside the timed loop.
@@ -52,7 +52,8 @@ void BM_RecomputeRcLadderFresh(benchmark::State& state) {
   AddRcLadder(circuit, sections);
   for (auto _ : state) {
     CCalc solver;
-    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, solver, hertz, 0, 0, 3, true);
+    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, solver,
+                                    {.frequency = hertz, .hasReactive = true});
     benchmark::DoNotOptimize(out);
   }
 }
@@ -67,12 +68,12 @@ void BM_ValueOnlyResolve(benchmark::State& state) {
   CCircuit circuit(1, 2);
   AddRcLadder(circuit, sections);
   SParam* value = circuit.Parts[static_cast<size_t>(sections)].Cmp->Params()[0].Value;
-  MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, 1000, 0, 0, 3, true);
+  const SMeasureSettings at1k{.frequency = 1000, .hasReactive = true};
+  MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, at1k);
   int i = 0;
   for (auto _ : state) {
     value->Value = (++i & 1) != 0 ? 1200.0 : 1000.0;
-    SReadout out =
-        MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, 1000, 0, 0, 3, true);
+    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, at1k);
     benchmark::DoNotOptimize(out);
   }
 }

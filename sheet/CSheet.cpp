@@ -181,7 +181,7 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     if (inTable && Host != nullptr) {
       const SParam* slot = table[j].Value;
       const SParam before = slot != nullptr ? *slot : SParam{};
-      Host->EditParameter(table[j]);
+      Host->EditParameter(*c, j);
       if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))
         Host->EditCompleted();
     }

@@ -2,7 +2,6 @@
 // a fake host that records the calls.
 #pragma once
 
-struct CParam;
 class CCmp;
 
 class SheetHost {
@@ -12,9 +11,9 @@ class SheetHost {
   virtual void Recompute(bool renumber) = 0;
   virtual void UpdateReadoutState() = 0;
   virtual void SetSheetCursor(int id) = 0;
-  // Shows the parameter dialog modally on one bound entry of a component's parameter table,
-  // centred over the main window.
-  virtual void EditParameter(CParam& param) = 0;
+  // Shows the parameter dialog modally on parameter `index` of `cmp`, centred over the main
+  // window.
+  virtual void EditParameter(CCmp& cmp, int index) = 0;
   virtual int PaletteKind() const = 0;
   virtual int PlacingOrientation() const = 0;
   virtual CCmp* Meter() const = 0;

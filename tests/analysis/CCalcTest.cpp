@@ -6,6 +6,7 @@
 #include <complex>
 #include <functional>
 #include <limits>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -23,7 +24,6 @@ extern "C" const char* __asan_default_options() {
 namespace {
 
 using Complex = std::complex<double>;
-constexpr double Pi = 3.141592653589793;
 
 std::vector<int32_t> NodesOf(const CCmp* cmp) {
   return cmp->Nodes;
@@ -197,13 +197,13 @@ TEST_P(CCalcNetwork, ImpedanceBetweenTheMeterPins) {
   EXPECT_NEAR(z->imag(), c.expected->imag(), c.tolerance * scale);
 }
 
-const double W1k = 2 * Pi * 1000;
+const double W1k = 2 * std::numbers::pi * 1000;
 // Resonance of 1 mH with 1 µF: f = 1 / (2π √(LC)).
-const double Resonance = 1 / (2 * Pi * std::sqrt(1e-3 * 1e-6));
+const double Resonance = 1 / (2 * std::numbers::pi * std::sqrt(1e-3 * 1e-6));
 
 // Formed in extended precision: near resonance the two admittances cancel to a few ppm.
 Complex ParallelLc(double hertz) {
-  const long double w = 2 * static_cast<long double>(Pi) * hertz;
+  const long double w = 2 * static_cast<long double>(std::numbers::pi) * hertz;
   const long double x = w * 1e-3L / (1 - w * w * 1e-3L * 1e-6L);
   return Complex(0, static_cast<double>(x));
 }
@@ -424,7 +424,7 @@ TEST(CCalcNetwork, ResonanceFewPpmAwayIsLargeButFinite) {
 Complex LadderImpedance(int sections, double ohms, double farads, double hertz) {
   using Extended = std::complex<long double>;
   const Extended r(ohms);
-  const Extended zc(0, -1 / (2 * static_cast<long double>(Pi) * hertz * farads));
+  const Extended zc(0, -1 / (2 * static_cast<long double>(std::numbers::pi) * hertz * farads));
   Extended z = r + zc;
   for (int i = 1; i < sections; ++i) z = r + zc * z / (zc + z);
   return Complex(static_cast<double>(z.real()), static_cast<double>(z.imag()));
@@ -481,7 +481,7 @@ TEST(CCalcLifecycle, BuildSolveReleaseCyclesAreSafe) {
   // A different frequency on the same build.
   ASSERT_TRUE(calc.Solve(circuit.Meter->FirstExtra, 2000));
   EXPECT_NEAR(calc.VecIm[b] - calc.VecIm[a], x1 / 2, 1e-9);
-  EXPECT_DOUBLE_EQ(calc.Omega, 2 * Pi * 2000);
+  EXPECT_DOUBLE_EQ(calc.Omega, 2 * std::numbers::pi * 2000);
 
   calc.Release();
   calc.Release();

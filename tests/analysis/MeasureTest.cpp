@@ -218,7 +218,7 @@ TEST(MeasureLifecycle, MeterOutsideTheListReadsError) {
   circuit.R(1, 2, 10);
   CCircuit other(40, 90);
   const SReadout out =
-      MeasureImpedance(circuit.Cmps, *other.Meter, circuit.Solver, 1000, 0, 0, 3, false);
+      MeasureImpedance(circuit.Cmps, *other.Meter, circuit.Solver, {.frequency = 1000});
   EXPECT_EQ(out.R, "Error");
   EXPECT_EQ(out.X, std::optional<std::string>(""));
   EXPECT_EQ(circuit.Solver.Count, 0);

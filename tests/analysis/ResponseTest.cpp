@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <string>
 
 #include "Circuit.h"
@@ -12,10 +13,8 @@
 
 namespace {
 
-constexpr long double Pi = 3.141592653589793238462643383279502884L;
-
 double SeriesF0(long double l, long double c) {
-  return static_cast<double>(1 / (2 * Pi * std::sqrt(l * c)));
+  return static_cast<double>(1 / (2 * std::numbers::pi_v<long double> * std::sqrt(l * c)));
 }
 
 // Where Im f changes sign between lo and hi, by bisection on the closed-form impedance.
@@ -47,7 +46,7 @@ struct SResonanceCase {
 // lossless fs and fp; they are found on the closed-form impedance.
 constexpr long double Rm = 10, Lm = 10e-3, Cm = 10e-12, C0 = 5e-12;
 Complex Crystal(long double f) {
-  const long double w = 2 * Pi * f;
+  const long double w = 2 * std::numbers::pi_v<long double> * f;
   const Complex zm(Rm, w * Lm - 1 / (w * Cm));
   const Complex y = 1.0L / zm + Complex(0, w * C0);
   return 1.0L / y;
@@ -90,7 +89,8 @@ TEST(Response, ResonancesAndQMatchClosedForms) {
        fs / 10,
        fs * 10,
        // the series Q is that of the motional arm, up to the small effect of C0
-       {{crystalSeries, true, static_cast<double>(2 * Pi * fs * Lm / Rm), 1e-3},
+       {{crystalSeries, true,
+         static_cast<double>(2 * std::numbers::pi_v<long double> * fs * Lm / Rm), 1e-3},
         {crystalParallel, false, 0, 0}}},
       {"series RLC behind a 1:3 transformer",
        [](CCircuit& c) {

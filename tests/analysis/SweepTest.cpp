@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <complex>
+#include <numbers>
 #include <optional>
 #include <vector>
 
@@ -13,8 +14,7 @@
 namespace {
 
 using Complex = std::complex<double>;
-constexpr double Pi = 3.141592653589793;
-const double Resonance = 1 / (2 * Pi * std::sqrt(1e-3 * 1e-6));
+const double Resonance = 1 / (2 * std::numbers::pi * std::sqrt(1e-3 * 1e-6));
 
 // Every sweep reading must equal what a solver with no kept analysis reads at that frequency.
 void ExpectSweepMatchesSingleSolves(CCircuit& circuit, const std::vector<double>& hertz) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Main.h"
+#include "Settings.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
 #include "value/Value.h"
@@ -19,7 +20,8 @@ struct IsolatedSettings {
   IsolatedSettings() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
   // Settings are written as they change; each test starts from none.
   static void Clear() {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta").clear();
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, OrganisationName, ApplicationName)
+        .clear();
   }
 };
 

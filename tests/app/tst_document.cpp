@@ -205,7 +205,8 @@ class DocumentTest : public QObject {
 
     // The unit is stored as soon as it is chosen, not only at close.
     form().FComboBoxChange(2);
-    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
+    const QSettings store(QSettings::NativeFormat, QSettings::UserScope, OrganisationName,
+                          ApplicationName);
     QCOMPARE(store.value("FP").toString(), QStringLiteral("2"));
 
     // Pictures of the sheet, drawn as on screen.

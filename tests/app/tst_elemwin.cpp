@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -12,27 +13,36 @@
 #include <string>
 
 #include "ElemWin.h"
-#include "LoggingHost.h"
+#include "LoggingMainForm.h"
+#include "WindowFixture.h"
+#include "Windows.h"
 #include "components/CCmp.h"
-#include "sheet/SheetHost.h"
 #include "ui_ElemWin.h"
 #include "value/Value.h"
 
 namespace {
 
+const IsolatedSettings isolatedSettings;
+
 const QColor Green(204, 255, 204);
 const QColor Yellow(255, 255, 204);
 
-using FakeHost = LoggingHost;
-
-// Runs `inside` once the modal dialog is up, then returns what exec() returned.
-int EditWith(TElemWinForm& dialog, CParam& param, const QRect& frame,
+// Runs `inside` once the modal dialog is up on the first parameter of `cmp`, then returns what
+// exec() returned.
+int EditWith(TElemWinForm& dialog, CCmp& cmp, const QRect& frame,
              const std::function<void()>& inside) {
   QTimer::singleShot(0, &dialog, [&] {
     inside();
     if (dialog.isVisible()) dialog.reject();
   });
-  return dialog.Edit(param, frame);
+  return dialog.Edit(cmp, 0, frame);
+}
+
+std::unique_ptr<CCmp> NewCapacitor(const SParam& value) {
+  FillElemTypes();
+  std::unique_ptr<CCmp> c = ElemTypes[KindC]->Create(ElemTypes[KindC]);
+  *c->Params()[0].Value = value;
+  return c;
 }
 
 void Retype(QLineEdit* edit, const QString& s) {
@@ -47,10 +57,10 @@ class TestElemWin : public QObject {
   Q_OBJECT
 
  private:
-  SParam slot;
-  CParam param;
-  FakeHost host;
+  std::unique_ptr<CCmp> capacitor;
+  SParam* slot = nullptr;  // the capacitor's own value
   std::unique_ptr<TElemWinForm> dialog;
+  std::unique_ptr<QSignalSpy> valueStored;  // ValueStored
 
   Ui::TElemWinForm& ui() { return *dialog->ui; }
   QColor EditColour() { return ui().ParamEdit->palette().color(QPalette::Base); }
@@ -60,25 +70,25 @@ class TestElemWin : public QObject {
 
   // Shows the dialog without a nested loop so that keys can be typed step by step.
   void Open() {
-    dialog->parameter = &param;
+    dialog->component = capacitor.get();
+    dialog->parameterIndex = 0;
     dialog->show();
   }
 
  private slots:
   void init() {
-    slot = SParam{1e-9, "1n"};
-    param = CParam{};
-    param.Caption = "Capacitor";
-    param.Label = "Capacitance, F";
-    param.Value = &slot;
-    host.log.clear();
+    capacitor = NewCapacitor(SParam{1e-9, "1n"});
+    slot = capacitor->Params()[0].Value;
     dialog = std::make_unique<TElemWinForm>();
-    dialog->Host = &host;
+    valueStored = std::make_unique<QSignalSpy>(dialog.get(), &TElemWinForm::ValueStored);
   }
-  void cleanup() { dialog.reset(); }
+  void cleanup() {
+    valueStored.reset();
+    dialog.reset();
+  }
 
   void openingShowsTheStoredParameter() {
-    const int result = EditWith(*dialog, param, QRect(100, 50, 548, 456), [&] {
+    const int result = EditWith(*dialog, *capacitor, QRect(100, 50, 548, 456), [&] {
       QCOMPARE(ui().NameLabel->text(), QString("Capacitor"));
       QCOMPARE(ui().ParameterLabel->text(), QString("Capacitance, F"));
       QCOMPARE(ui().Label3->text(), QString("Component :"));
@@ -93,8 +103,8 @@ class TestElemWin : public QObject {
       QVERIFY(SuffixTableHidden());
     });
     QCOMPARE(result, int(QDialog::Rejected));
-    QCOMPARE(slot.Text, std::string("1n"));
-    QCOMPARE(host.log, std::string());
+    QCOMPARE(slot->Text, std::string("1n"));
+    QCOMPARE(valueStored->count(), 0);
   }
 
   void openingCentresOverTheMainWindow() {
@@ -104,7 +114,7 @@ class TestElemWin : public QObject {
                             QRect(300, 400, 101, 100), QRect(-40, -30, 100, 99)};
     for (const QRect& main : frames) {
       QRect seen;
-      EditWith(*dialog, param, main, [&] { seen = dialog->frameGeometry(); });
+      EditWith(*dialog, *capacitor, main, [&] { seen = dialog->frameGeometry(); });
       const int dx = main.width() - seen.width();
       const int dy = main.height() - seen.height();
       const auto half = [](int d) { return d >= 0 ? d / 2 : -(-d / 2); };
@@ -181,8 +191,8 @@ class TestElemWin : public QObject {
       QCOMPARE(dialog->text, TrimText(typed.toStdString()));
     }
     // Typing never stores anything by itself.
-    QCOMPARE(slot.Text, std::string("1n"));
-    QCOMPARE(host.log, std::string());
+    QCOMPARE(slot->Text, std::string("1n"));
+    QCOMPARE(valueStored->count(), 0);
   }
 
   void invalidTextKeepsThePreviousValue() {
@@ -203,9 +213,9 @@ class TestElemWin : public QObject {
     QTest::keyClick(ui().ParamEdit, Qt::Key_Enter);
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->ApplyValue());
-    QCOMPARE(slot.Text, std::string("1n"));
-    QCOMPARE(slot.Value, 1e-9);
-    QCOMPARE(host.log, std::string());
+    QCOMPARE(slot->Text, std::string("1n"));
+    QCOMPARE(slot->Value, 1e-9);
+    QCOMPARE(valueStored->count(), 0);
   }
 
   void enterStoresTextAndValue_data() {
@@ -228,33 +238,32 @@ class TestElemWin : public QObject {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     QFETCH(double, value);
-    const int result = EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+    const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       Retype(ui().ParamEdit, typed);
       QTest::keyClick(ui().ParamEdit, Qt::Key_Return);
       QVERIFY(!dialog->isVisible());
     });
     QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(QString::fromStdString(slot.Text), stored);
-    QVERIFY(std::abs(slot.Value - value) <= 1e-12 * std::abs(value));
-    // The label is repainted before the measurement, which keeps the wiring as it is.
-    QCOMPARE(host.log, std::string("PaintSheet;Recompute(false);"));
+    QCOMPARE(QString::fromStdString(slot->Text), stored);
+    QVERIFY(std::abs(slot->Value - value) <= 1e-12 * std::abs(value));
+    QCOMPARE(valueStored->count(), 1);
   }
 
   void okStoresAndCloses() {
-    const int result = EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+    const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       Retype(ui().ParamEdit, "22p");
       QTest::mouseClick(ui().OkBtn, Qt::LeftButton);
     });
     QCOMPARE(result, int(QDialog::Accepted));
-    QCOMPARE(slot.Text, std::string("22p"));
-    QVERIFY(std::abs(slot.Value - 22e-12) < 1e-24);
-    QCOMPARE(host.log, std::string("PaintSheet;Recompute(false);"));
+    QCOMPARE(slot->Text, std::string("22p"));
+    QVERIFY(std::abs(slot->Value - 22e-12) < 1e-24);
+    QCOMPARE(valueStored->count(), 1);
   }
 
   void escapeAndCancelStoreNothing() {
     for (const bool viaEscape : {true, false}) {
-      host.log.clear();
-      const int result = EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+      valueStored->clear();
+      const int result = EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
         Retype(ui().ParamEdit, "47u");
         if (viaEscape) {
           QTest::keyClick(ui().ParamEdit, Qt::Key_Escape);
@@ -264,22 +273,47 @@ class TestElemWin : public QObject {
         QVERIFY(!dialog->isVisible());
       });
       QCOMPARE(result, int(QDialog::Rejected));
-      QCOMPARE(slot.Text, std::string("1n"));
-      QCOMPARE(slot.Value, 1e-9);
-      QCOMPARE(host.log, std::string());
+      QCOMPARE(slot->Text, std::string("1n"));
+      QCOMPARE(slot->Value, 1e-9);
+      QCOMPARE(valueStored->count(), 0);
     }
   }
 
   void reopeningStartsFromTheStoredText() {
     // Left with an invalid text, the next opening must show the parameter's own state.
-    EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] { Retype(ui().ParamEdit, "4,7"); });
-    slot = SParam{4700.0, "4k7"};
-    EditWith(*dialog, param, QRect(0, 0, 548, 456), [&] {
+    EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] { Retype(ui().ParamEdit, "4,7"); });
+    *slot = SParam{4700.0, "4k7"};
+    EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       QCOMPARE(ui().ParamEdit->text(), QString("4k7"));
       QCOMPARE(ui().ValueLabel->text(), QString("4.7e+3"));
       QCOMPARE(EditColour(), Green);
       QVERIFY(ui().OkBtn->isEnabled());
     });
+  }
+
+  void storedValueIsDrawnThenMeasuredByTheWindow() {
+    TProgramWindows<LoggingMainForm> program;
+    EditWith(program.elemWin, *capacitor, QRect(0, 0, 548, 456), [&] {
+      QCOMPARE(program.form.log, std::string());
+      Retype(program.elemWin.ui->ParamEdit, "4k7");
+      QTest::keyClick(program.elemWin.ui->ParamEdit, Qt::Key_Return);
+    });
+    // The label is repainted before the measurement, which keeps the wiring as it is.
+    QCOMPARE(program.form.log, std::string("PaintSheet;Recompute(false);"));
+  }
+
+  void storeReachesTheEditedComponentAfterAnotherBinding() {
+    // The kind's table is shared; painting another capacitor binds it to that one while the
+    // dialog is open.
+    const std::unique_ptr<CCmp> other = NewCapacitor(SParam{3.3e-6, "3u3"});
+    EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
+      Retype(ui().ParamEdit, "22p");
+      other->Params();
+      QTest::keyClick(ui().ParamEdit, Qt::Key_Return);
+    });
+    QCOMPARE(slot->Text, std::string("22p"));
+    QCOMPARE(other->Params()[0].Value->Text, std::string("3u3"));
+    QCOMPARE(other->Params()[0].Value->Value, 3.3e-6);
   }
 
   void speedButtonShowsAndHidesTheSuffixTable() {

@@ -114,7 +114,7 @@ class MainWindowTest : public QObject {
   }
 
   void startsWithOnlyTheMeterAndNoReading() {
-    QCOMPARE(form().windowTitle().remove("[*]"), QStringLiteral("Vorzeta"));
+    QCOMPARE(form().windowTitle().remove("[*]"), QString(ApplicationName));
     QVERIFY(!form().isWindowModified());
     QCOMPARE(sheet().pictures.Count(), 1);
     QVERIFY(form().meter != nullptr);

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "ElemWin.h"
-#include "LoggingHost.h"
+#include "LoggingMainForm.h"
 #include "Main.h"
 #include "Settings.h"
 #include "Windows.h"
@@ -40,10 +40,11 @@ class CountingMainForm : public TMainForm {
 
 using Program = TProgramWindows<CountingMainForm>;
 
-using FakeMain = LoggingHost;
+using LoggingProgram = TProgramWindows<LoggingMainForm>;
 
 QSettings ExpectedStore() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Brackenworks", "Vorzeta");
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, OrganisationName,
+                   ApplicationName);
 }
 
 struct Stored {
@@ -128,7 +129,7 @@ class SettingsTest : public QObject {
     QFile::remove(storeFile);
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     QVERIFY2(Same(Taken(form), Defaults), qPrintable(Text(Taken(form))));
   }
 
@@ -154,11 +155,11 @@ class SettingsTest : public QObject {
     {
       TMainForm form;
       Put(form, saved);
-      form.StoreSettings(true);
+      form.SaveSettings();
     }
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     QVERIFY2(Same(Taken(form), saved), qPrintable(Text(Taken(form))));
   }
 
@@ -222,7 +223,7 @@ class SettingsTest : public QObject {
     }
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     const Stored expected = taken ? Stored{display.toString().toInt(), digits.toString().toInt(),
                                            expectedFrequency, unit.toString().toInt()}
                                   : Defaults;
@@ -232,7 +233,7 @@ class SettingsTest : public QObject {
   void valuesAreWrittenAsText() {
     TMainForm form;
     Put(form, Stored{1, 5, 5e-5, 2});
-    form.StoreSettings(true);
+    form.SaveSettings();
     QFile file(storeFile);
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     QStringList entries;
@@ -269,20 +270,20 @@ class SettingsTest : public QObject {
     }
     TMainForm form;
     Put(form, Stray);
-    form.StoreSettings(false);
+    form.LoadSettings();
     QVERIFY2(Same(Taken(form), Stored{0, 6, 47.0, 2}), qPrintable(Text(Taken(form))));
   }
 
   void dialogAppliesBothControlsAtOnce() {
-    FakeMain host;
-    TSettingsForm dialog;
-    dialog.Host = &host;
+    LoggingProgram program;
+    std::string& log = program.form.log;
+    TSettingsForm& dialog = program.settings;
     DisplayMode = 1;
     SignificantDigits = 6;
     int result = -1;
     WhileOpen(dialog, [&] {
       // Loading its own controls applies nothing.
-      QCOMPARE(host.log, std::string());
+      QCOMPARE(log, std::string());
       QCOMPARE(dialog.RadioIndex(), 1);
       QCOMPARE(dialog.ui->ZComboBox->currentText(), QString("6"));
       QTest::keyClick(dialog.ui->ZComboBox, Qt::Key_Down);
@@ -291,8 +292,13 @@ class SettingsTest : public QObject {
       ClickItem(dialog.ui->ZRadioItem0);
       QCOMPARE(DisplayMode, 0);
       QCOMPARE(SignificantDigits, 7);
-      QCOMPARE(host.log, std::string("UpdateReadoutState;Recompute(true);"
-                                     "UpdateReadoutState;Recompute(true);"));
+      QCOMPARE(log, std::string("UpdateReadoutState;Recompute(true);"
+                                "UpdateReadoutState;Recompute(true);"));
+      // Dimming changes no caption, only what the reading marks; twice, to leave it as it was.
+      log.clear();
+      dialog.ui->DimCheckBox->toggle();
+      dialog.ui->DimCheckBox->toggle();
+      QCOMPARE(log, std::string("Recompute(false);Recompute(false);"));
       QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
     });
     result = dialog.exec();

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <numbers>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -30,7 +31,6 @@
 namespace {
 
 using Complex = std::complex<double>;
-constexpr double Pi = 3.141592653589793;
 constexpr int NetworkCount = 320;
 constexpr uint64_t FirstSeed = 20261208;
 constexpr int HardNetworkCount = 400;
@@ -89,7 +89,7 @@ SNetwork Generate(uint64_t seed, int fewestNodes = 2, int mostNodes = 12, double
   net.seed = seed;
   net.nodes = pick(fewestNodes, mostNodes);
   net.hertz = hertz > 0 ? hertz : std::pow(10.0, uniform(1, 6));
-  const double omega = 2 * Pi * net.hertz;
+  const double omega = 2 * std::numbers::pi * net.hertz;
   auto impedance = [&] { return std::pow(10.0, uniform(0, 5)); };
   auto passive = [&](int32_t a, int32_t b) {
     const int kind = pick(KindR, KindL);
@@ -138,7 +138,7 @@ SNetwork GenerateHard(uint64_t seed) {
   SNetwork net;
   net.seed = seed;
   net.hertz = std::pow(10.0, uniform(1, 7));
-  const double omega = 2 * Pi * net.hertz;
+  const double omega = 2 * std::numbers::pi * net.hertz;
   const bool wide = seed % 2 == 1;
   auto impedance = [&] { return std::pow(10.0, wide ? uniform(-3, 8) : uniform(0, 5)); };
   auto passive = [&](int32_t a, int32_t b) {
@@ -409,7 +409,7 @@ TEST(NgspiceOracle, DanglingPartsAndIslandsAgreeInEveryNumbering) {
 // its five nodes and in every order of its parts.
 TEST(NgspiceOracle, ReproductionReadsTheSameInEveryNumbering) {
   const double hertz = 6800;
-  const Complex expected(3.3e6, 2 * Pi * hertz * 6.8e-3);
+  const Complex expected(3.3e6, 2 * std::numbers::pi * hertz * 6.8e-3);
   std::array<int32_t, 5> number = {1, 2, 3, 4, 5};  // a, b, c and the two free ends
   std::mt19937_64 rng(FirstSeed);
   int numberings = 0;

@@ -47,8 +47,12 @@ bool CCircuit::HasReactive() const {
 
 SReadout CCircuit::Measure(double frequency, int unit, int displayMode, int digits, bool renumber) {
   if (renumber) Renumber();
-  return MeasureImpedance(Cmps, *Meter, Solver, frequency, unit, displayMode, digits,
-                          HasReactive());
+  return MeasureImpedance(Cmps, *Meter, Solver,
+                          {.frequency = frequency,
+                           .frequencyUnit = unit,
+                           .displayMode = displayMode,
+                           .digits = digits,
+                           .hasReactive = HasReactive()});
 }
 
 std::optional<std::complex<double>> CCircuit::Impedance(double hertz) {

@@ -2,9 +2,9 @@
 
 #include "RecordingCanvas.h"
 #include "components/CCmp.h"
+#include "sheet/SheetPainting.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
-#include "sheet/SheetPainting.h"
 
 FakeHost::FakeHost(CSheet& s) : sheet(s) {
   FillElemTypes();
@@ -31,8 +31,15 @@ void FakeHost::Recompute(bool renumber) {
     PaintSheet();
   }
   if (meter == nullptr) return;
-  readout = MeasureImpedance(sheet.components, *meter, solver, frequency, frequencyUnit,
-                             displayMode, digits, hasReactive);
+  readout = MeasureImpedance(sheet.components, *meter, solver, MeasureSettings());
+}
+
+SMeasureSettings FakeHost::MeasureSettings() const {
+  return {.frequency = frequency,
+          .frequencyUnit = frequencyUnit,
+          .displayMode = displayMode,
+          .digits = digits,
+          .hasReactive = hasReactive};
 }
 
 void FakeHost::UpdateReadoutState() {
@@ -47,8 +54,9 @@ void FakeHost::SetSheetCursor(int id) {
   ++cursorCalls;
 }
 
-void FakeHost::EditParameter(CParam& param) {
+void FakeHost::EditParameter(CCmp& cmp, int index) {
   ++editCalls;
+  CParam& param = cmp.Params()[index];
   editedLabel = param.Label != nullptr ? param.Label : "";
   if (onEditParameter) onEditParameter(param);
 }

@@ -22,7 +22,7 @@ class FakeHost : public SheetHost {
   void Recompute(bool renumber) override;
   void UpdateReadoutState() override;
   void SetSheetCursor(int id) override;
-  void EditParameter(CParam& param) override;
+  void EditParameter(CCmp& cmp, int index) override;
   int PaletteKind() const override { return paletteKind; }
   int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }
@@ -39,6 +39,9 @@ class FakeHost : public SheetHost {
 
   CSheet& sheet;
   SRect client{0, 0, 640, 480};
+
+  // The settings below as the measurement takes them.
+  SMeasureSettings MeasureSettings() const;
 
   // Settings of the main window that the measurement reads.
   double frequency = 1.0;
@@ -61,7 +64,8 @@ class FakeHost : public SheetHost {
   std::string editedLabel;  // Label of the parameter entry last handed to the dialog
   SReadout readout;
 
-  // What the dialog does when opened; nothing (a cancelled dialog) by default.
+  // What the dialog does when opened, on the entry bound to the edited component; nothing (a
+  // cancelled dialog) by default.
   std::function<void(CParam&)> onEditParameter;
 
   CCalc solver;
