@@ -36,11 +36,28 @@ void CPcts::InsertAt(int i, std::unique_ptr<CPct> p) {
 }
 
 void CPcts::DeleteAt(int i) {
+  Forget(At(i));
   items.erase(items.begin() + i);
+}
+
+void CPcts::Remove(const CPct* p) {
+  for (int i = 0; i < Count(); ++i) {
+    if (At(i) == p) {
+      DeleteAt(i);
+      return;
+    }
+  }
 }
 
 void CPcts::Clear() {
   items.clear();
+  ForgetWire();
+  newElement = nullptr;
+}
+
+void CPcts::Forget(const CPct* p) {
+  if (p == wireLegs[0] || p == wireLegs[1]) ForgetWire();
+  if (p == newElement) newElement = nullptr;
 }
 
 int CPcts::Compare(const CPct& a, const CPct& b) {

@@ -80,6 +80,16 @@ class CPcts {
   void EndMove();
   void MoveNewElement(SPoint d);
 
+  // ---- the pictures a gesture under way works on. Deleting a picture forgets it here, so
+  // each is the live picture or null whatever the list's order; the legs go as a pair.
+  CLine* WireLeg(int k) const { return wireLegs[k]; }
+  bool LegFree() const { return legFree; }
+  void ForgetWire() { wireLegs[0] = wireLegs[1] = nullptr; }
+  CPct* NewElement() const { return newElement; }
+  void SetNewElement(CPct* e) { newElement = e; }
+  // Deletes picture p, which must be in the list.
+  void Remove(const CPct* p);
+
   // A text rendering for tests and debugging, one picture per entry in list order:
   // "E1 (4,0) o0 | D (5,0) | W (0,0)-(4,0)"; selected pictures carry a trailing '*'.
   std::string Describe() const;
@@ -87,10 +97,6 @@ class CPcts {
   std::vector<PointRecord> points;  // exists only during Renumber
   int32_t lastSortPasses = 0;       // passes and exchanges of the last Sort()
   int32_t lastSortExchanges = 0;
-  int32_t wireLeg1 = 0;
-  int32_t wireLeg2 = 0;
-  bool legFree = false;
-  int32_t newIndex = 0;
 
  private:
   // One connection point of a picture: the picture's index and the point's index in it.
@@ -102,7 +108,12 @@ class CPcts {
   int PropagateIndexed(int dir, int node, SPoint p);
   void MergeNodes(CCmp& c, int m, int& node);
 
+  void Forget(const CPct* p);
+
   std::vector<std::unique_ptr<CPct>> items;
+  CLine* wireLegs[2] = {nullptr, nullptr};
+  bool legFree = false;
+  CPct* newElement = nullptr;
   // Lookups by coordinate, valid while numbering runs: record index of each point, and the
   // connection points at each point in list order.
   std::unordered_map<uint64_t, int32_t> pointIndex;

@@ -10,13 +10,6 @@
 
 namespace {
 
-int IndexOf(const CPcts& list, const CPct* p) {
-  if (p == nullptr) return -1;
-  for (int i = 0; i < list.Count(); ++i)
-    if (list.At(i) == p) return i;
-  return -1;
-}
-
 std::vector<bool> Selection(const CPcts& list) {
   std::vector<bool> flags(static_cast<size_t>(list.Count()));
   for (int i = 0; i < list.Count(); ++i) flags[static_cast<size_t>(i)] = list.At(i)->selected;
@@ -61,43 +54,19 @@ void CSheet::Clear() {
   for (int i = 0; i < pictures.Count(); ++i)
     if (CCmp* c = pictures.At(i)->cmp) components.Remove(c);
   pictures.Clear();
-  placing = nullptr;
-  legs[0] = legs[1] = nullptr;
+  wireStarted = false;
   moveStarted = false;
 }
 
-bool CSheet::FindPlacing() {
-  const int i = IndexOf(pictures, placing);
-  if (i < 0 || pictures.At(i)->PictureKind() != PctElement) {
-    placing = nullptr;
-    return false;
-  }
-  pictures.newIndex = i;
-  return true;
-}
-
-bool CSheet::FindLegs() {
-  const int a = IndexOf(pictures, legs[0]);
-  const int b = IndexOf(pictures, legs[1]);
-  if (a < 0 || b < 0) {
-    legs[0] = legs[1] = nullptr;
-    return false;
-  }
-  pictures.wireLeg1 = a;
-  pictures.wireLeg2 = b;
-  return true;
-}
-
 bool CSheet::FinishEdits(bool wiring, bool moving) {
-  const bool wire = wiring || legs[0] != nullptr || legs[1] != nullptr;
+  const bool wire = wiring || wireStarted;
   const bool move = moving || moveStarted;
   if (!wire && !move) return false;
   if (wire) {
-    if (FindLegs()) {
-      static_cast<CLine*>(pictures.At(pictures.wireLeg1))->Normalize();
-      static_cast<CLine*>(pictures.At(pictures.wireLeg2))->Normalize();
-    }
-    legs[0] = legs[1] = nullptr;
+    for (int k = 0; k < 2; ++k)
+      if (CLine* leg = pictures.WireLeg(k)) leg->Normalize();
+    pictures.ForgetWire();
+    wireStarted = false;
     pictures.RemoveZeroWires();
   }
   if (move) {
@@ -105,7 +74,7 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
     moveStarted = false;
   }
   // A recompute in the middle of the gesture may have merged or cut a reversed leg or a
-  // stretched wire into pieces that no index or move mode reaches any more; attaching
+  // stretched wire into pieces that no leg or move mode reaches any more; attaching
   // elements to a reversed wire would cut it without end, so every wire is put right here.
   for (int i = 0; i < pictures.Count(); ++i) {
     CPct* p = pictures.At(i);
@@ -144,12 +113,11 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
       UpdateCursor(rect, point);
       return;
     }
-    pictures.newIndex = i;
     CPct* e = pictures.At(i);
     const SPoint c = e->RefPoint();
     e->x += grid.x - c.x;
     e->y += grid.y - c.y;
-    placing = e;
+    pictures.SetNewElement(e);
     // The press point lies wherever the palette entry is, usually off the visible sheet: the
     // element joins the wiring only where it is dropped.
     if (Host != nullptr) Host->PaintSheet();
@@ -162,8 +130,7 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     SelectOnly(-1);
     mode = Wiring;
     pictures.StartWire(grid);
-    legs[0] = pictures.At(pictures.wireLeg1);
-    legs[1] = pictures.At(pictures.wireLeg2);
+    wireStarted = true;
     UpdateCursor(rect, point);
     return;
   }
@@ -220,13 +187,16 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
       if (!stepped) return false;
       prevGrid = grid;
       // Placing armed from the palette follows the pointer only once the element exists.
-      if (!FindPlacing()) return false;
+      if (pictures.NewElement() == nullptr) return false;
       pictures.MoveNewElement(d);
       return true;
     case Wiring:
       if (!stepped) return false;
       prevGrid = grid;
-      if (!FindLegs()) return false;
+      if (pictures.WireLeg(0) == nullptr) {
+        wireStarted = false;  // a recompute took the legs: nothing is left to finish
+        return false;
+      }
       pictures.DragWire(grid);
       return true;
     case Pressed:
@@ -258,19 +228,18 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
 
   switch (mode) {
     case Placing:
-      if (FindPlacing()) {
+      if (CPct* e = pictures.NewElement()) {
         if (rect.Contains(point)) {
           pictures.AttachElements();
           changed = true;
         } else {
-          CPct* e = pictures.At(pictures.newIndex);
           if (e->cmp != nullptr) components.Remove(e->cmp);
-          pictures.DeleteAt(pictures.newIndex);
+          pictures.Remove(e);
           RestoreSelection(pictures, pressSelection);
           if (Host != nullptr) Host->PaintSheet();
         }
       }
-      placing = nullptr;
+      pictures.SetNewElement(nullptr);
       if (Host != nullptr) Host->UpdateReadoutState();
       break;
     default:
@@ -286,25 +255,23 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
 }
 
 bool CSheet::AbortGesture() {
-  const bool pending = legs[0] != nullptr || legs[1] != nullptr || moveStarted;
+  const bool pending = wireStarted || moveStarted;
   if (mode != Placing && mode != Wiring && mode != Pressed && mode != Moving && !pending)
     return false;
+  CPct* placed = pictures.NewElement();
   // Placing armed by a palette entry whose press made nothing yet has no selection to put back.
-  bool restore = mode != Placing || placing != nullptr;
-  if (mode == Placing && FindPlacing()) {
-    CPct* e = pictures.At(pictures.newIndex);
-    if (e->cmp != nullptr) components.Remove(e->cmp);
-    pictures.DeleteAt(pictures.newIndex);
+  const bool restore = mode != Placing || placed != nullptr;
+  if (mode == Placing && placed != nullptr) {
+    if (placed->cmp != nullptr) components.Remove(placed->cmp);
+    pictures.Remove(placed);
   }
-  placing = nullptr;
-  if (legs[0] != nullptr || legs[1] != nullptr) {
-    if (FindLegs()) {
-      const int a = std::max(pictures.wireLeg1, pictures.wireLeg2);
-      const int b = std::min(pictures.wireLeg1, pictures.wireLeg2);
-      pictures.DeleteAt(a);
-      if (b != a) pictures.DeleteAt(b);
-    }
-    legs[0] = legs[1] = nullptr;
+  pictures.SetNewElement(nullptr);
+  if (wireStarted) {
+    // Deleting one leg forgets both, so both are taken first.
+    CLine* legs[2] = {pictures.WireLeg(0), pictures.WireLeg(1)};
+    for (CLine* leg : legs)
+      if (leg != nullptr) pictures.Remove(leg);
+    wireStarted = false;
   }
   if (moveStarted) {
     // Moving back by the whole distance returns every moved and stretched picture to its
@@ -362,7 +329,6 @@ void CSheet::DeleteSelected() {
     // measurement reading freed memory, so the meter stays whatever asks for its removal.
     const bool meter = p->cmp != nullptr && Host != nullptr && p->cmp == Host->Meter();
     if (!meter) {
-      if (p == placing) placing = nullptr;
       if (p->cmp != nullptr) components.Remove(p->cmp);
       pictures.DeleteAt(i);
       deleted = true;
@@ -378,7 +344,7 @@ bool CSheet::Rotate(int r, bool apply) {
   const int i = pictures.SelectedElement();
   if (i < 0) return false;
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
-  if (apply && (moveStarted || legs[0] != nullptr || legs[1] != nullptr)) return false;
+  if (apply && (moveStarted || wireStarted)) return false;
   if (apply) {
     pictures.At(i)->Rotate(r);
     pictures.AttachElements();

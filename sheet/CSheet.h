@@ -76,20 +76,13 @@ class CSheet {
   bool buttonDown = false;
 
  private:
-  // The element being placed, or null. Kept as a pointer because sorting during attachment
-  // can move it away from `pictures.newIndex`; it is only compared, never followed, until it
-  // has been found in the list again.
-  const CPct* placing = nullptr;
-  // The two legs of the wire being drawn, kept for the same reason.
-  const CPct* legs[2] = {nullptr, nullptr};
+  // A wire has begun (StartWire) and not yet ended; its legs are the list's to track.
+  bool wireStarted = false;
   // A move has begun (BeginMove) and not yet ended.
   bool moveStarted = false;
   // What an aborted gesture puts back: the selection at the press and the distance moved.
   std::vector<bool> pressSelection;
   SPoint moveTotal;
-  // Bring `pictures.newIndex` and the leg indices up to date; false when the picture is gone.
-  bool FindPlacing();
-  bool FindLegs();
   // Ends the wire or move under way (also one whose release never came); true if it did.
   bool FinishEdits(bool wiring, bool moving);
 };

@@ -30,20 +30,17 @@ CLine* AsLine(CPct* p) {
 
 void CPcts::StartWire(SPoint p) {
   legFree = true;
-  wireLeg1 = Count();
-  InsertAt(Count(), std::make_unique<CLine>(p, p, true));
-  wireLeg2 = wireLeg1 + 1;
-  InsertAt(Count(), std::make_unique<CLine>(p, p, true));
+  for (CLine*& leg : wireLegs) {
+    auto line = std::make_unique<CLine>(p, p, true);
+    leg = line.get();
+    InsertAt(Count(), std::move(line));
+  }
 }
 
 void CPcts::DragWire(SPoint q) {
-  // The legs are found by index; anything that removed pictures since StartWire makes them
-  // stale, and then there is no wire to drag.
-  if (wireLeg1 < 0 || wireLeg1 >= Count() || wireLeg2 < 0 || wireLeg2 >= Count() ||
-      wireLeg1 == wireLeg2)
-    return;
-  CLine* leg1 = AsLine(At(wireLeg1));
-  CLine* leg2 = AsLine(At(wireLeg2));
+  // A recompute that deleted a leg since StartWire leaves no wire to drag.
+  CLine* leg1 = wireLegs[0];
+  CLine* leg2 = wireLegs[1];
   if (leg1 == nullptr || leg2 == nullptr) return;
 
   const SPoint s{leg1->x, leg1->y};
@@ -165,8 +162,7 @@ void CPcts::EndMove() {
 }
 
 void CPcts::MoveNewElement(SPoint d) {
-  if (newIndex < 0 || newIndex >= Count()) return;
-  CPct* e = At(newIndex);
-  e->x += d.x;
-  e->y += d.y;
+  if (newElement == nullptr) return;
+  newElement->x += d.x;
+  newElement->y += d.y;
 }

@@ -109,8 +109,8 @@ TEST(DragWire, FollowsThePointerAsAnLFromTheStart) {
     for (const WireStep& step : paths[n]) {
       SCOPED_TRACE("path " + std::to_string(n) + " at " + Text(step.pointer));
       list.DragWire(step.pointer);
-      EXPECT_EQ(WireText(list.At(list.wireLeg1)), step.leg1);
-      EXPECT_EQ(WireText(list.At(list.wireLeg2)), step.leg2);
+      EXPECT_EQ(WireText(list.WireLeg(0)), step.leg1);
+      EXPECT_EQ(WireText(list.WireLeg(1)), step.leg2);
     }
   }
 }
@@ -120,9 +120,9 @@ TEST(DragWire, LegsAreAppendedAfterEverythingElse) {
   list.Add(std::make_unique<CLine>(SPoint{5, 5}, SPoint{9, 5}, false));
   list.Add(std::make_unique<CDot>(5, 5));
   list.StartWire({1, 1});
-  EXPECT_EQ(list.wireLeg1, 2);
-  EXPECT_EQ(list.wireLeg2, 3);
-  EXPECT_TRUE(list.legFree);
+  EXPECT_EQ(list.WireLeg(0), list.At(2));
+  EXPECT_EQ(list.WireLeg(1), list.At(3));
+  EXPECT_TRUE(list.LegFree());
 }
 
 TEST_F(SheetEditing, ReleasedWiresKeepNoZeroLengthLeg) {
@@ -302,8 +302,8 @@ TEST_F(SheetEditing, PanningByOnePixelMovesByAFractionOfAStep) {
 TEST_F(SheetEditing, PlacingCentresTheBodyOnThePointerAndFollowsIt) {
   host.ArmPlacing(KindR, 1);
   mouse.Press({3, 3});
-  const int i = sheet.pictures.newIndex;
-  CPct* e = sheet.pictures.At(i);
+  CPct* e = sheet.pictures.NewElement();
+  ASSERT_NE(e, nullptr);
   EXPECT_EQ(Text(e->RefPoint()), "(3,3)");
   EXPECT_TRUE(e->selected);
   EXPECT_EQ(e->orientation, 1);
@@ -648,6 +648,35 @@ TEST_F(SheetEditing, AWireDrawnBackwardsSurvivesARecomputeDuringTheDrag) {
   // The resistor is attached: the second leg is cut out between its pins.
   EXPECT_EQ(std::count(wires.begin(), wires.end(), "(6,-6)-(6,-4)"), 1);
   EXPECT_EQ(std::count(wires.begin(), wires.end(), "(6,-2)-(6,0)"), 1);
+}
+
+// The recompute sorts the legs ahead of the wire added before them; the drag that follows,
+// the release and an abort must still work on the legs and leave that wire alone.
+TEST_F(SheetEditing, TheLegsAreFollowedAfterARecomputeReordersTheList) {
+  for (bool abort : {false, true}) {
+    SCOPED_TRACE(abort ? "aborted" : "released");
+    host.ResetSheet();
+    Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0)
+    AddWire(sheet, {-5, 5}, {-5, 9});
+    mouse.Press({2, 0});
+    ASSERT_EQ(sheet.mode, Wiring);
+    mouse.Move({5, 3});
+    host.Recompute(true);
+    EXPECT_TRUE(mouse.Move({7, 3}));
+    if (abort) {
+      EXPECT_TRUE(sheet.AbortGesture());
+    } else {
+      mouse.Release({7, 3});
+    }
+    std::vector<std::string> wires;
+    for (int i = 0; i < sheet.pictures.Count(); ++i)
+      if (sheet.pictures.At(i)->PictureKind() == PctLine)
+        wires.push_back(WireText(sheet.pictures.At(i)));
+    const std::vector<std::string> expected =
+        abort ? std::vector<std::string>{"(-5,5)-(-5,9)"}
+              : std::vector<std::string>{"(2,0)-(7,0)", "(7,0)-(7,3)", "(-5,5)-(-5,9)"};
+    EXPECT_EQ(wires, expected);
+  }
 }
 
 TEST_F(SheetEditing, RotateWaitsUntilTheMoveHasEnded) {
