@@ -364,7 +364,7 @@ QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
 
 void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
   HintPanelHide();
-  Sheet->mode = Placing;
+  Sheet->mode = SheetMode::Placing;
   paletteKind = tag;
   placingOrientation = 1;
   grabMouse();

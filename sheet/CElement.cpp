@@ -25,8 +25,9 @@ SPoint CElement::PinPos(int i) const {
   return SPoint{x, y} + RotatePoint(orientation, pin.X, pin.Y);
 }
 
-int CElement::PinDir(int i) const {
-  return Quarter(Type->Pins[i].Dir + orientation);
+PinDirCode CElement::PinDir(int i) const {
+  // The type record gives the direction in the element's own frame as a quarter turn count.
+  return static_cast<PinDirCode>(Quarter(Type->Pins[i].Dir + orientation));
 }
 
 bool CElement::HitPoint(SPoint p) const {
@@ -57,7 +58,7 @@ bool CElement::HitNear(SPoint fine, SPoint grid) const {
   for (int i = 0; i < Type->PinCount; ++i) {
     if (PinPos(i) != grid) continue;
     // The lead: from half a grid step to one grid step away from the pin, towards the body.
-    const SPoint u = RotatePoint(PinDir(i), 16, 0);
+    const SPoint u = RotatePoint(static_cast<int>(PinDir(i)), 16, 0);
     const SPoint p = GridToFine(grid);
     SRect lead = BoxOf(p + u, p + u + u);
     lead.left -= HitTolerance;

@@ -89,16 +89,16 @@ bool CLine::HitPoint(SPoint p) const {
   return p == SPoint{x, y} || p == SPoint{x2, y2};
 }
 
-int CLine::PinDir(int i) const {
-  int base;
+PinDirCode CLine::PinDir(int i) const {
+  PinDirCode base;
   if (IsHorizontal()) {
-    base = x < x2 ? DirEast : DirWest;
+    base = x < x2 ? PinDirCode::East : PinDirCode::West;
   } else if (IsVertical()) {
-    base = y < y2 ? DirSouth : DirNorth;
+    base = y < y2 ? PinDirCode::South : PinDirCode::North;
   } else {
-    return DirOblique;
+    return PinDirCode::Oblique;
   }
-  return i == 1 ? (base + 2) % 4 : base;
+  return i == 1 ? Opposite(base) : base;
 }
 
 bool CLine::HitRect(const SRect& r) const {

@@ -105,10 +105,11 @@ void CPcts::DrawAll(Canvas& canvas, const CVC& view) {
     if (p->selected) p->Draw(canvas, view);
 }
 
-int CPcts::FindAt(int kind, SPoint p) const {
+int CPcts::FindAt(PictureFilter kind, SPoint p) const {
   for (int i = 0; i < Count(); ++i) {
     const CPct* q = At(i);
-    if ((kind == 0 || q->PictureKind() == kind) && q->HitPoint(p)) return i;
+    const bool wanted = kind == PictureFilter::Any || q->PictureKind() == static_cast<int>(kind);
+    if (wanted && q->HitPoint(p)) return i;
   }
   return -1;
 }

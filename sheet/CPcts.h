@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -22,7 +23,7 @@ class CVC;
 struct PointRecord {
   int32_t x = 0;
   int32_t y = 0;
-  int32_t mask = 0;   // bit d: some connection point here has PinDir d
+  int32_t mask = 0;   // DirBit(d): some connection point here has PinDir d
   int32_t count = 0;  // connection points with direction 0..4 (wire ends and pins, not dots)
 };
 
@@ -47,7 +48,7 @@ class CPcts {
   int InsertSorted(std::unique_ptr<CPct> p);
   int Add(std::unique_ptr<CPct> p) { return InsertSorted(std::move(p)); }
   void DrawAll(Canvas& canvas, const CVC& view);
-  int FindAt(int kind, SPoint p) const;
+  int FindAt(PictureFilter kind, SPoint p) const;
   int CountEndsNear(SPoint fine, SPoint grid) const;
   int FindNear(SPoint fine, SPoint grid) const;
   int FindLabel(int& j, SPoint screen) const;
@@ -69,7 +70,6 @@ class CPcts {
   bool CutWiresUnder(int i);
   bool AttachElements();
   void Renumber();
-  int Propagate(int dir, int node, SPoint p);
   int PointMask(SPoint p) const;
 
   // ---- editing
@@ -105,7 +105,8 @@ class CPcts {
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
   void BuildPinIndex();
-  int PropagateIndexed(int dir, int node, SPoint p);
+  // dir: the direction a number arrives from, or none when it may leave any way.
+  int PropagateIndexed(std::optional<PinDirCode> dir, int node, SPoint p);
   void MergeNodes(CCmp& c, int m, int& node);
 
   void Forget(const CPct* p);
@@ -118,5 +119,4 @@ class CPcts {
   // connection points at each point in list order.
   std::unordered_map<uint64_t, int32_t> pointIndex;
   std::unordered_map<uint64_t, std::vector<PinRef>> pinIndex;
-  bool pinIndexValid = false;
 };

@@ -102,14 +102,14 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
   fine = view.ScreenToFine(point);
   prevGrid = grid;
 
-  if (mode == Placing) {
+  if (mode == SheetMode::Placing) {
     const int kind = Host != nullptr ? Host->PaletteKind() : -1;
     const int orientation = Host != nullptr ? Host->PlacingOrientation() : 0;
     SelectOnly(-1);
     const int i = AddElement(kind, orientation, grid.x, grid.y);
     if (i < 0) {
       // Nothing placeable was armed: the press ends the placing.
-      mode = Idle;
+      mode = SheetMode::Idle;
       UpdateCursor(rect, point);
       return;
     }
@@ -125,10 +125,10 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     return;
   }
 
-  mode = Idle;
-  if (pictures.FindAt(PctDot, grid) < 0 && pictures.CountEndsNear(fine, grid) > 0) {
+  mode = SheetMode::Idle;
+  if (pictures.FindAt(PictureFilter::Dot, grid) < 0 && pictures.CountEndsNear(fine, grid) > 0) {
     SelectOnly(-1);
-    mode = Wiring;
+    mode = SheetMode::Wiring;
     pictures.StartWire(grid);
     wireStarted = true;
     UpdateCursor(rect, point);
@@ -161,10 +161,10 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
   const int i = pictures.FindNear(fine, grid);
   if (i >= 0) {
     SelectOnly(i);
-    mode = Pressed;
+    mode = SheetMode::Pressed;
   } else {
     SelectOnly(-1);
-    mode = Panning;
+    mode = SheetMode::Panning;
   }
   UpdateCursor(rect, point);
 }
@@ -177,20 +177,20 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
   const bool stepped = !(d == SPoint{0, 0});
 
   switch (mode) {
-    case Panning:
+    case SheetMode::Panning:
       if (point == panLast) return false;
       view.PanX -= static_cast<double>(point.x - panLast.x) / view.Zoom;
       view.PanY -= static_cast<double>(point.y - panLast.y) / view.Zoom;
       panLast = point;
       return true;
-    case Placing:
+    case SheetMode::Placing:
       if (!stepped) return false;
       prevGrid = grid;
       // Placing armed from the palette follows the pointer only once the element exists.
       if (pictures.NewElement() == nullptr) return false;
       pictures.MoveNewElement(d);
       return true;
-    case Wiring:
+    case SheetMode::Wiring:
       if (!stepped) return false;
       prevGrid = grid;
       if (pictures.WireLeg(0) == nullptr) {
@@ -199,13 +199,13 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
       }
       pictures.DragWire(grid);
       return true;
-    case Pressed:
-    case Moving:
+    case SheetMode::Pressed:
+    case SheetMode::Moving:
       if (!stepped) return false;
-      if (mode == Pressed) {
+      if (mode == SheetMode::Pressed) {
         pictures.BeginMove();
         moveStarted = true;
-        mode = Moving;
+        mode = SheetMode::Moving;
       }
       pictures.MoveSelection(d);
       moveTotal = moveTotal + d;
@@ -224,10 +224,10 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
   fine = view.ScreenToFine(point);
   buttonDown = false;
   // A wire or move ends here, or one that a palette press interrupted.
-  bool changed = FinishEdits(mode == Wiring, mode == Moving);
+  bool changed = FinishEdits(mode == SheetMode::Wiring, mode == SheetMode::Moving);
 
   switch (mode) {
-    case Placing:
+    case SheetMode::Placing:
       if (CPct* e = pictures.NewElement()) {
         if (rect.Contains(point)) {
           pictures.AttachElements();
@@ -246,7 +246,7 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
       break;  // a press without a grid step only selects
   }
 
-  mode = Idle;
+  mode = SheetMode::Idle;
   UpdateCursor(rect, point);
   if (changed && Host != nullptr) {
     Host->Recompute(true);
@@ -256,12 +256,13 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
 
 bool CSheet::AbortGesture() {
   const bool pending = wireStarted || moveStarted;
-  if (mode != Placing && mode != Wiring && mode != Pressed && mode != Moving && !pending)
-    return false;
+  const bool gesture = mode == SheetMode::Placing || mode == SheetMode::Wiring ||
+                       mode == SheetMode::Pressed || mode == SheetMode::Moving;
+  if (!gesture && !pending) return false;
   CPct* placed = pictures.NewElement();
   // Placing armed by a palette entry whose press made nothing yet has no selection to put back.
-  const bool restore = mode != Placing || placed != nullptr;
-  if (mode == Placing && placed != nullptr) {
+  const bool restore = mode != SheetMode::Placing || placed != nullptr;
+  if (mode == SheetMode::Placing && placed != nullptr) {
     if (placed->cmp != nullptr) components.Remove(placed->cmp);
     pictures.Remove(placed);
   }
@@ -281,7 +282,7 @@ bool CSheet::AbortGesture() {
     moveStarted = false;
   }
   if (restore) RestoreSelection(pictures, pressSelection);
-  mode = Idle;
+  mode = SheetMode::Idle;
   buttonDown = false;
   moveTotal = {0, 0};
   if (Host != nullptr) {
@@ -295,20 +296,20 @@ void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {
   if (Host == nullptr) return;
   int id = CursorHand;
   switch (mode) {
-    case Placing:
-    case Pressed:
-    case Moving:
-    case Panning:
+    case SheetMode::Placing:
+    case SheetMode::Pressed:
+    case SheetMode::Moving:
+    case SheetMode::Panning:
       id = CursorGrab;
       break;
-    case Wiring:
+    case SheetMode::Wiring:
       id = CursorDraw;
       break;
     default: {
       const SPoint g = view.ScreenToGrid(point);
       const SPoint f = view.ScreenToFine(point);
       int j = -1;
-      if (pictures.FindAt(PctDot, g) < 0 && pictures.CountEndsNear(f, g) > 0)
+      if (pictures.FindAt(PictureFilter::Dot, g) < 0 && pictures.CountEndsNear(f, g) > 0)
         id = CursorDraw;
       else if (pictures.FindLabel(j, point) >= 0 && j >= 0)
         id = CursorArrow;

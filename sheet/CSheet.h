@@ -13,7 +13,8 @@
 
 class Canvas;
 
-enum SheetMode : int32_t {
+// What the left button is doing on the sheet.
+enum class SheetMode : int32_t {
   Idle = 0,
   Placing = 1,
   Wiring = 2,
@@ -63,7 +64,7 @@ class CSheet {
   bool CanRotate();
 
   SheetHost* Host = nullptr;  // not owned
-  int32_t mode = Idle;
+  SheetMode mode = SheetMode::Idle;
   // Declared before the lists so that destruction frees components, then pictures, then view.
   CVC view;
   CPcts pictures;

@@ -92,7 +92,7 @@ void CPcts::BeginMove() {
   std::unordered_map<uint64_t, size_t> recordAt;
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
-    p->moveMode = 0;
+    p->moveMode = MoveMode::Whole;
     const bool wire = p->PictureKind() == PctLine;
     for (int k = 0; k < p->PinCount(); ++k) {
       const SPoint pos = p->PinPos(k);
@@ -116,14 +116,14 @@ void CPcts::BeginMove() {
       for (int i = 0; i < Count(); ++i) {
         CLine* w = AsLine(At(i));
         if (w == nullptr || w->selected || !w->HitPoint(at)) continue;
-        w->moveMode = (w->x == at.x && w->y == at.y) ? 1 : 2;
+        w->moveMode = (w->x == at.x && w->y == at.y) ? MoveMode::FirstEnd : MoveMode::SecondEnd;
       }
     } else {
       // Several things stay here: a new wire bridges from them to the moving point.
       auto bridge = std::make_unique<CLine>(at, at, false);
       CLine* raw = bridge.get();
       InsertSorted(std::move(bridge));
-      raw->moveMode = 1;
+      raw->moveMode = MoveMode::FirstEnd;
     }
   }
 }
@@ -132,7 +132,7 @@ void CPcts::MoveSelection(SPoint d) {
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
     CLine* w = AsLine(p);
-    if (p->moveMode == 0) {
+    if (p->moveMode == MoveMode::Whole) {
       if (!p->selected) continue;
       p->x += d.x;
       p->y += d.y;
@@ -140,10 +140,10 @@ void CPcts::MoveSelection(SPoint d) {
         w->x2 += d.x;
         w->y2 += d.y;
       }
-    } else if (p->moveMode == 1) {
+    } else if (p->moveMode == MoveMode::FirstEnd) {
       p->x += d.x;
       p->y += d.y;
-    } else if (p->moveMode == 2 && w != nullptr) {
+    } else if (p->moveMode == MoveMode::SecondEnd && w != nullptr) {
       w->x2 += d.x;
       w->y2 += d.y;
     }
@@ -153,10 +153,10 @@ void CPcts::MoveSelection(SPoint d) {
 void CPcts::EndMove() {
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
-    if (p->moveMode != 0) {
+    if (p->moveMode != MoveMode::Whole) {
       if (CLine* w = AsLine(p)) w->Normalize();
     }
-    p->moveMode = 0;
+    p->moveMode = MoveMode::Whole;
   }
   RemoveZeroWires();
 }

@@ -2,9 +2,9 @@
 
 #include "RecordingCanvas.h"
 #include "components/CCmp.h"
+#include "sheet/SheetPainting.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
-#include "sheet/SheetPainting.h"
 
 FakeHost::FakeHost(CSheet& s) : sheet(s) {
   FillElemTypes();
@@ -67,7 +67,7 @@ void FakeHost::ResetSheet() {
 }
 
 void FakeHost::ArmPlacing(int kind, int orientation) {
-  sheet.mode = Placing;
+  sheet.mode = SheetMode::Placing;
   paletteKind = kind;
   placingOrientation = orientation;
 }
