@@ -418,12 +418,7 @@ void TMainForm::PaintBoxMouseDown(Qt::MouseButton button, QPoint point) {
   HintPanelHide();
   if (button == Qt::LeftButton) {
     dialogDuringPress = false;
-    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
-    {
-      QPainter painter(&scratch);
-      QtCanvas canvas(painter);
-      Sheet->MouseDown(canvas, ClientRect(), ToSPoint(point));
-    }
+    Sheet->MouseDown(ToSPoint(point));
     PaintSheet();
     // The release of a press that opened the modal dialog went to the dialog; the sheet
     // must still see it or it would think the button is held.
@@ -442,7 +437,7 @@ void TMainForm::PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point) {
     PaintBoxMouseUp(Qt::LeftButton, point);
     return;
   }
-  if (Sheet->MouseMove(ClientRect(), ToSPoint(point))) PaintSheet();
+  if (Sheet->MouseMove(ToSPoint(point))) PaintSheet();
 }
 
 void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
@@ -549,7 +544,7 @@ void TMainForm::UpdateActions() {
   const bool idle = !Sheet->buttonDown;
   ui->EditDelete->setEnabled(idle && Sheet->pictures.CountSelected() > 0 &&
                              !Sheet->pictures.SelectedIsMeter(meter));
-  const bool rotatable = idle && Sheet->Rotate(1, false);
+  const bool rotatable = idle && Sheet->CanRotate();
   ui->RotateLeft->setEnabled(rotatable);
   ui->RotateRight->setEnabled(rotatable);
   ui->CirZoomIn->setEnabled(Sheet->view.Zoom < MaxZoom);
@@ -600,7 +595,7 @@ void TMainForm::EditDeleteExecute() {
 void TMainForm::RotateExecute(QAction* action) {
   UpdateActions();
   if (!action->isEnabled()) return;
-  Sheet->Rotate(action->property("Tag").toInt(), true);
+  Sheet->Rotate(action->property("Tag").toInt());
   UpdateActions();
 }
 

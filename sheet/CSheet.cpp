@@ -85,7 +85,7 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
   return true;
 }
 
-void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
+void CSheet::MouseDown(SPoint point) {
   // A wire or move whose release was lost (or that a palette press interrupted) would leave
   // legs and stretched wires unnormalised: finish it before this press starts anything.
   if (FinishEdits(false, false) && Host != nullptr) {
@@ -110,7 +110,7 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     if (i < 0) {
       // Nothing placeable was armed: the press ends the placing.
       mode = SheetMode::Idle;
-      UpdateCursor(rect, point);
+      UpdateCursor(point);
       return;
     }
     CPct* e = pictures.At(i);
@@ -121,7 +121,7 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     // The press point lies wherever the palette entry is, usually off the visible sheet: the
     // element joins the wiring only where it is dropped.
     if (Host != nullptr) Host->PaintSheet();
-    UpdateCursor(rect, point);
+    UpdateCursor(point);
     return;
   }
 
@@ -131,7 +131,7 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     mode = SheetMode::Wiring;
     pictures.StartWire(grid);
     wireStarted = true;
-    UpdateCursor(rect, point);
+    UpdateCursor(point);
     return;
   }
 
@@ -166,10 +166,10 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
     SelectOnly(-1);
     mode = SheetMode::Panning;
   }
-  UpdateCursor(rect, point);
+  UpdateCursor(point);
 }
 
-bool CSheet::MouseMove(const SRect& rect, SPoint point) {
+bool CSheet::MouseMove(SPoint point) {
   mouse = point;
   grid = view.ScreenToGrid(point);
   fine = view.ScreenToFine(point);
@@ -212,7 +212,7 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
       prevGrid = grid;
       return true;
     default:
-      UpdateCursor(rect, point);
+      UpdateCursor(point);
       prevGrid = grid;
       return false;
   }
@@ -247,7 +247,7 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
   }
 
   mode = SheetMode::Idle;
-  UpdateCursor(rect, point);
+  UpdateCursor(point);
   if (changed && Host != nullptr) {
     Host->Recompute(true);
     Host->EditCompleted();
@@ -292,7 +292,7 @@ bool CSheet::AbortGesture() {
   return true;
 }
 
-void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {
+void CSheet::UpdateCursor(SPoint point) {
   if (Host == nullptr) return;
   int id = CursorHand;
   switch (mode) {
@@ -341,18 +341,15 @@ void CSheet::DeleteSelected() {
   }
 }
 
-bool CSheet::Rotate(int r, bool apply) {
+bool CSheet::Rotate(int r) {
   const int i = pictures.SelectedElement();
-  if (i < 0) return false;
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
-  if (apply && (moveStarted || wireStarted)) return false;
-  if (apply) {
-    pictures.At(i)->Rotate(r);
-    pictures.AttachElements();
-    if (Host != nullptr) {
-      Host->Recompute(true);
-      Host->EditCompleted();
-    }
+  if (i < 0 || moveStarted || wireStarted) return false;
+  pictures.At(i)->Rotate(r);
+  pictures.AttachElements();
+  if (Host != nullptr) {
+    Host->Recompute(true);
+    Host->EditCompleted();
   }
   return true;
 }
@@ -361,8 +358,8 @@ bool CSheet::CanDelete(const CCmp* meter) const {
   return !buttonDown && pictures.CountSelected() > 0 && !pictures.SelectedIsMeter(meter);
 }
 
-bool CSheet::CanRotate() {
-  return !buttonDown && Rotate(1, false);
+bool CSheet::CanRotate() const {
+  return !buttonDown && pictures.SelectedElement() >= 0;
 }
 
 void CSheet::RenumberNodes() {

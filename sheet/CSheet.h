@@ -11,8 +11,6 @@
 #include "view/CVC.h"
 #include "view/Geometry.h"
 
-class Canvas;
-
 // What the left button is doing on the sheet.
 enum class SheetMode : int32_t {
   Idle = 0,
@@ -44,12 +42,15 @@ class CSheet {
   int AddElement(int kind, int orientation, int x, int y);
   void Clear();
 
-  void MouseDown(Canvas& canvas, const SRect& rect, SPoint point);
-  bool MouseMove(const SRect& rect, SPoint point);
+  void MouseDown(SPoint point);
+  bool MouseMove(SPoint point);
+  // A placed element is kept only when released inside `rect`, the paint area.
   void MouseUp(const SRect& rect, SPoint point);
-  void UpdateCursor(const SRect& rect, SPoint point);
+  void UpdateCursor(SPoint point);
   void DeleteSelected();
-  bool Rotate(int r, bool apply);
+  // Turns the selected element by r quarter turns; false when none is selected or a wire or
+  // move is under way.
+  bool Rotate(int r);
   // Aborts the wire, move or placing under way and puts the sheet back as it was at the
   // press, selection included; false when no such gesture was under way.
   bool AbortGesture();
@@ -61,7 +62,7 @@ class CSheet {
   // The enabling rules of the toolbar's Delete and Rotate: no mouse operation under way, and
   // a selection that may be deleted (not the meter) or rotated (a component picture).
   bool CanDelete(const CCmp* meter) const;
-  bool CanRotate();
+  bool CanRotate() const;
 
   SheetHost* Host = nullptr;  // not owned
   SheetMode mode = SheetMode::Idle;

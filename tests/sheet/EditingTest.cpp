@@ -418,7 +418,7 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
   CPct* r = Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0), centre (1,0)
   sheet.SelectOnly(IndexOfElement(sheet.pictures, r->cmp));
   const size_t recomputes = host.recomputes.size();
-  EXPECT_TRUE(sheet.Rotate(1, false));
+  EXPECT_TRUE(sheet.CanRotate());
   EXPECT_EQ(r->orientation, 0);
   EXPECT_EQ(host.recomputes.size(), recomputes);
 
@@ -431,7 +431,7 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
   for (const auto& [quarter, pins] : turns) {
     const int i = IndexOfElement(sheet.pictures, r->cmp);
     sheet.SelectOnly(i);
-    EXPECT_TRUE(sheet.Rotate(quarter, true));
+    EXPECT_TRUE(sheet.Rotate(quarter));
     EXPECT_EQ(Text(r->RefPoint()), "(1,0)");
     EXPECT_EQ(Text(r->PinPos(0)), pins[0]);
     EXPECT_EQ(Text(r->PinPos(1)), pins[1]);
@@ -441,14 +441,14 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
   // Only an element can turn: a wire first in the selection, or nothing, refuses.
   sheet.SelectOnly(-1);
   CLine* w = AddWire(sheet, {5, 5}, {8, 5}, true);
-  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_FALSE(sheet.Rotate(1));
   w->selected = false;
   sheet.SelectOnly(-1);
-  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_FALSE(sheet.Rotate(1));
   EXPECT_EQ(host.recomputes.size(), recomputes + 4);
   // The meter can be turned.
   sheet.SelectOnly(IndexOfElement(sheet.pictures, host.meter));
-  EXPECT_TRUE(sheet.Rotate(1, true));
+  EXPECT_TRUE(sheet.Rotate(1));
 }
 
 // ---- cursors
@@ -689,11 +689,11 @@ TEST_F(SheetEditing, RotateWaitsUntilTheMoveHasEnded) {
   mouse.Press({1, 0});
   mouse.Move({1, 3});  // the wire's second end follows the pin
   EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
-  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_FALSE(sheet.Rotate(1));
   EXPECT_EQ(r->orientation, 0);
   mouse.Release({1, 3});
   EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
-  EXPECT_TRUE(sheet.Rotate(1, true));
+  EXPECT_TRUE(sheet.Rotate(1));
   EXPECT_EQ(r->orientation, 1);
 }
 
@@ -805,7 +805,7 @@ TEST_F(SheetEditing, EveryCompletedEditIsReportedOnceAndNothingElseIs) {
     if (g == "click") mouse.Click({1, 2});
     if (g == "pan") mouse.Drag({20, 20}, {22, 21});
     if (g == "place") mouse.Place(KindC, 1, {4, 4});
-    if (g == "rotate") sheet.Rotate(1, true);
+    if (g == "rotate") sheet.Rotate(1);
     if (g == "delete") sheet.DeleteSelected();
     if (g == "delete nothing") sheet.SelectOnly(-1), sheet.DeleteSelected();
     if (g == "value" || g == "same value") {

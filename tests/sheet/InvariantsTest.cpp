@@ -175,7 +175,7 @@ class GestureRun {
 
   void Rotate() {
     SelectSomething();
-    if (sheet.CanRotate()) sheet.Rotate(Uniform(0, 1) ? 1 : 3, true);
+    if (sheet.CanRotate()) sheet.Rotate(Uniform(0, 1) ? 1 : 3);
   }
 
   // What the toolbar's Delete does while it is enabled.
@@ -242,7 +242,7 @@ class GestureRun {
       default:
         mouse.PressPixel(BodyPixel());
         mouse.MovePixel(RandomPixel());
-        sheet.Rotate(1, true);
+        sheet.Rotate(1);
         mouse.MovePixel(RandomPixel());
         Release(RandomPixel());
         break;
