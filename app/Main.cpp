@@ -364,9 +364,7 @@ QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
 
 void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
   HintPanelHide();
-  Sheet->mode = SheetMode::Placing;
-  paletteKind = tag;
-  placingOrientation = 1;
+  Sheet->ArmPlacing(tag, 1);
   grabMouse();
   // The press position inside the palette control is read as a window position: the new
   // component starts above the paint area and the first move brings it under the pointer.

@@ -50,6 +50,12 @@ int CSheet::AddElement(int kind, int orientation, int x, int y) {
   return pictures.InsertSorted(std::move(element));
 }
 
+void CSheet::ArmPlacing(int kind, int orientation) {
+  mode = SheetMode::Placing;
+  armedKind = kind;
+  armedOrientation = orientation;
+}
+
 void CSheet::Clear() {
   for (int i = 0; i < pictures.Count(); ++i)
     if (CCmp* c = pictures.At(i)->cmp) components.Remove(c);
@@ -103,10 +109,8 @@ void CSheet::MouseDown(SPoint point) {
   prevGrid = grid;
 
   if (mode == SheetMode::Placing) {
-    const int kind = Host != nullptr ? Host->PaletteKind() : -1;
-    const int orientation = Host != nullptr ? Host->PlacingOrientation() : 0;
     SelectOnly(-1);
-    const int i = AddElement(kind, orientation, grid.x, grid.y);
+    const int i = AddElement(armedKind, armedOrientation, grid.x, grid.y);
     if (i < 0) {
       // Nothing placeable was armed: the press ends the placing.
       mode = SheetMode::Idle;

@@ -42,6 +42,12 @@ class CSheet {
   int AddElement(int kind, int orientation, int x, int y);
   void Clear();
 
+  // A press on a palette entry: the next press on the sheet places an element of `kind`
+  // turned by `orientation` quarter turns.
+  void ArmPlacing(int kind, int orientation);
+  int ArmedKind() const { return armedKind; }
+  int ArmedOrientation() const { return armedOrientation; }
+
   void MouseDown(SPoint point);
   bool MouseMove(SPoint point);
   // A placed element is kept only when released inside `rect`, the paint area.
@@ -78,6 +84,8 @@ class CSheet {
   bool buttonDown = false;
 
  private:
+  int armedKind = -1;
+  int armedOrientation = 0;
   // A wire has begun (StartWire) and not yet ended; its legs are the list's to track.
   bool wireStarted = false;
   // A move has begun (BeginMove) and not yet ended.

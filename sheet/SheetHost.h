@@ -15,8 +15,6 @@ class SheetHost {
   // Shows the parameter dialog modally on one bound entry of a component's parameter table,
   // centred over the main window.
   virtual void EditParameter(CParam& param) = 0;
-  virtual int PaletteKind() const = 0;
-  virtual int PlacingOrientation() const = 0;
   virtual CCmp* Meter() const = 0;
   // Called once when an edit of the sheet is complete (after the release that ends it, a
   // deletion, a rotation or a value accepted in the parameter dialog), after its recompute.

@@ -14,8 +14,6 @@ class LoggingHost : public SheetHost {
   void UpdateReadoutState() override { log += "UpdateReadoutState;"; }
   void SetSheetCursor(int) override {}
   void EditParameter(CParam&) override {}
-  int PaletteKind() const override { return 0; }
-  int PlacingOrientation() const override { return 0; }
   CCmp* Meter() const override { return nullptr; }
   std::string log;
 };

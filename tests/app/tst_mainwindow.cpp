@@ -203,8 +203,8 @@ class MainWindowTest : public QObject {
   void rightPressOnThePaletteArmsPlacing() {
     QTest::mousePress(ui().ImageW, Qt::RightButton, {}, QPoint(3, 3));
     QCOMPARE(static_cast<int32_t>(sheet().mode), static_cast<int32_t>(SheetMode::Placing));
-    QCOMPARE(form().paletteKind, 5);
-    QCOMPARE(form().placingOrientation, 1);
+    QCOMPARE(sheet().ArmedKind(), 5);
+    QCOMPARE(sheet().ArmedOrientation(), 1);
     QCOMPARE(sheet().pictures.Count(), 1);
     QTest::mouseRelease(&form(), Qt::RightButton, {}, QPoint(3, 3));
     QCOMPARE(sheet().pictures.Count(), 1);

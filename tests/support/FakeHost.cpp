@@ -67,9 +67,7 @@ void FakeHost::ResetSheet() {
 }
 
 void FakeHost::ArmPlacing(int kind, int orientation) {
-  sheet.mode = SheetMode::Placing;
-  paletteKind = kind;
-  placingOrientation = orientation;
+  sheet.ArmPlacing(kind, orientation);
 }
 
 void FakeHost::ScriptEntry(const std::string& text) {
