@@ -29,9 +29,6 @@
 
 namespace {
 
-constexpr int MaxZoom = 128;
-constexpr int MinZoom = 10;
-
 SPoint ToSPoint(QPoint p) {
   return {p.x(), p.y()};
 }
@@ -220,7 +217,7 @@ void TMainForm::ResetSheet() {
   CPct* picture = Sheet->pictures.At(i);
   meter = picture->cmp;
   picture->selected = false;
-  Sheet->view.Zoom = 32;
+  Sheet->view.Zoom = DefaultZoom;
   Sheet->view.PanX = 0.0;
   Sheet->view.PanY = 0.0;
   UpdateReadoutState();
@@ -539,10 +536,8 @@ void TMainForm::FComboBoxChange(int index) {
 
 void TMainForm::UpdateActions() {
   if (!ui || !Sheet) return;
-  const bool idle = !Sheet->buttonDown;
-  ui->EditDelete->setEnabled(idle && Sheet->pictures.CountSelected() > 0 &&
-                             !Sheet->pictures.SelectedIsMeter(meter));
-  const bool rotatable = idle && Sheet->CanRotate();
+  ui->EditDelete->setEnabled(Sheet->CanDelete(meter));
+  const bool rotatable = Sheet->CanRotate();
   ui->RotateLeft->setEnabled(rotatable);
   ui->RotateRight->setEnabled(rotatable);
   ui->CirZoomIn->setEnabled(Sheet->view.Zoom < MaxZoom);

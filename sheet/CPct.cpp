@@ -28,8 +28,8 @@ void CPct::Draw(Canvas&, const CVC&) {}
 bool CPct::HitRect(const SRect& r) const {
   const SRect b = Bounds();
   // Wide arithmetic: grid coordinates far from the origin must not overflow when scaled.
-  const int64_t left = int64_t{b.left} * 32, top = int64_t{b.top} * 32;
-  const int64_t right = int64_t{b.right} * 32, bottom = int64_t{b.bottom} * 32;
+  const int64_t left = int64_t{b.left} * FinePerGrid, top = int64_t{b.top} * FinePerGrid;
+  const int64_t right = int64_t{b.right} * FinePerGrid, bottom = int64_t{b.bottom} * FinePerGrid;
   return left <= r.right && right >= r.left && top <= r.bottom && bottom >= r.top;
 }
 
@@ -73,7 +73,7 @@ void CLine::Normalize() {
 }
 
 void CLine::Draw(Canvas& canvas, const CVC& view) {
-  canvas.SetPen(WireColor(selected), MulDiv(DrawStyle.LineWidth, view.Zoom, 32));
+  canvas.SetPen(WireColor(selected), MulDiv(DrawStyle.LineWidth, view.Zoom, FinePerGrid));
   const SPoint a = view.GridToScreen(x, y);
   const SPoint b = view.GridToScreen(x2, y2);
   canvas.MoveTo(a.x, a.y);
@@ -102,8 +102,8 @@ PinDirCode CLine::PinDir(int i) const {
 }
 
 bool CLine::HitRect(const SRect& r) const {
-  const int64_t ax = int64_t{x} * 32, ay = int64_t{y} * 32;
-  const int64_t bx = int64_t{x2} * 32, by = int64_t{y2} * 32;
+  const int64_t ax = int64_t{x} * FinePerGrid, ay = int64_t{y} * FinePerGrid;
+  const int64_t bx = int64_t{x2} * FinePerGrid, by = int64_t{y2} * FinePerGrid;
   if (ay > r.bottom || by < r.top) return false;
   if (x <= x2) {
     if (ax > r.right || bx < r.left) return false;

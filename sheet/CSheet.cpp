@@ -31,7 +31,7 @@ int FirstSelected(const CPcts& list) {
 
 CSheet::CSheet(SheetHost* host) : Host(host) {
   pictures.Cmps = &components;
-  view.Zoom = 32;
+  view.Zoom = DefaultZoom;
   view.PanX = 0.0;
   view.PanY = 0.0;
 }

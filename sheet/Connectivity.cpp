@@ -7,16 +7,9 @@
 
 #include "components/CCmp.h"
 #include "sheet/CPcts.h"
+#include "sheet/PointKey.h"
 
 namespace {
-
-uint64_t PointKey(SPoint p) {
-  return (uint64_t{static_cast<uint32_t>(p.x)} << 32) | static_cast<uint32_t>(p.y);
-}
-
-CLine* AsLine(CPct* p) {
-  return p->PictureKind() == PctLine ? static_cast<CLine*>(p) : nullptr;
-}
 
 // Ends from the four axis directions and nothing else.
 constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sheet/CPcts.h"
+#include "sheet/PointKey.h"
 
 namespace {
 
@@ -17,14 +18,6 @@ struct MoveRecord {
   int32_t unselectedCount = 0;
   int32_t unselectedWireCount = 0;
 };
-
-uint64_t PointKey(SPoint p) {
-  return (static_cast<uint64_t>(static_cast<uint32_t>(p.x)) << 32) | static_cast<uint32_t>(p.y);
-}
-
-CLine* AsLine(CPct* p) {
-  return p != nullptr && p->PictureKind() == PctLine ? static_cast<CLine*>(p) : nullptr;
-}
 
 }  // namespace
 

@@ -31,12 +31,14 @@ int GridAxis(int zoom, double pan, int s, int origin) {
 
 int FineAxis(int zoom, double pan, int s, int origin) {
   const int64_t c = PixelsFromGridOrigin(zoom, pan, s, origin);
-  const int64_t q = (zoom / 32) / 2;
-  return static_cast<int>(c >= 0 ? ((c + q) * 32 + 16) / zoom : ((c + q) * 32 - 16) / zoom);
+  constexpr int64_t half = FinePerGrid / 2;
+  const int64_t q = (zoom / FinePerGrid) / 2;
+  return static_cast<int>(c >= 0 ? ((c + q) * FinePerGrid + half) / zoom
+                                 : ((c + q) * FinePerGrid - half) / zoom);
 }
 
 int FineToScreenAxis(int zoom, double pan, int f, int origin) {
-  const int64_t q = (static_cast<int64_t>(f) * zoom + 16) / 32;
+  const int64_t q = (static_cast<int64_t>(f) * zoom + FinePerGrid / 2) / FinePerGrid;
   return TruncToInt(static_cast<double>(origin + q) - zoom * pan);
 }
 
@@ -77,19 +79,19 @@ SPoint CVC::FineToScreen(int fx, int fy) const {
 }
 
 bool CVC::ZoomIn() {
-  if (Zoom >= 128) return false;
+  if (Zoom >= MaxZoom) return false;
   // A step of 1.4 with the double just below 1.4: a zoom divisible by 5 ends one short.
   int n = (7 * Zoom - 1) / 5;
   if (n == Zoom) n = Zoom + 1;
-  Zoom = std::min(n, 128);
+  Zoom = std::min(n, MaxZoom);
   return true;
 }
 
 bool CVC::ZoomOut() {
-  if (Zoom <= 10) return false;
+  if (Zoom <= MinZoom) return false;
   int n = 5 * Zoom / 7;
   if (n == Zoom) n = Zoom - 1;
-  Zoom = std::max(n, 10);
+  Zoom = std::max(n, MinZoom);
   return true;
 }
 
@@ -101,7 +103,7 @@ void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color
   if (w < 0) {
     w = 1;
   } else {
-    pixels = MulDiv(w, Zoom, 32);
+    pixels = MulDiv(w, Zoom, FinePerGrid);
   }
   canvas.SetPen(color, pixels);
   canvas.SetBrush(color);
@@ -111,9 +113,9 @@ void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color
   auto point = [&]() {
     const SPoint r = RotatePoint(orientation, word[0], word[1]);
     word += 2;
-    return SPoint{MulDiv(r.x, Zoom, 32) + o.x, MulDiv(r.y, Zoom, 32) + o.y};
+    return SPoint{MulDiv(r.x, Zoom, FinePerGrid) + o.x, MulDiv(r.y, Zoom, FinePerGrid) + o.y};
   };
-  auto radius = [&]() { return std::max(MulDiv(*word++, Zoom, 32), 1); };
+  auto radius = [&]() { return std::max(MulDiv(*word++, Zoom, FinePerGrid), 1); };
 
   while (*word != SymEnd) {
     const int32_t command = *word++;
@@ -178,7 +180,7 @@ SRect CVC::DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,
                      const std::string& text, int ax, int ay, int orientation, int gx,
                      int gy) const {
   SFont f = font;
-  f.Height = 2 * MulDiv(Zoom, font.Points, 32);
+  f.Height = 2 * MulDiv(Zoom, font.Points, FinePerGrid);
   if (f.Height == 0) f.Height = 1;
   f.Color = color;
   canvas.SetFont(f);

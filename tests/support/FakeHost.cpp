@@ -58,7 +58,7 @@ void FakeHost::ResetSheet() {
   const int i = sheet.AddElement(KindMeter, 1, -4, -2);
   meter = sheet.pictures.At(i)->cmp;
   sheet.pictures.At(i)->selected = false;
-  sheet.view.Zoom = 32;
+  sheet.view.Zoom = DefaultZoom;
   sheet.view.PanX = 0.0;
   sheet.view.PanY = 0.0;
   UpdateReadoutState();
