@@ -41,7 +41,6 @@ SBounds SymbolBounds(const int32_t* symbol, int orientation) {
         s += 3;
         break;
       case SymBar:
-      case SymRect:
         b.Add(RotatePoint(orientation, s[0], s[1]));
         b.Add(RotatePoint(orientation, s[2], s[3]));
         s += 4;

@@ -25,14 +25,6 @@ SColor WireColor(bool selected) {
 
 void CPct::Draw(Canvas&, const CVC&) {}
 
-bool CPct::HitRect(const SRect& r) const {
-  const SRect b = Bounds();
-  // Wide arithmetic: grid coordinates far from the origin must not overflow when scaled.
-  const int64_t left = int64_t{b.left} * FinePerGrid, top = int64_t{b.top} * FinePerGrid;
-  const int64_t right = int64_t{b.right} * FinePerGrid, bottom = int64_t{b.bottom} * FinePerGrid;
-  return left <= r.right && right >= r.left && top <= r.bottom && bottom >= r.top;
-}
-
 void CPct::Rotate(int r) {
   const SPoint c = RefPoint();
   const SPoint turned = RotatePoint(r, x - c.x, y - c.y);

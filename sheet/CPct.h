@@ -49,7 +49,6 @@ class CPct {
   virtual SRect BodyRect() const { return {}; }
   virtual bool HitNear(SPoint, SPoint) const { return false; }
   virtual bool EndNear(SPoint, SPoint) const { return false; }
-  virtual bool HitRect(const SRect& r) const;  // r in fine units
   virtual int PinCount() const { return 1; }
   virtual SPoint PinPos(int) const { return {x, y}; }
   virtual PinDirCode PinDir(int) const { return PinDirCode::East; }
@@ -93,7 +92,8 @@ class CLine : public CPct {
   bool HitPoint(SPoint p) const override;
   bool HitNear(SPoint fine, SPoint grid) const override;
   bool EndNear(SPoint fine, SPoint grid) const override;
-  bool HitRect(const SRect& r) const override;
+  // Whether the wire touches r (fine units, borders closed).
+  bool HitRect(const SRect& r) const;
   int PinCount() const override { return 2; }
   SPoint PinPos(int i) const override { return i == 0 ? SPoint{x, y} : SPoint{x2, y2}; }
   PinDirCode PinDir(int i) const override;

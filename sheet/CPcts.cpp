@@ -71,11 +71,8 @@ int CPcts::Compare(const CPct& a, const CPct& b) {
 void CPcts::Sort() {
   // A bubble sort that carries small misplacements backward in one pass; an already sorted
   // list costs a single pass without exchange.
-  lastSortPasses = 0;
-  lastSortExchanges = 0;
   const int n = Count();
   for (int i = 0; i < n - 1; ++i) {
-    ++lastSortPasses;
     bool exchanged = false;
     for (int j = n - 1; j > i; --j) {
       auto& a = items[static_cast<size_t>(j)];
@@ -83,7 +80,6 @@ void CPcts::Sort() {
       if (Compare(*a, *b) < 0) {
         std::swap(a, b);
         exchanged = true;
-        ++lastSortExchanges;
       }
     }
     if (!exchanged) break;

@@ -64,7 +64,6 @@ class CPcts {
   void RemoveDuplicateDots();
   void MergeWires();
   void CutWiresAtConnections();
-  void SplitWiresAt(SPoint p);
   void RemoveZeroWires();
   void AddDot(SPoint p);
   bool CutWiresUnder(int i);
@@ -95,8 +94,6 @@ class CPcts {
   std::string Describe() const;
 
   std::vector<PointRecord> points;  // exists only during Renumber
-  int32_t lastSortPasses = 0;       // passes and exchanges of the last Sort()
-  int32_t lastSortExchanges = 0;
 
  private:
   // One connection point of a picture: the picture's index and the point's index in it.

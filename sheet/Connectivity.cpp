@@ -138,24 +138,6 @@ void CPcts::CutWiresAtConnections() {
   items = std::move(result);
 }
 
-void CPcts::SplitWiresAt(SPoint p) {
-  for (int i = 0; i < Count(); ++i) {
-    CLine* w = AsLine(At(i));
-    if (w == nullptr) continue;
-    const bool inside =
-        (w->IsHorizontal() && w->y == p.y && w->x < p.x && p.x < w->x2) ||
-        (!w->IsHorizontal() && w->IsVertical() && w->x == p.x && w->y < p.y && p.y < w->y2);
-    if (!inside) continue;
-    auto n = std::make_unique<CLine>(*w);
-    n->x = p.x;
-    n->y = p.y;
-    w->x2 = p.x;
-    w->y2 = p.y;
-    InsertAt(i + 1, std::move(n));
-    ++i;
-  }
-}
-
 void CPcts::RemoveZeroWires() {
   int i = 0;
   while (i < Count()) {
@@ -365,16 +347,9 @@ PointRecord& CPcts::RecordAt(SPoint p) {
 }
 
 int CPcts::RecordIndex(SPoint p) const {
-  if (pointIndex.size() == points.size()) {
-    const auto it = pointIndex.find(PointKey(p));
-    if (it == pointIndex.end()) return -1;
-    const PointRecord& r = points[static_cast<size_t>(it->second)];
-    if (r.x == p.x && r.y == p.y) return it->second;
-  }
-  // The records were filled without the lookup table: search them in list order.
-  for (size_t k = 0; k < points.size(); ++k)
-    if (points[k].x == p.x && points[k].y == p.y) return static_cast<int>(k);
-  return -1;
+  // RecordAt is the only way records are made, so the lookup table holds every one of them.
+  const auto it = pointIndex.find(PointKey(p));
+  return it != pointIndex.end() ? it->second : -1;
 }
 
 int CPcts::PointMask(SPoint p) const {

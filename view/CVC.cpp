@@ -140,16 +140,6 @@ void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color
           canvas.Ellipse(p.x - r, p.y - r, p.x + r, p.y + r);
         break;
       }
-      case SymRect: {
-        const SPoint p1 = point();
-        const SPoint p2 = point();
-        canvas.MoveTo(p2.x, p2.y);
-        canvas.LineTo(p1.x, p2.y);
-        canvas.LineTo(p1.x, p1.y);
-        canvas.LineTo(p2.x, p1.y);
-        canvas.LineTo(p2.x, p2.y);
-        break;
-      }
       case SymBar: {
         SPoint p1 = point();
         SPoint p2 = point();

@@ -16,7 +16,6 @@ inline SPoint RotatePoint(int r, SPoint p) {
 inline SPoint GridToFine(int x, int y) {
   return {FinePerGrid * x, FinePerGrid * y};
 }
-
 inline SPoint GridToFine(SPoint p) {
   return GridToFine(p.x, p.y);
 }
@@ -34,7 +33,6 @@ enum SymbolCommand : int32_t {
   SymCircle = 'c',  // x, y, r: outline
   SymDisc = 'e',    // x, y, r: filled
   SymBar = 'b',     // x1, y1, x2, y2: filled, with a minimum thickness
-  SymRect = 'r',    // x1, y1, x2, y2: outline
 };
 
 class CVC {

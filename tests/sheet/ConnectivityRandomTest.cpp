@@ -20,7 +20,7 @@ class ReferenceNumbering {
     list.RemoveDuplicateDots();
     list.MergeWires();
     for (int i = 0; i < list.Count(); ++i)
-      for (int k = 0; k < list.At(i)->PinCount(); ++k) list.SplitWiresAt(list.At(i)->PinPos(k));
+      for (int k = 0; k < list.At(i)->PinCount(); ++k) SplitWiresAt(list, list.At(i)->PinPos(k));
   }
 
   void Renumber() {
