@@ -99,6 +99,12 @@ class CPcts {
   // One connection point of a picture: the picture's index and the point's index in it.
   using PinRef = std::pair<int32_t, int32_t>;
 
+  // The steps of Renumber() after the first normalisation, in their order.
+  void RecordConnectionPoints();
+  bool RemoveIdleDots();  // true when a dot went
+  void AddJunctionDots();
+  void NumberFromElements();
+
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
   void BuildPinIndex();

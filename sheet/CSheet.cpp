@@ -91,7 +91,7 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
   return true;
 }
 
-void CSheet::MouseDown(SPoint point) {
+void CSheet::BeginPress(SPoint point) {
   // A wire or move whose release was lost (or that a palette press interrupted) would leave
   // legs and stretched wires unnormalised: finish it before this press starts anything.
   if (FinishEdits(false, false) && Host != nullptr) {
@@ -107,25 +107,52 @@ void CSheet::MouseDown(SPoint point) {
   grid = view.ScreenToGrid(point);
   fine = view.ScreenToFine(point);
   prevGrid = grid;
+}
 
-  if (mode == SheetMode::Placing) {
-    SelectOnly(-1);
-    const int i = AddElement(armedKind, armedOrientation, grid.x, grid.y);
-    if (i < 0) {
-      // Nothing placeable was armed: the press ends the placing.
-      mode = SheetMode::Idle;
-      UpdateCursor(point);
-      return;
-    }
-    CPct* e = pictures.At(i);
-    const SPoint c = e->RefPoint();
-    e->x += grid.x - c.x;
-    e->y += grid.y - c.y;
-    pictures.SetNewElement(e);
-    // The press point lies wherever the palette entry is, usually off the visible sheet: the
-    // element joins the wiring only where it is dropped.
-    if (Host != nullptr) Host->PaintSheet();
+void CSheet::PlaceArmedElement(SPoint point) {
+  SelectOnly(-1);
+  const int i = AddElement(armedKind, armedOrientation, grid.x, grid.y);
+  if (i < 0) {
+    // Nothing placeable was armed: the press ends the placing.
+    mode = SheetMode::Idle;
     UpdateCursor(point);
+    return;
+  }
+  CPct* e = pictures.At(i);
+  const SPoint c = e->RefPoint();
+  e->x += grid.x - c.x;
+  e->y += grid.y - c.y;
+  pictures.SetNewElement(e);
+  // The press point lies wherever the palette entry is, usually off the visible sheet: the
+  // element joins the wiring only where it is dropped.
+  if (Host != nullptr) Host->PaintSheet();
+  UpdateCursor(point);
+}
+
+void CSheet::EditLabel(int labelled, int j) {
+  SelectOnly(labelled);
+  if (Host != nullptr) Host->PaintSheet();
+  CCmp* c = pictures.At(labelled)->cmp;
+  CParam* table = c != nullptr ? c->Params() : nullptr;
+  // Label j belongs to parameter j; a stale rectangle must not reach past the table.
+  bool inTable = table != nullptr;
+  for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
+  if (inTable && Host != nullptr) {
+    const SParam* slot = table[j].Value;
+    const SParam before = slot != nullptr ? *slot : SParam{};
+    Host->EditParameter(table[j]);
+    if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))
+      Host->EditCompleted();
+  }
+  // The dialog is modal: the button was released while it was open, so the gesture is over
+  // here; a release that still arrives finds the sheet idle.
+  buttonDown = false;
+}
+
+void CSheet::MouseDown(SPoint point) {
+  BeginPress(point);
+  if (mode == SheetMode::Placing) {
+    PlaceArmedElement(point);
     return;
   }
 
@@ -142,23 +169,7 @@ void CSheet::MouseDown(SPoint point) {
   int j = -1;
   const int labelled = pictures.FindLabel(j, point);
   if (labelled >= 0 && j >= 0) {
-    SelectOnly(labelled);
-    if (Host != nullptr) Host->PaintSheet();
-    CCmp* c = pictures.At(labelled)->cmp;
-    CParam* table = c != nullptr ? c->Params() : nullptr;
-    // Label j belongs to parameter j; a stale rectangle must not reach past the table.
-    bool inTable = table != nullptr;
-    for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
-    if (inTable && Host != nullptr) {
-      const SParam* slot = table[j].Value;
-      const SParam before = slot != nullptr ? *slot : SParam{};
-      Host->EditParameter(table[j]);
-      if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))
-        Host->EditCompleted();
-    }
-    // The dialog is modal: the button was released while it was open, so the gesture is over
-    // here; a release that still arrives finds the sheet idle.
-    buttonDown = false;
+    EditLabel(labelled, j);
     return;
   }
 

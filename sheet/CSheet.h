@@ -95,4 +95,9 @@ class CSheet {
   SPoint moveTotal;
   // Ends the wire or move under way (also one whose release never came); true if it did.
   bool FinishEdits(bool wiring, bool moving);
+  // The parts of a press: what every press does first, a press that places the armed
+  // element, and one on value label j of picture `labelled`, which opens its dialog.
+  void BeginPress(SPoint point);
+  void PlaceArmedElement(SPoint point);
+  void EditLabel(int labelled, int j);
 };

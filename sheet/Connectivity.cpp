@@ -359,7 +359,18 @@ int CPcts::PointMask(SPoint p) const {
 
 void CPcts::Renumber() {
   Normalize();
+  RecordConnectionPoints();
+  if (RemoveIdleDots()) Normalize();
+  AddJunctionDots();
+  for (auto& q : items) q->visited = 0;
+  BuildPinIndex();
+  NumberFromElements();
+  pinIndex.clear();
+  points.clear();
+  pointIndex.clear();
+}
 
+void CPcts::RecordConnectionPoints() {
   points.clear();
   pointIndex.clear();
   for (const auto& q : items) {
@@ -370,7 +381,9 @@ void CPcts::Renumber() {
       if (d != PinDirCode::Dot) ++r.count;
     }
   }
+}
 
+bool CPcts::RemoveIdleDots() {
   // Dots where two or fewer ends meet join nothing that is not joined already.
   bool deleted = false;
   int i = 0;
@@ -387,18 +400,20 @@ void CPcts::Renumber() {
     }
     ++i;
   }
-  if (deleted) Normalize();
+  return deleted;
+}
 
+void CPcts::AddJunctionDots() {
   for (auto& r : points) {
     if (r.count >= 3 && (r.mask & DotBit) == 0 && r.mask != PlainCrossing) {
       AddDot({r.x, r.y});
       r.mask |= DotBit;
     }
   }
+}
 
-  for (auto& q : items) q->visited = 0;
-
-  BuildPinIndex();
+void CPcts::NumberFromElements() {
+  // Each pin without a number starts a new one; numbers spread from the pins in list order.
   int next = 1;
   for (int e = 0; e < Count(); ++e) {
     CPct* q = At(e);
@@ -416,10 +431,6 @@ void CPcts::Renumber() {
       }
     }
   }
-
-  pinIndex.clear();
-  points.clear();
-  pointIndex.clear();
 }
 
 void CPcts::BuildPinIndex() {

@@ -42,6 +42,38 @@ int FineToScreenAxis(int zoom, double pan, int f, int origin) {
   return TruncToInt(static_cast<double>(origin + q) - zoom * pan);
 }
 
+// Reads a symbol's operands, turned by the orientation and scaled onto the screen.
+struct SymbolReader {
+  const int32_t* word;
+  int orientation;
+  int zoom;
+  SPoint origin;  // screen pixel of the element's grid point
+
+  SPoint Point() {
+    const SPoint r = RotatePoint(orientation, word[0], word[1]);
+    word += 2;
+    return {MulDiv(r.x, zoom, FinePerGrid) + origin.x, MulDiv(r.y, zoom, FinePerGrid) + origin.y};
+  }
+  int Radius() { return std::max(MulDiv(*word++, zoom, FinePerGrid), 1); }
+};
+
+// A bar thinner than the pen would vanish at small zooms (the transformer's core is one fine
+// unit thick), so it is widened to 2·w pixels around its middle.
+void DrawBar(Canvas& canvas, SPoint p1, SPoint p2, int w) {
+  if (std::abs(p1.x - p2.x) <= 2) {
+    const int m = (p1.x + p2.x) / 2;
+    p1.x = m - w;
+    p2.x = m + w;
+  }
+  if (std::abs(p1.y - p2.y) <= 2) {
+    const int m = (p1.y + p2.y) / 2;
+    p1.y = m - w;
+    p2.y = m + w;
+  }
+  canvas.Rectangle(std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x),
+                   std::max(p1.y, p2.y));
+}
+
 }  // namespace
 
 SPoint RotatePoint(int r, int x, int y) {
@@ -98,42 +130,29 @@ bool CVC::ZoomOut() {
 void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color,
                      const int32_t* symbol, int gx, int gy) const {
   if (symbol == nullptr) return;
-  int w = penWidth;
-  int pixels = 1;
-  if (w < 0) {
-    w = 1;
-  } else {
-    pixels = MulDiv(w, Zoom, FinePerGrid);
-  }
-  canvas.SetPen(color, pixels);
+  // A negative pen width asks for a one-pixel pen whatever the zoom.
+  const int w = penWidth < 0 ? 1 : penWidth;
+  canvas.SetPen(color, penWidth < 0 ? 1 : MulDiv(w, Zoom, FinePerGrid));
   canvas.SetBrush(color);
-  const SPoint o = GridToScreen(gx, gy);
 
-  const int32_t* word = symbol;
-  auto point = [&]() {
-    const SPoint r = RotatePoint(orientation, word[0], word[1]);
-    word += 2;
-    return SPoint{MulDiv(r.x, Zoom, FinePerGrid) + o.x, MulDiv(r.y, Zoom, FinePerGrid) + o.y};
-  };
-  auto radius = [&]() { return std::max(MulDiv(*word++, Zoom, FinePerGrid), 1); };
-
-  while (*word != SymEnd) {
-    const int32_t command = *word++;
+  SymbolReader in{symbol, orientation, Zoom, GridToScreen(gx, gy)};
+  while (*in.word != SymEnd) {
+    const int32_t command = *in.word++;
     switch (command) {
       case SymMove: {
-        const SPoint p = point();
+        const SPoint p = in.Point();
         canvas.MoveTo(p.x, p.y);
         break;
       }
       case SymLine: {
-        const SPoint p = point();
+        const SPoint p = in.Point();
         canvas.LineTo(p.x, p.y);
         break;
       }
       case SymCircle:
       case SymDisc: {
-        const SPoint p = point();
-        const int r = radius();
+        const SPoint p = in.Point();
+        const int r = in.Radius();
         if (command == SymCircle)
           canvas.CircleOutline(p.x - r, p.y - r, p.x + r, p.y + r);
         else
@@ -141,26 +160,13 @@ void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color
         break;
       }
       case SymBar: {
-        SPoint p1 = point();
-        SPoint p2 = point();
-        // A bar thinner than the pen would vanish at small zooms (the transformer's core is one
-        // fine unit thick), so it is widened to 2·w pixels around its middle.
-        if (std::abs(p1.x - p2.x) <= 2) {
-          const int m = (p1.x + p2.x) / 2;
-          p1.x = m - w;
-          p2.x = m + w;
-        }
-        if (std::abs(p1.y - p2.y) <= 2) {
-          const int m = (p1.y + p2.y) / 2;
-          p1.y = m - w;
-          p2.y = m + w;
-        }
-        canvas.Rectangle(std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x),
-                         std::max(p1.y, p2.y));
+        const SPoint p1 = in.Point();
+        const SPoint p2 = in.Point();
+        DrawBar(canvas, p1, p2, w);
         break;
       }
       default:
-        word += 4;  // an unknown command carries two points that are not drawn
+        in.word += 4;  // an unknown command carries two points that are not drawn
         break;
     }
   }
