@@ -24,7 +24,7 @@ struct PointRecord {
   int32_t x = 0;
   int32_t y = 0;
   int32_t mask = 0;   // DirBit(d): some connection point here has PinDir d
-  int32_t count = 0;  // connection points with direction 0..4 (wire ends and pins, not dots)
+  int32_t count = 0;  // connection points other than dots (wire ends and pins)
 };
 
 class CPcts {
@@ -86,7 +86,7 @@ class CPcts {
   void ForgetWire() { wireLegs[0] = wireLegs[1] = nullptr; }
   CPct* NewElement() const { return newElement; }
   void SetNewElement(CPct* e) { newElement = e; }
-  // Deletes picture p, which must be in the list.
+  // Deletes picture p if it is in the list.
   void Remove(const CPct* p);
 
   // A text rendering for tests and debugging, one picture per entry in list order:
@@ -115,9 +115,9 @@ class CPcts {
   void Forget(const CPct* p);
 
   std::vector<std::unique_ptr<CPct>> items;
-  CLine* wireLegs[2] = {nullptr, nullptr};
-  bool legFree = false;
-  CPct* newElement = nullptr;
+  CLine* wireLegs[2] = {nullptr, nullptr};  // not owned: items holds them
+  bool legFree = false;                     // the first leg may still turn (see DragWire)
+  CPct* newElement = nullptr;               // not owned: items holds it
   // Lookups by coordinate, valid while numbering runs: record index of each point, and the
   // connection points at each point in list order.
   std::unordered_map<uint64_t, int32_t> pointIndex;
