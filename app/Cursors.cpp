@@ -13,17 +13,16 @@ constexpr int CursorSize = 32;
 
 struct SCursorRecord {
   int Id;
-  const char* Name;
   int HotX;
   int HotY;
 };
 
 constexpr std::array<SCursorRecord, 5> CursorRecords{{
-    {1, "DRAW", 2, 2},
-    {2, "ARROW", 12, 12},
-    {3, "HAND", 12, 12},
-    {4, "GRAB", 12, 12},
-    {6, "SHOW", 12, 12},
+    {1, 2, 2},    // DRAW
+    {2, 12, 12},  // ARROW
+    {3, 12, 12},  // HAND
+    {4, 12, 12},  // GRAB
+    {6, 12, 12},  // SHOW
 }};
 
 std::array<std::optional<QCursor>, 7> cursorTable;
@@ -157,10 +156,4 @@ QCursor SheetCursor(int id) {
   if (id < 0 || id >= static_cast<int>(cursorTable.size())) return QCursor(Qt::ArrowCursor);
   const auto& slot = cursorTable[static_cast<size_t>(id)];
   return slot ? *slot : QCursor(Qt::ArrowCursor);
-}
-
-const char* SheetCursorName(int id) {
-  for (const SCursorRecord& r : CursorRecords)
-    if (r.Id == id) return r.Name;
-  return "";
 }

@@ -8,5 +8,3 @@
 void LoadSheetCursors();
 // The cursor of an id; the standard arrow for an id without a cursor.
 QCursor SheetCursor(int id);
-// The resource name of an id ("DRAW", ...), empty for an unused id.
-const char* SheetCursorName(int id);

@@ -29,9 +29,6 @@
 
 namespace {
 
-constexpr int MaxZoom = 128;
-constexpr int MinZoom = 10;
-
 SPoint ToSPoint(QPoint p) {
   return {p.x(), p.y()};
 }
@@ -245,7 +242,7 @@ void TMainForm::ResetSheet() {
   CPct* picture = Sheet->pictures.At(i);
   meter = picture->cmp;
   picture->selected = false;
-  Sheet->view.Zoom = 32;
+  Sheet->view.Zoom = DefaultZoom;
   Sheet->view.PanX = 0.0;
   Sheet->view.PanY = 0.0;
   UpdateReadoutState();
@@ -389,9 +386,7 @@ QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
 
 void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
   HintPanelHide();
-  Sheet->mode = Placing;
-  paletteKind = tag;
-  placingOrientation = 1;
+  Sheet->ArmPlacing(tag, 1);
   grabMouse();
   // The press position inside the palette control is read as a window position: the new
   // component starts above the paint area and the first move brings it under the pointer.
@@ -443,12 +438,7 @@ void TMainForm::PaintBoxMouseDown(Qt::MouseButton button, QPoint point) {
   HintPanelHide();
   if (button == Qt::LeftButton) {
     dialogDuringPress = false;
-    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
-    {
-      QPainter painter(&scratch);
-      QtCanvas canvas(painter);
-      Sheet->MouseDown(canvas, ClientRect(), ToSPoint(point));
-    }
+    Sheet->MouseDown(ToSPoint(point));
     PaintSheet();
     // The release of a press that opened the modal dialog went to the dialog; the sheet
     // must still see it or it would think the button is held.
@@ -467,7 +457,7 @@ void TMainForm::PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point) {
     PaintBoxMouseUp(Qt::LeftButton, point);
     return;
   }
-  if (Sheet->MouseMove(ClientRect(), ToSPoint(point))) PaintSheet();
+  if (Sheet->MouseMove(ToSPoint(point))) PaintSheet();
 }
 
 void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
@@ -571,10 +561,8 @@ void TMainForm::FComboBoxChange(int index) {
 
 void TMainForm::UpdateActions() {
   if (!ui || !Sheet) return;
-  const bool idle = !Sheet->buttonDown;
-  ui->EditDelete->setEnabled(idle && Sheet->pictures.CountSelected() > 0 &&
-                             !Sheet->pictures.SelectedIsMeter(meter));
-  const bool rotatable = idle && Sheet->Rotate(1, false);
+  ui->EditDelete->setEnabled(Sheet->CanDelete(meter));
+  const bool rotatable = Sheet->CanRotate();
   ui->RotateLeft->setEnabled(rotatable);
   ui->RotateRight->setEnabled(rotatable);
   ui->CirZoomIn->setEnabled(Sheet->view.Zoom < MaxZoom);
@@ -625,7 +613,7 @@ void TMainForm::EditDeleteExecute() {
 void TMainForm::RotateExecute(QAction* action) {
   UpdateActions();
   if (!action->isEnabled()) return;
-  Sheet->Rotate(action->property("Tag").toInt(), true);
+  Sheet->Rotate(action->property("Tag").toInt());
   UpdateActions();
 }
 

@@ -43,8 +43,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   void UpdateReadoutState() override;
   void SetSheetCursor(int id) override;
   void EditParameter(CCmp& cmp, int index) override;
-  int PaletteKind() const override { return paletteKind; }
-  int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }
   // Every completed edit of the sheet becomes one undo step.
   void EditCompleted() override;
@@ -135,8 +133,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   TElemWinForm* ElemWinForm = nullptr;    // not owned
   TSettingsForm* SettingsForm = nullptr;  // not owned
 
-  int paletteKind = 0;
-  int placingOrientation = 0;
   std::unique_ptr<CSheet> Sheet;
   CCmp* meter = nullptr;  // not owned
   CCalc Solver;

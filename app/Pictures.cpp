@@ -41,7 +41,6 @@ SBounds SymbolBounds(const int32_t* symbol, int orientation) {
         s += 3;
         break;
       case SymBar:
-      case SymRect:
         b.Add(RotatePoint(orientation, s[0], s[1]));
         b.Add(RotatePoint(orientation, s[2], s[3]));
         s += 4;
@@ -159,7 +158,7 @@ QPixmap PalettePicture(int kind, QSize size, qreal dpr) {
     if (b.Empty()) continue;
     const int w = std::max(1, b.right - b.left);
     const int h = std::max(1, b.bottom - b.top);
-    const int zoom = std::min(usableW * 32 / w, usableH * 32 / h);
+    const int zoom = std::min(usableW * FinePerGrid / w, usableH * FinePerGrid / h);
     if (zoom > bestZoom) {
       bestZoom = zoom;
       bestOrientation = orientation;
@@ -170,8 +169,8 @@ QPixmap PalettePicture(int kind, QSize size, qreal dpr) {
 
   CVC view;
   view.Zoom = bestZoom;
-  view.PanX = (best.left + best.right) / 2.0 / 32.0;
-  view.PanY = (best.top + best.bottom) / 2.0 / 32.0;
+  view.PanX = (best.left + best.right) / 2.0 / FinePerGrid;
+  view.PanY = (best.top + best.bottom) / 2.0 / FinePerGrid;
   view.SetViewport(0, 0, size.width(), size.height());
   QPainter painter(&pixmap);
   QtCanvas canvas(painter);

@@ -122,7 +122,7 @@ void BM_UndoStep(benchmark::State& state) {
   for (int i = 0; i < form.Sheet->pictures.Count(); ++i)
     if (form.Sheet->pictures.At(i)->cmp && form.Sheet->pictures.At(i)->RefPoint() == centre)
       form.Sheet->SelectOnly(i);
-  if (!form.Sheet->Rotate(1, true) || !form.UndoStack->canUndo())
+  if (!form.Sheet->Rotate(1) || !form.UndoStack->canUndo())
     state.SkipWithError("the rotation made no undo step");
   for (auto _ : state) {
     form.UndoStack->undo();

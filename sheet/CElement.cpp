@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr int32_t HalfStep = FinePerGrid / 2;  // half a grid step in fine units
+
 int Quarter(int r) {
   return ((r % 4) + 4) % 4;
 }
@@ -25,8 +27,9 @@ SPoint CElement::PinPos(int i) const {
   return SPoint{x, y} + RotatePoint(orientation, pin.X, pin.Y);
 }
 
-int CElement::PinDir(int i) const {
-  return Quarter(Type->Pins[i].Dir + orientation);
+PinDirCode CElement::PinDir(int i) const {
+  // The type record gives the direction in the element's own frame as a quarter turn count.
+  return static_cast<PinDirCode>(Quarter(Type->Pins[i].Dir + orientation));
 }
 
 bool CElement::HitPoint(SPoint p) const {
@@ -57,7 +60,7 @@ bool CElement::HitNear(SPoint fine, SPoint grid) const {
   for (int i = 0; i < Type->PinCount; ++i) {
     if (PinPos(i) != grid) continue;
     // The lead: from half a grid step to one grid step away from the pin, towards the body.
-    const SPoint u = RotatePoint(PinDir(i), 16, 0);
+    const SPoint u = RotatePoint(static_cast<int>(PinDir(i)), HalfStep, 0);
     const SPoint p = GridToFine(grid);
     SRect lead = BoxOf(p + u, p + u + u);
     lead.left -= HitTolerance;
@@ -86,8 +89,9 @@ void CElement::DrawFlagFrame(Canvas& canvas, const CVC& view) const {
     box = {std::min(box.left, p.x), std::min(box.top, p.y), std::max(box.right, p.x),
            std::max(box.bottom, p.y)};
   }
-  const SPoint a = view.FineToScreen(GridToFine(box.left, box.top) - SPoint{16, 16});
-  const SPoint b = view.FineToScreen(GridToFine(box.right, box.bottom) + SPoint{16, 16});
+  const SPoint a = view.FineToScreen(GridToFine(box.left, box.top) - SPoint{HalfStep, HalfStep});
+  const SPoint b =
+      view.FineToScreen(GridToFine(box.right, box.bottom) + SPoint{HalfStep, HalfStep});
   const int left = std::min(a.x, b.x), right = std::max(a.x, b.x);
   const int top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
   canvas.SetPen(DrawStyle.Flagged, std::max(1, view.Zoom / 16));

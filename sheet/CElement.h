@@ -19,7 +19,7 @@ class CElement : public CPct {
   bool EndNear(SPoint fine, SPoint grid) const override;
   int PinCount() const override { return Type->PinCount; }
   SPoint PinPos(int i) const override;
-  int PinDir(int i) const override;
+  PinDirCode PinDir(int i) const override;
   SRect Bounds() const override { return BodyRect(); }
 
   const SElemType* Type = nullptr;  // not owned

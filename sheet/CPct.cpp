@@ -25,14 +25,6 @@ SColor WireColor(bool selected) {
 
 void CPct::Draw(Canvas&, const CVC&) {}
 
-bool CPct::HitRect(const SRect& r) const {
-  const SRect b = Bounds();
-  // Wide arithmetic: grid coordinates far from the origin must not overflow when scaled.
-  const int64_t left = int64_t{b.left} * 32, top = int64_t{b.top} * 32;
-  const int64_t right = int64_t{b.right} * 32, bottom = int64_t{b.bottom} * 32;
-  return left <= r.right && right >= r.left && top <= r.bottom && bottom >= r.top;
-}
-
 void CPct::Rotate(int r) {
   const SPoint c = RefPoint();
   const SPoint turned = RotatePoint(r, x - c.x, y - c.y);
@@ -73,7 +65,7 @@ void CLine::Normalize() {
 }
 
 void CLine::Draw(Canvas& canvas, const CVC& view) {
-  canvas.SetPen(WireColor(selected), MulDiv(DrawStyle.LineWidth, view.Zoom, 32));
+  canvas.SetPen(WireColor(selected), MulDiv(DrawStyle.LineWidth, view.Zoom, FinePerGrid));
   const SPoint a = view.GridToScreen(x, y);
   const SPoint b = view.GridToScreen(x2, y2);
   canvas.MoveTo(a.x, a.y);
@@ -89,21 +81,21 @@ bool CLine::HitPoint(SPoint p) const {
   return p == SPoint{x, y} || p == SPoint{x2, y2};
 }
 
-int CLine::PinDir(int i) const {
-  int base;
+PinDirCode CLine::PinDir(int i) const {
+  PinDirCode base;
   if (IsHorizontal()) {
-    base = x < x2 ? DirEast : DirWest;
+    base = x < x2 ? PinDirCode::East : PinDirCode::West;
   } else if (IsVertical()) {
-    base = y < y2 ? DirSouth : DirNorth;
+    base = y < y2 ? PinDirCode::South : PinDirCode::North;
   } else {
-    return DirOblique;
+    return PinDirCode::Oblique;
   }
-  return i == 1 ? (base + 2) % 4 : base;
+  return i == 1 ? Opposite(base) : base;
 }
 
 bool CLine::HitRect(const SRect& r) const {
-  const int64_t ax = int64_t{x} * 32, ay = int64_t{y} * 32;
-  const int64_t bx = int64_t{x2} * 32, by = int64_t{y2} * 32;
+  const int64_t ax = int64_t{x} * FinePerGrid, ay = int64_t{y} * FinePerGrid;
+  const int64_t bx = int64_t{x2} * FinePerGrid, by = int64_t{y2} * FinePerGrid;
   if (ay > r.bottom || by < r.top) return false;
   if (x <= x2) {
     if (ax > r.right || bx < r.left) return false;

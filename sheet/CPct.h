@@ -13,15 +13,26 @@ class CVC;
 // Picture kinds as PictureKind() reports them; also the primary sort key.
 enum PictureKindCode : int { PctBase = 0, PctElement = 1, PctDot = 2, PctLine = 3 };
 
-// Pin directions: the side where the body lies, seen from the connection point.
-enum PinDirCode : int {
-  DirEast = 0,
-  DirSouth = 1,
-  DirWest = 2,
-  DirNorth = 3,
-  DirOblique = 4,
-  DirDot = 5
-};
+// The filter of CPcts::FindAt: any picture, or only those of one kind.
+enum class PictureFilter : int { Any = 0, Element = PctElement, Dot = PctDot, Line = PctLine };
+
+// Pin directions: the side where the body lies, seen from the connection point. The numbers
+// are bit positions in PointRecord::mask.
+enum class PinDirCode : int32_t { East = 0, South = 1, West = 2, North = 3, Oblique = 4, Dot = 5 };
+
+// The bit of direction d in PointRecord::mask.
+constexpr int32_t DirBit(PinDirCode d) {
+  return int32_t{1} << static_cast<int>(d);
+}
+
+// The quarter direction opposite d (east and west, south and north); d must be a quarter.
+constexpr PinDirCode Opposite(PinDirCode d) {
+  return static_cast<PinDirCode>((static_cast<int>(d) + 2) % 4);
+}
+
+// What a move does to a picture: moves it whole when selected, or stretches a wire by
+// letting one of its ends follow the selection.
+enum class MoveMode : int32_t { Whole = 0, FirstEnd = 1, SecondEnd = 2 };
 
 constexpr int HitTolerance = 8;  // fine units
 
@@ -38,10 +49,9 @@ class CPct {
   virtual SRect BodyRect() const { return {}; }
   virtual bool HitNear(SPoint, SPoint) const { return false; }
   virtual bool EndNear(SPoint, SPoint) const { return false; }
-  virtual bool HitRect(const SRect& r) const;  // r in fine units
   virtual int PinCount() const { return 1; }
   virtual SPoint PinPos(int) const { return {x, y}; }
-  virtual int PinDir(int) const { return 0; }
+  virtual PinDirCode PinDir(int) const { return PinDirCode::East; }
   virtual SRect Bounds() const { return {x, y, x, y}; }
 
   // Turns the picture by r quarter turns about RefPoint().
@@ -53,7 +63,7 @@ class CPct {
   CCmp* cmp = nullptr;  // not owned
   bool selected = false;
   int32_t visited = 0;
-  int32_t moveMode = 0;  // 0 whole, 1 first end follows, 2 second end follows
+  MoveMode moveMode = MoveMode::Whole;
   SRect labelRects[4];
   int32_t labelCount = 0;
   // Set by the main window after each reading: the part carries no current, or it is named
@@ -71,7 +81,7 @@ class CDot : public CPct {
   int PictureKind() const override { return PctDot; }
   void Draw(Canvas& canvas, const CVC& view) override;
   bool HitNear(SPoint fine, SPoint grid) const override;
-  int PinDir(int) const override { return DirDot; }
+  PinDirCode PinDir(int) const override { return PinDirCode::Dot; }
 };
 
 class CLine : public CPct {
@@ -82,10 +92,11 @@ class CLine : public CPct {
   bool HitPoint(SPoint p) const override;
   bool HitNear(SPoint fine, SPoint grid) const override;
   bool EndNear(SPoint fine, SPoint grid) const override;
-  bool HitRect(const SRect& r) const override;
+  // Whether the wire touches r (fine units, borders closed).
+  bool HitRect(const SRect& r) const;
   int PinCount() const override { return 2; }
   SPoint PinPos(int i) const override { return i == 0 ? SPoint{x, y} : SPoint{x2, y2}; }
-  int PinDir(int i) const override;
+  PinDirCode PinDir(int i) const override;
   SRect Bounds() const override;
 
   // Swaps the ends so that a horizontal wire has x <= x2 and any other y <= y2.

@@ -36,11 +36,28 @@ void CPcts::InsertAt(int i, std::unique_ptr<CPct> p) {
 }
 
 void CPcts::DeleteAt(int i) {
+  Forget(At(i));
   items.erase(items.begin() + i);
+}
+
+void CPcts::Remove(const CPct* p) {
+  for (int i = 0; i < Count(); ++i) {
+    if (At(i) == p) {
+      DeleteAt(i);
+      return;
+    }
+  }
 }
 
 void CPcts::Clear() {
   items.clear();
+  ForgetWire();
+  newElement = nullptr;
+}
+
+void CPcts::Forget(const CPct* p) {
+  if (p == wireLegs[0] || p == wireLegs[1]) ForgetWire();
+  if (p == newElement) newElement = nullptr;
 }
 
 int CPcts::Compare(const CPct& a, const CPct& b) {
@@ -54,11 +71,8 @@ int CPcts::Compare(const CPct& a, const CPct& b) {
 void CPcts::Sort() {
   // A bubble sort that carries small misplacements backward in one pass; an already sorted
   // list costs a single pass without exchange.
-  lastSortPasses = 0;
-  lastSortExchanges = 0;
   const int n = Count();
   for (int i = 0; i < n - 1; ++i) {
-    ++lastSortPasses;
     bool exchanged = false;
     for (int j = n - 1; j > i; --j) {
       auto& a = items[static_cast<size_t>(j)];
@@ -66,7 +80,6 @@ void CPcts::Sort() {
       if (Compare(*a, *b) < 0) {
         std::swap(a, b);
         exchanged = true;
-        ++lastSortExchanges;
       }
     }
     if (!exchanged) break;
@@ -88,10 +101,11 @@ void CPcts::DrawAll(Canvas& canvas, const CVC& view) {
     if (p->selected) p->Draw(canvas, view);
 }
 
-int CPcts::FindAt(int kind, SPoint p) const {
+int CPcts::FindAt(PictureFilter kind, SPoint p) const {
   for (int i = 0; i < Count(); ++i) {
     const CPct* q = At(i);
-    if ((kind == 0 || q->PictureKind() == kind) && q->HitPoint(p)) return i;
+    const bool wanted = kind == PictureFilter::Any || q->PictureKind() == static_cast<int>(kind);
+    if (wanted && q->HitPoint(p)) return i;
   }
   return -1;
 }

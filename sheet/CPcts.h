@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -22,8 +23,8 @@ class CVC;
 struct PointRecord {
   int32_t x = 0;
   int32_t y = 0;
-  int32_t mask = 0;   // bit d: some connection point here has PinDir d
-  int32_t count = 0;  // connection points with direction 0..4 (wire ends and pins, not dots)
+  int32_t mask = 0;   // DirBit(d): some connection point here has PinDir d
+  int32_t count = 0;  // connection points other than dots (wire ends and pins)
 };
 
 class CPcts {
@@ -47,7 +48,7 @@ class CPcts {
   int InsertSorted(std::unique_ptr<CPct> p);
   int Add(std::unique_ptr<CPct> p) { return InsertSorted(std::move(p)); }
   void DrawAll(Canvas& canvas, const CVC& view);
-  int FindAt(int kind, SPoint p) const;
+  int FindAt(PictureFilter kind, SPoint p) const;
   int CountEndsNear(SPoint fine, SPoint grid) const;
   int FindNear(SPoint fine, SPoint grid) const;
   int FindLabel(int& j, SPoint screen) const;
@@ -63,13 +64,11 @@ class CPcts {
   void RemoveDuplicateDots();
   void MergeWires();
   void CutWiresAtConnections();
-  void SplitWiresAt(SPoint p);
   void RemoveZeroWires();
   void AddDot(SPoint p);
   bool CutWiresUnder(int i);
   bool AttachElements();
   void Renumber();
-  int Propagate(int dir, int node, SPoint p);
   int PointMask(SPoint p) const;
 
   // ---- editing
@@ -80,32 +79,47 @@ class CPcts {
   void EndMove();
   void MoveNewElement(SPoint d);
 
+  // ---- the pictures a gesture under way works on. Deleting a picture forgets it here, so
+  // each is the live picture or null whatever the list's order; the legs go as a pair.
+  CLine* WireLeg(int k) const { return wireLegs[k]; }
+  bool LegFree() const { return legFree; }
+  void ForgetWire() { wireLegs[0] = wireLegs[1] = nullptr; }
+  CPct* NewElement() const { return newElement; }
+  void SetNewElement(CPct* e) { newElement = e; }
+  // Deletes picture p if it is in the list.
+  void Remove(const CPct* p);
+
   // A text rendering for tests and debugging, one picture per entry in list order:
   // "E1 (4,0) o0 | D (5,0) | W (0,0)-(4,0)"; selected pictures carry a trailing '*'.
   std::string Describe() const;
 
   std::vector<PointRecord> points;  // exists only during Renumber
-  int32_t lastSortPasses = 0;       // passes and exchanges of the last Sort()
-  int32_t lastSortExchanges = 0;
-  int32_t wireLeg1 = 0;
-  int32_t wireLeg2 = 0;
-  bool legFree = false;
-  int32_t newIndex = 0;
 
  private:
   // One connection point of a picture: the picture's index and the point's index in it.
   using PinRef = std::pair<int32_t, int32_t>;
 
+  // The steps of Renumber() after the first normalisation, in their order.
+  void RecordConnectionPoints();
+  bool RemoveIdleDots();  // true when a dot went
+  void AddJunctionDots();
+  void NumberFromElements();
+
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
   void BuildPinIndex();
-  int PropagateIndexed(int dir, int node, SPoint p);
+  // dir: the direction a number arrives from, or none when it may leave any way.
+  int PropagateIndexed(std::optional<PinDirCode> dir, int node, SPoint p);
   void MergeNodes(CCmp& c, int m, int& node);
 
+  void Forget(const CPct* p);
+
   std::vector<std::unique_ptr<CPct>> items;
+  CLine* wireLegs[2] = {nullptr, nullptr};  // not owned: items holds them
+  bool legFree = false;                     // the first leg may still turn (see DragWire)
+  CPct* newElement = nullptr;               // not owned: items holds it
   // Lookups by coordinate, valid while numbering runs: record index of each point, and the
   // connection points at each point in list order.
   std::unordered_map<uint64_t, int32_t> pointIndex;
   std::unordered_map<uint64_t, std::vector<PinRef>> pinIndex;
-  bool pinIndexValid = false;
 };

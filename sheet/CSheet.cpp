@@ -10,13 +10,6 @@
 
 namespace {
 
-int IndexOf(const CPcts& list, const CPct* p) {
-  if (p == nullptr) return -1;
-  for (int i = 0; i < list.Count(); ++i)
-    if (list.At(i) == p) return i;
-  return -1;
-}
-
 std::vector<bool> Selection(const CPcts& list) {
   std::vector<bool> flags(static_cast<size_t>(list.Count()));
   for (int i = 0; i < list.Count(); ++i) flags[static_cast<size_t>(i)] = list.At(i)->selected;
@@ -38,7 +31,7 @@ int FirstSelected(const CPcts& list) {
 
 CSheet::CSheet(SheetHost* host) : Host(host) {
   pictures.Cmps = &components;
-  view.Zoom = 32;
+  view.Zoom = DefaultZoom;
   view.PanX = 0.0;
   view.PanY = 0.0;
 }
@@ -57,47 +50,29 @@ int CSheet::AddElement(int kind, int orientation, int x, int y) {
   return pictures.InsertSorted(std::move(element));
 }
 
+void CSheet::ArmPlacing(int kind, int orientation) {
+  mode = SheetMode::Placing;
+  armedKind = kind;
+  armedOrientation = orientation;
+}
+
 void CSheet::Clear() {
   for (int i = 0; i < pictures.Count(); ++i)
     if (CCmp* c = pictures.At(i)->cmp) components.Remove(c);
   pictures.Clear();
-  placing = nullptr;
-  legs[0] = legs[1] = nullptr;
+  wireStarted = false;
   moveStarted = false;
 }
 
-bool CSheet::FindPlacing() {
-  const int i = IndexOf(pictures, placing);
-  if (i < 0 || pictures.At(i)->PictureKind() != PctElement) {
-    placing = nullptr;
-    return false;
-  }
-  pictures.newIndex = i;
-  return true;
-}
-
-bool CSheet::FindLegs() {
-  const int a = IndexOf(pictures, legs[0]);
-  const int b = IndexOf(pictures, legs[1]);
-  if (a < 0 || b < 0) {
-    legs[0] = legs[1] = nullptr;
-    return false;
-  }
-  pictures.wireLeg1 = a;
-  pictures.wireLeg2 = b;
-  return true;
-}
-
 bool CSheet::FinishEdits(bool wiring, bool moving) {
-  const bool wire = wiring || legs[0] != nullptr || legs[1] != nullptr;
+  const bool wire = wiring || wireStarted;
   const bool move = moving || moveStarted;
   if (!wire && !move) return false;
   if (wire) {
-    if (FindLegs()) {
-      static_cast<CLine*>(pictures.At(pictures.wireLeg1))->Normalize();
-      static_cast<CLine*>(pictures.At(pictures.wireLeg2))->Normalize();
-    }
-    legs[0] = legs[1] = nullptr;
+    for (int k = 0; k < 2; ++k)
+      if (CLine* leg = pictures.WireLeg(k)) leg->Normalize();
+    pictures.ForgetWire();
+    wireStarted = false;
     pictures.RemoveZeroWires();
   }
   if (move) {
@@ -105,7 +80,7 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
     moveStarted = false;
   }
   // A recompute in the middle of the gesture may have merged or cut a reversed leg or a
-  // stretched wire into pieces that no index or move mode reaches any more; attaching
+  // stretched wire into pieces that no leg or move mode reaches any more; attaching
   // elements to a reversed wire would cut it without end, so every wire is put right here.
   for (int i = 0; i < pictures.Count(); ++i) {
     CPct* p = pictures.At(i);
@@ -116,7 +91,7 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
   return true;
 }
 
-void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
+void CSheet::BeginPress(SPoint point) {
   // A wire or move whose release was lost (or that a palette press interrupted) would leave
   // legs and stretched wires unnormalised: finish it before this press starts anything.
   if (FinishEdits(false, false) && Host != nullptr) {
@@ -132,77 +107,84 @@ void CSheet::MouseDown(Canvas& /*canvas*/, const SRect& rect, SPoint point) {
   grid = view.ScreenToGrid(point);
   fine = view.ScreenToFine(point);
   prevGrid = grid;
+}
 
-  if (mode == Placing) {
-    const int kind = Host != nullptr ? Host->PaletteKind() : -1;
-    const int orientation = Host != nullptr ? Host->PlacingOrientation() : 0;
-    SelectOnly(-1);
-    const int i = AddElement(kind, orientation, grid.x, grid.y);
-    if (i < 0) {
-      // Nothing placeable was armed: the press ends the placing.
-      mode = Idle;
-      UpdateCursor(rect, point);
-      return;
-    }
-    pictures.newIndex = i;
-    CPct* e = pictures.At(i);
-    const SPoint c = e->RefPoint();
-    e->x += grid.x - c.x;
-    e->y += grid.y - c.y;
-    placing = e;
-    // The press point lies wherever the palette entry is, usually off the visible sheet: the
-    // element joins the wiring only where it is dropped.
-    if (Host != nullptr) Host->PaintSheet();
-    UpdateCursor(rect, point);
+void CSheet::PlaceArmedElement(SPoint point) {
+  SelectOnly(-1);
+  const int i = AddElement(armedKind, armedOrientation, grid.x, grid.y);
+  if (i < 0) {
+    // Nothing placeable was armed: the press ends the placing.
+    mode = SheetMode::Idle;
+    UpdateCursor(point);
+    return;
+  }
+  CPct* e = pictures.At(i);
+  const SPoint c = e->RefPoint();
+  e->x += grid.x - c.x;
+  e->y += grid.y - c.y;
+  pictures.SetNewElement(e);
+  // The press point lies wherever the palette entry is, usually off the visible sheet: the
+  // element joins the wiring only where it is dropped.
+  if (Host != nullptr) Host->PaintSheet();
+  UpdateCursor(point);
+}
+
+void CSheet::EditLabel(int labelled, int j) {
+  SelectOnly(labelled);
+  if (Host != nullptr) Host->PaintSheet();
+  CCmp* c = pictures.At(labelled)->cmp;
+  CParam* table = c != nullptr ? c->Params() : nullptr;
+  // Label j belongs to parameter j; a stale rectangle must not reach past the table.
+  bool inTable = table != nullptr;
+  for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
+  if (inTable && Host != nullptr) {
+    const SParam* slot = table[j].Value;
+    const SParam before = slot != nullptr ? *slot : SParam{};
+    Host->EditParameter(*c, j);
+    if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))
+      Host->EditCompleted();
+  }
+  // The dialog is modal: the button was released while it was open, so the gesture is over
+  // here; a release that still arrives finds the sheet idle.
+  buttonDown = false;
+}
+
+void CSheet::MouseDown(SPoint point) {
+  BeginPress(point);
+  if (mode == SheetMode::Placing) {
+    PlaceArmedElement(point);
     return;
   }
 
-  mode = Idle;
-  if (pictures.FindAt(PctDot, grid) < 0 && pictures.CountEndsNear(fine, grid) > 0) {
+  mode = SheetMode::Idle;
+  if (pictures.FindAt(PictureFilter::Dot, grid) < 0 && pictures.CountEndsNear(fine, grid) > 0) {
     SelectOnly(-1);
-    mode = Wiring;
+    mode = SheetMode::Wiring;
     pictures.StartWire(grid);
-    legs[0] = pictures.At(pictures.wireLeg1);
-    legs[1] = pictures.At(pictures.wireLeg2);
-    UpdateCursor(rect, point);
+    wireStarted = true;
+    UpdateCursor(point);
     return;
   }
 
   int j = -1;
   const int labelled = pictures.FindLabel(j, point);
   if (labelled >= 0 && j >= 0) {
-    SelectOnly(labelled);
-    if (Host != nullptr) Host->PaintSheet();
-    CCmp* c = pictures.At(labelled)->cmp;
-    CParam* table = c != nullptr ? c->Params() : nullptr;
-    // Label j belongs to parameter j; a stale rectangle must not reach past the table.
-    bool inTable = table != nullptr;
-    for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
-    if (inTable && Host != nullptr) {
-      const SParam* slot = table[j].Value;
-      const SParam before = slot != nullptr ? *slot : SParam{};
-      Host->EditParameter(*c, j);
-      if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))
-        Host->EditCompleted();
-    }
-    // The dialog is modal: the button was released while it was open, so the gesture is over
-    // here; a release that still arrives finds the sheet idle.
-    buttonDown = false;
+    EditLabel(labelled, j);
     return;
   }
 
   const int i = pictures.FindNear(fine, grid);
   if (i >= 0) {
     SelectOnly(i);
-    mode = Pressed;
+    mode = SheetMode::Pressed;
   } else {
     SelectOnly(-1);
-    mode = Panning;
+    mode = SheetMode::Panning;
   }
-  UpdateCursor(rect, point);
+  UpdateCursor(point);
 }
 
-bool CSheet::MouseMove(const SRect& rect, SPoint point) {
+bool CSheet::MouseMove(SPoint point) {
   mouse = point;
   grid = view.ScreenToGrid(point);
   fine = view.ScreenToFine(point);
@@ -210,39 +192,42 @@ bool CSheet::MouseMove(const SRect& rect, SPoint point) {
   const bool stepped = !(d == SPoint{0, 0});
 
   switch (mode) {
-    case Panning:
+    case SheetMode::Panning:
       if (point == panLast) return false;
       view.PanX -= static_cast<double>(point.x - panLast.x) / view.Zoom;
       view.PanY -= static_cast<double>(point.y - panLast.y) / view.Zoom;
       panLast = point;
       return true;
-    case Placing:
+    case SheetMode::Placing:
       if (!stepped) return false;
       prevGrid = grid;
       // Placing armed from the palette follows the pointer only once the element exists.
-      if (!FindPlacing()) return false;
+      if (pictures.NewElement() == nullptr) return false;
       pictures.MoveNewElement(d);
       return true;
-    case Wiring:
+    case SheetMode::Wiring:
       if (!stepped) return false;
       prevGrid = grid;
-      if (!FindLegs()) return false;
+      if (pictures.WireLeg(0) == nullptr) {
+        wireStarted = false;  // a recompute took the legs: nothing is left to finish
+        return false;
+      }
       pictures.DragWire(grid);
       return true;
-    case Pressed:
-    case Moving:
+    case SheetMode::Pressed:
+    case SheetMode::Moving:
       if (!stepped) return false;
-      if (mode == Pressed) {
+      if (mode == SheetMode::Pressed) {
         pictures.BeginMove();
         moveStarted = true;
-        mode = Moving;
+        mode = SheetMode::Moving;
       }
       pictures.MoveSelection(d);
       moveTotal = moveTotal + d;
       prevGrid = grid;
       return true;
     default:
-      UpdateCursor(rect, point);
+      UpdateCursor(point);
       prevGrid = grid;
       return false;
   }
@@ -254,31 +239,30 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
   fine = view.ScreenToFine(point);
   buttonDown = false;
   // A wire or move ends here, or one that a palette press interrupted.
-  bool changed = FinishEdits(mode == Wiring, mode == Moving);
+  bool changed = FinishEdits(mode == SheetMode::Wiring, mode == SheetMode::Moving);
 
   switch (mode) {
-    case Placing:
-      if (FindPlacing()) {
+    case SheetMode::Placing:
+      if (CPct* e = pictures.NewElement()) {
         if (rect.Contains(point)) {
           pictures.AttachElements();
           changed = true;
         } else {
-          CPct* e = pictures.At(pictures.newIndex);
           if (e->cmp != nullptr) components.Remove(e->cmp);
-          pictures.DeleteAt(pictures.newIndex);
+          pictures.Remove(e);
           RestoreSelection(pictures, pressSelection);
           if (Host != nullptr) Host->PaintSheet();
         }
       }
-      placing = nullptr;
+      pictures.SetNewElement(nullptr);
       if (Host != nullptr) Host->UpdateReadoutState();
       break;
     default:
       break;  // a press without a grid step only selects
   }
 
-  mode = Idle;
-  UpdateCursor(rect, point);
+  mode = SheetMode::Idle;
+  UpdateCursor(point);
   if (changed && Host != nullptr) {
     Host->Recompute(true);
     Host->EditCompleted();
@@ -286,25 +270,24 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
 }
 
 bool CSheet::AbortGesture() {
-  const bool pending = legs[0] != nullptr || legs[1] != nullptr || moveStarted;
-  if (mode != Placing && mode != Wiring && mode != Pressed && mode != Moving && !pending)
-    return false;
+  const bool pending = wireStarted || moveStarted;
+  const bool gesture = mode == SheetMode::Placing || mode == SheetMode::Wiring ||
+                       mode == SheetMode::Pressed || mode == SheetMode::Moving;
+  if (!gesture && !pending) return false;
+  CPct* placed = pictures.NewElement();
   // Placing armed by a palette entry whose press made nothing yet has no selection to put back.
-  bool restore = mode != Placing || placing != nullptr;
-  if (mode == Placing && FindPlacing()) {
-    CPct* e = pictures.At(pictures.newIndex);
-    if (e->cmp != nullptr) components.Remove(e->cmp);
-    pictures.DeleteAt(pictures.newIndex);
+  const bool restore = mode != SheetMode::Placing || placed != nullptr;
+  if (mode == SheetMode::Placing && placed != nullptr) {
+    if (placed->cmp != nullptr) components.Remove(placed->cmp);
+    pictures.Remove(placed);
   }
-  placing = nullptr;
-  if (legs[0] != nullptr || legs[1] != nullptr) {
-    if (FindLegs()) {
-      const int a = std::max(pictures.wireLeg1, pictures.wireLeg2);
-      const int b = std::min(pictures.wireLeg1, pictures.wireLeg2);
-      pictures.DeleteAt(a);
-      if (b != a) pictures.DeleteAt(b);
-    }
-    legs[0] = legs[1] = nullptr;
+  pictures.SetNewElement(nullptr);
+  if (wireStarted) {
+    // Deleting one leg forgets both, so both are taken first.
+    CLine* legs[2] = {pictures.WireLeg(0), pictures.WireLeg(1)};
+    for (CLine* leg : legs)
+      if (leg != nullptr) pictures.Remove(leg);
+    wireStarted = false;
   }
   if (moveStarted) {
     // Moving back by the whole distance returns every moved and stretched picture to its
@@ -314,7 +297,7 @@ bool CSheet::AbortGesture() {
     moveStarted = false;
   }
   if (restore) RestoreSelection(pictures, pressSelection);
-  mode = Idle;
+  mode = SheetMode::Idle;
   buttonDown = false;
   moveTotal = {0, 0};
   if (Host != nullptr) {
@@ -324,24 +307,24 @@ bool CSheet::AbortGesture() {
   return true;
 }
 
-void CSheet::UpdateCursor(const SRect& /*rect*/, SPoint point) {
+void CSheet::UpdateCursor(SPoint point) {
   if (Host == nullptr) return;
   int id = CursorHand;
   switch (mode) {
-    case Placing:
-    case Pressed:
-    case Moving:
-    case Panning:
+    case SheetMode::Placing:
+    case SheetMode::Pressed:
+    case SheetMode::Moving:
+    case SheetMode::Panning:
       id = CursorGrab;
       break;
-    case Wiring:
+    case SheetMode::Wiring:
       id = CursorDraw;
       break;
     default: {
       const SPoint g = view.ScreenToGrid(point);
       const SPoint f = view.ScreenToFine(point);
       int j = -1;
-      if (pictures.FindAt(PctDot, g) < 0 && pictures.CountEndsNear(f, g) > 0)
+      if (pictures.FindAt(PictureFilter::Dot, g) < 0 && pictures.CountEndsNear(f, g) > 0)
         id = CursorDraw;
       else if (pictures.FindLabel(j, point) >= 0 && j >= 0)
         id = CursorArrow;
@@ -362,7 +345,6 @@ void CSheet::DeleteSelected() {
     // measurement reading freed memory, so the meter stays whatever asks for its removal.
     const bool meter = p->cmp != nullptr && Host != nullptr && p->cmp == Host->Meter();
     if (!meter) {
-      if (p == placing) placing = nullptr;
       if (p->cmp != nullptr) components.Remove(p->cmp);
       pictures.DeleteAt(i);
       deleted = true;
@@ -374,18 +356,15 @@ void CSheet::DeleteSelected() {
   }
 }
 
-bool CSheet::Rotate(int r, bool apply) {
+bool CSheet::Rotate(int r) {
   const int i = pictures.SelectedElement();
-  if (i < 0) return false;
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
-  if (apply && (moveStarted || legs[0] != nullptr || legs[1] != nullptr)) return false;
-  if (apply) {
-    pictures.At(i)->Rotate(r);
-    pictures.AttachElements();
-    if (Host != nullptr) {
-      Host->Recompute(true);
-      Host->EditCompleted();
-    }
+  if (i < 0 || moveStarted || wireStarted) return false;
+  pictures.At(i)->Rotate(r);
+  pictures.AttachElements();
+  if (Host != nullptr) {
+    Host->Recompute(true);
+    Host->EditCompleted();
   }
   return true;
 }
@@ -394,8 +373,8 @@ bool CSheet::CanDelete(const CCmp* meter) const {
   return !buttonDown && pictures.CountSelected() > 0 && !pictures.SelectedIsMeter(meter);
 }
 
-bool CSheet::CanRotate() {
-  return !buttonDown && Rotate(1, false);
+bool CSheet::CanRotate() const {
+  return !buttonDown && pictures.SelectedElement() >= 0;
 }
 
 void CSheet::RenumberNodes() {

@@ -11,9 +11,8 @@
 #include "view/CVC.h"
 #include "view/Geometry.h"
 
-class Canvas;
-
-enum SheetMode : int32_t {
+// What the left button is doing on the sheet.
+enum class SheetMode : int32_t {
   Idle = 0,
   Placing = 1,
   Wiring = 2,
@@ -43,12 +42,21 @@ class CSheet {
   int AddElement(int kind, int orientation, int x, int y);
   void Clear();
 
-  void MouseDown(Canvas& canvas, const SRect& rect, SPoint point);
-  bool MouseMove(const SRect& rect, SPoint point);
+  // A press on a palette entry: the next press on the sheet places an element of `kind`
+  // turned by `orientation` quarter turns.
+  void ArmPlacing(int kind, int orientation);
+  int ArmedKind() const { return armedKind; }
+  int ArmedOrientation() const { return armedOrientation; }
+
+  void MouseDown(SPoint point);
+  bool MouseMove(SPoint point);
+  // A placed element is kept only when released inside `rect`, the paint area.
   void MouseUp(const SRect& rect, SPoint point);
-  void UpdateCursor(const SRect& rect, SPoint point);
+  void UpdateCursor(SPoint point);
   void DeleteSelected();
-  bool Rotate(int r, bool apply);
+  // Turns the selected element by r quarter turns; false when none is selected or a wire or
+  // move is under way.
+  bool Rotate(int r);
   // Aborts the wire, move or placing under way and puts the sheet back as it was at the
   // press, selection included; false when no such gesture was under way.
   bool AbortGesture();
@@ -60,10 +68,10 @@ class CSheet {
   // The enabling rules of the toolbar's Delete and Rotate: no mouse operation under way, and
   // a selection that may be deleted (not the meter) or rotated (a component picture).
   bool CanDelete(const CCmp* meter) const;
-  bool CanRotate();
+  bool CanRotate() const;
 
   SheetHost* Host = nullptr;  // not owned
-  int32_t mode = Idle;
+  SheetMode mode = SheetMode::Idle;
   // Declared before the lists so that destruction frees components, then pictures, then view.
   CVC view;
   CPcts pictures;
@@ -76,20 +84,20 @@ class CSheet {
   bool buttonDown = false;
 
  private:
-  // The element being placed, or null. Kept as a pointer because sorting during attachment
-  // can move it away from `pictures.newIndex`; it is only compared, never followed, until it
-  // has been found in the list again.
-  const CPct* placing = nullptr;
-  // The two legs of the wire being drawn, kept for the same reason.
-  const CPct* legs[2] = {nullptr, nullptr};
+  int armedKind = -1;
+  int armedOrientation = 0;
+  // A wire has begun (StartWire) and not yet ended; its legs are the list's to track.
+  bool wireStarted = false;
   // A move has begun (BeginMove) and not yet ended.
   bool moveStarted = false;
   // What an aborted gesture puts back: the selection at the press and the distance moved.
   std::vector<bool> pressSelection;
   SPoint moveTotal;
-  // Bring `pictures.newIndex` and the leg indices up to date; false when the picture is gone.
-  bool FindPlacing();
-  bool FindLegs();
   // Ends the wire or move under way (also one whose release never came); true if it did.
   bool FinishEdits(bool wiring, bool moving);
+  // The parts of a press: what every press does first, a press that places the armed
+  // element, and one on value label j of picture `labelled`, which opens its dialog.
+  void BeginPress(SPoint point);
+  void PlaceArmedElement(SPoint point);
+  void EditLabel(int labelled, int j);
 };

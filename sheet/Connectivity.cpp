@@ -7,19 +7,14 @@
 
 #include "components/CCmp.h"
 #include "sheet/CPcts.h"
+#include "sheet/PointKey.h"
 
 namespace {
 
-uint64_t PointKey(SPoint p) {
-  return (uint64_t{static_cast<uint32_t>(p.x)} << 32) | static_cast<uint32_t>(p.y);
-}
-
-CLine* AsLine(CPct* p) {
-  return p->PictureKind() == PctLine ? static_cast<CLine*>(p) : nullptr;
-}
-
-constexpr int PlainCrossing = 15;  // ends from the four axis directions and nothing else
-constexpr int DotBit = 1 << DirDot;
+// Ends from the four axis directions and nothing else.
+constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |
+                                  DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
+constexpr int32_t DotBit = DirBit(PinDirCode::Dot);
 
 // Sorted, distinct coordinates along one grid line.
 using Stops = std::unordered_map<int32_t, std::vector<int32_t>>;
@@ -143,24 +138,6 @@ void CPcts::CutWiresAtConnections() {
   items = std::move(result);
 }
 
-void CPcts::SplitWiresAt(SPoint p) {
-  for (int i = 0; i < Count(); ++i) {
-    CLine* w = AsLine(At(i));
-    if (w == nullptr) continue;
-    const bool inside =
-        (w->IsHorizontal() && w->y == p.y && w->x < p.x && p.x < w->x2) ||
-        (!w->IsHorizontal() && w->IsVertical() && w->x == p.x && w->y < p.y && p.y < w->y2);
-    if (!inside) continue;
-    auto n = std::make_unique<CLine>(*w);
-    n->x = p.x;
-    n->y = p.y;
-    w->x2 = p.x;
-    w->y2 = p.y;
-    InsertAt(i + 1, std::move(n));
-    ++i;
-  }
-}
-
 void CPcts::RemoveZeroWires() {
   int i = 0;
   while (i < Count()) {
@@ -214,12 +191,12 @@ enum WireCut { CutNothing = 0, CutInPlace = 1, CutMoves = 2 };
 
 WireCut CutOf(const CPct* e, const CLine* w, const SPinsOnWire& on) {
   if (on.found == 1) {
-    const int d = e->PinDir(on.m1);
+    const PinDirCode d = e->PinDir(on.m1);
     const bool horizontal = w->IsHorizontal();
     const bool vertical = !horizontal && w->IsVertical();
-    if ((horizontal && d == DirEast) || (vertical && d == DirSouth))
+    if ((horizontal && d == PinDirCode::East) || (vertical && d == PinDirCode::South))
       return w->x2 == on.p1.x && w->y2 == on.p1.y ? CutInPlace : CutMoves;
-    if ((horizontal && d == DirWest) || (vertical && d == DirNorth))
+    if ((horizontal && d == PinDirCode::West) || (vertical && d == PinDirCode::North))
       return w->x == on.p1.x && w->y == on.p1.y ? CutInPlace : CutMoves;
     return CutNothing;
   }
@@ -289,14 +266,14 @@ bool CPcts::CutWiresUnder(int i) {
 
     if (found == 1) {
       // Drop the part of the wire that runs under the body, beyond the pin.
-      const int d = e->PinDir(m1);
+      const PinDirCode d = e->PinDir(m1);
       const bool horizontal = w->IsHorizontal();
       const bool vertical = !horizontal && w->IsVertical();
-      if ((horizontal && d == DirEast) || (vertical && d == DirSouth)) {
+      if ((horizontal && d == PinDirCode::East) || (vertical && d == PinDirCode::South)) {
         w->x2 = p1.x;
         w->y2 = p1.y;
         changed = true;
-      } else if ((horizontal && d == DirWest) || (vertical && d == DirNorth)) {
+      } else if ((horizontal && d == PinDirCode::West) || (vertical && d == PinDirCode::North)) {
         w->x = p1.x;
         w->y = p1.y;
         changed = true;
@@ -370,16 +347,9 @@ PointRecord& CPcts::RecordAt(SPoint p) {
 }
 
 int CPcts::RecordIndex(SPoint p) const {
-  if (pointIndex.size() == points.size()) {
-    const auto it = pointIndex.find(PointKey(p));
-    if (it == pointIndex.end()) return -1;
-    const PointRecord& r = points[static_cast<size_t>(it->second)];
-    if (r.x == p.x && r.y == p.y) return it->second;
-  }
-  // The records were filled without the lookup table: search them in list order.
-  for (size_t k = 0; k < points.size(); ++k)
-    if (points[k].x == p.x && points[k].y == p.y) return static_cast<int>(k);
-  return -1;
+  // RecordAt is the only way records are made, so the lookup table holds every one of them.
+  const auto it = pointIndex.find(PointKey(p));
+  return it != pointIndex.end() ? it->second : -1;
 }
 
 int CPcts::PointMask(SPoint p) const {
@@ -389,18 +359,31 @@ int CPcts::PointMask(SPoint p) const {
 
 void CPcts::Renumber() {
   Normalize();
+  RecordConnectionPoints();
+  if (RemoveIdleDots()) Normalize();
+  AddJunctionDots();
+  for (auto& q : items) q->visited = 0;
+  BuildPinIndex();
+  NumberFromElements();
+  pinIndex.clear();
+  points.clear();
+  pointIndex.clear();
+}
 
+void CPcts::RecordConnectionPoints() {
   points.clear();
   pointIndex.clear();
   for (const auto& q : items) {
     for (int k = 0; k < q->PinCount(); ++k) {
-      const int d = q->PinDir(k);
+      const PinDirCode d = q->PinDir(k);
       PointRecord& r = RecordAt(q->PinPos(k));
-      if (d >= 0 && d <= DirDot) r.mask |= 1 << d;
-      if (d <= DirOblique) ++r.count;
+      r.mask |= DirBit(d);
+      if (d != PinDirCode::Dot) ++r.count;
     }
   }
+}
 
+bool CPcts::RemoveIdleDots() {
   // Dots where two or fewer ends meet join nothing that is not joined already.
   bool deleted = false;
   int i = 0;
@@ -417,18 +400,20 @@ void CPcts::Renumber() {
     }
     ++i;
   }
-  if (deleted) Normalize();
+  return deleted;
+}
 
+void CPcts::AddJunctionDots() {
   for (auto& r : points) {
     if (r.count >= 3 && (r.mask & DotBit) == 0 && r.mask != PlainCrossing) {
       AddDot({r.x, r.y});
       r.mask |= DotBit;
     }
   }
+}
 
-  for (auto& q : items) q->visited = 0;
-
-  BuildPinIndex();
+void CPcts::NumberFromElements() {
+  // Each pin without a number starts a new one; numbers spread from the pins in list order.
   int next = 1;
   for (int e = 0; e < Count(); ++e) {
     CPct* q = At(e);
@@ -446,11 +431,6 @@ void CPcts::Renumber() {
       }
     }
   }
-
-  pinIndex.clear();
-  pinIndexValid = false;
-  points.clear();
-  pointIndex.clear();
 }
 
 void CPcts::BuildPinIndex() {
@@ -462,16 +442,6 @@ void CPcts::BuildPinIndex() {
     if (kind != PctElement && kind != PctLine) continue;
     for (int m = 0; m < q->PinCount(); ++m) pinIndex[PointKey(q->PinPos(m))].push_back({i, m});
   }
-  pinIndexValid = true;
-}
-
-int CPcts::Propagate(int dir, int node, SPoint p) {
-  if (pinIndexValid) return PropagateIndexed(dir, node, p);
-  BuildPinIndex();
-  const int result = PropagateIndexed(dir, node, p);
-  pinIndex.clear();
-  pinIndexValid = false;
-  return result;
 }
 
 void CPcts::MergeNodes(CCmp& c, int m, int& node) {
@@ -503,21 +473,22 @@ void CPcts::MergeNodes(CCmp& c, int m, int& node) {
   }
 }
 
-int CPcts::PropagateIndexed(int dir, int node, SPoint p) {
+int CPcts::PropagateIndexed(std::optional<PinDirCode> dir, int node, SPoint p) {
   // The walk along the wires, with an explicit stack instead of recursion so that long
   // chains of wires cannot exhaust the call stack. Each frame is one visit of a point and
   // resumes its scan of the point's connection points, in list order, where it left off.
   struct Frame {
-    int dir;
+    std::optional<PinDirCode> dir;
     const std::vector<PinRef>* refs;
     size_t next;
     int32_t picture;  // picture of the last entry examined
     bool accepted;    // whether that picture was open to the walk when first met here
   };
   std::vector<Frame> stack;
-  const auto enter = [&](int d, SPoint at) {
-    // Across a plain crossing numbers pass straight through only.
-    if (PointMask(at) != PlainCrossing) d = -1;
+  const auto enter = [&](std::optional<PinDirCode> d, SPoint at) {
+    // Across a plain crossing numbers pass straight through only; there every direction is
+    // a quarter, so Opposite applies.
+    if (PointMask(at) != PlainCrossing) d.reset();
     const auto it = pinIndex.find(PointKey(at));
     stack.push_back({d, it != pinIndex.end() ? &it->second : nullptr, 0, -1, false});
   };
@@ -536,7 +507,7 @@ int CPcts::PropagateIndexed(int dir, int node, SPoint p) {
       f.accepted = q->PictureKind() == PctElement || q->visited == 0;
     }
     if (!f.accepted) continue;
-    if (f.dir >= 0 && q->PinDir(m) != (f.dir + 2) % 4) continue;
+    if (f.dir && q->PinDir(m) != Opposite(*f.dir)) continue;
     if (q->PictureKind() == PctLine) {
       q->visited = 1;
       enter(q->PinDir(1 - m), q->PinPos(1 - m));  // invalidates f

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sheet/CPcts.h"
+#include "sheet/PointKey.h"
 
 namespace {
 
@@ -18,32 +19,21 @@ struct MoveRecord {
   int32_t unselectedWireCount = 0;
 };
 
-uint64_t PointKey(SPoint p) {
-  return (static_cast<uint64_t>(static_cast<uint32_t>(p.x)) << 32) | static_cast<uint32_t>(p.y);
-}
-
-CLine* AsLine(CPct* p) {
-  return p != nullptr && p->PictureKind() == PctLine ? static_cast<CLine*>(p) : nullptr;
-}
-
 }  // namespace
 
 void CPcts::StartWire(SPoint p) {
   legFree = true;
-  wireLeg1 = Count();
-  InsertAt(Count(), std::make_unique<CLine>(p, p, true));
-  wireLeg2 = wireLeg1 + 1;
-  InsertAt(Count(), std::make_unique<CLine>(p, p, true));
+  for (CLine*& leg : wireLegs) {
+    auto line = std::make_unique<CLine>(p, p, true);
+    leg = line.get();
+    InsertAt(Count(), std::move(line));
+  }
 }
 
 void CPcts::DragWire(SPoint q) {
-  // The legs are found by index; anything that removed pictures since StartWire makes them
-  // stale, and then there is no wire to drag.
-  if (wireLeg1 < 0 || wireLeg1 >= Count() || wireLeg2 < 0 || wireLeg2 >= Count() ||
-      wireLeg1 == wireLeg2)
-    return;
-  CLine* leg1 = AsLine(At(wireLeg1));
-  CLine* leg2 = AsLine(At(wireLeg2));
+  // A recompute that deleted a leg since StartWire leaves no wire to drag.
+  CLine* leg1 = wireLegs[0];
+  CLine* leg2 = wireLegs[1];
   if (leg1 == nullptr || leg2 == nullptr) return;
 
   const SPoint s{leg1->x, leg1->y};
@@ -95,7 +85,7 @@ void CPcts::BeginMove() {
   std::unordered_map<uint64_t, size_t> recordAt;
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
-    p->moveMode = 0;
+    p->moveMode = MoveMode::Whole;
     const bool wire = p->PictureKind() == PctLine;
     for (int k = 0; k < p->PinCount(); ++k) {
       const SPoint pos = p->PinPos(k);
@@ -119,14 +109,14 @@ void CPcts::BeginMove() {
       for (int i = 0; i < Count(); ++i) {
         CLine* w = AsLine(At(i));
         if (w == nullptr || w->selected || !w->HitPoint(at)) continue;
-        w->moveMode = (w->x == at.x && w->y == at.y) ? 1 : 2;
+        w->moveMode = (w->x == at.x && w->y == at.y) ? MoveMode::FirstEnd : MoveMode::SecondEnd;
       }
     } else {
       // Several things stay here: a new wire bridges from them to the moving point.
       auto bridge = std::make_unique<CLine>(at, at, false);
       CLine* raw = bridge.get();
       InsertSorted(std::move(bridge));
-      raw->moveMode = 1;
+      raw->moveMode = MoveMode::FirstEnd;
     }
   }
 }
@@ -135,7 +125,7 @@ void CPcts::MoveSelection(SPoint d) {
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
     CLine* w = AsLine(p);
-    if (p->moveMode == 0) {
+    if (p->moveMode == MoveMode::Whole) {
       if (!p->selected) continue;
       p->x += d.x;
       p->y += d.y;
@@ -143,10 +133,10 @@ void CPcts::MoveSelection(SPoint d) {
         w->x2 += d.x;
         w->y2 += d.y;
       }
-    } else if (p->moveMode == 1) {
+    } else if (p->moveMode == MoveMode::FirstEnd) {
       p->x += d.x;
       p->y += d.y;
-    } else if (p->moveMode == 2 && w != nullptr) {
+    } else if (p->moveMode == MoveMode::SecondEnd && w != nullptr) {
       w->x2 += d.x;
       w->y2 += d.y;
     }
@@ -156,17 +146,16 @@ void CPcts::MoveSelection(SPoint d) {
 void CPcts::EndMove() {
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
-    if (p->moveMode != 0) {
+    if (p->moveMode != MoveMode::Whole) {
       if (CLine* w = AsLine(p)) w->Normalize();
     }
-    p->moveMode = 0;
+    p->moveMode = MoveMode::Whole;
   }
   RemoveZeroWires();
 }
 
 void CPcts::MoveNewElement(SPoint d) {
-  if (newIndex < 0 || newIndex >= Count()) return;
-  CPct* e = At(newIndex);
-  e->x += d.x;
-  e->y += d.y;
+  if (newElement == nullptr) return;
+  newElement->x += d.x;
+  newElement->y += d.y;
 }

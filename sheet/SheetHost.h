@@ -14,8 +14,6 @@ class SheetHost {
   // Shows the parameter dialog modally on parameter `index` of `cmp`, centred over the main
   // window.
   virtual void EditParameter(CCmp& cmp, int index) = 0;
-  virtual int PaletteKind() const = 0;
-  virtual int PlacingOrientation() const = 0;
   virtual CCmp* Meter() const = 0;
   // Called once when an edit of the sheet is complete (after the release that ends it, a
   // deletion, a rotation or a value accepted in the parameter dialog), after its recompute.

@@ -31,13 +31,47 @@ int GridAxis(int zoom, double pan, int s, int origin) {
 
 int FineAxis(int zoom, double pan, int s, int origin) {
   const int64_t c = PixelsFromGridOrigin(zoom, pan, s, origin);
-  const int64_t q = (zoom / 32) / 2;
-  return static_cast<int>(c >= 0 ? ((c + q) * 32 + 16) / zoom : ((c + q) * 32 - 16) / zoom);
+  constexpr int64_t half = FinePerGrid / 2;
+  const int64_t q = (zoom / FinePerGrid) / 2;
+  return static_cast<int>(c >= 0 ? ((c + q) * FinePerGrid + half) / zoom
+                                 : ((c + q) * FinePerGrid - half) / zoom);
 }
 
 int FineToScreenAxis(int zoom, double pan, int f, int origin) {
-  const int64_t q = (static_cast<int64_t>(f) * zoom + 16) / 32;
+  const int64_t q = (static_cast<int64_t>(f) * zoom + FinePerGrid / 2) / FinePerGrid;
   return TruncToInt(static_cast<double>(origin + q) - zoom * pan);
+}
+
+// Reads a symbol's operands, turned by the orientation and scaled onto the screen.
+struct SymbolReader {
+  const int32_t* word;
+  int orientation;
+  int zoom;
+  SPoint origin;  // screen pixel of the element's grid point
+
+  SPoint Point() {
+    const SPoint r = RotatePoint(orientation, word[0], word[1]);
+    word += 2;
+    return {MulDiv(r.x, zoom, FinePerGrid) + origin.x, MulDiv(r.y, zoom, FinePerGrid) + origin.y};
+  }
+  int Radius() { return std::max(MulDiv(*word++, zoom, FinePerGrid), 1); }
+};
+
+// A bar thinner than the pen would vanish at small zooms (the transformer's core is one fine
+// unit thick), so it is widened to 2·w pixels around its middle.
+void DrawBar(Canvas& canvas, SPoint p1, SPoint p2, int w) {
+  if (std::abs(p1.x - p2.x) <= 2) {
+    const int m = (p1.x + p2.x) / 2;
+    p1.x = m - w;
+    p2.x = m + w;
+  }
+  if (std::abs(p1.y - p2.y) <= 2) {
+    const int m = (p1.y + p2.y) / 2;
+    p1.y = m - w;
+    p2.y = m + w;
+  }
+  canvas.Rectangle(std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x),
+                   std::max(p1.y, p2.y));
 }
 
 }  // namespace
@@ -77,98 +111,62 @@ SPoint CVC::FineToScreen(int fx, int fy) const {
 }
 
 bool CVC::ZoomIn() {
-  if (Zoom >= 128) return false;
+  if (Zoom >= MaxZoom) return false;
   // A step of 1.4 with the double just below 1.4: a zoom divisible by 5 ends one short.
   int n = (7 * Zoom - 1) / 5;
   if (n == Zoom) n = Zoom + 1;
-  Zoom = std::min(n, 128);
+  Zoom = std::min(n, MaxZoom);
   return true;
 }
 
 bool CVC::ZoomOut() {
-  if (Zoom <= 10) return false;
+  if (Zoom <= MinZoom) return false;
   int n = 5 * Zoom / 7;
   if (n == Zoom) n = Zoom - 1;
-  Zoom = std::max(n, 10);
+  Zoom = std::max(n, MinZoom);
   return true;
 }
 
 void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color,
                      const int32_t* symbol, int gx, int gy) const {
   if (symbol == nullptr) return;
-  int w = penWidth;
-  int pixels = 1;
-  if (w < 0) {
-    w = 1;
-  } else {
-    pixels = MulDiv(w, Zoom, 32);
-  }
-  canvas.SetPen(color, pixels);
+  // A negative pen width asks for a one-pixel pen whatever the zoom.
+  const int w = penWidth < 0 ? 1 : penWidth;
+  canvas.SetPen(color, penWidth < 0 ? 1 : MulDiv(w, Zoom, FinePerGrid));
   canvas.SetBrush(color);
-  const SPoint o = GridToScreen(gx, gy);
 
-  const int32_t* word = symbol;
-  auto point = [&]() {
-    const SPoint r = RotatePoint(orientation, word[0], word[1]);
-    word += 2;
-    return SPoint{MulDiv(r.x, Zoom, 32) + o.x, MulDiv(r.y, Zoom, 32) + o.y};
-  };
-  auto radius = [&]() { return std::max(MulDiv(*word++, Zoom, 32), 1); };
-
-  while (*word != SymEnd) {
-    const int32_t command = *word++;
+  SymbolReader in{symbol, orientation, Zoom, GridToScreen(gx, gy)};
+  while (*in.word != SymEnd) {
+    const int32_t command = *in.word++;
     switch (command) {
       case SymMove: {
-        const SPoint p = point();
+        const SPoint p = in.Point();
         canvas.MoveTo(p.x, p.y);
         break;
       }
       case SymLine: {
-        const SPoint p = point();
+        const SPoint p = in.Point();
         canvas.LineTo(p.x, p.y);
         break;
       }
       case SymCircle:
       case SymDisc: {
-        const SPoint p = point();
-        const int r = radius();
+        const SPoint p = in.Point();
+        const int r = in.Radius();
         if (command == SymCircle)
           canvas.CircleOutline(p.x - r, p.y - r, p.x + r, p.y + r);
         else
           canvas.Ellipse(p.x - r, p.y - r, p.x + r, p.y + r);
         break;
       }
-      case SymRect: {
-        const SPoint p1 = point();
-        const SPoint p2 = point();
-        canvas.MoveTo(p2.x, p2.y);
-        canvas.LineTo(p1.x, p2.y);
-        canvas.LineTo(p1.x, p1.y);
-        canvas.LineTo(p2.x, p1.y);
-        canvas.LineTo(p2.x, p2.y);
-        break;
-      }
       case SymBar: {
-        SPoint p1 = point();
-        SPoint p2 = point();
-        // A bar thinner than the pen would vanish at small zooms (the transformer's core is one
-        // fine unit thick), so it is widened to 2·w pixels around its middle.
-        if (std::abs(p1.x - p2.x) <= 2) {
-          const int m = (p1.x + p2.x) / 2;
-          p1.x = m - w;
-          p2.x = m + w;
-        }
-        if (std::abs(p1.y - p2.y) <= 2) {
-          const int m = (p1.y + p2.y) / 2;
-          p1.y = m - w;
-          p2.y = m + w;
-        }
-        canvas.Rectangle(std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x),
-                         std::max(p1.y, p2.y));
+        const SPoint p1 = in.Point();
+        const SPoint p2 = in.Point();
+        DrawBar(canvas, p1, p2, w);
         break;
       }
       default:
-        word += 4;  // an unknown command carries two points that are not drawn
+        in.word += 4;  // an unknown command carries two points that are not drawn
         break;
     }
   }
@@ -178,7 +176,7 @@ SRect CVC::DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,
                      const std::string& text, int ax, int ay, int orientation, int gx,
                      int gy) const {
   SFont f = font;
-  f.Height = 2 * MulDiv(Zoom, font.Points, 32);
+  f.Height = 2 * MulDiv(Zoom, font.Points, FinePerGrid);
   if (f.Height == 0) f.Height = 1;
   f.Color = color;
   canvas.SetFont(f);

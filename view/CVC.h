@@ -1,5 +1,5 @@
 // The view: zoom and pan of the sheet, conversions between screen pixels, grid points and
-// fine units (1/32 grid step), and the two drawing primitives of every picture.
+// fine units (1/FinePerGrid grid step), and the two drawing primitives of every picture.
 #pragma once
 
 #include <cstdint>
@@ -10,26 +10,36 @@
 
 // Turns (x, y) by r quarter turns clockwise on screen (r taken modulo 4).
 SPoint RotatePoint(int r, int x, int y);
-inline SPoint RotatePoint(int r, SPoint p) { return RotatePoint(r, p.x, p.y); }
-inline SPoint GridToFine(int x, int y) { return {32 * x, 32 * y}; }
-inline SPoint GridToFine(SPoint p) { return GridToFine(p.x, p.y); }
+inline SPoint RotatePoint(int r, SPoint p) {
+  return RotatePoint(r, p.x, p.y);
+}
+inline SPoint GridToFine(int x, int y) {
+  return {FinePerGrid * x, FinePerGrid * y};
+}
+inline SPoint GridToFine(SPoint p) {
+  return GridToFine(p.x, p.y);
+}
+
+// The grid pitch in pixels: its limits and the pitch of a new or reset sheet.
+constexpr int32_t MinZoom = 10;
+constexpr int32_t MaxZoom = 128;
+constexpr int32_t DefaultZoom = 32;
 
 // Symbol command words (fine units, element frame); a word 0 ends the list.
 enum SymbolCommand : int32_t {
   SymEnd = 0,
-  SymMove = 'm',     // x, y
-  SymLine = 'l',     // x, y
-  SymCircle = 'c',   // x, y, r: outline
-  SymDisc = 'e',     // x, y, r: filled
-  SymBar = 'b',      // x1, y1, x2, y2: filled, with a minimum thickness
-  SymRect = 'r',     // x1, y1, x2, y2: outline
+  SymMove = 'm',    // x, y
+  SymLine = 'l',    // x, y
+  SymCircle = 'c',  // x, y, r: outline
+  SymDisc = 'e',    // x, y, r: filled
+  SymBar = 'b',     // x1, y1, x2, y2: filled, with a minimum thickness
 };
 
 class CVC {
  public:
   virtual ~CVC() = default;
 
-  int32_t Zoom = 32;  // grid pitch in pixels, 10..128
+  int32_t Zoom = DefaultZoom;  // grid pitch in pixels, MinZoom..MaxZoom
   int32_t OriginX = 0;
   int32_t OriginY = 0;  // screen pixel of the view centre
   double PanX = 0.0;
@@ -51,6 +61,5 @@ class CVC {
                   const int32_t* symbol, int gx, int gy) const;
   // Returns the screen rectangle of the text, left <= right and top <= bottom.
   SRect DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,
-                  const std::string& text, int ax, int ay, int orientation, int gx,
-                  int gy) const;
+                  const std::string& text, int ax, int ay, int orientation, int gx, int gy) const;
 };

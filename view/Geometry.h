@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+// Fine units per grid step: symbols, labels and hit tests are measured in fine units.
+constexpr int32_t FinePerGrid = 32;
+
 struct SPoint {
   int32_t x = 0;
   int32_t y = 0;

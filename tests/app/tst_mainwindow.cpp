@@ -202,9 +202,9 @@ class MainWindowTest : public QObject {
 
   void rightPressOnThePaletteArmsPlacing() {
     QTest::mousePress(ui().ImageW, Qt::RightButton, {}, QPoint(3, 3));
-    QCOMPARE(sheet().mode, static_cast<int32_t>(Placing));
-    QCOMPARE(form().paletteKind, 5);
-    QCOMPARE(form().placingOrientation, 1);
+    QCOMPARE(static_cast<int32_t>(sheet().mode), static_cast<int32_t>(SheetMode::Placing));
+    QCOMPARE(sheet().ArmedKind(), 5);
+    QCOMPARE(sheet().ArmedOrientation(), 1);
     QCOMPARE(sheet().pictures.Count(), 1);
     QTest::mouseRelease(&form(), Qt::RightButton, {}, QPoint(3, 3));
     QCOMPARE(sheet().pictures.Count(), 1);
@@ -469,7 +469,7 @@ class MainWindowTest : public QObject {
     QTest::mousePress(ui().PaintBox, Qt::RightButton, {}, GridPixel({-4, -2}));
     QVERIFY(!ui().HintPanel->isVisible());
     QVERIFY(!sheet().buttonDown);
-    QCOMPARE(sheet().mode, static_cast<int32_t>(Idle));
+    QCOMPARE(static_cast<int32_t>(sheet().mode), static_cast<int32_t>(SheetMode::Idle));
     QTest::mouseRelease(ui().PaintBox, Qt::RightButton, {}, GridPixel({-4, -2}));
   }
 };

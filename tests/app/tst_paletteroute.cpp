@@ -56,14 +56,14 @@ class PaletteRouteTest : public QObject {
     QVERIFY(source);
     QWidget* box = form->ui->PaintBox;
     QTest::mousePress(source, Qt::LeftButton, {}, source->rect().center());
-    QCOMPARE(form->Sheet->mode, static_cast<int32_t>(Placing));
+    QCOMPARE(static_cast<int32_t>(form->Sheet->mode), static_cast<int32_t>(SheetMode::Placing));
     // Moves and the release are given at paint-area positions; the window system routing
     // decides who receives them.
     QTest::mouseMove(box, GridPixel({1, 2}));
     QTest::mouseMove(box, GridPixel({3, 2}));
     QTest::mouseRelease(box, Qt::LeftButton, {}, GridPixel({3, 2}));
     QCOMPARE(CountKind(kind), 1);
-    QCOMPARE(form->Sheet->mode, static_cast<int32_t>(Idle));
+    QCOMPARE(static_cast<int32_t>(form->Sheet->mode), static_cast<int32_t>(SheetMode::Idle));
     QVERIFY(!form->Sheet->buttonDown);
     QVERIFY(QWidget::mouseGrabber() == nullptr);
     QVERIFY(!form->ui->HintPanel->isVisible());

@@ -114,7 +114,6 @@ std::vector<SymbolStep> ReadSymbol(const int32_t* symbol) {
         operands = 3;
         break;
       case SymBar:
-      case SymRect:
         operands = 4;
         break;
       default:

@@ -19,7 +19,7 @@ class ReferenceNumbering {
     list.RemoveDuplicateDots();
     list.MergeWires();
     for (int i = 0; i < list.Count(); ++i)
-      for (int k = 0; k < list.At(i)->PinCount(); ++k) list.SplitWiresAt(list.At(i)->PinPos(k));
+      for (int k = 0; k < list.At(i)->PinCount(); ++k) SplitWiresAt(list, list.At(i)->PinPos(k));
   }
 
   void Renumber() {
@@ -29,8 +29,8 @@ class ReferenceNumbering {
       const CPct* q = list.At(i);
       for (int k = 0; k < q->PinCount(); ++k) {
         PointRecord& r = Record(q->PinPos(k));
-        r.mask |= 1 << q->PinDir(k);
-        if (q->PinDir(k) <= 4) ++r.count;
+        r.mask |= 1 << static_cast<int>(q->PinDir(k));
+        if (static_cast<int>(q->PinDir(k)) <= 4) ++r.count;
       }
     }
     bool deleted = false;
@@ -60,10 +60,10 @@ class ReferenceNumbering {
       for (int m = 0; m < e->PinCount(); ++m) {
         int32_t& node = e->cmp->Nodes[static_cast<size_t>(m)];
         if (node >= 0) {
-          Propagate(e->PinDir(m), node, e->PinPos(m));
+          Propagate(static_cast<int>(e->PinDir(m)), node, e->PinPos(m));
         } else {
           node = next;
-          Propagate(e->PinDir(m), next, e->PinPos(m));
+          Propagate(static_cast<int>(e->PinDir(m)), next, e->PinPos(m));
           ++next;
         }
       }
@@ -90,10 +90,11 @@ class ReferenceNumbering {
       const int kind = q->PictureKind();
       if (kind != PctElement && !(kind == PctLine && q->visited == 0)) continue;
       for (int m = 0; m < q->PinCount(); ++m) {
-        if (!(q->PinPos(m) == p) || (dir >= 0 && q->PinDir(m) != (dir + 2) % 4)) continue;
+        if (!(q->PinPos(m) == p) || (dir >= 0 && static_cast<int>(q->PinDir(m)) != (dir + 2) % 4))
+          continue;
         if (kind == PctLine) {
           q->visited = 1;
-          node = Propagate(q->PinDir(1 - m), node, q->PinPos(1 - m));
+          node = Propagate(static_cast<int>(q->PinDir(1 - m)), node, q->PinPos(1 - m));
           continue;
         }
         const int v = q->cmp->Nodes[static_cast<size_t>(m)];

@@ -85,7 +85,7 @@ TEST(SplitWiresAt, CutsOnlyAxisParallelWiresStrictlyThroughThePoint) {
   s.Wire(4, -3, 4, 3);  // through
   s.Wire(0, -4, 8, 4);  // oblique through (4,0): never cut
   s.Wire(4, 0, 4, 0);   // zero length at the point
-  s.pcts.SplitWiresAt({4, 0});
+  SplitWiresAt(s.pcts, {4, 0});
   EXPECT_EQ(s.Text(),
             "W (0,0)-(4,0) | W (4,0)-(8,0) | W (4,0)-(4,6) | W (4,-3)-(4,0) | W (4,0)-(4,3) | "
             "W (0,-4)-(8,4) | W (4,0)-(4,0)");

@@ -109,8 +109,8 @@ TEST(DragWire, FollowsThePointerAsAnLFromTheStart) {
     for (const WireStep& step : paths[n]) {
       SCOPED_TRACE("path " + std::to_string(n) + " at " + Text(step.pointer));
       list.DragWire(step.pointer);
-      EXPECT_EQ(WireText(list.At(list.wireLeg1)), step.leg1);
-      EXPECT_EQ(WireText(list.At(list.wireLeg2)), step.leg2);
+      EXPECT_EQ(WireText(list.WireLeg(0)), step.leg1);
+      EXPECT_EQ(WireText(list.WireLeg(1)), step.leg2);
     }
   }
 }
@@ -120,9 +120,9 @@ TEST(DragWire, LegsAreAppendedAfterEverythingElse) {
   list.Add(std::make_unique<CLine>(SPoint{5, 5}, SPoint{9, 5}, false));
   list.Add(std::make_unique<CDot>(5, 5));
   list.StartWire({1, 1});
-  EXPECT_EQ(list.wireLeg1, 2);
-  EXPECT_EQ(list.wireLeg2, 3);
-  EXPECT_TRUE(list.legFree);
+  EXPECT_EQ(list.WireLeg(0), list.At(2));
+  EXPECT_EQ(list.WireLeg(1), list.At(3));
+  EXPECT_TRUE(list.LegFree());
 }
 
 TEST_F(SheetEditing, ReleasedWiresKeepNoZeroLengthLeg) {
@@ -145,7 +145,7 @@ TEST_F(SheetEditing, ReleasedWiresKeepNoZeroLengthLeg) {
       EXPECT_NE(WireText(p), "(0,0)-(0,0)");
     }
   }
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
 }
 
 TEST_F(SheetEditing, AnLShapedWireIsNormalisedAndDeselectedByTheRecompute) {
@@ -167,7 +167,7 @@ struct MoveCase {
   const char* name;
   std::vector<std::pair<SPoint, SPoint>> wires;  // unselected, around a resistor at (0,0)
   bool dotAtPin;                                 // a dot at the resistor's pin (2,0)
-  std::vector<int> moveModes;                    // of the wires, in the order given
+  std::vector<MoveMode> moveModes;               // of the wires, in the order given
   int bridges;                                   // new zero-length wires
 };
 
@@ -177,13 +177,14 @@ struct MoveCase {
 //   two wires:       R(2,0)----(6,0) and (2,0)|(2,4): a bridge is inserted
 //   wire and dot:    R(2,0)----(6,0) with a dot at (2,0): a bridge
 TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
+  constexpr MoveMode W = MoveMode::Whole, F = MoveMode::FirstEnd, S = MoveMode::SecondEnd;
   const std::vector<MoveCase> cases = {
-      {"stretch first", {{{2, 0}, {6, 0}}}, false, {1}, 0},
-      {"stretch second", {{{-3, 0}, {0, 0}}}, false, {2}, 0},
-      {"both pins stretch", {{{2, 0}, {6, 0}}, {{-3, 0}, {0, 0}}}, false, {1, 2}, 0},
-      {"two wires", {{{2, 0}, {6, 0}}, {{2, 0}, {2, 4}}}, false, {0, 0}, 1},
-      {"wire and dot", {{{2, 0}, {6, 0}}}, true, {0}, 1},
-      {"untouched wire", {{{7, 7}, {9, 7}}}, false, {0}, 0},
+      {"stretch first", {{{2, 0}, {6, 0}}}, false, {F}, 0},
+      {"stretch second", {{{-3, 0}, {0, 0}}}, false, {S}, 0},
+      {"both pins stretch", {{{2, 0}, {6, 0}}, {{-3, 0}, {0, 0}}}, false, {F, S}, 0},
+      {"two wires", {{{2, 0}, {6, 0}}, {{2, 0}, {2, 4}}}, false, {W, W}, 1},
+      {"wire and dot", {{{2, 0}, {6, 0}}}, true, {W}, 1},
+      {"untouched wire", {{{7, 7}, {9, 7}}}, false, {W}, 0},
   };
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -201,7 +202,8 @@ TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
     std::vector<CLine*> bridges;
     for (int i = 0; i < s.pictures.Count(); ++i) {
       CPct* p = s.pictures.At(i);
-      if (p->PictureKind() == PctLine && p->moveMode == 1 && WireText(p) == "(2,0)-(2,0)") {
+      if (p->PictureKind() == PctLine && p->moveMode == MoveMode::FirstEnd &&
+          WireText(p) == "(2,0)-(2,0)") {
         bridges.push_back(static_cast<CLine*>(p));
         EXPECT_FALSE(p->selected);
       }
@@ -211,7 +213,8 @@ TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
     s.pictures.MoveSelection({0, -3});
     for (CLine* b : bridges) EXPECT_EQ(WireText(b), "(2,-3)-(2,0)");
     s.pictures.EndMove();
-    for (int i = 0; i < s.pictures.Count(); ++i) EXPECT_EQ(s.pictures.At(i)->moveMode, 0);
+    for (int i = 0; i < s.pictures.Count(); ++i)
+      EXPECT_EQ(s.pictures.At(i)->moveMode, MoveMode::Whole);
     EXPECT_EQ(s.pictures.At(0)->y, -3);
   }
 }
@@ -221,10 +224,10 @@ TEST_F(SheetEditing, AStretchedWireTurnsObliqueAndIsNormalised) {
   CLine* w = AddWire(sheet, {2, 0}, {6, 0});
   // Press the body (a move starts at the first grid step), drag one step up and right.
   mouse.Press({1, 0});
-  EXPECT_EQ(sheet.mode, Pressed);
+  EXPECT_EQ(sheet.mode, SheetMode::Pressed);
   EXPECT_TRUE(r->selected);
   mouse.Move({2, -2});
-  EXPECT_EQ(sheet.mode, Moving);
+  EXPECT_EQ(sheet.mode, SheetMode::Moving);
   mouse.Release({2, -2});
   EXPECT_EQ(Text({r->x, r->y}), "(1,-2)");
   // (3,-2)-(6,0) is oblique and normalised so that its first end is the upper one.
@@ -241,12 +244,12 @@ TEST_F(SheetEditing, DraggingAJunctionDotBridgesFromTheJunction) {
   AddWire(sheet, {5, 0}, {9, 0});
   AddWire(sheet, {5, 0}, {5, 4});
   host.Recompute(true);
-  ASSERT_GE(sheet.pictures.FindAt(PctDot, {5, 0}), 0);
+  ASSERT_GE(sheet.pictures.FindAt(PictureFilter::Dot, {5, 0}), 0);
 
   // A press where a dot stands selects (the dot) instead of starting a wire.
   mouse.Press({5, 0});
-  EXPECT_EQ(sheet.mode, Pressed);
-  const int dot = sheet.pictures.FindAt(PctDot, {5, 0});
+  EXPECT_EQ(sheet.mode, SheetMode::Pressed);
+  const int dot = sheet.pictures.FindAt(PictureFilter::Dot, {5, 0});
   EXPECT_TRUE(sheet.pictures.At(dot)->selected);
   EXPECT_EQ(sheet.pictures.CountSelected(), 1);
   mouse.Move({7, -3});
@@ -254,8 +257,8 @@ TEST_F(SheetEditing, DraggingAJunctionDotBridgesFromTheJunction) {
 
   // The dot's new place meets only the bridge, so the recompute removed it there; the
   // junction keeps three wires and the bridge, and gets its dot back.
-  EXPECT_LT(sheet.pictures.FindAt(PctDot, {7, -3}), 0);
-  EXPECT_GE(sheet.pictures.FindAt(PctDot, {5, 0}), 0);
+  EXPECT_LT(sheet.pictures.FindAt(PictureFilter::Dot, {7, -3}), 0);
+  EXPECT_GE(sheet.pictures.FindAt(PictureFilter::Dot, {5, 0}), 0);
   int bridges = 0;
   for (int i = 0; i < sheet.pictures.Count(); ++i) {
     const CPct* p = sheet.pictures.At(i);
@@ -276,7 +279,7 @@ TEST_F(SheetEditing, APressWithoutAGridStepOnlySelects) {
   r->selected = false;
   EXPECT_EQ(sheet.pictures.Describe(), before);
   EXPECT_EQ(host.recomputes.size(), recomputes);
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
   EXPECT_FALSE(sheet.buttonDown);
 }
 
@@ -286,7 +289,7 @@ TEST_F(SheetEditing, PanningByOnePixelMovesByAFractionOfAStep) {
   const size_t recomputes = host.recomputes.size();
   const SPoint at = mouse.Pixel({6, 5});  // empty sheet
   mouse.PressPixel(at);
-  ASSERT_EQ(sheet.mode, Panning);
+  ASSERT_EQ(sheet.mode, SheetMode::Panning);
   EXPECT_FALSE(mouse.MovePixel(at));
   EXPECT_TRUE(mouse.MovePixel({at.x + 1, at.y}));
   EXPECT_DOUBLE_EQ(sheet.view.PanX, -1.0 / 32);
@@ -302,8 +305,8 @@ TEST_F(SheetEditing, PanningByOnePixelMovesByAFractionOfAStep) {
 TEST_F(SheetEditing, PlacingCentresTheBodyOnThePointerAndFollowsIt) {
   host.ArmPlacing(KindR, 1);
   mouse.Press({3, 3});
-  const int i = sheet.pictures.newIndex;
-  CPct* e = sheet.pictures.At(i);
+  CPct* e = sheet.pictures.NewElement();
+  ASSERT_NE(e, nullptr);
   EXPECT_EQ(Text(e->RefPoint()), "(3,3)");
   EXPECT_TRUE(e->selected);
   EXPECT_EQ(e->orientation, 1);
@@ -311,7 +314,7 @@ TEST_F(SheetEditing, PlacingCentresTheBodyOnThePointerAndFollowsIt) {
   EXPECT_TRUE(mouse.Move({5, 1}));
   EXPECT_EQ(Text(e->RefPoint()), "(5,1)");
   mouse.Release({5, 1});
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
   EXPECT_EQ(sheet.components.Count(), 2);
   EXPECT_EQ(host.recomputes.back(), true);
   EXPECT_GE(host.readoutStates, 2);
@@ -340,7 +343,7 @@ TEST_F(SheetEditing, ArmedPlacingMovesNothingBeforeThePress) {
   mouse.Release({-2, 3});  // a release with nothing placed keeps and discards nothing
   EXPECT_EQ(sheet.pictures.Describe(), before);
   EXPECT_EQ(sheet.components.Count(), 2);
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
 }
 
 TEST_F(SheetEditing, ThePlacedElementIsFollowedEvenWhenAttachingReordersTheList) {
@@ -415,7 +418,7 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
   CPct* r = Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0), centre (1,0)
   sheet.SelectOnly(IndexOfElement(sheet.pictures, r->cmp));
   const size_t recomputes = host.recomputes.size();
-  EXPECT_TRUE(sheet.Rotate(1, false));
+  EXPECT_TRUE(sheet.CanRotate());
   EXPECT_EQ(r->orientation, 0);
   EXPECT_EQ(host.recomputes.size(), recomputes);
 
@@ -428,7 +431,7 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
   for (const auto& [quarter, pins] : turns) {
     const int i = IndexOfElement(sheet.pictures, r->cmp);
     sheet.SelectOnly(i);
-    EXPECT_TRUE(sheet.Rotate(quarter, true));
+    EXPECT_TRUE(sheet.Rotate(quarter));
     EXPECT_EQ(Text(r->RefPoint()), "(1,0)");
     EXPECT_EQ(Text(r->PinPos(0)), pins[0]);
     EXPECT_EQ(Text(r->PinPos(1)), pins[1]);
@@ -438,14 +441,14 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
   // Only an element can turn: a wire first in the selection, or nothing, refuses.
   sheet.SelectOnly(-1);
   CLine* w = AddWire(sheet, {5, 5}, {8, 5}, true);
-  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_FALSE(sheet.Rotate(1));
   w->selected = false;
   sheet.SelectOnly(-1);
-  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_FALSE(sheet.Rotate(1));
   EXPECT_EQ(host.recomputes.size(), recomputes + 4);
   // The meter can be turned.
   sheet.SelectOnly(IndexOfElement(sheet.pictures, host.meter));
-  EXPECT_TRUE(sheet.Rotate(1, true));
+  EXPECT_TRUE(sheet.Rotate(1));
 }
 
 // ---- cursors
@@ -484,13 +487,13 @@ TEST_F(SheetEditing, CursorsFollowTheStateAndWhatLiesUnderThePointer) {
   struct Gesture {
     const char* what;
     SPoint press;
-    int mode;
+    SheetMode mode;
     int cursor;
   };
   const std::vector<Gesture> gestures = {
-      {"wiring", mouse.Pixel({6, 3}), Wiring, CursorDraw},
-      {"pressed", mouse.Pixel({1, 0}), Pressed, CursorGrab},
-      {"panning", mouse.Pixel({9, -5}), Panning, CursorGrab},
+      {"wiring", mouse.Pixel({6, 3}), SheetMode::Wiring, CursorDraw},
+      {"pressed", mouse.Pixel({1, 0}), SheetMode::Pressed, CursorGrab},
+      {"panning", mouse.Pixel({9, -5}), SheetMode::Panning, CursorGrab},
   };
   for (const Gesture& g : gestures) {
     SCOPED_TRACE(g.what);
@@ -498,7 +501,7 @@ TEST_F(SheetEditing, CursorsFollowTheStateAndWhatLiesUnderThePointer) {
     EXPECT_EQ(sheet.mode, g.mode);
     EXPECT_EQ(host.cursor, g.cursor);
     mouse.ReleasePixel(g.press);
-    EXPECT_EQ(sheet.mode, Idle);
+    EXPECT_EQ(sheet.mode, SheetMode::Idle);
   }
   mouse.Move({1, 0});
   host.ArmPlacing(KindR, 1);
@@ -523,7 +526,7 @@ TEST_F(SheetEditing, APressOnAValueLabelOpensTheDialogAndEndsTheGesture) {
   EXPECT_EQ(host.editCalls, 1);
   EXPECT_EQ(host.editedLabel, "Resistance, Ohm");
   EXPECT_TRUE(r->selected);
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
   EXPECT_FALSE(sheet.buttonDown);  // the button was released inside the modal dialog
   ASSERT_EQ(host.recomputes.size(), recomputes + 1);
   EXPECT_FALSE(host.recomputes.back());
@@ -543,28 +546,29 @@ TEST_F(SheetEditing, AReleaseWithoutAPressDoesNoHarm) {
   Add(KindR, 0, 0, 0);
   const std::string before = sheet.pictures.Describe();
   const size_t recomputes = host.recomputes.size();
-  for (SheetMode m : {Idle, Pressed, Panning, Wiring, Moving, Placing}) {
-    SCOPED_TRACE(m);
+  for (SheetMode m : {SheetMode::Idle, SheetMode::Pressed, SheetMode::Panning, SheetMode::Wiring,
+                      SheetMode::Moving, SheetMode::Placing}) {
+    SCOPED_TRACE(static_cast<int>(m));
     sheet.mode = m;
     mouse.Release({1, 0});
-    EXPECT_EQ(sheet.mode, Idle);
+    EXPECT_EQ(sheet.mode, SheetMode::Idle);
     EXPECT_FALSE(sheet.buttonDown);
   }
   EXPECT_EQ(sheet.pictures.Describe(), before);
   EXPECT_EQ(sheet.components.Count(), 2);
-  // Wiring and moving without legs or records still finish the (empty) edit.
+  // SheetMode::Wiring and moving without legs or records still finish the (empty) edit.
   EXPECT_LE(host.recomputes.size(), recomputes + 2);
 }
 
 TEST_F(SheetEditing, DeletingALegWhileWiringLeavesAConsistentSheet) {
   Add(KindR, 0, 0, 0);
   mouse.Press({2, 0});
-  ASSERT_EQ(sheet.mode, Wiring);
+  ASSERT_EQ(sheet.mode, SheetMode::Wiring);
   mouse.Move({5, 0});
   sheet.DeleteSelected();  // the first leg
   mouse.Move({5, 3});
   mouse.Release({5, 3});
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
   for (int i = 0; i < sheet.pictures.Count(); ++i) {
     const CPct* p = sheet.pictures.At(i);
     if (p->PictureKind() == PctLine) {
@@ -604,10 +608,10 @@ TEST_F(SheetEditing, AnInterruptedWireOrMoveIsFinishedAndMeasured) {
       }
 
       EXPECT_EQ(host.recomputes.size(), recomputes + 1);
-      EXPECT_EQ(sheet.mode, Idle);
+      EXPECT_EQ(sheet.mode, SheetMode::Idle);
       for (int i = 0; i < sheet.pictures.Count(); ++i) {
         const CPct* p = sheet.pictures.At(i);
-        EXPECT_EQ(p->moveMode, 0);
+        EXPECT_EQ(p->moveMode, MoveMode::Whole);
         if (p->PictureKind() != PctLine) continue;
         const auto* w = static_cast<const CLine*>(p);
         EXPECT_FALSE(w->selected) << WireText(w);
@@ -632,7 +636,7 @@ TEST_F(SheetEditing, AWireDrawnBackwardsSurvivesARecomputeDuringTheDrag) {
   Add(KindR, 0, 10, 0);
   AddWire(sheet, {8, 0}, {10, 0});
   mouse.Press({10, 0});
-  ASSERT_EQ(sheet.mode, Wiring);
+  ASSERT_EQ(sheet.mode, SheetMode::Wiring);
   mouse.Move({6, 0});
   mouse.Move({6, -6});
   host.Recompute(true);
@@ -650,17 +654,46 @@ TEST_F(SheetEditing, AWireDrawnBackwardsSurvivesARecomputeDuringTheDrag) {
   EXPECT_EQ(std::count(wires.begin(), wires.end(), "(6,-2)-(6,0)"), 1);
 }
 
+// The recompute sorts the legs ahead of the wire added before them; the drag that follows,
+// the release and an abort must still work on the legs and leave that wire alone.
+TEST_F(SheetEditing, TheLegsAreFollowedAfterARecomputeReordersTheList) {
+  for (bool abort : {false, true}) {
+    SCOPED_TRACE(abort ? "aborted" : "released");
+    host.ResetSheet();
+    Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0)
+    AddWire(sheet, {-5, 5}, {-5, 9});
+    mouse.Press({2, 0});
+    ASSERT_EQ(sheet.mode, SheetMode::Wiring);
+    mouse.Move({5, 3});
+    host.Recompute(true);
+    EXPECT_TRUE(mouse.Move({7, 3}));
+    if (abort) {
+      EXPECT_TRUE(sheet.AbortGesture());
+    } else {
+      mouse.Release({7, 3});
+    }
+    std::vector<std::string> wires;
+    for (int i = 0; i < sheet.pictures.Count(); ++i)
+      if (sheet.pictures.At(i)->PictureKind() == PctLine)
+        wires.push_back(WireText(sheet.pictures.At(i)));
+    const std::vector<std::string> expected =
+        abort ? std::vector<std::string>{"(-5,5)-(-5,9)"}
+              : std::vector<std::string>{"(2,0)-(7,0)", "(7,0)-(7,3)", "(-5,5)-(-5,9)"};
+    EXPECT_EQ(wires, expected);
+  }
+}
+
 TEST_F(SheetEditing, RotateWaitsUntilTheMoveHasEnded) {
   CPct* r = Add(KindR, 0, 0, 0);
   CLine* w = AddWire(sheet, {-3, 0}, {0, 0});
   mouse.Press({1, 0});
   mouse.Move({1, 3});  // the wire's second end follows the pin
   EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
-  EXPECT_FALSE(sheet.Rotate(1, true));
+  EXPECT_FALSE(sheet.Rotate(1));
   EXPECT_EQ(r->orientation, 0);
   mouse.Release({1, 3});
   EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
-  EXPECT_TRUE(sheet.Rotate(1, true));
+  EXPECT_TRUE(sheet.Rotate(1));
   EXPECT_EQ(r->orientation, 1);
 }
 
@@ -670,7 +703,7 @@ TEST(SheetContainer, AddElementAndClear) {
   FillElemTypes();
   CSheet sheet;
   EXPECT_EQ(sheet.view.Zoom, 32);
-  EXPECT_EQ(sheet.mode, Idle);
+  EXPECT_EQ(sheet.mode, SheetMode::Idle);
   EXPECT_FALSE(sheet.buttonDown);
   EXPECT_EQ(sheet.pictures.Cmps, &sheet.components);
 
@@ -772,7 +805,7 @@ TEST_F(SheetEditing, EveryCompletedEditIsReportedOnceAndNothingElseIs) {
     if (g == "click") mouse.Click({1, 2});
     if (g == "pan") mouse.Drag({20, 20}, {22, 21});
     if (g == "place") mouse.Place(KindC, 1, {4, 4});
-    if (g == "rotate") sheet.Rotate(1, true);
+    if (g == "rotate") sheet.Rotate(1);
     if (g == "delete") sheet.DeleteSelected();
     if (g == "delete nothing") sheet.SelectOnly(-1), sheet.DeleteSelected();
     if (g == "value" || g == "same value") {
@@ -802,7 +835,7 @@ TEST_F(SheetEditing, AnAbortedGestureLeavesTheSheetAsAtThePress) {
     ASSERT_NE(sheet.pictures.Describe(), before);
     EXPECT_TRUE(sheet.AbortGesture());
     mouse.Release({2, 4});  // the release that still comes changes nothing
-    EXPECT_EQ(sheet.mode, Idle);
+    EXPECT_EQ(sheet.mode, SheetMode::Idle);
     EXPECT_EQ(sheet.pictures.Describe(), before);
     EXPECT_EQ(sheet.components.Count(), 2);
     EXPECT_EQ(host.readout.R, readout);

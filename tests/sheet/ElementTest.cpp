@@ -108,7 +108,7 @@ TEST_F(ElementTest, PinsBodyAndReferencePointFollowPositionAndOrientation) {
     ASSERT_EQ(e.PinCount(), static_cast<int>(p.pins.size()));
     for (int i = 0; i < e.PinCount(); ++i) {
       EXPECT_EQ(e.PinPos(i), p.pins[i]) << "pin " << i;
-      EXPECT_EQ(e.PinDir(i), p.dirs[i]) << "pin " << i;
+      EXPECT_EQ(static_cast<int>(e.PinDir(i)), p.dirs[i]) << "pin " << i;
     }
     // HitPoint is true at the pins and nowhere else, not even at the body centre.
     std::vector<SPoint> pins = p.pins;

@@ -100,7 +100,8 @@ class GestureRun {
   int DialogsOpened() const { return host.editCalls; }
 
   CSheet sheet;
-  int releasesIn[Panning + 1] = {};  // releases counted by the mode they ended
+  int releasesIn[static_cast<int>(SheetMode::Panning) + 1] =
+      {};  // releases counted by the mode they ended
 
  private:
   int Uniform(int a, int b) { return std::uniform_int_distribution<int>(a, b)(rng); }
@@ -139,10 +140,10 @@ class GestureRun {
   }
 
   void Release(SPoint at) {
-    if (sheet.mode >= Idle && sheet.mode <= Panning) ++releasesIn[sheet.mode];
+    ++releasesIn[static_cast<int>(sheet.mode)];
     mouse.ReleasePixel(at);
     EXPECT_FALSE(sheet.buttonDown);
-    EXPECT_EQ(sheet.mode, Idle);
+    EXPECT_EQ(sheet.mode, SheetMode::Idle);
   }
 
   void Place() {
@@ -174,7 +175,7 @@ class GestureRun {
 
   void Rotate() {
     SelectSomething();
-    if (sheet.CanRotate()) sheet.Rotate(Uniform(0, 1) ? 1 : 3, true);
+    if (sheet.CanRotate()) sheet.Rotate(Uniform(0, 1) ? 1 : 3);
   }
 
   // What the toolbar's Delete does while it is enabled.
@@ -241,7 +242,7 @@ class GestureRun {
       default:
         mouse.PressPixel(BodyPixel());
         mouse.MovePixel(RandomPixel());
-        sheet.Rotate(1, true);
+        sheet.Rotate(1);
         mouse.MovePixel(RandomPixel());
         Release(RandomPixel());
         break;
@@ -268,8 +269,10 @@ TEST_P(RandomGestures, KeepTheSheetConsistent) {
     }
   }
   // The run reached every kind of gesture.
-  for (int mode : {Placing, Wiring, Moving, Panning})
-    EXPECT_GT(run.releasesIn[mode], 0) << "no release in mode " << mode;
+  for (SheetMode mode :
+       {SheetMode::Placing, SheetMode::Wiring, SheetMode::Moving, SheetMode::Panning})
+    EXPECT_GT(run.releasesIn[static_cast<int>(mode)], 0)
+        << "no release in mode " << static_cast<int>(mode);
   EXPECT_GT(run.DialogsOpened(), 0);
 }
 

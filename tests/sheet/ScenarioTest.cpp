@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "FakeHost.h"
-#include "RecordingCanvas.h"
 #include "SheetBuilder.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
@@ -39,10 +38,9 @@ TEST(Scenario, PlaceWireRetypeAndDeleteAResistorAcrossTheMeter) {
   // From the palette: the first press lands near the window's corner, the first move brings
   // the resistor under the pointer, the release inside the paint box keeps it.
   host.ArmPlacing(KindR, 1);
-  CountingCanvas canvas;
-  sheet.MouseDown(canvas, host.client, {4, 3});
+  sheet.MouseDown({4, 3});
   host.PaintSheet();
-  EXPECT_TRUE(sheet.MouseMove(host.client, mouse.Pixel({0, -1})));
+  EXPECT_TRUE(sheet.MouseMove(mouse.Pixel({0, -1})));
   sheet.MouseUp(host.client, mouse.Pixel({0, -1}));
   const CPct* r = ElementOf(sheet, KindR);
   ASSERT_NE(r, nullptr);

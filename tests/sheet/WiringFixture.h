@@ -10,6 +10,26 @@
 #include "sheet/CElement.h"
 #include "sheet/CPcts.h"
 
+// Cuts every axis-parallel wire running strictly through p in two, the second piece right
+// after the first: the cut one point at a time that the program's clean-up is checked against.
+inline void SplitWiresAt(CPcts& list, SPoint p) {
+  for (int i = 0; i < list.Count(); ++i) {
+    if (list.At(i)->PictureKind() != PctLine) continue;
+    auto* w = static_cast<CLine*>(list.At(i));
+    const bool inside =
+        (w->IsHorizontal() && w->y == p.y && w->x < p.x && p.x < w->x2) ||
+        (!w->IsHorizontal() && w->IsVertical() && w->x == p.x && w->y < p.y && p.y < w->y2);
+    if (!inside) continue;
+    auto n = std::make_unique<CLine>(*w);
+    n->x = p.x;
+    n->y = p.y;
+    w->x2 = p.x;
+    w->y2 = p.y;
+    list.InsertAt(i + 1, std::move(n));
+    ++i;
+  }
+}
+
 struct Wiring {
   Wiring() {
     FillElemTypes();

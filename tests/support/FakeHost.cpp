@@ -66,7 +66,7 @@ void FakeHost::ResetSheet() {
   const int i = sheet.AddElement(KindMeter, 1, -4, -2);
   meter = sheet.pictures.At(i)->cmp;
   sheet.pictures.At(i)->selected = false;
-  sheet.view.Zoom = 32;
+  sheet.view.Zoom = DefaultZoom;
   sheet.view.PanX = 0.0;
   sheet.view.PanY = 0.0;
   UpdateReadoutState();
@@ -75,9 +75,7 @@ void FakeHost::ResetSheet() {
 }
 
 void FakeHost::ArmPlacing(int kind, int orientation) {
-  sheet.mode = Placing;
-  paletteKind = kind;
-  placingOrientation = orientation;
+  sheet.ArmPlacing(kind, orientation);
 }
 
 void FakeHost::ScriptEntry(const std::string& text) {

@@ -23,8 +23,6 @@ class FakeHost : public SheetHost {
   void UpdateReadoutState() override;
   void SetSheetCursor(int id) override;
   void EditParameter(CCmp& cmp, int index) override;
-  int PaletteKind() const override { return paletteKind; }
-  int PlacingOrientation() const override { return placingOrientation; }
   CCmp* Meter() const override { return meter; }
   void EditCompleted() override { ++editsCompleted; }
 
@@ -48,8 +46,6 @@ class FakeHost : public SheetHost {
   int frequencyUnit = 0;
   int displayMode = 0;
   int digits = 3;
-  int paletteKind = 1;
-  int placingOrientation = 1;
   CCmp* meter = nullptr;
   bool hasReactive = false;
 

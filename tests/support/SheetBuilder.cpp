@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "RecordingCanvas.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
 
@@ -23,13 +22,12 @@ void SheetMouse::Release(SPoint grid) {
 
 void SheetMouse::PressPixel(SPoint pixel) {
   // The main window repaints after every press.
-  CountingCanvas canvas;
-  host.sheet.MouseDown(canvas, host.client, pixel);
+  host.sheet.MouseDown(pixel);
   host.PaintSheet();
 }
 
 bool SheetMouse::MovePixel(SPoint pixel) {
-  const bool repaint = host.sheet.MouseMove(host.client, pixel);
+  const bool repaint = host.sheet.MouseMove(pixel);
   if (repaint) host.PaintSheet();
   return repaint;
 }
