@@ -14,13 +14,6 @@
 
 namespace {
 
-struct StoredSettings {
-  int displayMode = 0;
-  int digits = 3;
-  double frequency = 1.0;
-  int frequencyUnit = 0;
-};
-
 // The stored text of one value; none when it is missing or not held as a single string.
 std::optional<std::string> ReadText(const QSettings& store, const char* name) {
   const QVariant v = store.value(QString::fromLatin1(name));
@@ -42,8 +35,9 @@ std::optional<int> ReadInt(const QSettings& store, const char* name) {
 }
 
 // The whole set or nothing: a value the rest of the program cannot use discards all four.
-std::optional<StoredSettings> Load(const QSettings& store) {
-  StoredSettings s;
+// The defaults of a first run are those of the measurement's settings.
+std::optional<SMeasureSettings> Load(const QSettings& store) {
+  SMeasureSettings s;
   const std::optional<int> display = ReadInt(store, "Display");
   const std::optional<int> digits = ReadInt(store, "Digits");
   const std::optional<std::string> frequency = ReadText(store, "F");
@@ -82,7 +76,7 @@ void TMainForm::SaveSettings() {
 
 void TMainForm::LoadSettings() {
   const QSettings store = UserStore();
-  const StoredSettings s = Load(store).value_or(StoredSettings{});
+  const SMeasureSettings s = Load(store).value_or(SMeasureSettings{});
   DisplayMode = s.displayMode;
   SignificantDigits = s.digits;
   Frequency = s.frequency;
