@@ -108,8 +108,9 @@ class CPcts {
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
   void BuildPinIndex();
+  // Spreads `node` from p along the wires and returns it, lowered where it met a smaller one;
   // dir: the direction a number arrives from, or none when it may leave any way.
-  int PropagateIndexed(std::optional<PinDirCode> dir, int node, SPoint p);
+  int Propagate(std::optional<PinDirCode> dir, int node, SPoint p);
   void MergeNodes(CCmp& c, int m, int& node);
 
   void Forget(const CPct* p);

@@ -423,10 +423,10 @@ void CPcts::NumberFromElements() {
       if (static_cast<size_t>(m) >= nodes.size()) break;
       const int node = nodes[static_cast<size_t>(m)];
       if (node >= 0) {
-        PropagateIndexed(q->PinDir(m), node, q->PinPos(m));
+        Propagate(q->PinDir(m), node, q->PinPos(m));
       } else {
         nodes[static_cast<size_t>(m)] = next;
-        PropagateIndexed(q->PinDir(m), next, q->PinPos(m));
+        Propagate(q->PinDir(m), next, q->PinPos(m));
         ++next;
       }
     }
@@ -473,7 +473,7 @@ void CPcts::MergeNodes(CCmp& c, int m, int& node) {
   }
 }
 
-int CPcts::PropagateIndexed(std::optional<PinDirCode> dir, int node, SPoint p) {
+int CPcts::Propagate(std::optional<PinDirCode> dir, int node, SPoint p) {
   // The walk along the wires, with an explicit stack instead of recursion so that long
   // chains of wires cannot exhaust the call stack. Each frame is one visit of a point and
   // resumes its scan of the point's connection points, in list order, where it left off.
