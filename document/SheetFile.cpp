@@ -254,7 +254,8 @@ SSheetContent ReadSheetFile(std::string_view text) {
   if (root.contains("view")) {
     const json& view = Object(root, "", "view");
     out.HasView = true;
-    out.Zoom = static_cast<int32_t>(Integer(Member(view, "view", "zoom"), "view.zoom", 10, 128));
+    out.Zoom =
+        static_cast<int32_t>(Integer(Member(view, "view", "zoom"), "view.zoom", MinZoom, MaxZoom));
     out.PanX = Number(Member(view, "view", "panX"), "view.panX");
     out.PanY = Number(Member(view, "view", "panY"), "view.panY");
   }

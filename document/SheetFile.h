@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "view/CVC.h"
 #include "view/Geometry.h"
 
 class CCmp;
@@ -35,7 +36,7 @@ struct SSheetContent {
   double Frequency = 1.0;
   int FrequencyUnit = 0;  // 0 Hz, 1 kHz, 2 MHz
   bool HasView = false;   // a file may leave the view out; the sheet then keeps its own
-  int32_t Zoom = 32;
+  int32_t Zoom = DefaultZoom;
   double PanX = 0.0;
   double PanY = 0.0;
   std::vector<SSheetComponent> Components;  // in the order of the sheet's pictures
