@@ -22,8 +22,8 @@ constexpr int32_t SheetCoordinateLimit = 1000000;
 struct SSheetComponent {
   int Kind = 0;
   SPoint Position;
-  int32_t Orientation = 0;
-  std::vector<std::string> Texts;  // one per parameter of the kind, as typed
+  ::Orientation Orientation = ::Orientation::R0;  // `::` names the enum this member hides
+  std::vector<std::string> Texts;                 // one per parameter of the kind, as typed
 };
 
 struct SSheetWire {
