@@ -238,7 +238,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::ResetSheet() {
-  const int i = Sheet->AddElement(KindMeter, 1, -4, -2);
+  const int i = Sheet->AddElement(KindMeter, Orientation::R90, -4, -2);
   CPct* picture = Sheet->pictures.At(i);
   meter = picture->cmp;
   picture->selected = false;
@@ -386,7 +386,7 @@ QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
 
 void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
   HintPanelHide();
-  Sheet->ArmPlacing(tag, 1);
+  Sheet->ArmPlacing(tag, Orientation::R90);
   grabMouse();
   // The press position inside the palette control is read as a window position: the new
   // component starts above the paint area and the first move brings it under the pointer.

@@ -12,7 +12,6 @@
 
 namespace {
 
-// Bounds of a symbol command list in fine units after `orientation` quarter turns.
 struct SBounds {
   int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
   void Add(SPoint p, int r = 0) {
@@ -24,7 +23,8 @@ struct SBounds {
   bool Empty() const { return left > right || top > bottom; }
 };
 
-SBounds SymbolBounds(const int32_t* symbol, int orientation) {
+// Bounds of a symbol command list in fine units once turned to `orientation`.
+SBounds SymbolBounds(const int32_t* symbol, Orientation orientation) {
   SBounds b;
   if (!symbol) return b;
   for (const int32_t* s = symbol; *s != SymEnd;) {
@@ -150,10 +150,10 @@ QPixmap PalettePicture(int kind, QSize size, qreal dpr) {
   // Take the orientation that lets the symbol grow largest in the image.
   const int usableW = std::max(1, size.width() - 2 * ImageMargin);
   const int usableH = std::max(1, size.height() - 2 * ImageMargin);
-  int bestOrientation = 0;
+  Orientation bestOrientation = Orientation::R0;
   int bestZoom = 0;
   SBounds best;
-  for (int orientation : {1, 0}) {
+  for (Orientation orientation : {Orientation::R90, Orientation::R0}) {
     const SBounds b = SymbolBounds(symbol, orientation);
     if (b.Empty()) continue;
     const int w = std::max(1, b.right - b.left);

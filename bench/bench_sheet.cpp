@@ -57,7 +57,7 @@ void BM_RenumberLongChain(benchmark::State& state) {
     list.Add(std::make_unique<CLine>(SPoint{pin.x + j + 1, pin.y + j},
                                      SPoint{pin.x + j + 1, pin.y + j + 1}, false));
   }
-  sheet.AddElement(KindR, 1, pin.x + steps, pin.y + steps);
+  sheet.AddElement(KindR, Orientation::R90, pin.x + steps, pin.y + steps);
   sheet.SelectOnly(-1);
   for (auto _ : state) {
     sheet.RenumberNodes();

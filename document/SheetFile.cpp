@@ -154,8 +154,8 @@ SSheetComponent ReadComponent(const json& c, const std::string& path) {
                    Field(path, "kind"), "kind");
   out.Position = {Coordinate(Member(c, path, "x"), Field(path, "x")),
                   Coordinate(Member(c, path, "y"), Field(path, "y"))};
-  out.Orientation = static_cast<int32_t>(
-      Integer(Member(c, path, "orientation"), Field(path, "orientation"), 0, 3));
+  out.Orientation = OrientationFromInt(static_cast<int32_t>(
+      Integer(Member(c, path, "orientation"), Field(path, "orientation"), 0, 3)));
   const json& values = Array(c, path, "values");
   const int expected = ParamCount(out.Kind);
   if (static_cast<int>(values.size()) != expected)
@@ -201,7 +201,8 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
     while (kind < ElemKindCount - 1 && ElemTypes[kind] != c->Type) ++kind;
     std::string line = "{\"kind\": " + Text(KindNames[kind]) + ", \"x\": " + std::to_string(p->x) +
                        ", \"y\": " + std::to_string(p->y) +
-                       ", \"orientation\": " + std::to_string(p->orientation) + ", \"values\": [";
+                       ", \"orientation\": " + std::to_string(QuarterTurns(p->orientation)) +
+                       ", \"values\": [";
     const CParam* table = c->Params();
     for (int j = 0; table != nullptr && table[j].Caption != nullptr; ++j) {
       if (j > 0) line += ", ";
@@ -254,7 +255,8 @@ SSheetContent ReadSheetFile(std::string_view text) {
   if (root.contains("view")) {
     const json& view = Object(root, "", "view");
     out.HasView = true;
-    out.Zoom = static_cast<int32_t>(Integer(Member(view, "view", "zoom"), "view.zoom", 10, 128));
+    out.Zoom =
+        static_cast<int32_t>(Integer(Member(view, "view", "zoom"), "view.zoom", MinZoom, MaxZoom));
     out.PanX = Number(Member(view, "view", "panX"), "view.panX");
     out.PanY = Number(Member(view, "view", "panY"), "view.panY");
   }

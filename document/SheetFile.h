@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "view/CVC.h"
 #include "view/Geometry.h"
 
 class CCmp;
@@ -21,8 +22,8 @@ constexpr int32_t SheetCoordinateLimit = 1000000;
 struct SSheetComponent {
   int Kind = 0;
   SPoint Position;
-  int32_t Orientation = 0;
-  std::vector<std::string> Texts;  // one per parameter of the kind, as typed
+  ::Orientation Orientation = ::Orientation::R0;  // `::` names the enum this member hides
+  std::vector<std::string> Texts;                 // one per parameter of the kind, as typed
 };
 
 struct SSheetWire {
@@ -35,7 +36,7 @@ struct SSheetContent {
   double Frequency = 1.0;
   int FrequencyUnit = 0;  // 0 Hz, 1 kHz, 2 MHz
   bool HasView = false;   // a file may leave the view out; the sheet then keeps its own
-  int32_t Zoom = 32;
+  int32_t Zoom = DefaultZoom;
   double PanX = 0.0;
   double PanY = 0.0;
   std::vector<SSheetComponent> Components;  // in the order of the sheet's pictures

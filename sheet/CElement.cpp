@@ -29,7 +29,7 @@ SPoint CElement::PinPos(int i) const {
 
 PinDirCode CElement::PinDir(int i) const {
   // The type record gives the direction in the element's own frame as a quarter turn count.
-  return static_cast<PinDirCode>(Quarter(Type->Pins[i].Dir + orientation));
+  return static_cast<PinDirCode>(Quarter(Type->Pins[i].Dir + QuarterTurns(orientation)));
 }
 
 bool CElement::HitPoint(SPoint p) const {
@@ -124,7 +124,7 @@ void CElement::Draw(Canvas& canvas, const CVC& view) {
   if (table == nullptr) return;  // the meter has no value
   const int maxLabels = static_cast<int>(std::size(labelRects));
   for (int i = 0; i < maxLabels && table[i].Caption != nullptr; ++i) {
-    const SLabelPlace& place = table[i].Place[Quarter(orientation)];
+    const SLabelPlace& place = table[i].Place[QuarterTurns(orientation)];
     static const std::string noText;
     const std::string& text = table[i].Value != nullptr ? table[i].Value->Text : noText;
     labelRects[i] = view.DrawLabel(canvas, DrawStyle.Font, place.Align, labelColor, text, place.X,

@@ -30,7 +30,7 @@ void CPct::Rotate(int r) {
   const SPoint turned = RotatePoint(r, x - c.x, y - c.y);
   x = c.x + turned.x;
   y = c.y + turned.y;
-  orientation = ((orientation + r) % 4 + 4) % 4;
+  orientation = Turned(orientation, r);
 }
 
 // ---- CDot
@@ -38,7 +38,7 @@ void CPct::Rotate(int r) {
 void CDot::Draw(Canvas& canvas, const CVC& view) {
   // The dot is a one-command symbol so that it scales with the zoom like every other symbol.
   const int32_t symbol[] = {SymDisc, 0, 0, DrawStyle.LineWidth + 4, SymEnd};
-  view.DrawSymbol(canvas, 0, 1, WireColor(selected), symbol, x, y);
+  view.DrawSymbol(canvas, Orientation::R0, 1, WireColor(selected), symbol, x, y);
 }
 
 bool CDot::HitNear(SPoint fine, SPoint) const {

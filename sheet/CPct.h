@@ -59,7 +59,7 @@ class CPct {
 
   int32_t x = 0;
   int32_t y = 0;
-  int32_t orientation = 0;
+  Orientation orientation = Orientation::R0;
   CCmp* cmp = nullptr;  // not owned
   bool selected = false;
   int32_t visited = 0;

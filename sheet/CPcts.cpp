@@ -185,7 +185,7 @@ std::string CPcts::Describe() const {
         text += ' ';
         text += PointText(p.x, p.y);
         text += " o";
-        text += std::to_string(p.orientation);
+        text += std::to_string(QuarterTurns(p.orientation));
         break;
       }
       case PctDot:

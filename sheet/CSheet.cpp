@@ -39,7 +39,7 @@ CSheet::CSheet(SheetHost* host) : Host(host) {
 // Members go in reverse order of declaration: components, then pictures, then the view.
 CSheet::~CSheet() = default;
 
-int CSheet::AddElement(int kind, int orientation, int x, int y) {
+int CSheet::AddElement(int kind, Orientation orientation, int x, int y) {
   if (kind < 0 || kind >= ElemKindCount || ElemTypes[kind] == nullptr) return -1;
   auto element = std::make_unique<CElement>(ElemTypes[kind]);
   element->selected = true;
@@ -50,7 +50,7 @@ int CSheet::AddElement(int kind, int orientation, int x, int y) {
   return pictures.InsertSorted(std::move(element));
 }
 
-void CSheet::ArmPlacing(int kind, int orientation) {
+void CSheet::ArmPlacing(int kind, Orientation orientation) {
   mode = SheetMode::Placing;
   armedKind = kind;
   armedOrientation = orientation;

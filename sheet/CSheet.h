@@ -39,14 +39,14 @@ class CSheet {
 
   void SelectOnly(int i) { pictures.SelectOnly(i); }
   void DeselectNonElements() { pictures.DeselectNonElements(); }
-  int AddElement(int kind, int orientation, int x, int y);
+  int AddElement(int kind, Orientation orientation, int x, int y);
   void Clear();
 
   // A press on a palette entry: the next press on the sheet places an element of `kind`
-  // turned by `orientation` quarter turns.
-  void ArmPlacing(int kind, int orientation);
+  // turned to `orientation`.
+  void ArmPlacing(int kind, Orientation orientation);
   int ArmedKind() const { return armedKind; }
-  int ArmedOrientation() const { return armedOrientation; }
+  Orientation ArmedOrientation() const { return armedOrientation; }
 
   void MouseDown(SPoint point);
   bool MouseMove(SPoint point);
@@ -85,7 +85,7 @@ class CSheet {
 
  private:
   int armedKind = -1;
-  int armedOrientation = 0;
+  Orientation armedOrientation = Orientation::R0;
   // A wire has begun (StartWire) and not yet ended; its legs are the list's to track.
   bool wireStarted = false;
   // A move has begun (BeginMove) and not yet ended.

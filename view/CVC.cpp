@@ -45,7 +45,7 @@ int FineToScreenAxis(int zoom, double pan, int f, int origin) {
 // Reads a symbol's operands, turned by the orientation and scaled onto the screen.
 struct SymbolReader {
   const int32_t* word;
-  int orientation;
+  Orientation orientation;
   int zoom;
   SPoint origin;  // screen pixel of the element's grid point
 
@@ -127,7 +127,7 @@ bool CVC::ZoomOut() {
   return true;
 }
 
-void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color,
+void CVC::DrawSymbol(Canvas& canvas, Orientation orientation, int penWidth, SColor color,
                      const int32_t* symbol, int gx, int gy) const {
   if (symbol == nullptr) return;
   // A negative pen width asks for a one-pixel pen whatever the zoom.
@@ -173,7 +173,7 @@ void CVC::DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color
 }
 
 SRect CVC::DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,
-                     const std::string& text, int ax, int ay, int orientation, int gx,
+                     const std::string& text, int ax, int ay, Orientation orientation, int gx,
                      int gy) const {
   SFont f = font;
   f.Height = 2 * MulDiv(Zoom, font.Points, FinePerGrid);

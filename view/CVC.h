@@ -13,6 +13,12 @@ SPoint RotatePoint(int r, int x, int y);
 inline SPoint RotatePoint(int r, SPoint p) {
   return RotatePoint(r, p.x, p.y);
 }
+inline SPoint RotatePoint(Orientation o, int x, int y) {
+  return RotatePoint(QuarterTurns(o), x, y);
+}
+inline SPoint RotatePoint(Orientation o, SPoint p) {
+  return RotatePoint(QuarterTurns(o), p.x, p.y);
+}
 inline SPoint GridToFine(int x, int y) {
   return {FinePerGrid * x, FinePerGrid * y};
 }
@@ -57,9 +63,10 @@ class CVC {
   bool ZoomIn();
   bool ZoomOut();
 
-  void DrawSymbol(Canvas& canvas, int orientation, int penWidth, SColor color,
+  void DrawSymbol(Canvas& canvas, Orientation orientation, int penWidth, SColor color,
                   const int32_t* symbol, int gx, int gy) const;
   // Returns the screen rectangle of the text, left <= right and top <= bottom.
   SRect DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,
-                  const std::string& text, int ax, int ay, int orientation, int gx, int gy) const;
+                  const std::string& text, int ax, int ay, Orientation orientation, int gx,
+                  int gy) const;
 };

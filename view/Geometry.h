@@ -6,6 +6,25 @@
 // Fine units per grid step: symbols, labels and hit tests are measured in fine units.
 constexpr int32_t FinePerGrid = 32;
 
+// How a picture is turned: each step is one quarter turn clockwise on screen. The number is the
+// one a sheet file stores.
+enum class Orientation : int32_t { R0 = 0, R90 = 1, R180 = 2, R270 = 3 };
+
+// 0..3: indexes the label places of a kind and turns a pin's own direction.
+constexpr int QuarterTurns(Orientation o) {
+  return static_cast<int>(o);
+}
+
+// The caller has checked that n lies in 0..3 (the sheet file reader does).
+constexpr Orientation OrientationFromInt(int32_t n) {
+  return static_cast<Orientation>(n);
+}
+
+// o turned by r more quarter turns clockwise; r may be any count, either sign.
+constexpr Orientation Turned(Orientation o, int r) {
+  return static_cast<Orientation>(((QuarterTurns(o) + r) % 4 + 4) % 4);
+}
+
 struct SPoint {
   int32_t x = 0;
   int32_t y = 0;

@@ -26,7 +26,7 @@ struct IsolatedSettings {
 };
 
 // A part placed in code, its values given as typed.
-inline CCmp* PlacePart(CSheet& sheet, int kind, int orientation, SPoint at,
+inline CCmp* PlacePart(CSheet& sheet, int kind, Orientation orientation, SPoint at,
                        const std::vector<const char*>& texts = {}) {
   CCmp* c = sheet.pictures.At(sheet.AddElement(kind, orientation, at.x, at.y))->cmp;
   CParam* p = c->Params();

@@ -94,7 +94,7 @@ class MainWindowTest : public QObject {
   }
 
   void AddCapacitor() {
-    sheet().AddElement(KindC, 1, 6, 4);
+    sheet().AddElement(KindC, Orientation::R90, 6, 4);
     form().UpdateReadoutState();
   }
 
@@ -204,7 +204,7 @@ class MainWindowTest : public QObject {
     QTest::mousePress(ui().ImageW, Qt::RightButton, {}, QPoint(3, 3));
     QCOMPARE(static_cast<int32_t>(sheet().mode), static_cast<int32_t>(SheetMode::Placing));
     QCOMPARE(sheet().ArmedKind(), 5);
-    QCOMPARE(sheet().ArmedOrientation(), 1);
+    QCOMPARE(sheet().ArmedOrientation(), Orientation::R90);
     QCOMPARE(sheet().pictures.Count(), 1);
     QTest::mouseRelease(&form(), Qt::RightButton, {}, QPoint(3, 3));
     QCOMPARE(sheet().pictures.Count(), 1);
@@ -333,12 +333,12 @@ class MainWindowTest : public QObject {
     DragFromPalette(ui().ImageR, {3, 1});
     CPct* r = PictureOfKind(KindR);
     const SPoint centre = r->RefPoint();
-    const int orientation = r->orientation;
+    const Orientation orientation = r->orientation;
     const SPoint pin = r->PinPos(0) - centre;
     QTest::keyClick(ui().PaintBox, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     r = PictureOfKind(KindR);
     QCOMPARE(r->RefPoint(), centre);
-    QCOMPARE(r->orientation, (orientation + turn) % 4);
+    QCOMPARE(r->orientation, OrientationFromInt((QuarterTurns(orientation) + turn) % 4));
     const SPoint turned = r->PinPos(0) - centre;
     // A quarter turn keeps the pin's distance and makes it perpendicular to where it was.
     QCOMPARE(turned.x * turned.x + turned.y * turned.y, pin.x * pin.x + pin.y * pin.y);

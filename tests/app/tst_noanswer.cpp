@@ -22,10 +22,13 @@
 
 namespace {
 
+using enum Orientation;
+
 const IsolatedSettings isolatedSettings;
 
 struct SPartAt {
-  int kind, orientation;
+  int kind;
+  Orientation orientation;
   SPoint at;
   std::vector<const char*> texts;
 };
@@ -46,7 +49,7 @@ struct SSheetCase {
 const SSheetCase SheetCases[] = {
     // an inductor on one pin and a capacitor on the other, both ends free
     {"open meter",
-     {{{KindL, 0, {0, -2}, {"1m"}}, {KindC, 0, {0, 0}, {"1n"}}},
+     {{{KindL, R0, {0, -2}, {"1m"}}, {KindC, R0, {0, 0}, {"1n"}}},
       {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}}},
      1e3,
      "Infinity",
@@ -54,7 +57,7 @@ const SSheetCase SheetCases[] = {
      {KindMeter}},
     // a resistor, then a capacitor down to the rail
     {"capacitor at 0 Hz",
-     {{{KindR, 0, {0, -2}, {"1k"}}, {KindC, 1, {2, -2}, {"1n"}}},
+     {{{KindR, R0, {0, -2}, {"1k"}}, {KindC, R90, {2, -2}, {"1n"}}},
       {{{-4, -2}, {0, -2}}, {{-4, 0}, {2, 0}}}},
      0,
      "Infinity",
@@ -62,7 +65,7 @@ const SSheetCase SheetCases[] = {
      {KindC}},
     // the meter on the first winding; the second one ends in a resistor's free end
     {"open transformer winding",
-     {{{KindW, 1, {0, -2}, {"1", "3"}}, {KindR, 0, {4, -2}, {"90"}}},
+     {{{KindW, R90, {0, -2}, {"1", "3"}}, {KindR, R0, {4, -2}, {"90"}}},
       {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}, {{2, -2}, {4, -2}}}},
      1e3,
      "Infinity",
@@ -70,7 +73,7 @@ const SSheetCase SheetCases[] = {
      {KindW}},
     // an inductor and a capacitor side by side across the meter, at their resonance
     {"tank at resonance",
-     {{{KindL, 1, {0, -2}, {"1m"}}, {KindC, 1, {2, -2}, {"1u"}}},
+     {{{KindL, R90, {0, -2}, {"1m"}}, {KindC, R90, {2, -2}, {"1u"}}},
       {{{-4, -2}, {0, -2}}, {{0, -2}, {2, -2}}, {{-4, 0}, {0, 0}}, {{0, 0}, {2, 0}}}},
      5032.9212104487,
      "Infinity",
@@ -79,14 +82,14 @@ const SSheetCase SheetCases[] = {
      {KindC, KindL}},
     // the same with a second capacitor across the resistor: bypassed, so not named
     {"bypassed capacitor at 0 Hz",
-     {{{KindR, 0, {0, -2}, {"1k"}}, {KindC, 0, {0, -2}, {"10n"}}, {KindC, 1, {2, -2}, {"1n"}}},
+     {{{KindR, R0, {0, -2}, {"1k"}}, {KindC, R0, {0, -2}, {"10n"}}, {KindC, R90, {2, -2}, {"1n"}}},
       {{{-4, -2}, {0, -2}}, {{-4, 0}, {2, 0}}}},
      0,
      "Infinity",
      "The meter's current has no path: the 1n capacitor is open at 0 Hz",
      {KindC}},
     {"infinite resistance",
-     {{{KindL, 0, {0, -2}, {"1m"}}, {KindR, 1, {2, -2}, {"1e999"}}},
+     {{{KindL, R0, {0, -2}, {"1m"}}, {KindR, R90, {2, -2}, {"1e999"}}},
       {{{-4, -2}, {0, -2}}, {{-4, 0}, {2, 0}}}},
      50,
      "Infinity",
@@ -94,31 +97,31 @@ const SSheetCase SheetCases[] = {
      {KindR}},
     // a negative inductance makes the mutual inductance the root of a negative number
     {"coupling not a number",
-     {{{KindLC, 1, {0, -2}, {"-1u", "1u", "0.5"}}, {KindR, 1, {4, -2}, {"50"}}},
+     {{{KindLC, R90, {0, -2}, {"-1u", "1u", "0.5"}}, {KindR, R90, {4, -2}, {"50"}}},
       {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}, {{2, -2}, {4, -2}}, {{2, 0}, {4, 0}}}},
      1e3,
      "Error",
      "At 1 kHz no finite number comes out of the -1u/1u coupled inductors",
      {KindLC}},
     {"frequency beyond range",
-     {{{KindC, 1, {0, -2}, {"1n"}}}, {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}}},
+     {{{KindC, R90, {0, -2}, {"1n"}}}, {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}}},
      1e308,
      "Error",
      "The frequency is beyond the range of numbers",
      {}},
     {"infinite value",
-     {{{KindC, 1, {0, -2}, {"1e400"}}}, {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}}},
+     {{{KindC, R90, {0, -2}, {"1e400"}}}, {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}}},
      1e3,
      "Error",
      "The value of the 1e400 capacitor is infinite",
      {KindC}},
 };
 // A 1k resistor across the meter and a 470 one hanging from its top end.
-const SSheet Dangling{{{KindR, 1, {0, -2}, {"1k"}}, {KindR, 0, {2, -2}, {"470"}}},
+const SSheet Dangling{{{KindR, R90, {0, -2}, {"1k"}}, {KindR, R0, {2, -2}, {"470"}}},
                       {{{-4, -2}, {0, -2}}, {{-4, 0}, {0, 0}}, {{0, -2}, {2, -2}}}};
 // 10 in series with a tank of 1u and 1m.
 const SSheet Tank{
-    {{KindC, 1, {2, -2}, {"1u"}}, {KindR, 0, {0, -2}, {"10"}}, {KindL, 1, {4, -2}, {"1m"}}},
+    {{KindC, R90, {2, -2}, {"1u"}}, {KindR, R0, {0, -2}, {"10"}}, {KindL, R90, {4, -2}, {"1m"}}},
     {{{-4, -2}, {0, -2}}, {{2, -2}, {4, -2}}, {{-4, 0}, {4, 0}}}};
 
 double Number(const QString& text) {

@@ -37,7 +37,7 @@ class ResponseDockTest : public QObject {
   CSheet& sheet() { return *program->form.Sheet; }
   TResponseDock& dock() { return *program->form.ResponseDock; }
 
-  CCmp* Part(int kind, int orientation, SPoint at, std::vector<const char*> texts = {}) {
+  CCmp* Part(int kind, Orientation orientation, SPoint at, std::vector<const char*> texts = {}) {
     return PlacePart(sheet(), kind, orientation, at, texts);
   }
   void Wire(SPoint a, SPoint b) { AddWire(sheet(), a, b); }
@@ -50,9 +50,9 @@ class ResponseDockTest : public QObject {
 
   // The meter sits at (-4, -2) with its pins at (-4, -2) and (-4, 0).
   void SeriesRlc() {
-    Part(KindR, 0, {0, -2}, {"10"});
-    Part(KindL, 0, {4, -2}, {"1m"});
-    Part(KindC, 1, {8, -2}, {"1u"});
+    Part(KindR, Orientation::R0, {0, -2}, {"10"});
+    Part(KindL, Orientation::R0, {4, -2}, {"1m"});
+    Part(KindC, Orientation::R90, {8, -2}, {"1u"});
     Wire({-4, -2}, {0, -2});
     Wire({2, -2}, {4, -2});
     Wire({6, -2}, {8, -2});
@@ -61,13 +61,13 @@ class ResponseDockTest : public QObject {
   void Crystal() {
     // The motional arm in series, the holder's capacitance across the meter.
     SeriesRlc();
-    Part(KindC, 1, {-2, -2}, {"470n"});
+    Part(KindC, Orientation::R90, {-2, -2}, {"470n"});
   }
   void Transformer() {
-    Part(KindW, 1, {0, -2}, {"1", "3"});
-    Part(KindR, 0, {4, -2}, {"90"});
-    Part(KindL, 0, {8, -2}, {"1m"});
-    Part(KindC, 1, {12, -2}, {"1u"});
+    Part(KindW, Orientation::R90, {0, -2}, {"1", "3"});
+    Part(KindR, Orientation::R0, {4, -2}, {"90"});
+    Part(KindL, Orientation::R0, {8, -2}, {"1m"});
+    Part(KindC, Orientation::R90, {12, -2}, {"1u"});
     Wire({-4, -2}, {0, -2});
     Wire({-4, 0}, {0, 0});
     Wire({2, -2}, {4, -2});

@@ -312,7 +312,7 @@ class SettingsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     // A 1 uF capacitor across the meter, measured at 1 kHz.
     CSheet& sheet = *form.Sheet;
-    const CPct* capacitor = sheet.pictures.At(sheet.AddElement(KindC, 1, 0, -2));
+    const CPct* capacitor = sheet.pictures.At(sheet.AddElement(KindC, Orientation::R90, 0, -2));
     const CPct* meter = nullptr;
     for (int i = 0; i < sheet.pictures.Count(); ++i) {
       if (sheet.pictures.At(i)->cmp == form.meter) meter = sheet.pictures.At(i);

@@ -18,7 +18,8 @@ void AddWires(CSheet& sheet, std::initializer_list<std::pair<SPoint, SPoint>> wi
   for (const auto& [a, b] : wires) sheet.pictures.Add(std::make_unique<CLine>(a, b, false));
 }
 
-CPct* AddPart(CSheet& sheet, int kind, int orientation, SPoint at, std::vector<std::string> texts) {
+CPct* AddPart(CSheet& sheet, int kind, Orientation orientation, SPoint at,
+              std::vector<std::string> texts) {
   CPct* p = sheet.pictures.At(sheet.AddElement(kind, orientation, at.x, at.y));
   p->selected = false;
   for (size_t j = 0; j < texts.size(); ++j)
@@ -29,15 +30,15 @@ CPct* AddPart(CSheet& sheet, int kind, int orientation, SPoint at, std::vector<s
 // Meter pins (-4,-2) and (-4,0); a transformer with a load on its secondary, and unwired
 // coupled inductors.
 void TransformerCircuit(CSheet& sheet) {
-  const CPct* w = AddPart(sheet, KindW, 0, {0, -2}, {"10", "2.5"});
+  const CPct* w = AddPart(sheet, KindW, Orientation::R0, {0, -2}, {"10", "2.5"});
   const SPoint p2 = w->PinPos(2);
-  const CPct* r = AddPart(sheet, KindR, 1, {p2.x + 3, p2.y}, {"4k7"});
+  const CPct* r = AddPart(sheet, KindR, Orientation::R90, {p2.x + 3, p2.y}, {"4k7"});
   AddWires(sheet, {{{-4, -2}, w->PinPos(0)},
                    {{-4, 0}, {w->PinPos(1).x, 0}},
                    {{w->PinPos(1).x, 0}, w->PinPos(1)},
                    {p2, r->PinPos(0)},
                    {w->PinPos(3), r->PinPos(1)}});
-  AddPart(sheet, KindLC, 2, {-10, 8}, {"2u2", "10m", "0.95"});
+  AddPart(sheet, KindLC, Orientation::R180, {-10, 8}, {"2u2", "10m", "0.95"});
 }
 
 //   (-4,-2)---R---+----+-- (8,-2)
@@ -46,8 +47,8 @@ void TransformerCircuit(CSheet& sheet) {
 //                 |
 //               (4, 3)
 void DotsAndCrossings(CSheet& sheet) {
-  AddPart(sheet, KindR, 0, {-2, -2}, {"330"});
-  AddPart(sheet, KindC, 1, {7, -1}, {"47n"});
+  AddPart(sheet, KindR, Orientation::R0, {-2, -2}, {"330"});
+  AddPart(sheet, KindC, Orientation::R90, {7, -1}, {"47n"});
   AddWires(sheet, {{{-4, -2}, {-2, -2}}, {{0, -2}, {8, -2}}, {{4, -2}, {4, 3}}, {{-4, 0}, {7, 0}}});
   sheet.pictures.Add(std::make_unique<CDot>(4, -2));
   sheet.view.Zoom = 20;

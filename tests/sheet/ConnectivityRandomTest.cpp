@@ -125,7 +125,7 @@ void FillRandom(Wiring& s, unsigned seed) {
   const int elements = static_cast<int>(rng() % 4) + 1;
   for (int k = 0; k < elements; ++k)
     s.Element(static_cast<int>(rng() % ElemKindCount), coord(), coord(),
-              static_cast<int>(rng() % 4));
+              OrientationFromInt(static_cast<int32_t>(rng() % 4)));
   const int wires = static_cast<int>(rng() % 14) + 2;
   for (int k = 0; k < wires; ++k) {
     const int x = coord(), y = coord();
@@ -243,7 +243,7 @@ TEST(LongChain, TwentyThousandWiresNumberWithoutExhaustingTheStack) {
   constexpr int Steps = 10000;  // two wires per step
   Wiring s;
   s.Element(KindMeter, -2, 0);
-  s.Element(KindR, Steps, Steps, 1);
+  s.Element(KindR, Steps, Steps, Orientation::R90);
   for (int j = 0; j < Steps; ++j) {
     s.Wire(j, j, j + 1, j);
     s.Wire(j + 1, j, j + 1, j + 1);

@@ -122,7 +122,7 @@ TEST(CutWiresUnder, ElementAlongAWireIsInsertedIntoIt) {
   // Vertically, at orientation 3 (pin 0 above pin 1).
   Wiring v;
   v.Wire(0, -5, 0, 5);
-  v.Element(KindC, 0, 1, 3);
+  v.Element(KindC, 0, 1, Orientation::R270);
   EXPECT_TRUE(v.pcts.CutWiresUnder(0));
   EXPECT_EQ(v.Text(), "E2 (0,1) o3 | W (0,-5)-(0,-1) | W (0,1)-(0,5)");
 }
@@ -167,7 +167,7 @@ TEST(CutWiresUnder, OnePinOnAWire) {
 
   Wiring across;
   across.Wire(0, 0, 8, 0);
-  across.Element(KindR, 4, 0, 1);
+  across.Element(KindR, 4, 0, Orientation::R90);
   EXPECT_FALSE(across.pcts.AttachElements());
   EXPECT_EQ(across.Text(), "E1 (4,0) o1 | W (0,0)-(8,0)");
   across.Renumber();
@@ -185,7 +185,8 @@ TEST(CutWiresUnder, OnePinOnAWire) {
 TEST(CutWiresUnder, TwoPinsOnAWireCutOnlyWhenTheBodyLiesBetweenThem) {
   Wiring s;
   s.Wire(0, 0, 0, 8);
-  s.Element(KindW, 0, 4, 1);  // pins 0 and 1 at (0,6) and (0,4); body from (0,5) to (2,5)
+  s.Element(KindW, 0, 4,
+            Orientation::R90);  // pins 0 and 1 at (0,6) and (0,4); body from (0,5) to (2,5)
   EXPECT_TRUE(s.pcts.CutWiresUnder(0));
   EXPECT_EQ(s.Text(), "E5 (0,4) o1 | W (0,0)-(0,4) | W (0,6)-(0,8)");
 
@@ -210,7 +211,7 @@ TEST(CutWiresUnder, TwoPinsOnAWireCutOnlyWhenTheBodyLiesBetweenThem) {
 //   (-4,0)   pin 0
 TEST(Renumber, FreshMeterGetsTwoNodes) {
   Wiring s;
-  auto& meter = s.Element(KindMeter, -4, -2, 1);
+  auto& meter = s.Element(KindMeter, -4, -2, Orientation::R90);
   s.Renumber();
   EXPECT_EQ(meter.PinPos(0), (SPoint{-4, 0}));
   EXPECT_EQ(meter.cmp->Nodes, (std::vector<int32_t>{1, 2}));
@@ -221,7 +222,7 @@ TEST(Renumber, FreshMeterGetsTwoNodes) {
 // every pin that touches nothing keeps a number of its own
 TEST(Renumber, UnconnectedElementsKeepNumbersOfTheirOwn) {
   Wiring s;
-  s.Element(KindMeter, -4, -2, 1);
+  s.Element(KindMeter, -4, -2, Orientation::R90);
   s.Element(KindR, 5, 5);
   s.Element(KindLC, 10, 0);
   s.Renumber();
@@ -237,7 +238,7 @@ TEST(Renumber, TJunctionGetsADotAndOneNode) {
   Wiring s;
   s.Element(KindR, -2, 0);
   s.Element(KindR, 9, 0);
-  s.Element(KindR, 5, 4, 1);
+  s.Element(KindR, 5, 4, Orientation::R90);
   s.Wire(0, 0, 5, 0);
   s.Wire(5, 0, 9, 0);
   s.Wire(5, 0, 5, 4);
@@ -260,8 +261,8 @@ TEST(Renumber, CrossingWithoutEndsStaysTwoNodes) {
   Wiring s;
   s.Element(KindR, -2, 0);
   s.Element(KindR, 8, 0);
-  s.Element(KindR, 4, -6, 1);
-  s.Element(KindR, 4, 4, 1);
+  s.Element(KindR, 4, -6, Orientation::R90);
+  s.Element(KindR, 4, 4, Orientation::R90);
   s.Wire(0, 0, 8, 0);
   s.Wire(4, -4, 4, 4);
   s.Renumber();
@@ -281,8 +282,8 @@ TEST(Renumber, FourEndsWithoutDotBecomeACrossing) {
   Wiring s;
   s.Element(KindR, -2, 0);
   s.Element(KindR, 8, 0);
-  s.Element(KindR, 4, -6, 1);
-  s.Element(KindR, 4, 4, 1);
+  s.Element(KindR, 4, -6, Orientation::R90);
+  s.Element(KindR, 4, 4, Orientation::R90);
   s.Wire(0, 0, 4, 0);
   s.Wire(4, 0, 8, 0);
   s.Wire(4, -4, 4, 0);
@@ -304,10 +305,10 @@ TEST(Renumber, FourEndsWithoutDotBecomeACrossing) {
 //            [R (4,4)]
 TEST(Renumber, PlainCrossingPassesNumbersStraightThrough) {
   Wiring s;
-  s.Element(KindR, 4, -6, 1);
+  s.Element(KindR, 4, -6, Orientation::R90);
   s.Element(KindR, 2, 0);
   s.Element(KindR, 4, 0);
-  s.Element(KindR, 4, 4, 1);
+  s.Element(KindR, 4, 4, Orientation::R90);
   s.Wire(4, -4, 4, 4);
   s.Renumber();
   EXPECT_EQ(s.Text(),
@@ -318,10 +319,10 @@ TEST(Renumber, PlainCrossingPassesNumbersStraightThrough) {
   // The same layout with a dot already at the point (a T-junction before the fourth end came):
   // the dot stays and all four ends share one node.
   Wiring d;
-  d.Element(KindR, 4, -6, 1);
+  d.Element(KindR, 4, -6, Orientation::R90);
   d.Element(KindR, 2, 0);
   d.Element(KindR, 4, 0);
-  d.Element(KindR, 4, 4, 1);
+  d.Element(KindR, 4, 4, Orientation::R90);
   d.Wire(4, -4, 4, 4);
   d.Dot(4, 0);
   d.Renumber();
@@ -357,7 +358,7 @@ TEST(Renumber, PinsOnOnePointAreJoined) {
   EXPECT_EQ(s.Partition(), "ab ca");
   EXPECT_EQ(s.Text(), "E1 (0,0) o0 | E1 (2,0) o0");
 
-  s.Element(KindC, 2, -2, 1);  // pin 0 at (2,0) from the north
+  s.Element(KindC, 2, -2, Orientation::R90);  // pin 0 at (2,0) from the north
   s.Renumber();
   EXPECT_EQ(s.Text(), "E2 (2,-2) o1 | E1 (0,0) o0 | E1 (2,0) o0 | D (2,0)");
   EXPECT_EQ(s.Partition(), "ab ac da");
@@ -370,7 +371,7 @@ TEST(Renumber, PinsOnOnePointAreJoined) {
 //                          (0,2) R (2,2)
 TEST(Renumber, ObliqueWiresJoinTheirEnds) {
   Wiring s;
-  s.Element(KindMeter, -4, -2, 1);
+  s.Element(KindMeter, -4, -2, Orientation::R90);
   s.Element(KindR, 0, 2);
   s.Wire(-4, -2, 0, 2);
   s.Wire(-4, 0, 2, 2);  // meter pin 0 to the resistor's pin 0

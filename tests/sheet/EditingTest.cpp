@@ -55,7 +55,7 @@ class SheetEditing : public ::testing::Test {
   SheetEditing() : host(sheet), mouse(host) { host.ResetSheet(); }
 
   // An unselected element; returns its picture.
-  CPct* Add(int kind, int orientation, int x, int y) {
+  CPct* Add(int kind, Orientation orientation, int x, int y) {
     const int i = sheet.AddElement(kind, orientation, x, y);
     CPct* p = sheet.pictures.At(i);
     p->selected = false;
@@ -126,7 +126,7 @@ TEST(DragWire, LegsAreAppendedAfterEverythingElse) {
 }
 
 TEST_F(SheetEditing, ReleasedWiresKeepNoZeroLengthLeg) {
-  Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0)
+  Add(KindR, Orientation::R0, 0, 0);  // pins (2,0) and (0,0)
   const int before = CountKind(sheet.pictures, PctLine);
 
   mouse.Wire({2, 0}, {6, 0});  // straight: the second leg has zero length
@@ -149,7 +149,7 @@ TEST_F(SheetEditing, ReleasedWiresKeepNoZeroLengthLeg) {
 }
 
 TEST_F(SheetEditing, AnLShapedWireIsNormalisedAndDeselectedByTheRecompute) {
-  Add(KindR, 0, 0, 0);
+  Add(KindR, Orientation::R0, 0, 0);
   mouse.Wire({2, 0}, {5, 0}, {5, -3});
   std::vector<std::string> wires;
   for (int i = 0; i < sheet.pictures.Count(); ++i) {
@@ -190,7 +190,7 @@ TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
     SCOPED_TRACE(c.name);
     CSheet s;
     FillElemTypes();
-    s.AddElement(KindR, 0, 0, 0);  // selected
+    s.AddElement(KindR, Orientation::R0, 0, 0);  // selected
     std::vector<CLine*> wires;
     for (const auto& [a, b] : c.wires) wires.push_back(AddWire(s, a, b));
     if (c.dotAtPin) s.pictures.Add(std::make_unique<CDot>(2, 0));
@@ -220,7 +220,7 @@ TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
 }
 
 TEST_F(SheetEditing, AStretchedWireTurnsObliqueAndIsNormalised) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   CLine* w = AddWire(sheet, {2, 0}, {6, 0});
   // Press the body (a move starts at the first grid step), drag one step up and right.
   mouse.Press({1, 0});
@@ -268,7 +268,7 @@ TEST_F(SheetEditing, DraggingAJunctionDotBridgesFromTheJunction) {
 }
 
 TEST_F(SheetEditing, APressWithoutAGridStepOnlySelects) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   const std::string before = sheet.pictures.Describe();
   const size_t recomputes = host.recomputes.size();
   const SPoint at = mouse.Pixel({1, 0});
@@ -303,13 +303,13 @@ TEST_F(SheetEditing, PanningByOnePixelMovesByAFractionOfAStep) {
 // ---- placing from the palette
 
 TEST_F(SheetEditing, PlacingCentresTheBodyOnThePointerAndFollowsIt) {
-  host.ArmPlacing(KindR, 1);
+  host.ArmPlacing(KindR, Orientation::R90);
   mouse.Press({3, 3});
   CPct* e = sheet.pictures.NewElement();
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(Text(e->RefPoint()), "(3,3)");
   EXPECT_TRUE(e->selected);
-  EXPECT_EQ(e->orientation, 1);
+  EXPECT_EQ(e->orientation, Orientation::R90);
   EXPECT_EQ(host.cursor, CursorGrab);
   EXPECT_TRUE(mouse.Move({5, 1}));
   EXPECT_EQ(Text(e->RefPoint()), "(5,1)");
@@ -324,7 +324,7 @@ TEST_F(SheetEditing, AComponentDroppedOutsideIsDiscardedWithItsComponent) {
   const std::string before = sheet.pictures.Describe();
   const size_t recomputes = host.recomputes.size();
   const int states = host.readoutStates;
-  host.ArmPlacing(KindC, 1);
+  host.ArmPlacing(KindC, Orientation::R90);
   mouse.Press({2, 2});
   ASSERT_EQ(sheet.components.Count(), 2);
   mouse.ReleasePixel({host.client.right + 5, 100});
@@ -335,9 +335,9 @@ TEST_F(SheetEditing, AComponentDroppedOutsideIsDiscardedWithItsComponent) {
 }
 
 TEST_F(SheetEditing, ArmedPlacingMovesNothingBeforeThePress) {
-  Add(KindR, 0, 0, 0);
+  Add(KindR, Orientation::R0, 0, 0);
   const std::string before = sheet.pictures.Describe();
-  host.ArmPlacing(KindL, 1);
+  host.ArmPlacing(KindL, Orientation::R90);
   EXPECT_FALSE(mouse.Move({4, 4}));
   EXPECT_FALSE(mouse.Move({-2, 3}));
   mouse.Release({-2, 3});  // a release with nothing placed keeps and discards nothing
@@ -350,7 +350,7 @@ TEST_F(SheetEditing, ThePlacedElementIsFollowedEvenWhenAttachingReordersTheList)
   // Attaching the new resistor to the wire sorts the list and puts the resistor ahead of
   // the meter; the following moves must still carry the resistor, not the meter.
   AddWire(sheet, {-5, -4}, {-5, -2});
-  host.ArmPlacing(KindR, 1);
+  host.ArmPlacing(KindR, Orientation::R90);
   mouse.Press({-5, -1});  // body centre (-5,-1): pins (-5,-2) and (-5,0)
   mouse.Move({-8, -1});
   mouse.Release({-8, -1});
@@ -369,7 +369,7 @@ TEST_F(SheetEditing, ThePlacedElementIsFollowedEvenWhenAttachingReordersTheList)
 // ---- delete and rotate
 
 TEST_F(SheetEditing, DeleteRemovesOnlyTheFirstSelectedPictureAndAlwaysRecomputes) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   CLine* w = AddWire(sheet, {2, 0}, {6, 0});
   CCmp* rc = r->cmp;
   r->selected = true;
@@ -388,7 +388,7 @@ TEST_F(SheetEditing, DeleteRemovesOnlyTheFirstSelectedPictureAndAlwaysRecomputes
 }
 
 TEST_F(SheetEditing, TheMeterIsNeverDeleted) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   const int meter = IndexOfElement(sheet.pictures, host.meter);
   // Enabling: the meter selected first disables Delete; a component enables it; a drag under
   // way disables it.
@@ -415,11 +415,11 @@ TEST_F(SheetEditing, TheMeterIsNeverDeleted) {
 }
 
 TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
-  CPct* r = Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0), centre (1,0)
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);  // pins (2,0) and (0,0), centre (1,0)
   sheet.SelectOnly(IndexOfElement(sheet.pictures, r->cmp));
   const size_t recomputes = host.recomputes.size();
   EXPECT_TRUE(sheet.CanRotate());
-  EXPECT_EQ(r->orientation, 0);
+  EXPECT_EQ(r->orientation, Orientation::R0);
   EXPECT_EQ(host.recomputes.size(), recomputes);
 
   const std::vector<std::pair<int, std::vector<std::string>>> turns = {
@@ -454,7 +454,7 @@ TEST_F(SheetEditing, RotatingKeepsTheBodyCentreAndTurnsThePins) {
 // ---- cursors
 
 TEST_F(SheetEditing, CursorsFollowTheStateAndWhatLiesUnderThePointer) {
-  Add(KindR, 0, 0, 0);
+  Add(KindR, Orientation::R0, 0, 0);
   AddWire(sheet, {2, 0}, {2, 3});
   AddWire(sheet, {2, 3}, {6, 3});
   AddWire(sheet, {4, 3}, {4, 6});  // (4,3) gets a dot
@@ -504,7 +504,7 @@ TEST_F(SheetEditing, CursorsFollowTheStateAndWhatLiesUnderThePointer) {
     EXPECT_EQ(sheet.mode, SheetMode::Idle);
   }
   mouse.Move({1, 0});
-  host.ArmPlacing(KindR, 1);
+  host.ArmPlacing(KindR, Orientation::R90);
   mouse.Press({9, -5});
   EXPECT_EQ(host.cursor, CursorGrab);
   mouse.Release({9, -5});
@@ -514,7 +514,7 @@ TEST_F(SheetEditing, CursorsFollowTheStateAndWhatLiesUnderThePointer) {
 // ---- the value label
 
 TEST_F(SheetEditing, APressOnAValueLabelOpensTheDialogAndEndsTheGesture) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   host.PaintSheet();
   ASSERT_EQ(r->labelCount, 1);
   const SRect label = r->labelRects[0];
@@ -543,7 +543,7 @@ TEST_F(SheetEditing, APressOnAValueLabelOpensTheDialogAndEndsTheGesture) {
 }
 
 TEST_F(SheetEditing, AReleaseWithoutAPressDoesNoHarm) {
-  Add(KindR, 0, 0, 0);
+  Add(KindR, Orientation::R0, 0, 0);
   const std::string before = sheet.pictures.Describe();
   const size_t recomputes = host.recomputes.size();
   for (SheetMode m : {SheetMode::Idle, SheetMode::Pressed, SheetMode::Panning, SheetMode::Wiring,
@@ -561,7 +561,7 @@ TEST_F(SheetEditing, AReleaseWithoutAPressDoesNoHarm) {
 }
 
 TEST_F(SheetEditing, DeletingALegWhileWiringLeavesAConsistentSheet) {
-  Add(KindR, 0, 0, 0);
+  Add(KindR, Orientation::R0, 0, 0);
   mouse.Press({2, 0});
   ASSERT_EQ(sheet.mode, SheetMode::Wiring);
   mouse.Move({5, 0});
@@ -586,7 +586,7 @@ TEST_F(SheetEditing, AnInterruptedWireOrMoveIsFinishedAndMeasured) {
       SCOPED_TRACE(std::string(wire ? "wire" : "move") +
                    (how == PaletteThenRelease ? ", palette press" : ", lost release"));
       host.ResetSheet();
-      Add(KindR, 0, 0, 0);
+      Add(KindR, Orientation::R0, 0, 0);
       AddWire(sheet, {2, 0}, {2, 4});
       AddWire(sheet, {2, 0}, {6, 0});
       host.Recompute(true);
@@ -600,7 +600,7 @@ TEST_F(SheetEditing, AnInterruptedWireOrMoveIsFinishedAndMeasured) {
         mouse.Move({1, -2});  // a bridge from the junction at (2,0) follows the pin
       }
       if (how == PaletteThenRelease) {
-        host.ArmPlacing(KindC, 1);
+        host.ArmPlacing(KindC, Orientation::R90);
         mouse.Release({1, -2});
       } else {
         mouse.Press({9, 5});  // empty sheet
@@ -632,8 +632,8 @@ TEST_F(SheetEditing, AnInterruptedWireOrMoveIsFinishedAndMeasured) {
 //                   |
 //                 (6,0) <---- (8,0)====(10,0) R2
 TEST_F(SheetEditing, AWireDrawnBackwardsSurvivesARecomputeDuringTheDrag) {
-  Add(KindR, 1, 6, -4);
-  Add(KindR, 0, 10, 0);
+  Add(KindR, Orientation::R90, 6, -4);
+  Add(KindR, Orientation::R0, 10, 0);
   AddWire(sheet, {8, 0}, {10, 0});
   mouse.Press({10, 0});
   ASSERT_EQ(sheet.mode, SheetMode::Wiring);
@@ -660,7 +660,7 @@ TEST_F(SheetEditing, TheLegsAreFollowedAfterARecomputeReordersTheList) {
   for (bool abort : {false, true}) {
     SCOPED_TRACE(abort ? "aborted" : "released");
     host.ResetSheet();
-    Add(KindR, 0, 0, 0);  // pins (2,0) and (0,0)
+    Add(KindR, Orientation::R0, 0, 0);  // pins (2,0) and (0,0)
     AddWire(sheet, {-5, 5}, {-5, 9});
     mouse.Press({2, 0});
     ASSERT_EQ(sheet.mode, SheetMode::Wiring);
@@ -684,17 +684,17 @@ TEST_F(SheetEditing, TheLegsAreFollowedAfterARecomputeReordersTheList) {
 }
 
 TEST_F(SheetEditing, RotateWaitsUntilTheMoveHasEnded) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   CLine* w = AddWire(sheet, {-3, 0}, {0, 0});
   mouse.Press({1, 0});
   mouse.Move({1, 3});  // the wire's second end follows the pin
   EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
   EXPECT_FALSE(sheet.Rotate(1));
-  EXPECT_EQ(r->orientation, 0);
+  EXPECT_EQ(r->orientation, Orientation::R0);
   mouse.Release({1, 3});
   EXPECT_EQ(WireText(w), "(-3,0)-(0,3)");
   EXPECT_TRUE(sheet.Rotate(1));
-  EXPECT_EQ(r->orientation, 1);
+  EXPECT_EQ(r->orientation, Orientation::R90);
 }
 
 // ---- the container
@@ -707,17 +707,17 @@ TEST(SheetContainer, AddElementAndClear) {
   EXPECT_FALSE(sheet.buttonDown);
   EXPECT_EQ(sheet.pictures.Cmps, &sheet.components);
 
-  const int meter = sheet.AddElement(KindMeter, 1, -4, -2);
+  const int meter = sheet.AddElement(KindMeter, Orientation::R90, -4, -2);
   EXPECT_EQ(meter, 0);
   const CPct* m = sheet.pictures.At(0);
   EXPECT_TRUE(m->selected);
-  EXPECT_EQ(m->orientation, 1);
+  EXPECT_EQ(m->orientation, Orientation::R90);
   ASSERT_NE(m->cmp, nullptr);
   EXPECT_EQ(m->cmp->Id, 1);
   EXPECT_EQ(static_cast<const CElement*>(m)->Type, ElemTypes[KindMeter]);
   // Sorted by row, then column: a resistor higher up goes first.
-  EXPECT_EQ(sheet.AddElement(KindR, 0, 7, -5), 0);
-  EXPECT_EQ(sheet.AddElement(KindC, 0, 7, 5), 2);
+  EXPECT_EQ(sheet.AddElement(KindR, Orientation::R0, 7, -5), 0);
+  EXPECT_EQ(sheet.AddElement(KindC, Orientation::R0, 7, 5), 2);
   EXPECT_EQ(sheet.components.Count(), 3);
 
   sheet.pictures.Add(std::make_unique<CLine>(SPoint{0, 0}, SPoint{3, 0}, false));
@@ -726,7 +726,7 @@ TEST(SheetContainer, AddElementAndClear) {
   EXPECT_EQ(sheet.pictures.Count(), 0);
   EXPECT_EQ(sheet.components.Count(), 0);
   EXPECT_EQ(sheet.view.Zoom, 61);
-  sheet.AddElement(KindR, 0, 0, 0);
+  sheet.AddElement(KindR, Orientation::R0, 0, 0);
   EXPECT_EQ(sheet.components.At(0)->Id, 1);
 
   // A sheet of wires only loses no component.
@@ -764,11 +764,11 @@ TEST_F(SheetEditing, APartFromThePaletteAttachesOnlyWhereItIsDropped) {
     host.ResetSheet();
     AddWire(sheet, {h.x, h.y - 2}, {h.x, h.y + 2});
     host.Recompute(true);
-    Add(KindR, 0, 0, 0)->selected = true;
+    Add(KindR, Orientation::R0, 0, 0)->selected = true;
     const std::string before = sheet.pictures.Describe(), readout = host.readout.R;
     const size_t recomputes = host.recomputes.size();
     const int edits = host.editsCompleted;
-    host.ArmPlacing(KindR, 1);  // upright, along the hidden wire
+    host.ArmPlacing(KindR, Orientation::R90);  // upright, along the hidden wire
     mouse.PressPixel(pressPixel);
     EXPECT_NE(sheet.pictures.Describe().find(wire), std::string::npos) << "cut at the press";
     const SPoint drop = inside ? mouse.Pixel({6, 6}) : SPoint{-60, 200};
@@ -786,7 +786,7 @@ TEST_F(SheetEditing, APartFromThePaletteAttachesOnlyWhereItIsDropped) {
 }
 
 TEST_F(SheetEditing, EveryCompletedEditIsReportedOnceAndNothingElseIs) {
-  CPct* r = Add(KindR, 0, 0, 0);
+  CPct* r = Add(KindR, Orientation::R0, 0, 0);
   AddWire(sheet, {2, 0}, {6, 0});
   host.Recompute(true);
   host.ScriptEntry("4k7");
@@ -804,7 +804,7 @@ TEST_F(SheetEditing, EveryCompletedEditIsReportedOnceAndNothingElseIs) {
     if (g == "move") mouse.Drag({1, 0}, {1, 2});
     if (g == "click") mouse.Click({1, 2});
     if (g == "pan") mouse.Drag({20, 20}, {22, 21});
-    if (g == "place") mouse.Place(KindC, 1, {4, 4});
+    if (g == "place") mouse.Place(KindC, Orientation::R90, {4, 4});
     if (g == "rotate") sheet.Rotate(1);
     if (g == "delete") sheet.DeleteSelected();
     if (g == "delete nothing") sheet.SelectOnly(-1), sheet.DeleteSelected();
@@ -821,7 +821,7 @@ TEST_F(SheetEditing, AnAbortedGestureLeavesTheSheetAsAtThePress) {
   for (const std::string g : {"wire", "move with stretch and bridge", "move a wire", "place"}) {
     SCOPED_TRACE(g);
     host.ResetSheet();
-    Add(KindR, 0, 0, 0);
+    Add(KindR, Orientation::R0, 0, 0);
     for (SRect w : {SRect{2, 0, 4, 0}, SRect{4, 0, 4, 6}, SRect{0, 0, 0, 3}, SRect{-2, 0, 0, 0}})
       AddWire(sheet, {w.left, w.top}, {w.right, w.bottom});
     host.Recompute(true);
@@ -831,7 +831,8 @@ TEST_F(SheetEditing, AnAbortedGestureLeavesTheSheetAsAtThePress) {
     if (g == "wire") mouse.Press({2, 0}), mouse.Move({5, 0}), mouse.Move({5, 3});
     if (g[0] == 'm') mouse.Press(g == "move a wire" ? SPoint{4, 4} : SPoint{1, 0});
     if (g[0] == 'm') mouse.Move({3, -2});
-    if (g == "place") host.ArmPlacing(KindL, 1), mouse.Press({9, 9}), mouse.Move({2, 4});
+    if (g == "place")
+      host.ArmPlacing(KindL, Orientation::R90), mouse.Press({9, 9}), mouse.Move({2, 4});
     ASSERT_NE(sheet.pictures.Describe(), before);
     EXPECT_TRUE(sheet.AbortGesture());
     mouse.Release({2, 4});  // the release that still comes changes nothing

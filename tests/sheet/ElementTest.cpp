@@ -16,6 +16,8 @@
 
 namespace {
 
+using enum Orientation;
+
 class ElementTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -23,7 +25,7 @@ class ElementTest : public ::testing::Test {
     InitDrawStyle();
   }
 
-  CElement& Make(int kind, int orientation, int x, int y) {
+  CElement& Make(int kind, Orientation orientation, int x, int y) {
     auto e = std::make_unique<CElement>(ElemTypes[kind]);
     e->orientation = orientation;
     e->x = x;
@@ -64,7 +66,9 @@ std::string Text(const std::vector<SPoint>& points) {
 }
 
 struct Placement {
-  int kind, orientation, x, y;
+  int kind;
+  Orientation orientation;
+  int x, y;
   std::vector<SPoint> pins;  // in pin order
   std::vector<int> dirs;
   std::vector<SPoint> body;  // row-major
@@ -73,13 +77,13 @@ struct Placement {
 };
 
 const Placement placements[] = {
-    {KindR, 0, 0, 0, {{2, 0}, {0, 0}}, {2, 0}, {{1, 0}}, {1, 0}, {1, 0, 1, 0}},
-    {KindR, 1, 5, 5, {{5, 7}, {5, 5}}, {3, 1}, {{5, 6}}, {5, 6}, {5, 6, 5, 6}},
-    {KindR, 2, 0, 0, {{-2, 0}, {0, 0}}, {0, 2}, {{-1, 0}}, {-1, 0}, {-1, 0, -1, 0}},
-    {KindR, 3, 0, 0, {{0, -2}, {0, 0}}, {1, 3}, {{0, -1}}, {0, -1}, {0, -1, 0, -1}},
-    {KindMeter, 0, -4, -2, {{-2, -2}, {-4, -2}}, {2, 0}, {{-3, -2}}, {-3, -2}, {-3, -2, -3, -2}},
+    {KindR, R0, 0, 0, {{2, 0}, {0, 0}}, {2, 0}, {{1, 0}}, {1, 0}, {1, 0, 1, 0}},
+    {KindR, R90, 5, 5, {{5, 7}, {5, 5}}, {3, 1}, {{5, 6}}, {5, 6}, {5, 6, 5, 6}},
+    {KindR, R180, 0, 0, {{-2, 0}, {0, 0}}, {0, 2}, {{-1, 0}}, {-1, 0}, {-1, 0, -1, 0}},
+    {KindR, R270, 0, 0, {{0, -2}, {0, 0}}, {1, 3}, {{0, -1}}, {0, -1}, {0, -1, 0, -1}},
+    {KindMeter, R0, -4, -2, {{-2, -2}, {-4, -2}}, {2, 0}, {{-3, -2}}, {-3, -2}, {-3, -2, -3, -2}},
     {KindLC,
-     0,
+     R0,
      0,
      0,
      {{2, 0}, {0, 0}, {2, -2}, {0, -2}},
@@ -88,7 +92,7 @@ const Placement placements[] = {
      {1, -1},
      {1, -2, 1, 0}},
     {KindW,
-     1,
+     R90,
      3,
      3,
      {{3, 5}, {3, 3}, {5, 5}, {5, 3}},
@@ -104,7 +108,7 @@ TEST_F(ElementTest, PinsBodyAndReferencePointFollowPositionAndOrientation) {
   for (const Placement& p : placements) {
     const CElement& e = Make(p.kind, p.orientation, p.x, p.y);
     SCOPED_TRACE("kind " + std::to_string(p.kind) + " orientation " +
-                 std::to_string(p.orientation));
+                 std::to_string(QuarterTurns(p.orientation)));
     ASSERT_EQ(e.PinCount(), static_cast<int>(p.pins.size()));
     for (int i = 0; i < e.PinCount(); ++i) {
       EXPECT_EQ(e.PinPos(i), p.pins[i]) << "pin " << i;
@@ -124,47 +128,48 @@ TEST_F(ElementTest, PinsBodyAndReferencePointFollowPositionAndOrientation) {
 
 TEST_F(ElementTest, HitNearCoversTheBodyAndTheLeadOfThePinUnderThePointer) {
   struct Row {
-    int kind, orientation;
+    int kind;
+    Orientation orientation;
     SPoint fine, grid;
     bool hit;
   };
   const Row rows[] = {
       // resistor at (0, 0), horizontal: pin 1 at (0, 0) looks east, pin 0 at (2, 0) west
-      {KindR, 0, {24, 0}, {0, 0}, true},
-      {KindR, 0, {-8, 0}, {0, 0}, false},
-      {KindR, 0, {8, 8}, {0, 0}, true},  // corner of the widened lead
-      {KindR, 0, {7, 0}, {0, 0}, false},
-      {KindR, 0, {40, -8}, {0, 0}, true},
-      {KindR, 0, {41, 0}, {0, 0}, false},
-      {KindR, 0, {24, 9}, {0, 0}, false},
-      {KindR, 0, {56, 0}, {2, 0}, true},
-      {KindR, 0, {57, 0}, {2, 0}, false},
-      {KindR, 0, {64, 0}, {2, 0}, false},    // the pin itself is not its lead
-      {KindR, 0, {500, 500}, {1, 0}, true},  // anywhere, once the grid point is the body
-      {KindR, 0, {96, 0}, {3, 0}, false},
+      {KindR, R0, {24, 0}, {0, 0}, true},
+      {KindR, R0, {-8, 0}, {0, 0}, false},
+      {KindR, R0, {8, 8}, {0, 0}, true},  // corner of the widened lead
+      {KindR, R0, {7, 0}, {0, 0}, false},
+      {KindR, R0, {40, -8}, {0, 0}, true},
+      {KindR, R0, {41, 0}, {0, 0}, false},
+      {KindR, R0, {24, 9}, {0, 0}, false},
+      {KindR, R0, {56, 0}, {2, 0}, true},
+      {KindR, R0, {57, 0}, {2, 0}, false},
+      {KindR, R0, {64, 0}, {2, 0}, false},    // the pin itself is not its lead
+      {KindR, R0, {500, 500}, {1, 0}, true},  // anywhere, once the grid point is the body
+      {KindR, R0, {96, 0}, {3, 0}, false},
       // upright resistor: the leads run along y
-      {KindR, 1, {0, 24}, {0, 0}, true},
-      {KindR, 1, {24, 0}, {0, 0}, false},
-      {KindR, 1, {0, 40}, {0, 2}, true},
-      {KindR, 1, {0, 60}, {0, 2}, false},
+      {KindR, R90, {0, 24}, {0, 0}, true},
+      {KindR, R90, {24, 0}, {0, 0}, false},
+      {KindR, R90, {0, 40}, {0, 2}, true},
+      {KindR, R90, {0, 60}, {0, 2}, false},
       // coupled inductors: the second winding's pins
-      {KindLC, 0, {48, -64}, {2, -2}, true},
-      {KindLC, 0, {16, -64}, {0, -2}, true},
+      {KindLC, R0, {48, -64}, {2, -2}, true},
+      {KindLC, R0, {16, -64}, {0, -2}, true},
       // transformer: its leads are vertical although the element is not turned
-      {KindW, 0, {0, -24}, {0, 0}, true},
-      {KindW, 0, {24, 0}, {0, 0}, false},
-      {KindW, 0, {64, -40}, {2, -2}, true},
+      {KindW, R0, {0, -24}, {0, 0}, true},
+      {KindW, R0, {24, 0}, {0, 0}, false},
+      {KindW, R0, {64, -40}, {2, -2}, true},
   };
   for (const Row& r : rows) {
     const CElement& e = Make(r.kind, r.orientation, 0, 0);
     EXPECT_EQ(e.HitNear(r.fine, r.grid), r.hit)
-        << "kind " << r.kind << " o" << r.orientation << " fine " << Text({r.fine}) << "grid "
-        << Text({r.grid});
+        << "kind " << r.kind << " o" << QuarterTurns(r.orientation) << " fine " << Text({r.fine})
+        << "grid " << Text({r.grid});
   }
 }
 
 TEST_F(ElementTest, EndNearAllowsEightFineUnitsAroundAPin) {
-  const CElement& e = Make(KindR, 0, 0, 0);
+  const CElement& e = Make(KindR, R0, 0, 0);
   struct Row {
     SPoint fine, grid;
     bool near;
@@ -193,7 +198,7 @@ TEST_F(ElementTest, DrawsOneLabelPerParameterWithTheComponentsText) {
       {KindW, {"'1'", "'1'"}},
   };
   for (const Row& r : rows) {
-    CElement& e = Make(r.kind, 0, 2, 1);
+    CElement& e = Make(r.kind, R0, 2, 1);
     e.labelCount = 4;  // left over from an earlier drawing
     RecordingCanvas canvas;
     e.Draw(canvas, view);
@@ -213,8 +218,8 @@ TEST_F(ElementTest, DrawsOneLabelPerParameterWithTheComponentsText) {
 }
 
 TEST_F(ElementTest, LabelsReadTheirOwnComponentThroughTheSharedTable) {
-  CElement& a = Make(KindR, 0, 0, 0);
-  CElement& b = Make(KindR, 0, 0, 4);
+  CElement& a = Make(KindR, R0, 0, 0);
+  CElement& b = Make(KindR, R0, 0, 4);
   b.cmp->Params()[0].Value->Text = "4k7";
   RecordingCanvas canvas;
   b.Draw(canvas, view);
@@ -227,9 +232,9 @@ TEST_F(ElementTest, LabelsReadTheirOwnComponentThroughTheSharedTable) {
 
 TEST_F(ElementTest, ResistorLabelSitsBesideTheBodyWhenUpright) {
   // The body runs along x = 0 (origin at pixel 0) at orientations 1 and 3.
-  CElement& r0 = Make(KindR, 0, 0, 0);
-  CElement& r1 = Make(KindR, 1, 0, 0);
-  CElement& r3 = Make(KindR, 3, 0, 0);
+  CElement& r0 = Make(KindR, R0, 0, 0);
+  CElement& r1 = Make(KindR, R90, 0, 0);
+  CElement& r3 = Make(KindR, R270, 0, 0);
   RecordingCanvas canvas;
   for (CElement* e : {&r0, &r1, &r3}) e->Draw(canvas, view);
   EXPECT_EQ(r0.labelRects[0].left + r0.labelRects[0].right, 64);  // centred over the middle
@@ -240,7 +245,7 @@ TEST_F(ElementTest, ResistorLabelSitsBesideTheBodyWhenUpright) {
 }
 
 TEST_F(ElementTest, SelectionChangesSymbolAndLabelColours) {
-  CElement& e = Make(KindR, 0, 0, 0);
+  CElement& e = Make(KindR, R0, 0, 0);
   for (bool selected : {true, false, true}) {
     e.selected = selected;
     RecordingCanvas canvas;
@@ -254,7 +259,7 @@ TEST_F(ElementTest, SelectionChangesSymbolAndLabelColours) {
 
 TEST_F(ElementTest, TransformerCoreIsVisibleAtTheSmallestZoom) {
   view.Zoom = 10;
-  CElement& e = Make(KindW, 0, 0, 0);
+  CElement& e = Make(KindW, R0, 0, 0);
   RecordingCanvas canvas;
   e.Draw(canvas, view);
   const std::vector<std::string> bars = canvas.Matching("rect ");

@@ -147,7 +147,7 @@ class GestureRun {
   }
 
   void Place() {
-    host.ArmPlacing(Uniform(1, 5), Uniform(0, 3));
+    host.ArmPlacing(Uniform(1, 5), OrientationFromInt(Uniform(0, 3)));
     mouse.PressPixel(RandomPixel());
     for (int k = Uniform(0, 3); k > 0; --k) mouse.MovePixel(RandomPixel());
     Release(Uniform(0, 9) == 0 ? SPoint{host.client.right + 20, 40} : RandomPixel());

@@ -131,13 +131,15 @@ TEST(CDot, HitNearWithinAQuarterStepOfTheCentre) {
 TEST(CPct, RotateKeepsTheBodyCentre) {
   Wiring s;
   for (int kind : {KindR, KindLC, KindW}) {
-    for (int orientation = 0; orientation < 4; ++orientation) {
+    for (Orientation orientation :
+         {Orientation::R0, Orientation::R90, Orientation::R180, Orientation::R270}) {
       for (int r : {1, 2, 3, -1, 5}) {
         CElement& e = s.Element(kind, 3, -2, orientation);
         const SPoint centre = e.RefPoint();
         e.Rotate(r);
-        EXPECT_EQ(e.RefPoint(), centre) << "kind " << kind << " o" << orientation << " r" << r;
-        EXPECT_EQ(e.orientation, ((orientation + r) % 4 + 4) % 4);
+        EXPECT_EQ(e.RefPoint(), centre)
+            << "kind " << kind << " o" << QuarterTurns(orientation) << " r" << r;
+        EXPECT_EQ(e.orientation, OrientationFromInt(((QuarterTurns(orientation) + r) % 4 + 4) % 4));
       }
     }
   }
@@ -192,7 +194,8 @@ TEST_F(Drawing, DotIsADiscSymbolGrowingWithTheLineWidth) {
 
       RecordingCanvas expected;
       const int32_t disc[] = {SymDisc, 0, 0, width + 4, SymEnd};
-      view.DrawSymbol(expected, 0, 1, selected ? DrawStyle.Selected : DrawStyle.Wire, disc, 2, -1);
+      view.DrawSymbol(expected, Orientation::R0, 1, selected ? DrawStyle.Selected : DrawStyle.Wire,
+                      disc, 2, -1);
       EXPECT_EQ(canvas.Text(), expected.Text()) << "width " << width;
       EXPECT_EQ(canvas.Count("ellipse"), 1) << canvas.Text();
     }
@@ -347,7 +350,7 @@ TEST(CPctsSelection, SelectOnlyAndDeselect) {
 TEST(CPctsSelection, SelectedElementIsTheFirstSelectedPictureIfAnElement) {
   Wiring s;
   s.Wire(0, 0, 2, 0);  // a wire ahead of the elements, as during an edit
-  CElement& meter = s.Element(KindMeter, -4, -2, 1);
+  CElement& meter = s.Element(KindMeter, -4, -2, Orientation::R90);
   s.Element(KindR, 0, 0);
   // List: meter, resistor, wire (elements sort before wires on insertion).
   EXPECT_EQ(s.pcts.SelectedElement(), -1);

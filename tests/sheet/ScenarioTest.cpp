@@ -37,7 +37,7 @@ TEST(Scenario, PlaceWireRetypeAndDeleteAResistorAcrossTheMeter) {
 
   // From the palette: the first press lands near the window's corner, the first move brings
   // the resistor under the pointer, the release inside the paint box keeps it.
-  host.ArmPlacing(KindR, 1);
+  host.ArmPlacing(KindR, Orientation::R90);
   sheet.MouseDown({4, 3});
   host.PaintSheet();
   EXPECT_TRUE(sheet.MouseMove(mouse.Pixel({0, -1})));
@@ -90,7 +90,7 @@ TEST(Scenario, AnInductorReadsItsReactanceAndMovingItAwayOpensTheCircuit) {
   host.frequencyUnit = 1;  // kHz
 
   // An inductor dropped straight across the meter's pins connects without wires.
-  mouse.Place(KindL, 1, {-4, -1});
+  mouse.Place(KindL, Orientation::R90, {-4, -1});
   host.ScriptEntry("1m");
   const CPct* l = ElementOf(sheet, KindL);
   ASSERT_NE(l, nullptr);

@@ -37,7 +37,7 @@ struct Wiring {
   }
 
   // An element at (x, y) turned by `orientation`, sorted in among the pictures, unselected.
-  CElement& Element(int kind, int x, int y, int orientation = 0) {
+  CElement& Element(int kind, int x, int y, Orientation orientation = Orientation::R0) {
     auto e = std::make_unique<CElement>(ElemTypes[kind]);
     e->x = x;
     e->y = y;

@@ -63,7 +63,7 @@ void FakeHost::EditParameter(CCmp& cmp, int index) {
 
 void FakeHost::ResetSheet() {
   sheet.Clear();
-  const int i = sheet.AddElement(KindMeter, 1, -4, -2);
+  const int i = sheet.AddElement(KindMeter, Orientation::R90, -4, -2);
   meter = sheet.pictures.At(i)->cmp;
   sheet.pictures.At(i)->selected = false;
   sheet.view.Zoom = DefaultZoom;
@@ -74,7 +74,7 @@ void FakeHost::ResetSheet() {
   Recompute(true);
 }
 
-void FakeHost::ArmPlacing(int kind, int orientation) {
+void FakeHost::ArmPlacing(int kind, Orientation orientation) {
   sheet.ArmPlacing(kind, orientation);
 }
 

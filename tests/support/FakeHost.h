@@ -30,7 +30,7 @@ class FakeHost : public SheetHost {
   // (-4, -2), orientation 1, not selected, zoom 32, no pan, a first paint and measurement.
   void ResetSheet();
   // A press on a palette entry: the sheet places `kind` with the next press.
-  void ArmPlacing(int kind, int orientation = 1);
+  void ArmPlacing(int kind, Orientation orientation = Orientation::R90);
   // Makes the parameter dialog accept `text` whenever it opens: the text and its parsed value
   // go into the bound slot, the sheet is repainted and measured without renumbering.
   void ScriptEntry(const std::string& text);

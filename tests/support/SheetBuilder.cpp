@@ -36,7 +36,7 @@ void SheetMouse::ReleasePixel(SPoint pixel) {
   host.sheet.MouseUp(host.client, pixel);
 }
 
-void SheetMouse::Place(int kind, int orientation, SPoint centre) {
+void SheetMouse::Place(int kind, Orientation orientation, SPoint centre) {
   host.ArmPlacing(kind, orientation);
   Press(centre);
   Release(centre);
@@ -68,8 +68,8 @@ void SheetMouse::Click(SPoint at) {
 
 void BuildRcLadder(CSheet& sheet, int sections) {
   for (int k = 0; k < sections; ++k) {
-    sheet.AddElement(KindR, 0, 4 * k, -2);
-    sheet.AddElement(KindC, 1, 4 * k + 4, -2);
+    sheet.AddElement(KindR, Orientation::R0, 4 * k, -2);
+    sheet.AddElement(KindC, Orientation::R90, 4 * k + 4, -2);
   }
   CPcts& list = sheet.pictures;
   list.Add(std::make_unique<CLine>(SPoint{-4, -2}, SPoint{0, -2}, false));
@@ -82,8 +82,8 @@ void BuildRcLadder(CSheet& sheet, int sections) {
 
 void DrawRcLadder(SheetMouse& mouse, int sections) {
   for (int k = 0; k < sections; ++k) {
-    mouse.Place(KindR, 0, RcLadder::ResistorCentre(k));
-    mouse.Place(KindC, 1, RcLadder::CapacitorCentre(k));
+    mouse.Place(KindR, Orientation::R0, RcLadder::ResistorCentre(k));
+    mouse.Place(KindC, Orientation::R90, RcLadder::CapacitorCentre(k));
   }
   mouse.Wire({-4, -2}, {0, -2});
   for (int k = 0; k < sections; ++k) mouse.Wire({4 * k + 2, -2}, {4 * k + 4, -2});

@@ -24,7 +24,7 @@ class SheetMouse {
   void ReleasePixel(SPoint pixel);
 
   // A component from the palette, dropped with its body centre on `centre`.
-  void Place(int kind, int orientation, SPoint centre);
+  void Place(int kind, Orientation orientation, SPoint centre);
   // A wire from a pin or wire end at `from` to `to` (an L through `corner` when given).
   void Wire(SPoint from, SPoint to);
   void Wire(SPoint from, SPoint corner, SPoint to);

@@ -11,12 +11,14 @@
 
 namespace {
 
+using enum Orientation;
+
 const SColor cyan{0, 255, 255};
 const SColor yellow{255, 255, 0};
 
 // Records a symbol drawn at grid (gx, gy) by a view at `zoom` with its origin at (0, 0).
-RecordingCanvas Draw(const std::vector<int32_t>& symbol, int zoom, int orientation = 0, int w = 1,
-                     int gx = 0, int gy = 0) {
+RecordingCanvas Draw(const std::vector<int32_t>& symbol, int zoom, Orientation orientation = R0,
+                     int w = 1, int gx = 0, int gy = 0) {
   CVC view;
   view.Zoom = zoom;
   RecordingCanvas canvas;
@@ -43,28 +45,30 @@ TEST(DrawSymbolTest, PenWidthFollowsTheZoom) {
     EXPECT_EQ(c.lines[1], "brush 0,255,255") << "zoom " << zoom;
   }
   // A negative width means one pixel whatever the zoom.
-  EXPECT_EQ(Draw(stroke, 128, 0, -1).lines[0], "pen 0,255,255 w1");
-  EXPECT_EQ(Draw(stroke, 10, 0, -3).lines[0], "pen 0,255,255 w1");
-  EXPECT_EQ(Draw(stroke, 64, 0, 3).lines[0], "pen 0,255,255 w6");
+  EXPECT_EQ(Draw(stroke, 128, R0, -1).lines[0], "pen 0,255,255 w1");
+  EXPECT_EQ(Draw(stroke, 10, R0, -3).lines[0], "pen 0,255,255 w1");
+  EXPECT_EQ(Draw(stroke, 64, R0, 3).lines[0], "pen 0,255,255 w6");
 }
 
 TEST(DrawSymbolTest, PointsAreRotatedScaledAndPlacedAtTheGridPoint) {
   const std::vector<int32_t> stroke{SymMove, 0, 0, SymLine, 64, 0, SymLine, 64, -32, SymEnd};
   struct Row {
-    int zoom, orientation, gx, gy;
+    int zoom;
+    Orientation orientation;
+    int gx, gy;
     std::vector<std::string> shapes;
   };
   const Row rows[] = {
-      {32, 0, 1, 2, {"move 32,64", "line 32,64-96,64", "line 96,64-96,32"}},
-      {32, 1, 1, 2, {"move 32,64", "line 32,64-32,128", "line 32,128-64,128"}},
-      {32, 2, 0, 0, {"move 0,0", "line 0,0--64,0", "line -64,0--64,32"}},
-      {32, 3, 0, 0, {"move 0,0", "line 0,0-0,-64", "line 0,-64--32,-64"}},
+      {32, R0, 1, 2, {"move 32,64", "line 32,64-96,64", "line 96,64-96,32"}},
+      {32, R90, 1, 2, {"move 32,64", "line 32,64-32,128", "line 32,128-64,128"}},
+      {32, R180, 0, 0, {"move 0,0", "line 0,0--64,0", "line -64,0--64,32"}},
+      {32, R270, 0, 0, {"move 0,0", "line 0,0-0,-64", "line 0,-64--32,-64"}},
       // 64 and 32 fine units at zoom 10: 20 and 10 pixels
-      {10, 0, 0, 0, {"move 0,0", "line 0,0-20,0", "line 20,0-20,-10"}},
+      {10, R0, 0, 0, {"move 0,0", "line 0,0-20,0", "line 20,0-20,-10"}},
   };
   for (const Row& r : rows)
     EXPECT_EQ(Shapes(Draw(stroke, r.zoom, r.orientation, 1, r.gx, r.gy)), r.shapes)
-        << "zoom " << r.zoom << " orientation " << r.orientation;
+        << "zoom " << r.zoom << " orientation " << QuarterTurns(r.orientation);
 }
 
 TEST(DrawSymbolTest, ScalingRoundsEachCoordinateToTheNearestPixel) {
@@ -90,7 +94,7 @@ TEST(DrawSymbolTest, UnknownCommandsSkipTwoPointsAndEmptyListsDrawNothing) {
 
   CVC view;
   RecordingCanvas canvas;
-  view.DrawSymbol(canvas, 0, 1, cyan, nullptr, 0, 0);
+  view.DrawSymbol(canvas, R0, 1, cyan, nullptr, 0, 0);
   EXPECT_TRUE(canvas.lines.empty());
 }
 
@@ -108,14 +112,14 @@ TEST(DrawSymbolTest, ThinBarsAreWidenedToTwiceTheUnscaledWidth) {
   // Up to zoom 80 the scaled core is at most two pixels thick and is widened to exactly 2·w.
   for (int zoom = 10; zoom <= 80; ++zoom)
     for (int w : {1, 2, 3}) {
-      const std::vector<std::string> shapes = Shapes(Draw(core, zoom, 0, w));
+      const std::vector<std::string> shapes = Shapes(Draw(core, zoom, R0, w));
       ASSERT_EQ(shapes.size(), 1u);
       int l, t, r, b;
       ASSERT_EQ(std::sscanf(shapes[0].c_str(), "rect %d,%d,%d,%d", &l, &t, &r, &b), 4);
       EXPECT_EQ(b - t, 2 * w) << "zoom " << zoom;
       EXPECT_GT(r - l, 2) << "zoom " << zoom;  // the long side keeps its length
       // Orientation 1 turns the bar upright: now its width is the one widened.
-      const std::vector<std::string> turned = Shapes(Draw(core, zoom, 1, w));
+      const std::vector<std::string> turned = Shapes(Draw(core, zoom, R90, w));
       ASSERT_EQ(std::sscanf(turned[0].c_str(), "rect %d,%d,%d,%d", &l, &t, &r, &b), 4);
       EXPECT_EQ(r - l, 2 * w) << "zoom " << zoom;
     }
@@ -153,7 +157,7 @@ TEST(DrawLabelTest, FontIsACopyScaledWithTheZoomInTheGivenColour) {
     SFont font;
     font.Points = r.points;
     RecordingCanvas canvas;
-    view.DrawLabel(canvas, font, 0, SColor{255, 255, 255}, "1k", 0, 0, 0, 0, 0);
+    view.DrawLabel(canvas, font, 0, SColor{255, 255, 255}, "1k", 0, 0, R0, 0, 0);
     EXPECT_EQ(canvas.lines.front(), r.font);
     EXPECT_EQ(font.Height, 0);  // the given font is left alone
     EXPECT_EQ(font.Color, yellow);
@@ -175,7 +179,7 @@ TEST(DrawLabelTest, RectangleByAlignment) {
   for (const Row& r : rows) {
     CVC view;
     RecordingCanvas canvas;
-    const SRect got = view.DrawLabel(canvas, SFont{}, r.align, yellow, "1k", 32, -22, 0, 0, 0);
+    const SRect got = view.DrawLabel(canvas, SFont{}, r.align, yellow, "1k", 32, -22, R0, 0, 0);
     EXPECT_EQ(got, r.rect) << "align " << r.align;
     EXPECT_EQ(canvas.lines.back(),
               "text " + std::to_string(r.rect.left) + "," + std::to_string(r.rect.top) + " '1k'");
@@ -188,14 +192,15 @@ TEST(DrawLabelTest, AnchorTurnsWithTheElementButTheTextDoesNot) {
   view.OriginY = 100;
   RecordingCanvas canvas;
   // (32, -22) turned once is (22, 32); grid (2, 3) adds (64, 96); origin adds 100.
-  const SRect r = view.DrawLabel(canvas, SFont{}, 1, yellow, "4k7", 32, -22, 1, 2, 3);
+  const SRect r = view.DrawLabel(canvas, SFont{}, 1, yellow, "4k7", 32, -22, R90, 2, 3);
   EXPECT_EQ(r, (SRect{176, 218, 200, 238}));
 }
 
 TEST(DrawLabelTest, OddTextSizesTruncateTheHalves) {
   CVC view;
   OddTextCanvas canvas;
-  EXPECT_EQ(view.DrawLabel(canvas, SFont{}, 0, yellow, "x", 0, 0, 0, 0, 0), (SRect{-7, -6, 7, 6}));
-  EXPECT_EQ(view.DrawLabel(canvas, SFont{}, 1, yellow, "x", 0, 0, 0, 0, 0), (SRect{-6, -6, 9, 7}));
-  EXPECT_EQ(view.DrawLabel(canvas, SFont{}, -1, yellow, "x", 0, 0, 0, 0, 0), (SRect{-9, -6, 6, 7}));
+  EXPECT_EQ(view.DrawLabel(canvas, SFont{}, 0, yellow, "x", 0, 0, R0, 0, 0), (SRect{-7, -6, 7, 6}));
+  EXPECT_EQ(view.DrawLabel(canvas, SFont{}, 1, yellow, "x", 0, 0, R0, 0, 0), (SRect{-6, -6, 9, 7}));
+  EXPECT_EQ(view.DrawLabel(canvas, SFont{}, -1, yellow, "x", 0, 0, R0, 0, 0),
+            (SRect{-9, -6, 6, 7}));
 }

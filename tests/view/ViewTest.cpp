@@ -42,6 +42,22 @@ TEST(RotatePointTest, QuarterTurnsClockwiseOnScreen) {
   EXPECT_EQ(RotatePoint(1, 16, 0), (SPoint{0, 16}));  // east turns to south
 }
 
+TEST(OrientationTest, TurnsWrapEitherWayAndTurnPointsLikeTheirCount) {
+  using enum Orientation;
+  struct Row {
+    Orientation from;
+    int r;
+    Orientation to;
+  };
+  const Row rows[] = {{R0, 1, R90},   {R270, 1, R0},  {R0, -1, R270},
+                      {R90, 9, R180}, {R180, -6, R0}, {R270, -4, R270}};
+  for (const Row& row : rows)
+    EXPECT_EQ(QuarterTurns(Turned(row.from, row.r)), QuarterTurns(row.to))
+        << QuarterTurns(row.from) << " turned " << row.r;
+  const SPoint expected[] = {{1, 2}, {-2, 1}, {-1, -2}, {2, -1}};
+  for (int n = 0; n < 4; ++n) EXPECT_EQ(RotatePoint(OrientationFromInt(n), 1, 2), expected[n]);
+}
+
 TEST(ZoomTest, StepSequencesStopAtTheLimits) {
   struct Row {
     int start;
