@@ -11,16 +11,7 @@
 
 namespace {
 
-struct Ladder {
-  explicit Ladder(int sections) : host(sheet) {
-    host.ResetSheet();
-    BuildRcLadder(sheet, sections);
-    host.UpdateReadoutState();
-    host.Recompute(true);
-  }
-  CSheet sheet;
-  FakeHost host;
-};
+using Ladder = MeasuredLadder;
 
 void BM_SaveSheet(benchmark::State& state) {
   Ladder ladder(static_cast<int>(state.range(0)));

@@ -15,18 +15,11 @@
 namespace {
 
 // A sheet holding the meter and a measured ladder of `sections` sections.
-struct Ladder {
-  explicit Ladder(int sections) : host(sheet) {
-    host.ResetSheet();
-    BuildRcLadder(sheet, sections);
-    host.UpdateReadoutState();
-    host.Recompute(true);
-  }
+struct Ladder : MeasuredLadder {
+  using MeasuredLadder::MeasuredLadder;
   SReadout Measure() {
     return MeasureImpedance(sheet.components, *host.meter, host.solver, host.MeasureSettings());
   }
-  CSheet sheet;
-  FakeHost host;
 };
 
 void SetCounters(benchmark::State& state, const Ladder& ladder) {

@@ -9,6 +9,7 @@
 
 #include "Main.h"
 #include "Settings.h"
+#include "analysis/Measure.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
 #include "value/Value.h"
@@ -24,6 +25,18 @@ struct IsolatedSettings {
         .clear();
   }
 };
+
+// The program as it starts for the first time, from an empty store, its main window not yet
+// shown (a test shows it and waits for it).
+template <class Program>
+std::unique_ptr<Program> StartProgram() {
+  IsolatedSettings::Clear();
+  DisplayMode = 0;
+  SignificantDigits = 3;
+  auto program = std::make_unique<Program>();
+  program->form.show();
+  return program;
+}
 
 // A part placed in code, its values given as typed.
 inline CCmp* PlacePart(CSheet& sheet, int kind, Orientation orientation, SPoint at,

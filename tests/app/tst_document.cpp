@@ -82,9 +82,8 @@ class DocumentTest : public QObject {
 
  private slots:
   void init() {
-    IsolatedSettings::Clear();
-    program = std::make_unique<TProgramWindows<>>();
-    form().show();
+    // Settings are written as they change; each test starts from none.
+    program = StartProgram<TProgramWindows<>>();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
   }
   void cleanup() {

@@ -100,12 +100,8 @@ class MainWindowTest : public QObject {
 
  private slots:
   void init() {
-    // Settings are written as they change: every test starts from an empty store.
-    IsolatedSettings::Clear();
-    DisplayMode = 0;
-    SignificantDigits = 3;
-    program = std::make_unique<Program>();
-    form().show();
+    // Settings are written as they change; each test starts from none.
+    program = StartProgram<Program>();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
   }
   void cleanup() {

@@ -86,11 +86,7 @@ class ResponseDockTest : public QObject {
  private slots:
   void init() {
     // Settings are written as they change; each test starts from none.
-    IsolatedSettings::Clear();
-    DisplayMode = 0;
-    SignificantDigits = 3;
-    program = std::make_unique<Program>();
-    form().show();
+    program = StartProgram<Program>();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
   }
   void cleanup() { program.reset(); }

@@ -50,6 +50,18 @@ void BuildRcLadder(CSheet& sheet, int sections);
 // Draws the same ladder with the mouse, each step finished by the host's recompute.
 void DrawRcLadder(SheetMouse& mouse, int sections);
 
+// A sheet holding the meter and a measured ladder of `sections` sections, with its host.
+struct MeasuredLadder {
+  explicit MeasuredLadder(int sections) : host(sheet) {
+    host.ResetSheet();
+    BuildRcLadder(sheet, sections);
+    host.UpdateReadoutState();
+    host.Recompute(true);
+  }
+  CSheet sheet;
+  FakeHost host;
+};
+
 // The entries of CPcts::Describe, sorted: compares two lists regardless of the order in which
 // pictures with equal sort keys happen to stand.
 std::vector<std::string> PictureSet(const CPcts& list);
