@@ -31,8 +31,8 @@ constexpr PinDirCode Opposite(PinDirCode d) {
 }
 
 // What a move does to a picture: moves it whole when selected, or stretches a wire by
-// letting one of its ends follow the selection.
-enum class MoveMode : int32_t { Whole = 0, FirstEnd = 1, SecondEnd = 2 };
+// letting one of its ends follow the selection, or carries a wire whose both ends follow.
+enum class MoveMode : int32_t { Whole = 0, FirstEnd = 1, SecondEnd = 2, BothEnds = 3 };
 
 constexpr int HitTolerance = 8;  // fine units
 

@@ -53,11 +53,17 @@ void CPcts::Clear() {
   items.clear();
   ForgetWire();
   newElement = nullptr;
+  rubbers.clear();
+  moveNets.clear();
 }
 
 void CPcts::Forget(const CPct* p) {
   if (p == wireLegs[0] || p == wireLegs[1]) ForgetWire();
   if (p == newElement) newElement = nullptr;
+  for (SRubber& r : rubbers) {
+    if (r.wire == p) r.wire = nullptr;
+    std::erase(r.legs, p);
+  }
 }
 
 int CPcts::Compare(const CPct& a, const CPct& b) {

@@ -78,6 +78,8 @@ class CPcts {
   void MoveSelection(SPoint d);
   void EndMove();
   void MoveNewElement(SPoint d);
+  // Points the L of the wire being drawn the other way round its corner.
+  void FlipWireCorner();
 
   // ---- the pictures a gesture under way works on. Deleting a picture forgets it here, so
   // each is the live picture or null whatever the list's order; the legs go as a pair.
@@ -114,6 +116,30 @@ class CPcts {
   void MergeNodes(CCmp& c, int m, int& node);
 
   void Forget(const CPct* p);
+
+  // A wire that follows a move: a stretched wire or a bridge from `fixed` to the moving point,
+  // with the extra legs of a detour that keeps it off other nets.
+  struct SRubber {
+    CLine* wire = nullptr;      // not owned; null once deleted
+    bool movingSecond = false;  // which end of `wire` follows the move
+    SPoint fixed;
+    SPoint start;  // the moving end where the move began
+    int net = 0;
+    std::vector<CLine*> legs;  // not owned
+  };
+  // The net of every connection point when the move began, by picture and pin.
+  void LabelNets();
+  int NetAt(const CPct* p, int pin) const;
+  void StretchWireAt(SPoint at);
+  void BridgeAt(SPoint at, int net);
+  // Lays every rubber wire from its fixed end to where its moving end is now.
+  void RouteRubbers();
+  // Whether the L of the wire being drawn has a leg that attaching would trim or cut.
+  bool WireLegsCut() const;
+
+  std::vector<SRubber> rubbers;
+  std::unordered_map<const CPct*, std::vector<int>> moveNets;
+  SPoint moveOffset;
 
   std::vector<std::unique_ptr<CPct>> items;
   CLine* wireLegs[2] = {nullptr, nullptr};  // not owned: items holds them

@@ -21,6 +21,30 @@ void RestoreSelection(CPcts& list, const std::vector<bool>& flags) {
   for (int i = 0; i < list.Count(); ++i) list.At(i)->selected = flags[static_cast<size_t>(i)];
 }
 
+std::unique_ptr<CPct> Clone(const CPct& p) {
+  switch (p.PictureKind()) {
+    case PctElement:
+      return std::make_unique<CElement>(static_cast<const CElement&>(p));
+    case PctDot:
+      return std::make_unique<CDot>(static_cast<const CDot&>(p));
+    case PctLine:
+      return std::make_unique<CLine>(static_cast<const CLine&>(p));
+    default:
+      return std::make_unique<CPct>(p);
+  }
+}
+
+// The same picture as far as the sheet's content goes: selection and marks aside.
+bool SamePicture(const CPct& a, const CPct& b) {
+  if (a.PictureKind() != b.PictureKind() || a.x != b.x || a.y != b.y ||
+      a.orientation != b.orientation || a.cmp != b.cmp)
+    return false;
+  if (a.PictureKind() != PctLine) return true;
+  const auto& u = static_cast<const CLine&>(a);
+  const auto& v = static_cast<const CLine&>(b);
+  return u.x2 == v.x2 && u.y2 == v.y2;
+}
+
 int FirstSelected(const CPcts& list) {
   for (int i = 0; i < list.Count(); ++i)
     if (list.At(i)->selected) return i;
@@ -51,6 +75,8 @@ int CSheet::AddElement(int kind, Orientation orientation, int x, int y) {
 }
 
 void CSheet::ArmPlacing(int kind, Orientation orientation) {
+  // A placing, wire or move whose release never came ends before the new placing starts.
+  if (GestureOpen()) EndLostGesture();
   mode = SheetMode::Placing;
   armedKind = kind;
   armedOrientation = orientation;
@@ -62,6 +88,33 @@ void CSheet::Clear() {
   pictures.Clear();
   wireStarted = false;
   moveStarted = false;
+  gestureStart.clear();
+  gestureStartTaken = false;
+  mode = SheetMode::Idle;
+  buttonDown = false;
+}
+
+bool CSheet::GestureOpen() const {
+  return wireStarted || moveStarted || pictures.NewElement() != nullptr;
+}
+
+void CSheet::EndLostGesture() {
+  MouseUp(lastRect, mouse);
+}
+
+void CSheet::TakeGestureStart() {
+  gestureStart.clear();
+  gestureStart.reserve(static_cast<size_t>(pictures.Count()));
+  for (int i = 0; i < pictures.Count(); ++i) gestureStart.push_back(Clone(*pictures.At(i)));
+  gestureStartTaken = true;
+  renumberedInGesture = false;
+}
+
+bool CSheet::SameAsGestureStart() const {
+  if (!gestureStartTaken || static_cast<int>(gestureStart.size()) != pictures.Count()) return false;
+  for (int i = 0; i < pictures.Count(); ++i)
+    if (!SamePicture(*gestureStart[static_cast<size_t>(i)], *pictures.At(i))) return false;
+  return true;
 }
 
 bool CSheet::FinishEdits(bool wiring, bool moving) {
@@ -92,16 +145,11 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
 }
 
 void CSheet::BeginPress(SPoint point) {
-  // A wire or move whose release was lost (or that a palette press interrupted) would leave
-  // legs and stretched wires unnormalised: finish it before this press starts anything.
-  if (FinishEdits(false, false) && Host != nullptr) {
-    Host->Recompute(true);
-    Host->EditCompleted();
-  }
+  // A wire, move or placing whose release was lost ends before this press starts anything.
+  if (GestureOpen()) EndLostGesture();
 
   buttonDown = true;
   pressSelection = Selection(pictures);
-  moveTotal = {0, 0};
   mouse = point;
   panLast = point;
   grid = view.ScreenToGrid(point);
@@ -111,10 +159,13 @@ void CSheet::BeginPress(SPoint point) {
 
 void CSheet::PlaceArmedElement(SPoint point) {
   SelectOnly(-1);
+  TakeGestureStart();
   const int i = AddElement(armedKind, armedOrientation, grid.x, grid.y);
   if (i < 0) {
     // Nothing placeable was armed: the press ends the placing.
     mode = SheetMode::Idle;
+    gestureStart.clear();
+    gestureStartTaken = false;
     UpdateCursor(point);
     return;
   }
@@ -160,6 +211,7 @@ void CSheet::MouseDown(SPoint point) {
   if (pictures.FindAt(PictureFilter::Dot, grid) < 0 && pictures.CountEndsNear(fine, grid) > 0) {
     SelectOnly(-1);
     mode = SheetMode::Wiring;
+    TakeGestureStart();
     pictures.StartWire(grid);
     wireStarted = true;
     UpdateCursor(point);
@@ -218,12 +270,12 @@ bool CSheet::MouseMove(SPoint point) {
     case SheetMode::Moving:
       if (!stepped) return false;
       if (mode == SheetMode::Pressed) {
+        TakeGestureStart();
         pictures.BeginMove();
         moveStarted = true;
         mode = SheetMode::Moving;
       }
       pictures.MoveSelection(d);
-      moveTotal = moveTotal + d;
       prevGrid = grid;
       return true;
     default:
@@ -234,6 +286,7 @@ bool CSheet::MouseMove(SPoint point) {
 }
 
 void CSheet::MouseUp(const SRect& rect, SPoint point) {
+  lastRect = rect;
   mouse = point;
   grid = view.ScreenToGrid(point);
   fine = view.ScreenToFine(point);
@@ -265,45 +318,50 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
   UpdateCursor(point);
   if (changed && Host != nullptr) {
     Host->Recompute(true);
-    Host->EditCompleted();
+    // A wire drawn back to its start or a part moved back to its place changed nothing.
+    if (!SameAsGestureStart()) Host->EditCompleted();
   }
+  gestureStart.clear();
+  gestureStartTaken = false;
 }
 
 bool CSheet::AbortGesture() {
-  const bool pending = wireStarted || moveStarted;
   const bool gesture = mode == SheetMode::Placing || mode == SheetMode::Wiring ||
                        mode == SheetMode::Pressed || mode == SheetMode::Moving;
-  if (!gesture && !pending) return false;
-  CPct* placed = pictures.NewElement();
+  if (!gesture && !GestureOpen()) return false;
   // Placing armed by a palette entry whose press made nothing yet has no selection to put back.
-  const bool restore = mode != SheetMode::Placing || placed != nullptr;
-  if (mode == SheetMode::Placing && placed != nullptr) {
-    if (placed->cmp != nullptr) components.Remove(placed->cmp);
-    pictures.Remove(placed);
+  const bool restore = mode != SheetMode::Placing || pictures.NewElement() != nullptr;
+  if (CPct* placed = pictures.NewElement(); placed != nullptr && placed->cmp != nullptr)
+    components.Remove(placed->cmp);
+  if (gestureStartTaken) {
+    // The pictures as they were, whatever the gesture or a recompute in its middle did.
+    pictures.Clear();
+    for (auto& p : gestureStart) pictures.InsertAt(pictures.Count(), std::move(p));
   }
+  gestureStart.clear();
+  gestureStartTaken = false;
   pictures.SetNewElement(nullptr);
-  if (wireStarted) {
-    // Deleting one leg forgets both, so both are taken first.
-    CLine* legs[2] = {pictures.WireLeg(0), pictures.WireLeg(1)};
-    for (CLine* leg : legs)
-      if (leg != nullptr) pictures.Remove(leg);
-    wireStarted = false;
-  }
-  if (moveStarted) {
-    // Moving back by the whole distance returns every moved and stretched picture to its
-    // place and leaves the bridging wires at zero length, which ending the move removes.
-    pictures.MoveSelection(SPoint{0, 0} - moveTotal);
-    pictures.EndMove();
-    moveStarted = false;
-  }
+  pictures.ForgetWire();
+  wireStarted = false;
+  moveStarted = false;
   if (restore) RestoreSelection(pictures, pressSelection);
   mode = SheetMode::Idle;
   buttonDown = false;
-  moveTotal = {0, 0};
   if (Host != nullptr) {
     Host->UpdateReadoutState();
-    Host->PaintSheet();
+    // Nodes numbered from the gesture's wiring are numbered again from the restored one.
+    if (renumberedInGesture)
+      Host->Recompute(true);
+    else
+      Host->PaintSheet();
   }
+  renumberedInGesture = false;
+  return true;
+}
+
+bool CSheet::FlipWireCorner() {
+  if (mode != SheetMode::Wiring || pictures.WireLeg(0) == nullptr) return false;
+  pictures.FlipWireCorner();
   return true;
 }
 
@@ -337,6 +395,8 @@ void CSheet::UpdateCursor(SPoint point) {
 }
 
 void CSheet::DeleteSelected() {
+  // Nothing is taken out from under a gesture: it would end half done.
+  if (GestureOpen()) return;
   const int i = FirstSelected(pictures);
   bool deleted = false;
   if (i >= 0) {
@@ -359,7 +419,7 @@ void CSheet::DeleteSelected() {
 bool CSheet::Rotate(int r) {
   const int i = pictures.SelectedElement();
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
-  if (i < 0 || moveStarted || wireStarted) return false;
+  if (i < 0 || GestureOpen()) return false;
   pictures.At(i)->Rotate(r);
   pictures.AttachElements();
   if (Host != nullptr) {
@@ -378,6 +438,7 @@ bool CSheet::CanRotate() const {
 }
 
 void CSheet::RenumberNodes() {
+  if (GestureOpen()) renumberedInGesture = true;
   DeselectNonElements();
   for (int i = 0; i < components.Count(); ++i) {
     CCmp* c = components.At(i);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "components/CCmp.h"
@@ -54,12 +55,14 @@ class CSheet {
   void MouseUp(const SRect& rect, SPoint point);
   void UpdateCursor(SPoint point);
   void DeleteSelected();
-  // Turns the selected element by r quarter turns; false when none is selected or a wire or
-  // move is under way.
+  // Turns the selected element by r quarter turns; false when none is selected or a wire,
+  // move or placing is under way.
   bool Rotate(int r);
   // Aborts the wire, move or placing under way and puts the sheet back as it was at the
   // press, selection included; false when no such gesture was under way.
   bool AbortGesture();
+  // Space or '/' while drawing a wire: the L turns the other way round its corner.
+  bool FlipWireCorner();
 
   // The wiring half of a recompute: wires and dots lose their selection, every pin gets
   // node -1 and the nodes are numbered again from the wiring.
@@ -90,9 +93,21 @@ class CSheet {
   bool wireStarted = false;
   // A move has begun (BeginMove) and not yet ended.
   bool moveStarted = false;
-  // What an aborted gesture puts back: the selection at the press and the distance moved.
+  // What an aborted gesture puts back: the selection at the press, and the pictures as they
+  // were when the gesture began to change them.
   std::vector<bool> pressSelection;
-  SPoint moveTotal;
+  std::vector<std::unique_ptr<CPct>> gestureStart;
+  bool gestureStartTaken = false;
+  // The wiring was renumbered while a gesture was under way.
+  bool renumberedInGesture = false;
+  // The paint area at the last release: where a placing whose release was lost is judged.
+  SRect lastRect{0, 0, -1, -1};
+  // A wire, move or placed element not yet finished.
+  bool GestureOpen() const;
+  // Ends a gesture whose release never came as if released where the pointer was last seen.
+  void EndLostGesture();
+  void TakeGestureStart();
+  bool SameAsGestureStart() const;
   // Ends the wire or move under way (also one whose release never came); true if it did.
   bool FinishEdits(bool wiring, bool moving);
   // The parts of a press: what every press does first, a press that places the armed

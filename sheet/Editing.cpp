@@ -1,5 +1,6 @@
 // The picture list's part of the mouse editing: drawing a two-legged wire, moving the
 // selection with its connections, and carrying a new element under the pointer.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
@@ -17,6 +18,7 @@ struct MoveRecord {
   int32_t selectedCount = 0;
   int32_t unselectedCount = 0;
   int32_t unselectedWireCount = 0;
+  int net = -1;  // of a moving connection point here
 };
 
 }  // namespace
@@ -78,9 +80,33 @@ void CPcts::DragWire(SPoint q) {
   leg2->y = k.y;
   leg2->x2 = q.x;
   leg2->y2 = q.y;
+  // A leg that would run along a part's body is cut away when the wire is attached: the L
+  // turns the other way round when that way is clear.
+  if (WireLegsCut()) {
+    FlipWireCorner();
+    if (WireLegsCut()) FlipWireCorner();
+  }
+}
+
+void CPcts::FlipWireCorner() {
+  CLine* leg1 = wireLegs[0];
+  CLine* leg2 = wireLegs[1];
+  if (leg1 == nullptr || leg2 == nullptr) return;
+  const SPoint s{leg1->x, leg1->y}, k{leg1->x2, leg1->y2}, q{leg2->x2, leg2->y2};
+  if (s.x == q.x || s.y == q.y) return;  // a straight wire has no corner to turn
+  const SPoint across{q.x, s.y};
+  const SPoint turned = k == across ? SPoint{s.x, q.y} : across;
+  leg1->x2 = turned.x;
+  leg1->y2 = turned.y;
+  leg2->x = turned.x;
+  leg2->y = turned.y;
+  legFree = false;
 }
 
 void CPcts::BeginMove() {
+  rubbers.clear();
+  moveOffset = {0, 0};
+  LabelNets();
   std::vector<MoveRecord> records;
   std::unordered_map<uint64_t, size_t> recordAt;
   for (int i = 0; i < Count(); ++i) {
@@ -90,57 +116,70 @@ void CPcts::BeginMove() {
     for (int k = 0; k < p->PinCount(); ++k) {
       const SPoint pos = p->PinPos(k);
       auto [it, added] = recordAt.try_emplace(PointKey(pos), records.size());
-      if (added) records.push_back(MoveRecord{pos.x, pos.y, 0, 0, 0});
+      if (added) records.push_back(MoveRecord{pos.x, pos.y, 0, 0, 0, -1});
       MoveRecord& r = records[it->second];
       if (p->selected) {
         ++r.selectedCount;
+        r.net = NetAt(p, k);
       } else {
         ++r.unselectedCount;
         if (wire) ++r.unselectedWireCount;
       }
     }
   }
-
   for (const MoveRecord& r : records) {
     if (r.selectedCount == 0 || r.unselectedCount == 0) continue;
-    const SPoint at{r.x, r.y};
-    if (r.unselectedCount == 1 && r.unselectedWireCount == 1) {
-      // The one fixed wire ending here stretches to follow the moving end.
-      for (int i = 0; i < Count(); ++i) {
-        CLine* w = AsLine(At(i));
-        if (w == nullptr || w->selected || !w->HitPoint(at)) continue;
-        w->moveMode = (w->x == at.x && w->y == at.y) ? MoveMode::FirstEnd : MoveMode::SecondEnd;
-      }
-    } else {
-      // Several things stay here: a new wire bridges from them to the moving point.
-      auto bridge = std::make_unique<CLine>(at, at, false);
-      CLine* raw = bridge.get();
-      InsertSorted(std::move(bridge));
-      raw->moveMode = MoveMode::FirstEnd;
-    }
+    if (r.unselectedCount == 1 && r.unselectedWireCount == 1)
+      StretchWireAt({r.x, r.y});
+    else
+      BridgeAt({r.x, r.y}, r.net);
   }
+}
+
+void CPcts::StretchWireAt(SPoint at) {
+  // The one fixed wire ending here stretches to follow the moving end.
+  for (int i = 0; i < Count(); ++i) {
+    CLine* w = AsLine(At(i));
+    if (w == nullptr || w->selected) continue;
+    const bool first = w->x == at.x && w->y == at.y;
+    if (!first && !(w->x2 == at.x && w->y2 == at.y)) continue;
+    const auto other =
+        std::find_if(rubbers.begin(), rubbers.end(), [w](const SRubber& r) { return r.wire == w; });
+    if (other != rubbers.end()) {
+      // Both ends follow the move: the wire goes along whole.
+      rubbers.erase(other);
+      w->moveMode = MoveMode::BothEnds;
+      continue;
+    }
+    w->moveMode = first ? MoveMode::FirstEnd : MoveMode::SecondEnd;
+    const SPoint fixed = first ? SPoint{w->x2, w->y2} : SPoint{w->x, w->y};
+    rubbers.push_back({w, !first, fixed, at, NetAt(w, 0), {}});
+  }
+}
+
+void CPcts::BridgeAt(SPoint at, int net) {
+  // Several things stay here: a new wire bridges from them to the moving point.
+  auto bridge = std::make_unique<CLine>(at, at, false);
+  CLine* raw = bridge.get();
+  InsertSorted(std::move(bridge));
+  raw->moveMode = MoveMode::FirstEnd;
+  rubbers.push_back({raw, false, at, at, net, {}});
 }
 
 void CPcts::MoveSelection(SPoint d) {
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
-    CLine* w = AsLine(p);
-    if (p->moveMode == MoveMode::Whole) {
-      if (!p->selected) continue;
-      p->x += d.x;
-      p->y += d.y;
-      if (w != nullptr) {
-        w->x2 += d.x;
-        w->y2 += d.y;
-      }
-    } else if (p->moveMode == MoveMode::FirstEnd) {
-      p->x += d.x;
-      p->y += d.y;
-    } else if (p->moveMode == MoveMode::SecondEnd && w != nullptr) {
+    const bool whole = p->moveMode == MoveMode::Whole && p->selected;
+    if (!whole && p->moveMode != MoveMode::BothEnds) continue;
+    p->x += d.x;
+    p->y += d.y;
+    if (CLine* w = AsLine(p)) {
       w->x2 += d.x;
       w->y2 += d.y;
     }
   }
+  moveOffset = moveOffset + d;
+  if (!rubbers.empty()) RouteRubbers();
 }
 
 void CPcts::EndMove() {
@@ -151,6 +190,8 @@ void CPcts::EndMove() {
     }
     p->moveMode = MoveMode::Whole;
   }
+  rubbers.clear();
+  moveNets.clear();
   RemoveZeroWires();
 }
 
