@@ -125,13 +125,16 @@ class CPcts {
     SPoint fixed;
     SPoint start;  // the moving end where the move began
     int net = 0;
+    // The direction in which it must leave `fixed`: there a plain crossing joins only what
+    // runs straight on.
+    std::optional<PinDirCode> lead;
     std::vector<CLine*> legs;  // not owned
   };
   // The net of every connection point when the move began, by picture and pin.
   void LabelNets();
   int NetAt(const CPct* p, int pin) const;
   void StretchWireAt(SPoint at);
-  void BridgeAt(SPoint at, int net);
+  void BridgeAt(SPoint at, int net, std::optional<PinDirCode> lead);
   // Lays every rubber wire from its fixed end to where its moving end is now.
   void RouteRubbers();
   // Whether the L of the wire being drawn has a leg that attaching would trim or cut.

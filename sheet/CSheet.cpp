@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "sheet/CElement.h"
@@ -34,15 +35,22 @@ std::unique_ptr<CPct> Clone(const CPct& p) {
   }
 }
 
-// The same picture as far as the sheet's content goes: selection and marks aside.
-bool SamePicture(const CPct& a, const CPct& b) {
-  if (a.PictureKind() != b.PictureKind() || a.x != b.x || a.y != b.y ||
-      a.orientation != b.orientation || a.cmp != b.cmp)
-    return false;
-  if (a.PictureKind() != PctLine) return true;
-  const auto& u = static_cast<const CLine&>(a);
-  const auto& v = static_cast<const CLine&>(b);
-  return u.x2 == v.x2 && u.y2 == v.y2;
+// What a picture adds to the sheet's content, selection and marks aside.
+using PictureKey = std::tuple<int, int32_t, int32_t, int, const CCmp*, int32_t, int32_t>;
+
+PictureKey KeyOf(const CPct& p) {
+  const auto* w = p.PictureKind() == PctLine ? static_cast<const CLine*>(&p) : nullptr;
+  return {p.PictureKind(), p.x,           p.y,          QuarterTurns(p.orientation),
+          p.cmp,           w ? w->x2 : 0, w ? w->y2 : 0};
+}
+
+// The content of a list, whatever order pictures with equal sort keys stand in.
+std::vector<PictureKey> Content(const CPcts& list) {
+  std::vector<PictureKey> keys;
+  keys.reserve(static_cast<size_t>(list.Count()));
+  for (int i = 0; i < list.Count(); ++i) keys.push_back(KeyOf(*list.At(i)));
+  std::sort(keys.begin(), keys.end());
+  return keys;
 }
 
 int FirstSelected(const CPcts& list) {
@@ -112,9 +120,11 @@ void CSheet::TakeGestureStart() {
 
 bool CSheet::SameAsGestureStart() const {
   if (!gestureStartTaken || static_cast<int>(gestureStart.size()) != pictures.Count()) return false;
-  for (int i = 0; i < pictures.Count(); ++i)
-    if (!SamePicture(*gestureStart[static_cast<size_t>(i)], *pictures.At(i))) return false;
-  return true;
+  std::vector<PictureKey> start;
+  start.reserve(gestureStart.size());
+  for (const auto& p : gestureStart) start.push_back(KeyOf(*p));
+  std::sort(start.begin(), start.end());
+  return start == Content(pictures);
 }
 
 bool CSheet::FinishEdits(bool wiring, bool moving) {
@@ -140,8 +150,40 @@ bool CSheet::FinishEdits(bool wiring, bool moving) {
     if (p->PictureKind() == PctLine) static_cast<CLine*>(p)->Normalize();
   }
   pictures.Sort();
-  pictures.AttachElements();
+  AttachChanged();
   return true;
+}
+
+void CSheet::AttachChanged() {
+  if (!gestureStartTaken) {
+    pictures.AttachElements();
+    return;
+  }
+  // Only elements that the gesture placed or moved, or whose pins its new wires reach, are
+  // fitted to the wiring: wiring it left alone is never cut again behind the user's back.
+  std::vector<PictureKey> start;
+  start.reserve(gestureStart.size());
+  for (const auto& p : gestureStart) start.push_back(KeyOf(*p));
+  std::sort(start.begin(), start.end());
+  const auto isNew = [&](const CPct& p) {
+    return !std::binary_search(start.begin(), start.end(), KeyOf(p));
+  };
+  std::vector<const CPct*> changedWires, touched;
+  for (int i = 0; i < pictures.Count(); ++i)
+    if (pictures.At(i)->PictureKind() == PctLine && isNew(*pictures.At(i)))
+      changedWires.push_back(pictures.At(i));
+  for (int i = 0; i < pictures.Count(); ++i) {
+    const CPct* e = pictures.At(i);
+    if (e->PictureKind() != PctElement) continue;
+    bool reached = isNew(*e);
+    for (int m = 0; m < e->PinCount() && !reached; ++m)
+      for (const CPct* w : changedWires) reached = reached || w->HitPoint(e->PinPos(m));
+    if (reached) touched.push_back(e);
+  }
+  // Elements sort first: cutting wires moves no element's index.
+  for (int i = 0; i < pictures.Count(); ++i)
+    if (std::find(touched.begin(), touched.end(), pictures.At(i)) != touched.end())
+      pictures.CutWiresUnder(i);
 }
 
 void CSheet::BeginPress(SPoint point) {
@@ -298,7 +340,7 @@ void CSheet::MouseUp(const SRect& rect, SPoint point) {
     case SheetMode::Placing:
       if (CPct* e = pictures.NewElement()) {
         if (rect.Contains(point)) {
-          pictures.AttachElements();
+          AttachChanged();
           changed = true;
         } else {
           if (e->cmp != nullptr) components.Remove(e->cmp);
@@ -398,6 +440,7 @@ void CSheet::DeleteSelected() {
   // Nothing is taken out from under a gesture: it would end half done.
   if (GestureOpen()) return;
   const int i = FirstSelected(pictures);
+  const std::vector<PictureKey> before = Content(pictures);
   bool deleted = false;
   if (i >= 0) {
     CPct* p = pictures.At(i);
@@ -412,7 +455,8 @@ void CSheet::DeleteSelected() {
   }
   if (Host != nullptr) {
     Host->Recompute(true);
-    if (deleted) Host->EditCompleted();
+    // A junction dot deleted comes back with the numbering: then nothing changed.
+    if (deleted && Content(pictures) != before) Host->EditCompleted();
   }
 }
 
@@ -421,7 +465,7 @@ bool CSheet::Rotate(int r) {
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
   if (i < 0 || GestureOpen()) return false;
   pictures.At(i)->Rotate(r);
-  pictures.AttachElements();
+  pictures.CutWiresUnder(i);
   if (Host != nullptr) {
     Host->Recompute(true);
     Host->EditCompleted();

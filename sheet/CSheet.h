@@ -108,6 +108,8 @@ class CSheet {
   void EndLostGesture();
   void TakeGestureStart();
   bool SameAsGestureStart() const;
+  // Fits to the wiring the elements that the gesture under way placed, moved or wired to.
+  void AttachChanged();
   // Ends the wire or move under way (also one whose release never came); true if it did.
   bool FinishEdits(bool wiring, bool moving);
   // The parts of a press: what every press does first, a press that places the armed

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -18,8 +19,13 @@ struct MoveRecord {
   int32_t selectedCount = 0;
   int32_t unselectedCount = 0;
   int32_t unselectedWireCount = 0;
-  int net = -1;  // of a moving connection point here
+  int net = -1;      // of a moving connection point here
+  int32_t mask = 0;  // DirBit of every connection point here, as in the numbering
+  PinDirCode movingDir = PinDirCode::Dot;  // of a moving connection point here
 };
+
+constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |
+                                  DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
 
 }  // namespace
 
@@ -116,11 +122,13 @@ void CPcts::BeginMove() {
     for (int k = 0; k < p->PinCount(); ++k) {
       const SPoint pos = p->PinPos(k);
       auto [it, added] = recordAt.try_emplace(PointKey(pos), records.size());
-      if (added) records.push_back(MoveRecord{pos.x, pos.y, 0, 0, 0, -1});
+      if (added) records.push_back(MoveRecord{pos.x, pos.y, 0, 0, 0, -1, 0, PinDirCode::Dot});
       MoveRecord& r = records[it->second];
+      r.mask |= DirBit(p->PinDir(k));
       if (p->selected) {
         ++r.selectedCount;
         r.net = NetAt(p, k);
+        r.movingDir = p->PinDir(k);
       } else {
         ++r.unselectedCount;
         if (wire) ++r.unselectedWireCount;
@@ -129,10 +137,20 @@ void CPcts::BeginMove() {
   }
   for (const MoveRecord& r : records) {
     if (r.selectedCount == 0 || r.unselectedCount == 0) continue;
+    // Where only what runs straight on is joined, a bridge must leave as the pin did.
+    std::optional<PinDirCode> lead;
+    if (r.mask == PlainCrossing) lead = r.movingDir;
     if (r.unselectedCount == 1 && r.unselectedWireCount == 1)
       StretchWireAt({r.x, r.y});
     else
-      BridgeAt({r.x, r.y}, r.net);
+      BridgeAt({r.x, r.y}, r.net, lead);
+  }
+  // A stretched wire whose far end is a plain crossing keeps leaving it as it did.
+  for (SRubber& rubber : rubbers) {
+    if (rubber.fixed == rubber.start) continue;  // a bridge, led above
+    const auto it = recordAt.find(PointKey(rubber.fixed));
+    if (it == recordAt.end() || records[it->second].mask != PlainCrossing) continue;
+    rubber.lead = rubber.wire->PinDir(rubber.movingSecond ? 0 : 1);
   }
 }
 
@@ -153,17 +171,17 @@ void CPcts::StretchWireAt(SPoint at) {
     }
     w->moveMode = first ? MoveMode::FirstEnd : MoveMode::SecondEnd;
     const SPoint fixed = first ? SPoint{w->x2, w->y2} : SPoint{w->x, w->y};
-    rubbers.push_back({w, !first, fixed, at, NetAt(w, 0), {}});
+    rubbers.push_back({w, !first, fixed, at, NetAt(w, 0), std::nullopt, {}});
   }
 }
 
-void CPcts::BridgeAt(SPoint at, int net) {
+void CPcts::BridgeAt(SPoint at, int net, std::optional<PinDirCode> lead) {
   // Several things stay here: a new wire bridges from them to the moving point.
   auto bridge = std::make_unique<CLine>(at, at, false);
   CLine* raw = bridge.get();
   InsertSorted(std::move(bridge));
   raw->moveMode = MoveMode::FirstEnd;
-  rubbers.push_back({raw, false, at, at, net, {}});
+  rubbers.push_back({raw, false, at, at, net, lead, {}});
 }
 
 void CPcts::MoveSelection(SPoint d) {

@@ -17,6 +17,20 @@ constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::
 // How far a detour may stray from the straight line, in grid steps.
 constexpr int DetourReach = 8;
 
+// One grid step in a quarter direction.
+SPoint Step(PinDirCode d) {
+  switch (d) {
+    case PinDirCode::East:
+      return {1, 0};
+    case PinDirCode::South:
+      return {0, 1};
+    case PinDirCode::West:
+      return {-1, 0};
+    default:
+      return {0, -1};
+  }
+}
+
 bool Between(int32_t v, int32_t a, int32_t b) {
   return std::min(a, b) <= v && v <= std::max(a, b);
 }
@@ -270,7 +284,13 @@ void CPcts::RouteRubbers() {
   for (SRubber& r : rubbers) {
     if (r.wire == nullptr) continue;
     const SPoint b = r.start + moveOffset;
-    const std::vector<SPoint> path = FindPath(r.fixed, b, r.net, obstacles);
+    std::vector<SPoint> path;
+    if (r.lead && !(b == r.fixed)) {
+      path = FindPath(r.fixed + Step(*r.lead), b, r.net, obstacles);
+      path.insert(path.begin(), r.fixed);
+    } else {
+      path = FindPath(r.fixed, b, r.net, obstacles);
+    }
     obstacles.AddPath(path, r.net);
     // The rubber wire keeps its fixed end; the rest of the way is new legs.
     const SPoint next = path[1];

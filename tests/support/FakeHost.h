@@ -24,7 +24,10 @@ class FakeHost : public SheetHost {
   void SetSheetCursor(int id) override;
   void EditParameter(CCmp& cmp, int index) override;
   CCmp* Meter() const override { return meter; }
-  void EditCompleted() override { ++editsCompleted; }
+  void EditCompleted() override {
+    ++editsCompleted;
+    if (onEditCompleted) onEditCompleted();
+  }
 
   // What the main window does on start and on New: a cleared sheet holding only the meter at
   // (-4, -2), orientation 1, not selected, zoom 32, no pan, a first paint and measurement.
@@ -63,6 +66,8 @@ class FakeHost : public SheetHost {
   // What the dialog does when opened, on the entry bound to the edited component; nothing (a
   // cancelled dialog) by default.
   std::function<void(CParam&)> onEditParameter;
+  // Called on every EditCompleted report.
+  std::function<void()> onEditCompleted;
 
   CCalc solver;
 };
