@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -31,6 +32,14 @@ namespace {
 
 SPoint ToSPoint(QPoint p) {
   return {p.x(), p.y()};
+}
+
+// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y: the keys of the undo history.
+bool IsHistoryKey(const QKeyEvent& key) {
+  const auto mods = key.modifiers() & ~Qt::KeypadModifier;
+  const bool ctrl = mods == Qt::ControlModifier;
+  const bool ctrlShift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
+  return (key.key() == Qt::Key_Z && (ctrl || ctrlShift)) || (key.key() == Qt::Key_Y && ctrl);
 }
 
 // The text shown for a frequency; the point is the decimal separator in every locale.
@@ -170,13 +179,16 @@ QAction* TMainForm::SetUpResponseDock() {
 }
 
 void TMainForm::ConnectResponseDock(QAction* toggle) {
-  connect(toggle, &QAction::triggered, this, [this] {
+  connect(toggle, &QAction::triggered, this, [this](bool shown) {
     if (ResponseDock->isFloating() || isMaximized() || isFullScreen()) return;
-    // Once the layout has placed or dropped the panel, the window takes its width back from
-    // or gives it to the panel, so the sheet keeps its size.
-    const int keep = centralWidget()->width();
-    QTimer::singleShot(
-        0, this, [this, keep] { resize(width() + keep - centralWidget()->width(), height()); });
+    // The window keeps its size: the panel takes its room from the sheet and gives it back.
+    // A window too narrow for both grows only as far as the layout needs, and returns to its
+    // own width when the panel goes.
+    const QSize keep(shown || widthWithoutPanel <= 0 ? width() : widthWithoutPanel, height());
+    QTimer::singleShot(0, this, [this, keep] {
+      layout()->activate();  // the minimum width without the panel, before the resize
+      resize(keep);
+    });
   });
   connect(ResponseDock, &QDockWidget::visibilityChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &QDockWidget::dockLocationChanged, this, [this] { StoreDockState(); });
@@ -254,6 +266,12 @@ void TMainForm::StoreDockState() {
   // Written as it changes, so that a killed program still remembers the panel.
   if (!formShown) return;
   UserStore().setValue(QStringLiteral("Panels"), saveState());
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (ResponseDock && (ResponseDock->isHidden() || ResponseDock->isFloating()))
+    widthWithoutPanel = event->size().width();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -461,6 +479,11 @@ void TMainForm::PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point) {
 }
 
 void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
+  // A release found missing at a move ends a palette drag too: the window lets the mouse go.
+  if (button == Qt::LeftButton && Capturing()) {
+    releaseMouse();
+    unsetCursor();
+  }
   if (button == Qt::LeftButton) Sheet->MouseUp(ClientRect(), ToSPoint(point));
   UpdateActions();
 }
@@ -477,6 +500,11 @@ bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers) {
 
 bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_Escape) return AbortGesture();
+  // Space or '/' turns the corner of the wire being drawn.
+  if ((key == Qt::Key_Space || key == Qt::Key_Slash) && Sheet->FlipWireCorner()) {
+    PaintSheet();
+    return true;
+  }
   UpdateActions();
   const bool ctrl = modifiers & Qt::ControlModifier;
   QAction* action = nullptr;
@@ -498,6 +526,7 @@ bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
 
 bool TMainForm::FEditKeyPress(int key) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    AbortGesture();  // a half-finished gesture never becomes part of the frequency's step
     try {
       double f = ParseValue(ui->FEdit->text().toStdString());
       // A negative, infinite or undefined frequency has no meaning: refused like bad text.
@@ -534,8 +563,13 @@ bool TMainForm::FEditKeyPress(int key) {
   return false;
 }
 
+bool TMainForm::FrequencyBeingTyped() const {
+  return ui->FEdit->text() != (HasReactive ? FrequencyText(Frequency) : QString());
+}
+
 void TMainForm::SetWorkingFrequency(double hertz) {
   if (!std::isfinite(hertz) || hertz < 0) return;
+  AbortGesture();
   int unit = 0;
   while (unit < 2 && std::fabs(hertz) >= 1000 * std::pow(1000.0, unit)) ++unit;
   Frequency = AsShown(hertz / std::pow(1000.0, unit));
@@ -551,6 +585,7 @@ void TMainForm::SetWorkingFrequency(double hertz) {
 }
 
 void TMainForm::FComboBoxChange(int index) {
+  AbortGesture();
   FrequencyUnit = index;
   Recompute(true);
   SaveSettings();
@@ -570,8 +605,8 @@ void TMainForm::UpdateActions() {
 }
 
 void TMainForm::NewBtnClick() {
+  AbortGesture();
   if (!MaybeSave()) return;
-  Sheet->AbortGesture();
   Sheet->Clear();
   ResetSheet();
   FileName.clear();
@@ -598,6 +633,7 @@ void TMainForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TMainForm::SettingsBtnClick() {
+  AbortGesture();
   if (SettingsForm) SettingsForm->exec();
   Recompute(true);
 }
@@ -634,6 +670,12 @@ void TMainForm::HintPanelHide() {
 // ---- events of the window's controls
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui->FEdit && event->type() == QEvent::ShortcutOverride &&
+      IsHistoryKey(*static_cast<QKeyEvent*>(event)) && !FrequencyBeingTyped()) {
+    // Without typing of its own to take back, the field leaves Ctrl+Z to the sheet's undo.
+    event->ignore();
+    return true;
+  }
   if (watched == ui->FEdit && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     // Escape belongs to a gesture under way before it reverts the typing.

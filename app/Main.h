@@ -147,6 +147,7 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -175,6 +176,13 @@ class TMainForm : public QMainWindow, public SheetHost {
   QPoint ToPaintBox(QPoint formPoint) const;
   bool Capturing() const;
 
+  // The frequency field holds typing not yet entered.
+  bool FrequencyBeingTyped() const;
+  // Where the file dialogs start: the sheet's folder, else that of the last file, else the
+  // user's documents.
+  QString DialogFolder() const;
+
+  int widthWithoutPanel = 0;  // the window's width while the panel was last hidden
   QPixmap sheetBitmap;
   bool sheetBitmapFresh = false;  // rendered by PaintSheet and not yet shown
   bool formShown = false;

@@ -188,6 +188,7 @@ void TMainForm::SetPinLayout(bool pinned) {
 }
 
 void TMainForm::Pin() {
+  AbortGesture();  // the pinned circuit is a finished one
   pinnedText = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, false);
   auto sheet = std::make_unique<CSheet>();
   pinnedMeter = ApplySheetFile(ReadSheetFile(pinnedText), *sheet);

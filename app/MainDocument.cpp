@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QSvgGenerator>
 #include <QToolBar>
@@ -26,6 +28,7 @@
 
 #include "Main.h"
 #include "QtCanvas.h"
+#include "ResponseDock.h"
 #include "Settings.h"
 #include "analysis/Measure.h"
 #include "document/SheetFile.h"
@@ -158,10 +161,14 @@ void TMainForm::SetUpDocumentActions() {
   }
   PlaceCopyButton(*ui, actions.copy);
 
+  ui->NewBtn->setShortcut(QKeySequence::New);
+  ui->NewBtn->setToolTip(
+      tr("New (%1)").arg(ui->NewBtn->shortcut().toString(QKeySequence::NativeText)));
+  // A file command in the middle of a drag ends the drag first: no half-made edit is saved.
   connect(actions.open, &QAction::triggered, this, [this] { FileOpen(); });
-  connect(actions.save, &QAction::triggered, this, [this] { FileSave(); });
-  connect(actions.saveAs, &QAction::triggered, this, [this] { FileSaveAs(); });
-  connect(actions.exportAs, &QAction::triggered, this, [this] { FileExport(); });
+  connect(actions.save, &QAction::triggered, this, [this] { AbortGesture(), FileSave(); });
+  connect(actions.saveAs, &QAction::triggered, this, [this] { AbortGesture(), FileSaveAs(); });
+  connect(actions.exportAs, &QAction::triggered, this, [this] { AbortGesture(), FileExport(); });
   connect(actions.copy, &QAction::triggered, this, [this] { CopyReadout(); });
   UpdateTitle();
 }
@@ -202,10 +209,8 @@ void TMainForm::StartHistory() {
 }
 
 void TMainForm::ApplyContent(const SSheetContent& content) {
-  if (Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
+  // An open, an undo or a redo in the middle of a drag ends the drag first.
+  AbortGesture();
   meter = ApplySheetFile(content, *Sheet);
   const bool frequencyChanged =
       Frequency != content.Frequency || FrequencyUnit != content.FrequencyUnit;
@@ -247,6 +252,7 @@ bool TMainForm::OpenFile(const QString& path) {
   StartHistory();
   AddRecentFile(FileName);
   UpdateTitle();
+  HintPanelHide();  // the sheet has its parts: the start-up hint would only cover them
   return true;
 }
 
@@ -281,7 +287,9 @@ bool TMainForm::FileSave() {
 }
 
 bool TMainForm::FileSaveAs() {
-  QString path = QFileDialog::getSaveFileName(this, tr("Save sheet"), FileName,
+  const QString start =
+      FileName.isEmpty() ? DialogFolder() + QStringLiteral("/untitled") + Suffix : FileName;
+  QString path = QFileDialog::getSaveFileName(this, tr("Save sheet"), start,
                                               tr("%1 sheets (*.vorzeta)").arg(ApplicationName));
   if (path.isEmpty()) return false;
   if (QFileInfo(path).suffix().isEmpty()) path += Suffix;
@@ -289,9 +297,10 @@ bool TMainForm::FileSaveAs() {
 }
 
 void TMainForm::FileOpen() {
+  AbortGesture();
   if (!MaybeSave()) return;
   const QString path =
-      QFileDialog::getOpenFileName(this, tr("Open sheet"), QFileInfo(FileName).path(),
+      QFileDialog::getOpenFileName(this, tr("Open sheet"), DialogFolder(),
                                    tr("%1 sheets (*.vorzeta);;All files (*)").arg(ApplicationName));
   if (!path.isEmpty()) OpenFile(path);
 }
@@ -307,11 +316,22 @@ bool TMainForm::MaybeSave() {
 }
 
 void TMainForm::UpdateTitle() {
+  // "name* — Vorzeta": ending in the program's name, the title gets no second one from the
+  // window system.
   const QString application = QString::fromLatin1(ApplicationName);
-  setWindowTitle(FileName.isEmpty()
-                     ? application + QStringLiteral("[*]")
-                     : QFileInfo(FileName).fileName() + QStringLiteral("[*] — ") + application);
+  const QString name = FileName.isEmpty() ? tr("Untitled") : QFileInfo(FileName).fileName();
+  setWindowTitle(name + QStringLiteral("[*] — ") + application);
   setWindowModified(UndoStack && !UndoStack->isClean());
+  if (ResponseDock) ResponseDock->ExportFolder = DialogFolder();
+}
+
+QString TMainForm::DialogFolder() const {
+  if (!FileName.isEmpty()) return QFileInfo(FileName).absolutePath();
+  const QStringList recent = RecentFiles();
+  if (!recent.isEmpty() && QFileInfo(recent.front()).absoluteDir().exists())
+    return QFileInfo(recent.front()).absolutePath();
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 QStringList TMainForm::RecentFiles() {
@@ -419,9 +439,12 @@ bool TMainForm::ExportSheet(const QString& path) {
 
 void TMainForm::FileExport() {
   QString filter;
-  QString path =
-      QFileDialog::getSaveFileName(this, tr("Export sheet"), QFileInfo(FileName).completeBaseName(),
-                                   tr("PNG picture (*.png);;SVG drawing (*.svg)"), &filter);
+  QString path = QFileDialog::getSaveFileName(
+      this, tr("Export sheet"),
+      DialogFolder() + '/' +
+          (FileName.isEmpty() ? QStringLiteral("untitled")
+                              : QFileInfo(FileName).completeBaseName()),
+      tr("PNG picture (*.png);;SVG drawing (*.svg)"), &filter);
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += filter.contains("svg") ? ".svg" : ".png";
   ExportSheet(path);

@@ -649,7 +649,7 @@ void TResponseDock::ExportWithDialog(int kind) {
   static const char* const filters[] = {"CSV (*.csv)", "Touchstone (*.s1p *.z1p)",
                                         "PNG image (*.png);;SVG image (*.svg)"};
   static const char* const suffixes[] = {".csv", ".s1p", ".png"};
-  QString name = QFileDialog::getSaveFileName(this, tr("Export"), QString(),
+  QString name = QFileDialog::getSaveFileName(this, tr("Export"), ExportFolder,
                                               QString::fromLatin1(filters[kind]));
   if (name.isEmpty()) return;
   if (QFileInfo(name).suffix().isEmpty()) name += QLatin1String(suffixes[kind]);

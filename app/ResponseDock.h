@@ -32,6 +32,9 @@ class TResponseDock : public QDockWidget {
   explicit TResponseDock(QWidget* parent = nullptr);
   ~TResponseDock() override;
 
+  // Where the export dialog starts: the folder of the main window's sheet.
+  QString ExportFolder;
+
   // Takes a copy of the circuit as it stands and sweeps it in the background; a newer request
   // cancels an older one. While the panel is hidden only the copy is kept.
   void Request(CCmps& cmps, const CCmp* meter, double workingHertz, int displayMode, int digits);

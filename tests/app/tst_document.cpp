@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
+#include <QWindow>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -222,6 +223,49 @@ class DocumentTest : public QObject {
     const QStringList recent = TMainForm::RecentFiles();
     QCOMPARE(recent.size(), 5);
     QCOMPARE(recent.front(), dir.filePath("s6.vorzeta"));
+  }
+
+  // Ctrl+Z is the sheet's undo wherever the focus is, unless the frequency field holds typing
+  // of its own; Ctrl+N is New; the title names the program once; a unit chosen in the middle
+  // of a placing is a step of its own, without the part.
+  void historyKeysNewAndTitle() {
+    const std::vector<std::string> texts = Draw();
+    const QString title = form().windowHandle()->title();
+    QVERIFY2(
+        title.endsWith(ApplicationName) && title.count(ApplicationName) == 1 && title.contains('*'),
+        qPrintable(title));
+    PlacePart(*form().Sheet, KindC, Orientation::R90, {6, 0});
+    FinishSheet(form());
+    form().CommitStep();
+    const std::string withC = Text();
+    form().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form()));
+    ui().FEdit->setFocus();
+    ui().FEdit->selectAll();
+    QTest::keyClicks(ui().FEdit, "2k");
+    QTest::keyClick(ui().FEdit, Qt::Key_Return);
+    QCOMPARE(form().FrequencyUnit, 1);
+    QTest::keyClick(ui().FEdit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Text(), withC);
+    QTest::keyClicks(ui().FEdit, "7");
+    QTest::keyClick(ui().FEdit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Text(), withC);  // the typing went, not the capacitor
+    QCOMPARE(ui().FEdit->text(), QStringLiteral("1"));
+
+    QTest::mousePress(ui().ImageC, Qt::LeftButton, {}, ui().ImageC->rect().center());
+    QTest::mouseMove(&form(), ui().PaintBox->mapTo(&form(), Pixel({6, 2})));
+    const int step = form().UndoStack->index();
+    form().FComboBoxChange(1);
+    QCOMPARE(form().UndoStack->index(), step + 1);
+    // The unit's step holds no half-placed part.
+    QCOMPARE(ReadSheetFile(Text()).Components.size(), ReadSheetFile(withC).Components.size());
+    QVERIFY(QWidget::mouseGrabber() == nullptr);
+
+    form().Sheet->view.PanX = 5;
+    Answer(QMessageBox::Discard);
+    QTest::keyClick(&form(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(form().Sheet->view.PanX, 0.0);
+    QCOMPARE(Text().find("resistor"), std::string::npos);
   }
 };
 

@@ -110,7 +110,7 @@ class MainWindowTest : public QObject {
   }
 
   void startsWithOnlyTheMeterAndNoReading() {
-    QCOMPARE(form().windowTitle().remove("[*]"), QString(ApplicationName));
+    QCOMPARE(form().windowTitle().remove("[*]"), "Untitled — " + QString(ApplicationName));
     QVERIFY(!form().isWindowModified());
     QCOMPARE(sheet().pictures.Count(), 1);
     QVERIFY(form().meter != nullptr);

@@ -880,3 +880,35 @@ TEST(SheetMoves, DraggingALadderCapacitorAcrossTheRailKeepsItsNets) {
     EXPECT_EQ(ladder.host.readout.R + " " + ladder.host.readout.X.value_or(""), readout);
   }
 }
+
+// A palette press whose release never came, then a second one dropped outside: neither part
+// stays behind, and nothing is reported.
+TEST_F(SheetEditing, APaletteDragWhoseReleaseWasLostLeavesNoPart) {
+  const std::string before = sheet.pictures.Describe();
+  const int edits = host.editsCompleted;
+  host.ArmPlacing(KindR);
+  mouse.PressPixel({-40, 60});  // the press of a palette entry, left of the paint area
+  host.ArmPlacing(KindC);
+  mouse.PressPixel({-40, 60});
+  mouse.ReleasePixel({-60, 200});
+  EXPECT_EQ(sheet.pictures.Describe(), before);
+  EXPECT_EQ(sheet.components.Count(), 1);
+  EXPECT_EQ(host.editsCompleted, edits);
+}
+
+//   meter  o (-4,-2) ---------+        R upright with its middle on the meter's top row:
+//          |                  R (2,-3)  the wire to its top pin goes up first, not along R
+//          o (-4,0)           R (2,-1)  from its middle; Space turns the corner back.
+TEST_F(SheetEditing, AWireFromPinToPinEndsOnThePin) {
+  CPct* r = Add(KindR, Orientation::R90, 2, -3);  // pins (2,-1) and (2,-3)
+  mouse.Press({-4, -2});
+  mouse.Move({2, -2});
+  mouse.Move({2, -3});
+  EXPECT_EQ(WireText(sheet.pictures.WireLeg(0)), "(-4,-2)-(-4,-3)");
+  EXPECT_TRUE(sheet.FlipWireCorner());
+  EXPECT_EQ(WireText(sheet.pictures.WireLeg(0)), "(-4,-2)-(2,-2)");
+  EXPECT_TRUE(sheet.FlipWireCorner());
+  mouse.Release({2, -3});
+  EXPECT_EQ(r->cmp->Nodes[1], host.meter->Nodes[1]);
+  EXPECT_FALSE(sheet.FlipWireCorner());  // no wire under way
+}
