@@ -201,12 +201,12 @@ void TMainForm::StartHistory() {
   setWindowModified(false);
 }
 
-void TMainForm::ApplyContent(const SSheetContent& content) {
+void TMainForm::ApplyContent(const SSheetContent& content, std::string* notice) {
   if (Capturing()) {
     releaseMouse();
     unsetCursor();
   }
-  meter = ApplySheetFile(content, *Sheet);
+  meter = ApplySheetFile(content, *Sheet, notice);
   const bool frequencyChanged =
       Frequency != content.Frequency || FrequencyUnit != content.FrequencyUnit;
   Frequency = content.Frequency;
@@ -227,6 +227,7 @@ bool TMainForm::OpenFile(const QString& path) {
   const QString name = QFileInfo(path).fileName();
   QFile file(path);
   QString reason;
+  std::string notice;
   if (!file.open(QIODevice::ReadOnly)) {
     reason = file.errorString();
   } else {
@@ -234,7 +235,7 @@ bool TMainForm::OpenFile(const QString& path) {
     try {
       const SSheetContent content =
           ReadSheetFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-      ApplyContent(content);
+      ApplyContent(content, &notice);
     } catch (const Exception& e) {
       reason = QString::fromStdString(e.what());
     }
@@ -247,6 +248,13 @@ bool TMainForm::OpenFile(const QString& path) {
   StartHistory();
   AddRecentFile(FileName);
   UpdateTitle();
+  if (!notice.empty()) {
+    // Said where the reasons for a missing number are said; the next edit replaces it.
+    statusText = QString::fromStdString(notice);
+    statusLine->setToolTip(statusText);
+    statusLine->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0);"));
+    FitStatusLine();
+  }
   return true;
 }
 

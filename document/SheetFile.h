@@ -57,6 +57,8 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
 SSheetContent ReadSheetFile(std::string_view text);
 
 // Replaces everything on the sheet by the content (the view only when the content has one),
-// then attaches, normalises and numbers the wiring as after an edit. Returns the meter's
-// component. Does not throw for content that ReadSheetFile returned.
-CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet);
+// then settles and numbers the wiring as after an edit: a sheet that the program wrote comes
+// back unchanged. When settling changed which pins are joined (a file with wiring an edit
+// never leaves), `notice` receives a sentence saying so, else it is emptied. Returns the
+// meter's component. Does not throw for content that ReadSheetFile returned.
+CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* notice = nullptr);

@@ -1,6 +1,7 @@
 // The picture list: ownership, ordering, lookups, selection, drawing and the text rendering.
 #include "sheet/CPcts.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "components/CCmp.h"
@@ -69,21 +70,25 @@ int CPcts::Compare(const CPct& a, const CPct& b) {
 }
 
 void CPcts::Sort() {
-  // A bubble sort that carries small misplacements backward in one pass; an already sorted
-  // list costs a single pass without exchange.
-  const int n = Count();
-  for (int i = 0; i < n - 1; ++i) {
-    bool exchanged = false;
-    for (int j = n - 1; j > i; --j) {
-      auto& a = items[static_cast<size_t>(j)];
-      auto& b = items[static_cast<size_t>(j - 1)];
-      if (Compare(*a, *b) < 0) {
-        std::swap(a, b);
-        exchanged = true;
-      }
+  // Stable: pictures with equal places keep their order, which a saved sheet relies on.
+  std::stable_sort(items.begin(), items.end(),
+                   [](const auto& a, const auto& b) { return Compare(*a, *b) < 0; });
+}
+
+bool CPcts::RemovePictures(const std::function<bool(const CPct&)>& gone) {
+  size_t kept = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (gone(*items[i])) {
+      Forget(items[i].get());
+      items[i].reset();
+    } else {
+      if (kept != i) items[kept] = std::move(items[i]);
+      ++kept;
     }
-    if (!exchanged) break;
   }
+  const bool any = kept != items.size();
+  items.resize(kept);
+  return any;
 }
 
 int CPcts::InsertSorted(std::unique_ptr<CPct> p) {
