@@ -231,7 +231,8 @@ bool TMainForm::OpenFile(const QString& path) {
   if (!file.open(QIODevice::ReadOnly)) {
     reason = file.errorString();
   } else {
-    const QByteArray bytes = file.readAll();
+    // No more than one byte beyond the largest sheet file: enough for the refusal to say so.
+    const QByteArray bytes = file.read(static_cast<qint64>(SheetFileMaxBytes) + 1);
     try {
       const SSheetContent content =
           ReadSheetFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));

@@ -63,6 +63,40 @@ void WriteList(std::string& out, const char* key, const std::vector<Item>& items
   throw Exception(field + ": " + problem);
 }
 
+// A text as a message quotes it: in JSON quotes, cut after its first 40 bytes, so that a
+// damaged file of one huge value does not become a huge message.
+std::string Quoted(const std::string& text) {
+  constexpr size_t Shown = 40;
+  if (text.size() <= Shown) return Text(json(text));
+  return Text(json(text.substr(0, Shown))) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
+// Brackets nested deeper than any sheet needs: refused before parsing builds them, which
+// would take memory by the bracket.
+void CheckNesting(std::string_view text) {
+  int depth = 0;
+  bool quoted = false, escaped = false;
+  for (const char c : text) {
+    if (quoted) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > SheetFileMaxNesting)
+        Fail("file", "not a sheet file: brackets nested deeper than " +
+                         std::to_string(SheetFileMaxNesting) + " levels");
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+}
+
 const char* TypeName(const json& v) {
   return v.type_name();
 }
@@ -136,9 +170,9 @@ double ValueText(const std::string& text, const std::string& field) {
   try {
     v = ParseValue(text);
   } catch (const Exception& e) {
-    Fail(field, Text(json(text)) + " is not a value (" + e.what() + ")");
+    Fail(field, Quoted(text) + " is not a value");
   }
-  if (!std::isfinite(v)) Fail(field, Text(json(text)) + " is not a finite value");
+  if (!std::isfinite(v)) Fail(field, Quoted(text) + " is not a finite value");
   return v;
 }
 
@@ -163,7 +197,7 @@ int Named(const std::string& name, const char* const* names, int count, const st
           const char* what) {
   for (int i = 0; i < count; ++i)
     if (name == names[i]) return i;
-  Fail(field, std::string("unknown ") + what + " " + Text(json(name)));
+  Fail(field, std::string("unknown ") + what + " " + Quoted(name));
 }
 
 SSheetComponent ReadComponent(const json& c, const std::string& path) {
@@ -245,21 +279,27 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
 
 SSheetContent ReadSheetFile(std::string_view text) {
   FillElemTypes();
+  if (text.size() > SheetFileMaxBytes)
+    Fail("file", std::to_string(text.size()) + " bytes, more than the " +
+                     std::to_string(SheetFileMaxBytes) + " a sheet file may hold");
+  CheckNesting(text);
   json root;
   try {
     root = json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     // Not only parse errors: a number beyond a double (1e400) is nlohmann's out_of_range.
+    // The reason quotes the last token read, which may be the whole file: it is cut short.
     std::string reason = e.what();
     const size_t tag = reason.find("] ");
     if (tag != std::string::npos) reason.erase(0, tag + 2);
+    if (reason.size() > 160) reason = reason.substr(0, 160) + "...";
     Fail("file", "not a sheet file: " + reason);
   }
   Typed(root, json::value_t::object, "file", "a JSON object");
 
   const std::string format = String(Member(root, "", "format"), "format");
   if (format != SheetFileFormat)
-    Fail("format", Text(json(format)) + " is not a Vorzeta sheet (" + Text(SheetFileFormat) + ")");
+    Fail("format", Quoted(format) + " is not a Vorzeta sheet (" + Text(SheetFileFormat) + ")");
   const int64_t version = Integer(Member(root, "", "version"), "version", 1, INT32_MAX);
   if (version > SheetFileVersion)
     Fail("version", "the file is of version " + std::to_string(version) +
@@ -281,6 +321,11 @@ SSheetContent ReadSheetFile(std::string_view text) {
   }
 
   const json& components = Array(root, "", "components");
+  const size_t parts =
+      components.size() + Array(root, "", "wires").size() + Array(root, "", "dots").size();
+  if (parts > SheetFileMaxParts)
+    Fail("file", std::to_string(parts) + " components, wires and dots, more than the " +
+                     std::to_string(SheetFileMaxParts) + " a sheet may hold");
   int meters = 0;
   for (size_t i = 0; i < components.size(); ++i) {
     out.Components.push_back(ReadComponent(components[i], "components[" + std::to_string(i) + "]"));

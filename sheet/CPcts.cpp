@@ -2,6 +2,7 @@
 #include "sheet/CPcts.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "components/CCmp.h"
@@ -70,9 +71,25 @@ int CPcts::Compare(const CPct& a, const CPct& b) {
 }
 
 void CPcts::Sort() {
-  // Stable: pictures with equal places keep their order, which a saved sheet relies on.
-  std::stable_sort(items.begin(), items.end(),
-                   [](const auto& a, const auto& b) { return Compare(*a, *b) < 0; });
+  // Stable: pictures with equal places keep their order, which a saved sheet relies on. The
+  // list is usually sorted already; otherwise the keys are sorted apart from the pictures.
+  const auto less = [](const auto& a, const auto& b) { return Compare(*a, *b) < 0; };
+  if (std::is_sorted(items.begin(), items.end(), less)) return;
+  struct SKey {
+    int32_t kind, y, x;
+    uint32_t at;
+  };
+  std::vector<SKey> keys;
+  keys.reserve(items.size());
+  for (size_t i = 0; i < items.size(); ++i)
+    keys.push_back({items[i]->PictureKind(), items[i]->y, items[i]->x, static_cast<uint32_t>(i)});
+  std::sort(keys.begin(), keys.end(), [](const SKey& a, const SKey& b) {
+    return std::tie(a.kind, a.y, a.x, a.at) < std::tie(b.kind, b.y, b.x, b.at);
+  });
+  std::vector<std::unique_ptr<CPct>> sorted;
+  sorted.reserve(items.size());
+  for (const SKey& k : keys) sorted.push_back(std::move(items[k.at]));
+  items = std::move(sorted);
 }
 
 bool CPcts::RemovePictures(const std::function<bool(const CPct&)>& gone) {

@@ -112,6 +112,8 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
   std::string junk(10 * 1024 * 1024, '\0');
   std::mt19937 random(8);
   for (char& c : junk) c = static_cast<char>(random());
+  std::string many;
+  for (size_t k = 0; k < SheetFileMaxParts; ++k) many += "[0, 0], ";
   const struct {
     const char* name;
     std::string text;
@@ -150,6 +152,15 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"10 MB of junk", junk, "file: not a sheet file"},
       {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),
        "file: not a sheet file"},
+      {"1 MB of open brackets", std::string(1 << 20, '['), "file: not a sheet file: brackets"},
+      {"beyond the size", ok + std::string(SheetFileMaxBytes, ' '), "file: 16777"},
+      {"beyond the part count", Replace(ok, "\"dots\": [", "\"dots\": [" + many), "file: 1000"},
+      {"a megabyte of value", Replace(ok, "\"4k7\"", '"' + std::string(1 << 20, '7') + "x\""),
+       "components[0].values[0]: \"777"},
+      {"a megabyte of kind", Replace(ok, "\"transformer\"", '"' + std::string(1 << 20, 'w') + '"'),
+       "components[2].kind: unknown kind \"www"},
+      {"a megabyte of bad token", Replace(ok, "\"Hz\"", std::string(1 << 20, 'H')),
+       "file: not a sheet file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,6 +169,7 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       ADD_FAILURE() << "accepted";
     } catch (const Exception& e) {
       EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+      EXPECT_LT(std::string(e.what()).size(), 300u) << "quotes a short excerpt at most";
     }
   }
 }
