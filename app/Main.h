@@ -166,7 +166,8 @@ class TMainForm : public QMainWindow, public SheetHost {
   // Creates the hidden frequency-response panel; returns the action that shows it.
   QAction* SetUpResponseDock();
   void ConnectResponseDock(QAction* toggle);
-  void ApplyContent(const SSheetContent& content);
+  // `notice`: see ApplySheetFile.
+  void ApplyContent(const SSheetContent& content, std::string* notice = nullptr);
   void UpdateTitle();
   void AddRecentFile(const QString& path);
   void FillRecentMenu();

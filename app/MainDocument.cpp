@@ -208,10 +208,10 @@ void TMainForm::StartHistory() {
   setWindowModified(false);
 }
 
-void TMainForm::ApplyContent(const SSheetContent& content) {
+void TMainForm::ApplyContent(const SSheetContent& content, std::string* notice) {
   // An open, an undo or a redo in the middle of a drag ends the drag first.
   AbortGesture();
-  meter = ApplySheetFile(content, *Sheet);
+  meter = ApplySheetFile(content, *Sheet, notice);
   const bool frequencyChanged =
       Frequency != content.Frequency || FrequencyUnit != content.FrequencyUnit;
   Frequency = content.Frequency;
@@ -232,14 +232,16 @@ bool TMainForm::OpenFile(const QString& path) {
   const QString name = QFileInfo(path).fileName();
   QFile file(path);
   QString reason;
+  std::string notice;
   if (!file.open(QIODevice::ReadOnly)) {
     reason = file.errorString();
   } else {
-    const QByteArray bytes = file.readAll();
+    // No more than one byte beyond the largest sheet file: enough for the refusal to say so.
+    const QByteArray bytes = file.read(static_cast<qint64>(SheetFileMaxBytes) + 1);
     try {
       const SSheetContent content =
           ReadSheetFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-      ApplyContent(content);
+      ApplyContent(content, &notice);
     } catch (const Exception& e) {
       reason = QString::fromStdString(e.what());
     }
@@ -253,6 +255,13 @@ bool TMainForm::OpenFile(const QString& path) {
   AddRecentFile(FileName);
   UpdateTitle();
   HintPanelHide();  // the sheet has its parts: the start-up hint would only cover them
+  if (!notice.empty()) {
+    // Said where the reasons for a missing number are said; the next edit replaces it.
+    statusText = QString::fromStdString(notice);
+    statusLine->setToolTip(statusText);
+    statusLine->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0);"));
+    FitStatusLine();
+  }
   return true;
 }
 

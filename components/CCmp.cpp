@@ -75,12 +75,16 @@ int32_t CCmps::NextId() const {
 }
 
 CCmp* CCmps::Create(int kind) {
+  return Create(kind, NextId());
+}
+
+CCmp* CCmps::Create(int kind, int32_t id) {
   // An unknown kind or a table not filled yet creates nothing rather than reading past it.
   if (kind < 0 || kind >= ElemKindCount) return nullptr;
   if (ElemTypes[kind] == nullptr) FillElemTypes();
   const SElemType* type = ElemTypes[kind];
   std::unique_ptr<CCmp> c = type->Create(type);
-  c->Id = NextId();
+  c->Id = id;
   CCmp* created = c.get();
   Add(std::move(c));
   return created;

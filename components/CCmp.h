@@ -98,6 +98,9 @@ class CCmps {
   void Clear();
   int32_t NextId() const;
   CCmp* Create(int kind);  // through ElemTypes only
+  // The same with the Id given: a list built from scratch numbers its components itself,
+  // without looking for the largest Id at every one.
+  CCmp* Create(int kind, int32_t id);
   void ReplaceNode(int32_t from, int32_t to);
 
  private:

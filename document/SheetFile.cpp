@@ -1,9 +1,11 @@
 // Writing, checking and applying the sheet file.
 #include "document/SheetFile.h"
 
+#include <charconv>
 #include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 
 #include "components/CCmp.h"
 #include "sheet/CElement.h"
@@ -59,6 +61,40 @@ void WriteList(std::string& out, const char* key, const std::vector<Item>& items
 
 [[noreturn]] void Fail(const std::string& field, const std::string& problem) {
   throw Exception(field + ": " + problem);
+}
+
+// A text as a message quotes it: in JSON quotes, cut after its first 40 bytes, so that a
+// damaged file of one huge value does not become a huge message.
+std::string Quoted(const std::string& text) {
+  constexpr size_t Shown = 40;
+  if (text.size() <= Shown) return Text(json(text));
+  return Text(json(text.substr(0, Shown))) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
+// Brackets nested deeper than any sheet needs: refused before parsing builds them, which
+// would take memory by the bracket.
+void CheckNesting(std::string_view text) {
+  int depth = 0;
+  bool quoted = false, escaped = false;
+  for (const char c : text) {
+    if (quoted) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > SheetFileMaxNesting)
+        Fail("file", "not a sheet file: brackets nested deeper than " +
+                         std::to_string(SheetFileMaxNesting) + " levels");
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
 }
 
 const char* TypeName(const json& v) {
@@ -134,9 +170,26 @@ double ValueText(const std::string& text, const std::string& field) {
   try {
     v = ParseValue(text);
   } catch (const Exception& e) {
-    Fail(field, Text(json(text)) + " is not a value (" + e.what() + ")");
+    Fail(field, Quoted(text) + " is not a value");
   }
-  if (!std::isfinite(v)) Fail(field, Text(json(text)) + " is not a finite value");
+  if (!std::isfinite(v)) Fail(field, Quoted(text) + " is not a finite value");
+  return v;
+}
+
+// The shortest text that reads back as the same double.
+std::string ExactText(double v) {
+  char buffer[32];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+  return error == std::errc() ? std::string(buffer, end) : FloatText(v);
+}
+
+// Written as ExactText since the value rules (which older files were read with) do not give
+// back the same double: their decade-by-decade scaling rounds at each step.
+double Frequency(const std::string& text) {
+  double v = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, v);
+  if (error != std::errc() || stop != end || !std::isfinite(v)) v = ValueText(text, "frequency");
   return v;
 }
 
@@ -144,7 +197,7 @@ int Named(const std::string& name, const char* const* names, int count, const st
           const char* what) {
   for (int i = 0; i < count; ++i)
     if (name == names[i]) return i;
-  Fail(field, std::string("unknown ") + what + " " + Text(json(name)));
+  Fail(field, std::string("unknown ") + what + " " + Quoted(name));
 }
 
 SSheetComponent ReadComponent(const json& c, const std::string& path) {
@@ -178,7 +231,7 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
   std::string out = "{\n";
   out += "  \"format\": " + Text(SheetFileFormat) + ",\n";
   out += "  \"version\": " + std::to_string(SheetFileVersion) + ",\n";
-  out += "  \"frequency\": " + Text(FloatText(frequency)) + ",\n";
+  out += "  \"frequency\": " + Text(ExactText(frequency)) + ",\n";
   out += "  \"unit\": " + Text(UnitNames[unit]) + ",\n";
   if (withView) {
     out += "  \"view\": {\"zoom\": " + std::to_string(sheet.view.Zoom) +
@@ -226,21 +279,27 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
 
 SSheetContent ReadSheetFile(std::string_view text) {
   FillElemTypes();
+  if (text.size() > SheetFileMaxBytes)
+    Fail("file", std::to_string(text.size()) + " bytes, more than the " +
+                     std::to_string(SheetFileMaxBytes) + " a sheet file may hold");
+  CheckNesting(text);
   json root;
   try {
     root = json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     // Not only parse errors: a number beyond a double (1e400) is nlohmann's out_of_range.
+    // The reason quotes the last token read, which may be the whole file: it is cut short.
     std::string reason = e.what();
     const size_t tag = reason.find("] ");
     if (tag != std::string::npos) reason.erase(0, tag + 2);
+    if (reason.size() > 160) reason = reason.substr(0, 160) + "...";
     Fail("file", "not a sheet file: " + reason);
   }
   Typed(root, json::value_t::object, "file", "a JSON object");
 
   const std::string format = String(Member(root, "", "format"), "format");
   if (format != SheetFileFormat)
-    Fail("format", Text(json(format)) + " is not a Vorzeta sheet (" + Text(SheetFileFormat) + ")");
+    Fail("format", Quoted(format) + " is not a Vorzeta sheet (" + Text(SheetFileFormat) + ")");
   const int64_t version = Integer(Member(root, "", "version"), "version", 1, INT32_MAX);
   if (version > SheetFileVersion)
     Fail("version", "the file is of version " + std::to_string(version) +
@@ -248,7 +307,7 @@ SSheetContent ReadSheetFile(std::string_view text) {
                         std::to_string(SheetFileVersion));
 
   SSheetContent out;
-  out.Frequency = ValueText(String(Member(root, "", "frequency"), "frequency"), "frequency");
+  out.Frequency = Frequency(String(Member(root, "", "frequency"), "frequency"));
   if (out.Frequency < 0) Fail("frequency", "negative");
   out.FrequencyUnit = Named(String(Member(root, "", "unit"), "unit"), UnitNames, 3, "unit", "unit");
 
@@ -262,6 +321,11 @@ SSheetContent ReadSheetFile(std::string_view text) {
   }
 
   const json& components = Array(root, "", "components");
+  const size_t parts =
+      components.size() + Array(root, "", "wires").size() + Array(root, "", "dots").size();
+  if (parts > SheetFileMaxParts)
+    Fail("file", std::to_string(parts) + " components, wires and dots, more than the " +
+                     std::to_string(SheetFileMaxParts) + " a sheet may hold");
   int meters = 0;
   for (size_t i = 0; i < components.size(); ++i) {
     out.Components.push_back(ReadComponent(components[i], "components[" + std::to_string(i) + "]"));
@@ -283,19 +347,21 @@ SSheetContent ReadSheetFile(std::string_view text) {
   return out;
 }
 
-CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet) {
-  FillElemTypes();
-  sheet.AbortGesture();
-  sheet.Clear();
+namespace {
+
+// Puts the content on a cleared sheet as it stands, in file order and sorted; returns the
+// meter's component.
+CCmp* PutContent(const SSheetContent& content, CSheet& sheet) {
   CCmp* meter = nullptr;
   // Pictures are appended in file order and sorted once: the sort is stable, so pictures with
   // equal places come back in the order in which they were saved.
+  int32_t id = 0;
   for (const SSheetComponent& c : content.Components) {
     auto element = std::make_unique<CElement>(ElemTypes[c.Kind]);
     element->x = c.Position.x;
     element->y = c.Position.y;
     element->orientation = c.Orientation;
-    element->cmp = sheet.components.Create(c.Kind);
+    element->cmp = sheet.components.Create(c.Kind, ++id);
     CPct* p = element.get();
     sheet.pictures.InsertAt(sheet.pictures.Count(), std::move(element));
     if (c.Kind == KindMeter) meter = p->cmp;
@@ -310,13 +376,46 @@ CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet) {
     sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CDot>(d.x, d.y));
   for (const SSheetWire& w : content.Wires)
     sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CLine>(w.From, w.To, false));
+  sheet.pictures.Sort();
+  return meter;
+}
+
+// Which pins share a node: for each pin of each component in list order, the index of the
+// first pin joined to it.
+std::vector<size_t> PinGroups(const CCmps& components) {
+  std::vector<size_t> groups;
+  std::unordered_map<int32_t, size_t> first;
+  for (int i = 0; i < components.Count(); ++i)
+    for (int32_t node : components.At(i)->Nodes)
+      groups.push_back(first.try_emplace(node, groups.size()).first->second);
+  return groups;
+}
+
+}  // namespace
+
+CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* notice) {
+  FillElemTypes();
+  sheet.AbortGesture();
+  sheet.Clear();
+  CCmp* meter = PutContent(content, sheet);
   if (content.HasView) {
     sheet.view.Zoom = content.Zoom;
     sheet.view.PanX = content.PanX;
     sheet.view.PanY = content.PanY;
   }
-  sheet.pictures.Sort();
-  sheet.pictures.AttachElements();
+  // A sheet the program wrote is settled already and comes back as it was; other wiring is
+  // settled once here, as an edit would have left it.
+  const bool tidied = sheet.pictures.Settle();
   sheet.RenumberNodes();
+  if (notice != nullptr) notice->clear();
+  if (tidied && notice != nullptr) {
+    CSheet asWritten;
+    PutContent(content, asWritten);
+    asWritten.RenumberNodes();
+    if (PinGroups(asWritten.components) != PinGroups(sheet.components))
+      *notice =
+          "The wiring in this file was tidied as the editor would have left it, and "
+          "that changed which component pins are joined. Check the circuit.";
+  }
   return meter;
 }

@@ -3,6 +3,7 @@
 // its unit and the view. Reading checks the whole text before anything touches a sheet.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,13 @@ class CSheet;
 
 constexpr const char* SheetFileFormat = "vorzeta-sheet";
 constexpr int SheetFileVersion = 1;
+// Larger files are refused before they are parsed: opening stays quick (loading grows as
+// n log n; a file of 10 MB opens in about a second).
+constexpr size_t SheetFileMaxBytes = size_t{16} << 20;
+// Components, wires and dots together.
+constexpr size_t SheetFileMaxParts = 1000000;
+// A sheet needs four levels of brackets; deeper files are damaged or hostile.
+constexpr int SheetFileMaxNesting = 16;
 // Grid coordinates beyond this are refused: they would overflow the fine units and pixels.
 constexpr int32_t SheetCoordinateLimit = 1000000;
 
@@ -51,12 +59,15 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
                            bool withView = true);
 
 // Reads and checks a whole file text. Throws Exception("field: problem") for the first fault
-// found: not JSON, another format, a newer version, a wrong type, an unknown kind, not exactly
-// one meter, a wrong number of values, a value text that does not parse, a coordinate that is
-// not an integer or lies beyond SheetCoordinateLimit.
+// found: too large, nested too deep, not JSON, another format, a newer version, a wrong type,
+// too many parts, an unknown kind, not exactly one meter, a wrong number of values, a value
+// text that does not parse, a coordinate that is not an integer or lies beyond the limits.
+// A message quotes at most a short excerpt of an offending text.
 SSheetContent ReadSheetFile(std::string_view text);
 
 // Replaces everything on the sheet by the content (the view only when the content has one),
-// then attaches, normalises and numbers the wiring as after an edit. Returns the meter's
-// component. Does not throw for content that ReadSheetFile returned.
-CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet);
+// then settles and numbers the wiring as after an edit: a sheet that the program wrote comes
+// back unchanged. When settling changed which pins are joined (a file with wiring an edit
+// never leaves), `notice` receives a sentence saying so, else it is emptied. Returns the
+// meter's component. Does not throw for content that ReadSheetFile returned.
+CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* notice = nullptr);

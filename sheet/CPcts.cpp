@@ -1,6 +1,8 @@
 // The picture list: ownership, ordering, lookups, selection, drawing and the text rendering.
 #include "sheet/CPcts.h"
 
+#include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "components/CCmp.h"
@@ -75,21 +77,41 @@ int CPcts::Compare(const CPct& a, const CPct& b) {
 }
 
 void CPcts::Sort() {
-  // A bubble sort that carries small misplacements backward in one pass; an already sorted
-  // list costs a single pass without exchange.
-  const int n = Count();
-  for (int i = 0; i < n - 1; ++i) {
-    bool exchanged = false;
-    for (int j = n - 1; j > i; --j) {
-      auto& a = items[static_cast<size_t>(j)];
-      auto& b = items[static_cast<size_t>(j - 1)];
-      if (Compare(*a, *b) < 0) {
-        std::swap(a, b);
-        exchanged = true;
-      }
+  // Stable: pictures with equal places keep their order, which a saved sheet relies on. The
+  // list is usually sorted already; otherwise the keys are sorted apart from the pictures.
+  const auto less = [](const auto& a, const auto& b) { return Compare(*a, *b) < 0; };
+  if (std::is_sorted(items.begin(), items.end(), less)) return;
+  struct SKey {
+    int32_t kind, y, x;
+    uint32_t at;
+  };
+  std::vector<SKey> keys;
+  keys.reserve(items.size());
+  for (size_t i = 0; i < items.size(); ++i)
+    keys.push_back({items[i]->PictureKind(), items[i]->y, items[i]->x, static_cast<uint32_t>(i)});
+  std::sort(keys.begin(), keys.end(), [](const SKey& a, const SKey& b) {
+    return std::tie(a.kind, a.y, a.x, a.at) < std::tie(b.kind, b.y, b.x, b.at);
+  });
+  std::vector<std::unique_ptr<CPct>> sorted;
+  sorted.reserve(items.size());
+  for (const SKey& k : keys) sorted.push_back(std::move(items[k.at]));
+  items = std::move(sorted);
+}
+
+bool CPcts::RemovePictures(const std::function<bool(const CPct&)>& gone) {
+  size_t kept = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (gone(*items[i])) {
+      Forget(items[i].get());
+      items[i].reset();
+    } else {
+      if (kept != i) items[kept] = std::move(items[i]);
+      ++kept;
     }
-    if (!exchanged) break;
   }
+  const bool any = kept != items.size();
+  items.resize(kept);
+  return any;
 }
 
 int CPcts::InsertSorted(std::unique_ptr<CPct> p) {

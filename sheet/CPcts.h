@@ -1,9 +1,10 @@
 // The sheet's ordered picture list with its geometric operations: ordering and lookups,
 // selection, normalisation of the wiring, node numbering, moving and wire drawing.
-// List order decides hit priority and the order of numbering; every scan is linear.
+// List order decides hit priority and the order of numbering.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,12 +60,20 @@ class CPcts {
   bool SelectedIsMeter(const CCmp* meter) const;
 
   // ---- connectivity
+  // Leaves the list sorted.
   void Normalize();
-  // The steps of Normalize() after the sort, in their order.
+  // The steps of Normalize() between its sorts, in their order.
   void RemoveDuplicateDots();
   void MergeWires();
   void CutWiresAtConnections();
-  void RemoveZeroWires();
+  bool RemoveZeroWires();  // true if any went
+  // Brings any wiring into the form an edit leaves: wires in order of their ends, no wire of
+  // zero length, normalised, and no wire under a body. The form is a fixed point: settling a
+  // settled list changes nothing, so a sheet read back is the sheet that was written. True
+  // when a wire or dot changed.
+  bool Settle();
+  // On a normalised list: deletes the wires that attaching would cut away whole.
+  bool RemoveWiresUnderBodies();
   void AddDot(SPoint p);
   bool CutWiresUnder(int i);
   bool AttachElements();
@@ -114,8 +123,18 @@ class CPcts {
   // dir: the direction a number arrives from, or none when it may leave any way.
   int Propagate(std::optional<PinDirCode> dir, int node, SPoint p);
   void MergeNodes(CCmp& c, int m, int& node);
+  // Numbering keeps joined numbers as sets: a pin's number names a set, which a new number
+  // (or one some pin holds now) starts and a join ends; each set stands for its number.
+  void BeginNumberSets();
+  int32_t FreshSet(int32_t number);
+  int32_t FindSet(int32_t set);
+  // Every component of the sheet (all of Cmps, or those of the elements without it).
+  void ForEachComponent(const std::function<void(CCmp&)>& f);
 
   void Forget(const CPct* p);
+  // Deletes, in one pass, every picture for which `gone` is true (called once per picture in
+  // list order); true if any went.
+  bool RemovePictures(const std::function<bool(const CPct&)>& gone);
 
   // A wire that follows a move: a stretched wire or a bridge from `fixed` to the moving point,
   // with the extra legs of a detour that keeps it off other nets.
@@ -152,4 +171,10 @@ class CPcts {
   // connection points at each point in list order.
   std::unordered_map<uint64_t, int32_t> pointIndex;
   std::unordered_map<uint64_t, std::vector<PinRef>> pinIndex;
+  // While numbering: the sets (parent, number, the live set of each number), and for each
+  // point record and way of arrival (a quarter direction, or 4 for any) a set walked there.
+  std::vector<int32_t> setParent;
+  std::vector<int32_t> setNumber;
+  std::unordered_map<int32_t, int32_t> setOfNumber;
+  std::vector<int32_t> expanded;
 };

@@ -91,8 +91,9 @@ void CSheet::ArmPlacing(int kind, Orientation orientation) {
 }
 
 void CSheet::Clear() {
-  for (int i = 0; i < pictures.Count(); ++i)
-    if (CCmp* c = pictures.At(i)->cmp) components.Remove(c);
+  // Every component belongs to an element picture: clearing the list removes them all at
+  // once instead of looking each one up.
+  components.Clear();
   pictures.Clear();
   wireStarted = false;
   moveStarted = false;

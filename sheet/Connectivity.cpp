@@ -1,7 +1,9 @@
 // Wiring clean-up and node numbering of the picture list: merging and cutting wires, fitting
 // dropped elements into wires, junction dots and the spreading of node numbers.
 #include <algorithm>
+#include <array>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -46,52 +48,125 @@ void CPcts::Normalize() {
   RemoveDuplicateDots();
   MergeWires();
   CutWiresAtConnections();
+  // Pieces stand where their wire stood; sorted, the list is written and read back in the
+  // same order.
+  Sort();
+}
+
+namespace {
+
+// The wires and dots of a list in order, to tell whether settling changed them.
+std::vector<std::array<int32_t, 5>> WiringOf(const CPcts& list) {
+  std::vector<std::array<int32_t, 5>> wiring;
+  for (int i = 0; i < list.Count(); ++i) {
+    const CPct* p = list.At(i);
+    const auto* w = p->PictureKind() == PctLine ? static_cast<const CLine*>(p) : nullptr;
+    if (p->PictureKind() != PctElement)
+      wiring.push_back({p->PictureKind(), p->x, p->y, w ? w->x2 : 0, w ? w->y2 : 0});
+  }
+  return wiring;
+}
+
+}  // namespace
+
+bool CPcts::Settle() {
+  Sort();
+  const auto before = WiringOf(*this);
+  for (auto& p : items)
+    if (CLine* w = AsLine(p.get())) w->Normalize();
+  RemoveZeroWires();
+  Normalize();
+  if (RemoveWiresUnderBodies()) Normalize();
+  return WiringOf(*this) != before;
 }
 
 void CPcts::RemoveDuplicateDots() {
-  // The list is sorted, so equal dots are neighbours and the dots end where another kind starts.
-  int i = 0;
-  while (i < Count() - 1) {
-    const CPct* a = At(i);
-    if (a->PictureKind() == PctDot) {
-      const CPct* b = At(i + 1);
-      if (b->PictureKind() != PctDot) break;
-      if (a->x == b->x && a->y == b->y) {
-        DeleteAt(i + 1);
-        continue;
-      }
-    }
-    ++i;
-  }
+  // The list is sorted, so equal dots are neighbours and the dots end where another kind
+  // starts; each dot is compared with the last one kept before it.
+  const CPct* kept = nullptr;
+  bool dotsEnded = false;
+  RemovePictures([&](const CPct& p) {
+    const bool duplicate = !dotsEnded && kept != nullptr && kept->PictureKind() == PctDot &&
+                           p.PictureKind() == PctDot && p.x == kept->x && p.y == kept->y;
+    if (kept != nullptr && kept->PictureKind() == PctDot && p.PictureKind() != PctDot)
+      dotsEnded = true;
+    if (!duplicate) kept = &p;
+    return duplicate;
+  });
 }
 
-void CPcts::MergeWires() {
-  // The early stops rely on the sort: wires by the row, then the column of their first end.
-  int i = 0;
-  while (i < Count() - 1) {
-    CLine* p = AsLine(At(i));
-    bool merged = false;
-    if (p != nullptr && (p->IsHorizontal() || p->IsVertical())) {
-      for (int j = i + 1; j < Count(); ++j) {
-        CLine* q = AsLine(At(j));
-        if (q == nullptr) continue;
-        if (p->IsHorizontal() && !q->IsHorizontal()) continue;
-        if (p->IsVertical() && !q->IsVertical()) continue;
-        if (p->IsHorizontal()) {
-          if (q->y != p->y || p->x2 < q->x) break;
-          p->x2 = std::max(p->x2, q->x2);
-        } else {
-          if (p->y2 < q->y) break;
-          if (q->x != p->x) continue;
-          p->y2 = std::max(p->y2, q->y2);
-        }
-        DeleteAt(j);
-        merged = true;
-        break;
-      }
+namespace {
+
+// Successor chains through the wires of one row, one column or one point, in list order.
+struct SWireChains {
+  static constexpr int32_t End = -1;
+  std::vector<int32_t> row, column, point;
+  std::vector<char> gone;
+
+  explicit SWireChains(const std::vector<std::unique_ptr<CPct>>& items)
+      : row(items.size(), End),
+        column(items.size(), End),
+        point(items.size(), End),
+        gone(items.size(), 0) {
+    std::unordered_map<int32_t, int32_t> lastRow, lastColumn;
+    std::unordered_map<uint64_t, int32_t> lastPoint;
+    const auto link = [](auto& last, auto key, std::vector<int32_t>& next, int32_t i) {
+      const auto [it, added] = last.try_emplace(key, i);
+      if (!added) next[static_cast<size_t>(std::exchange(it->second, i))] = i;
+    };
+    for (size_t k = 0; k < items.size(); ++k) {
+      const CLine* w = AsLine(items[k].get());
+      if (w == nullptr) continue;
+      const auto i = static_cast<int32_t>(k);
+      if (w->IsHorizontal()) link(lastRow, w->y, row, i);
+      if (w->IsVertical()) link(lastColumn, w->x, column, i);
+      if (w->IsHorizontal() && w->IsVertical()) link(lastPoint, PointKey({w->x, w->y}), point, i);
     }
-    if (!merged) ++i;
   }
+
+  // The first wire after i on the chain that is still there; later walks skip the gone ones.
+  int32_t Next(std::vector<int32_t>& next, int32_t i) {
+    int32_t j = next[static_cast<size_t>(i)];
+    while (j != End && gone[static_cast<size_t>(j)] != 0) j = next[static_cast<size_t>(j)];
+    next[static_cast<size_t>(i)] = j;
+    return j;
+  }
+};
+
+}  // namespace
+
+void CPcts::MergeWires() {
+  // Each wire p in list order swallows the wires after it on its line that start at or before
+  // its far end, up to the first that does not (a wire of zero length only its duplicates).
+  // The list is sorted, so the chains of p's row, column or point hold exactly the wires that
+  // walking the rest of the list would meet, in the same order.
+  SWireChains chains(items);
+  bool merged = false;
+  for (size_t k = 0; k < items.size(); ++k) {
+    CLine* p = AsLine(items[k].get());
+    if (p == nullptr || chains.gone[k] != 0) continue;
+    const bool horizontal = p->IsHorizontal(), vertical = p->IsVertical();
+    if (!horizontal && !vertical) continue;
+    std::vector<int32_t>& next = horizontal && vertical ? chains.point
+                                 : horizontal           ? chains.row
+                                                        : chains.column;
+    const auto i = static_cast<int32_t>(k);
+    for (int32_t j = chains.Next(next, i); j != SWireChains::End; j = chains.Next(next, i)) {
+      const CLine* q = AsLine(items[static_cast<size_t>(j)].get());
+      if (vertical && !horizontal) {
+        if (p->y2 < q->y) break;
+        p->y2 = std::max(p->y2, q->y2);
+      } else {
+        if (p->x2 < q->x) break;
+        p->x2 = std::max(p->x2, q->x2);
+      }
+      chains.gone[static_cast<size_t>(j)] = 1;
+      merged = true;
+    }
+  }
+  if (!merged) return;
+  size_t k = 0;
+  RemovePictures([&](const CPct&) { return chains.gone[k++] != 0; });
 }
 
 void CPcts::CutWiresAtConnections() {
@@ -138,16 +213,11 @@ void CPcts::CutWiresAtConnections() {
   items = std::move(result);
 }
 
-void CPcts::RemoveZeroWires() {
-  int i = 0;
-  while (i < Count()) {
-    const CLine* w = AsLine(At(i));
-    if (w != nullptr && w->x == w->x2 && w->y == w->y2) {
-      DeleteAt(i);
-    } else {
-      ++i;
-    }
-  }
+bool CPcts::RemoveZeroWires() {
+  return RemovePictures([](const CPct& p) {
+    const auto* w = p.PictureKind() == PctLine ? static_cast<const CLine*>(&p) : nullptr;
+    return w != nullptr && w->x == w->x2 && w->y == w->y2;
+  });
 }
 
 void CPcts::AddDot(SPoint p) {
@@ -189,16 +259,37 @@ SPinsOnWire PinsOnWire(const CPct* e, const CLine* w) {
 // set to the pin where it already is), or a real change.
 enum WireCut { CutNothing = 0, CutInPlace = 1, CutMoves = 2 };
 
+// The side of pin m, along a horizontal or vertical line, where another pin of the element
+// lies on that line with the body between them: +1 toward larger coordinates, -1 toward
+// smaller, 0 for none. No wire may run between two such pins; one that holds the pin but not
+// the other is cut back to the pin on that side. The rule looks at the pins, not at how the
+// wire is cut into pieces, so settling a sheet twice cuts nothing more.
+int PartnerSide(const CPct* e, int m, bool horizontal) {
+  const SPoint p = e->PinPos(m);
+  for (int k = 0; k < e->PinCount(); ++k) {
+    const SPoint q = e->PinPos(k);
+    if (k == m || (horizontal ? q.y != p.y : q.x != p.x)) continue;
+    const SPoint mid{static_cast<int32_t>((int64_t{p.x} + q.x) / 2),
+                     static_cast<int32_t>((int64_t{p.y} + q.y) / 2)};
+    if (e->BodyContains(mid)) return (horizontal ? q.x > p.x : q.y > p.y) ? 1 : -1;
+  }
+  return 0;
+}
+
+// The end of w that the single pin on1 cuts back to itself: 2 the second, 1 the first, 0 none.
+int EndCutToPin(const CPct* e, const CLine* w, int m1) {
+  const bool horizontal = w->IsHorizontal();
+  if (!horizontal && !w->IsVertical()) return 0;
+  const int side = PartnerSide(e, m1, horizontal);
+  return side > 0 ? 2 : side < 0 ? 1 : 0;
+}
+
 WireCut CutOf(const CPct* e, const CLine* w, const SPinsOnWire& on) {
   if (on.found == 1) {
-    const PinDirCode d = e->PinDir(on.m1);
-    const bool horizontal = w->IsHorizontal();
-    const bool vertical = !horizontal && w->IsVertical();
-    if ((horizontal && d == PinDirCode::East) || (vertical && d == PinDirCode::South))
-      return w->x2 == on.p1.x && w->y2 == on.p1.y ? CutInPlace : CutMoves;
-    if ((horizontal && d == PinDirCode::West) || (vertical && d == PinDirCode::North))
-      return w->x == on.p1.x && w->y == on.p1.y ? CutInPlace : CutMoves;
-    return CutNothing;
+    const int end = EndCutToPin(e, w, on.m1);
+    if (end == 0) return CutNothing;
+    const SPoint at = end == 2 ? SPoint{w->x2, w->y2} : SPoint{w->x, w->y};
+    return at == on.p1 ? CutInPlace : CutMoves;
   }
   if (on.found == 2) {
     const SPoint mid{static_cast<int32_t>((int64_t{on.p1.x} + on.p2.x) / 2),
@@ -266,18 +357,15 @@ bool CPcts::CutWiresUnder(int i) {
 
     if (found == 1) {
       // Drop the part of the wire that runs under the body, beyond the pin.
-      const PinDirCode d = e->PinDir(m1);
-      const bool horizontal = w->IsHorizontal();
-      const bool vertical = !horizontal && w->IsVertical();
-      if ((horizontal && d == PinDirCode::East) || (vertical && d == PinDirCode::South)) {
+      const int end = EndCutToPin(e, w, m1);
+      if (end == 2) {
         w->x2 = p1.x;
         w->y2 = p1.y;
-        changed = true;
-      } else if ((horizontal && d == PinDirCode::West) || (vertical && d == PinDirCode::North)) {
+      } else if (end == 1) {
         w->x = p1.x;
         w->y = p1.y;
-        changed = true;
       }
+      changed = changed || end != 0;
     } else if (found == 2) {
       const SPoint mid{static_cast<int32_t>((int64_t{p1.x} + p2.x) / 2),
                        static_cast<int32_t>((int64_t{p1.y} + p2.y) / 2)};
@@ -307,6 +395,32 @@ bool CPcts::CutWiresUnder(int i) {
     Sort();
   }
   return changed;
+}
+
+bool CPcts::RemoveWiresUnderBodies() {
+  // Normalised, a wire holds a pin only at an end, so cutting it under a body leaves it
+  // whole or of zero length: the wires ending at each pin are all there is to look at.
+  std::unordered_map<uint64_t, std::vector<const CLine*>> ends;
+  for (const auto& p : items) {
+    const CLine* w = AsLine(p.get());
+    if (w == nullptr) continue;
+    ends[PointKey({w->x, w->y})].push_back(w);
+    if (w->x2 != w->x || w->y2 != w->y) ends[PointKey({w->x2, w->y2})].push_back(w);
+  }
+  std::unordered_set<const CPct*> doomed;
+  for (const auto& p : items) {
+    const CPct* e = p.get();
+    if (e->PictureKind() != PctElement) continue;
+    for (int m = 0; m < e->PinCount(); ++m) {
+      const auto it = ends.find(PointKey(e->PinPos(m)));
+      if (it == ends.end()) continue;
+      for (const CLine* w : it->second)
+        if (CutOf(e, w, PinsOnWire(e, w)) == CutMoves) doomed.insert(w);
+    }
+  }
+  if (doomed.empty()) return false;
+  RemovePictures([&](const CPct& p) { return doomed.count(&p) > 0; });
+  return true;
 }
 
 bool CPcts::AttachElements() {
@@ -385,35 +499,36 @@ void CPcts::RecordConnectionPoints() {
 
 bool CPcts::RemoveIdleDots() {
   // Dots where two or fewer ends meet join nothing that is not joined already.
-  bool deleted = false;
-  int i = 0;
-  while (i < Count()) {
-    const CPct* q = At(i);
-    if (q->PictureKind() == PctDot) {
-      const int k = RecordIndex({q->x, q->y});
-      if (k >= 0 && points[static_cast<size_t>(k)].count <= 2) {
-        points[static_cast<size_t>(k)].mask &= ~DotBit;
-        DeleteAt(i);
-        deleted = true;
-        continue;
-      }
-    }
-    ++i;
-  }
-  return deleted;
+  return RemovePictures([this](const CPct& q) {
+    if (q.PictureKind() != PctDot) return false;
+    const int k = RecordIndex({q.x, q.y});
+    if (k < 0 || points[static_cast<size_t>(k)].count > 2) return false;
+    points[static_cast<size_t>(k)].mask &= ~DotBit;
+    return true;
+  });
 }
 
 void CPcts::AddJunctionDots() {
+  // The list is sorted here: the new dots are merged in at once, each where a sorted
+  // insertion would put it (no dot stands at their places).
+  const auto before = static_cast<std::ptrdiff_t>(items.size());
   for (auto& r : points) {
     if (r.count >= 3 && (r.mask & DotBit) == 0 && r.mask != PlainCrossing) {
-      AddDot({r.x, r.y});
+      items.push_back(std::make_unique<CDot>(r.x, r.y));
       r.mask |= DotBit;
     }
   }
+  const auto less = [](const auto& a, const auto& b) { return Compare(*a, *b) < 0; };
+  std::stable_sort(items.begin() + before, items.end(), less);
+  std::inplace_merge(items.begin(), items.begin() + before, items.end(), less);
 }
 
 void CPcts::NumberFromElements() {
   // Each pin without a number starts a new one; numbers spread from the pins in list order.
+  // While the numbers spread, pins hold the sets their numbers belong to; a join keeps the
+  // set of the smaller number, as if the larger had been replaced on every pin at once.
+  BeginNumberSets();
+  expanded.assign(points.size() * 5, -1);
   int next = 1;
   for (int e = 0; e < Count(); ++e) {
     CPct* q = At(e);
@@ -421,16 +536,56 @@ void CPcts::NumberFromElements() {
     for (int m = 0; m < q->PinCount(); ++m) {
       auto& nodes = q->cmp->Nodes;
       if (static_cast<size_t>(m) >= nodes.size()) break;
-      const int node = nodes[static_cast<size_t>(m)];
-      if (node >= 0) {
-        Propagate(q->PinDir(m), node, q->PinPos(m));
-      } else {
-        nodes[static_cast<size_t>(m)] = next;
-        Propagate(q->PinDir(m), next, q->PinPos(m));
-        ++next;
-      }
+      int32_t& set = nodes[static_cast<size_t>(m)];
+      if (set < 0) set = FreshSet(next++);
+      Propagate(q->PinDir(m), FindSet(set), q->PinPos(m));
     }
   }
+  ForEachComponent([this](CCmp& c) {
+    for (auto& n : c.Nodes)
+      if (n >= 0) n = setNumber[static_cast<size_t>(FindSet(n))];
+  });
+  setParent.clear();
+  setNumber.clear();
+  setOfNumber.clear();
+  expanded.clear();
+}
+
+void CPcts::ForEachComponent(const std::function<void(CCmp&)>& f) {
+  if (Cmps != nullptr) {
+    for (int i = 0; i < Cmps->Count(); ++i) f(*Cmps->At(i));
+    return;
+  }
+  for (const auto& q : items)
+    if (q->PictureKind() == PctElement && q->cmp != nullptr) f(*q->cmp);
+}
+
+void CPcts::BeginNumberSets() {
+  // Pins that arrive numbered share a set when their numbers are equal.
+  setParent.clear();
+  setNumber.clear();
+  setOfNumber.clear();
+  ForEachComponent([this](CCmp& c) {
+    for (auto& n : c.Nodes)
+      if (n >= 0) n = FreshSet(n);
+  });
+}
+
+int32_t CPcts::FreshSet(int32_t number) {
+  // A number that some pin holds now names that pin's set.
+  const auto [it, added] = setOfNumber.try_emplace(number, static_cast<int32_t>(setParent.size()));
+  if (added) {
+    setParent.push_back(it->second);
+    setNumber.push_back(number);
+  }
+  return it->second;
+}
+
+int32_t CPcts::FindSet(int32_t set) {
+  int32_t root = set;
+  while (setParent[static_cast<size_t>(root)] != root) root = setParent[static_cast<size_t>(root)];
+  while (set != root) set = std::exchange(setParent[static_cast<size_t>(set)], root);
+  return root;
 }
 
 void CPcts::BuildPinIndex() {
@@ -447,30 +602,19 @@ void CPcts::BuildPinIndex() {
 void CPcts::MergeNodes(CCmp& c, int m, int& node) {
   if (static_cast<size_t>(m) >= c.Nodes.size()) return;
   int32_t& v = c.Nodes[static_cast<size_t>(m)];
-  int from = 0, to = 0;
   if (v < 0) {
     v = node;
     return;
   }
-  if (v == node) return;
-  // The lower number survives.
-  if (v > node) {
-    from = v;
-    to = node;
-  } else {
-    from = node;
-    to = v;
-    node = v;
-  }
-  if (Cmps != nullptr) {
-    Cmps->ReplaceNode(from, to);
-    return;
-  }
-  for (const auto& q : items) {
-    if (q->PictureKind() != PctElement || q->cmp == nullptr) continue;
-    for (auto& n : q->cmp->Nodes)
-      if (n == from) n = to;
-  }
+  const int32_t set = FindSet(v);
+  if (set == node) return;
+  // The lower number survives; the other is free to be handed out again.
+  int32_t loser = set, winner = node;
+  if (setNumber[static_cast<size_t>(set)] < setNumber[static_cast<size_t>(node)])
+    std::swap(loser, winner);
+  setParent[static_cast<size_t>(loser)] = winner;
+  setOfNumber.erase(setNumber[static_cast<size_t>(loser)]);
+  node = winner;
 }
 
 int CPcts::Propagate(std::optional<PinDirCode> dir, int node, SPoint p) {
@@ -488,7 +632,17 @@ int CPcts::Propagate(std::optional<PinDirCode> dir, int node, SPoint p) {
   const auto enter = [&](std::optional<PinDirCode> d, SPoint at) {
     // Across a plain crossing numbers pass straight through only; there every direction is
     // a quarter, so Opposite applies.
-    if (PointMask(at) != PlainCrossing) d.reset();
+    const int record = RecordIndex(at);
+    if (record < 0 || points[static_cast<size_t>(record)].mask != PlainCrossing) d.reset();
+    // A point already walked, the same way, for a number of the same set has nothing left
+    // to give: its elements share the set and its wires are walked. Skipping it keeps many
+    // wires or stacked parts at one point from being scanned once for each of them.
+    if (record >= 0) {
+      int32_t& walked =
+          expanded[static_cast<size_t>(record) * 5 + (d ? static_cast<size_t>(*d) : 4)];
+      if (walked >= 0 && FindSet(walked) == node) return;
+      walked = node;
+    }
     const auto it = pinIndex.find(PointKey(at));
     stack.push_back({d, it != pinIndex.end() ? &it->second : nullptr, 0, -1, false});
   };

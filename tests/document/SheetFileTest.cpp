@@ -1,9 +1,12 @@
 // The sheet file: round trips of real sheets, a table of broken files, and random damage.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "FakeHost.h"
@@ -109,6 +112,8 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
   std::string junk(10 * 1024 * 1024, '\0');
   std::mt19937 random(8);
   for (char& c : junk) c = static_cast<char>(random());
+  std::string many;
+  for (size_t k = 0; k < SheetFileMaxParts; ++k) many += "[0, 0], ";
   const struct {
     const char* name;
     std::string text;
@@ -147,6 +152,15 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"10 MB of junk", junk, "file: not a sheet file"},
       {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),
        "file: not a sheet file"},
+      {"1 MB of open brackets", std::string(1 << 20, '['), "file: not a sheet file: brackets"},
+      {"beyond the size", ok + std::string(SheetFileMaxBytes, ' '), "file: 16777"},
+      {"beyond the part count", Replace(ok, "\"dots\": [", "\"dots\": [" + many), "file: 1000"},
+      {"a megabyte of value", Replace(ok, "\"4k7\"", '"' + std::string(1 << 20, '7') + "x\""),
+       "components[0].values[0]: \"777"},
+      {"a megabyte of kind", Replace(ok, "\"transformer\"", '"' + std::string(1 << 20, 'w') + '"'),
+       "components[2].kind: unknown kind \"www"},
+      {"a megabyte of bad token", Replace(ok, "\"Hz\"", std::string(1 << 20, 'H')),
+       "file: not a sheet file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -155,8 +169,83 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       ADD_FAILURE() << "accepted";
     } catch (const Exception& e) {
       EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+      EXPECT_LT(std::string(e.what()).size(), 300u) << "quotes a short excerpt at most";
     }
   }
+}
+
+// Opens a file text on a fresh sheet as the program does and measures it.
+struct SOpened {
+  explicit SOpened(const std::string& file) : host(sheet) {
+    const SSheetContent content = ReadSheetFile(file);
+    host.meter = ApplySheetFile(content, sheet, &notice);
+    host.frequency = content.Frequency;
+    host.frequencyUnit = content.FrequencyUnit;
+    host.Recompute(true);
+    text = WriteSheetFile(sheet, content.Frequency, content.FrequencyUnit);
+  }
+  CSheet sheet;
+  FakeHost host;
+  std::string notice, text;
+};
+
+std::string StoredFile(const std::string& name) {
+  std::ifstream in(std::string(VORZETA_TEST_FILES) + "/" + name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  EXPECT_FALSE(text.str().empty()) << name;
+  return text.str();
+}
+
+// A file opens as one circuit, and its save opens as the same circuit and saves the same text.
+// Wiring an edit never leaves is settled once; when that changes which pins are joined, the
+// opening says so.
+//   M(-4,-2)---(0,-2)R(2,-2)---(6,-2)      the wire runs on under the resistor: read as drawn
+//   M(-4, 0)----------------------(6,0)    it would short the meter
+TEST(SheetFile, FilesOpenSavedAndReopenedReadTheSame) {
+  const std::string underBody =
+      Replace(Replace(StoredFile("zero-length-wire.vorzeta"), "[3, 3], \"to\": [3, 3]",
+                      "[-4, -2], \"to\": [6, -2]}, {\"from\": [6, -2], \"to\": [6, 0]}, "
+                      "{\"from\": [6, 0], \"to\": [-4, 0]"),
+              "\"values\": []}",
+              "\"values\": []}, {\"kind\": \"resistor\", \"x\": 0, \"y\": -2, "
+              "\"orientation\": 0, \"values\": [\"1k\"]}");
+  const struct {
+    std::string name, file, reading;
+    bool notice;
+  } cases[] = {
+      {"transformer on a wire", StoredFile("reopen-loses-wire.vorzeta"), "1e+3", false},
+      {"wire of zero length", StoredFile("zero-length-wire.vorzeta"), "Infinity", false},
+      {"wire under a resistor", underBody, "1e+3", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SOpened first(c.file);
+    EXPECT_EQ(first.host.readout.R, c.reading);
+    EXPECT_EQ(!first.notice.empty(), c.notice) << first.notice;
+    EXPECT_EQ(first.text.find("[3, 3]"), std::string::npos) << "a zero-length wire stays";
+    const SOpened again(first.text);
+    EXPECT_EQ(again.host.readout.R, c.reading);
+    EXPECT_EQ(again.notice, "");
+    EXPECT_EQ(again.text, first.text);
+  }
+}
+
+// The frequency is kept as the double it is; the texts of older files still read.
+TEST(SheetFile, FrequencyComesBackAsTheSameDouble) {
+  CSheet sheet;
+  FakeHost host(sheet);
+  host.ResetSheet();
+  std::mt19937_64 random(16);
+  std::uniform_real_distribution<double> decades(-15.0, 20.0);
+  for (int k = 0; k < 20000; ++k) {
+    const double f = std::pow(10.0, decades(random));
+    ASSERT_EQ(ReadSheetFile(WriteSheetFile(sheet, f, 0)).Frequency, f) << std::hexfloat << f;
+  }
+  const std::string one = WriteSheetFile(sheet, 1.0, 0);
+  for (const auto& [text, value] : {std::pair{"7.40900000000002E-11", 7.40900000000002E-11},
+                                    std::pair{"2k5", 2500.0}, std::pair{"0.5", 0.5}})
+    EXPECT_EQ(ReadSheetFile(Replace(one, "\"1\"", '"' + std::string(text) + '"')).Frequency, value);
 }
 
 // Random damage to a valid file: every text gives either a sheet, which then saves and reads

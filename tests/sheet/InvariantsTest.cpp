@@ -43,9 +43,6 @@ std::vector<std::pair<int, int>> Dots(const CPcts& list) {
   return dots;
 }
 
-// Loading still fits every element to the wiring again and may cut wires the editor left.
-constexpr bool LoadKeepsWiring = false;
-
 class GestureRun {
  public:
   explicit GestureRun(unsigned seed) : rng(seed), host(sheet), mouse(host) {
@@ -123,7 +120,6 @@ class GestureRun {
       return true;
     }
     copyHost.meter = ApplySheetFile(content, copy);
-    if (!LoadKeepsWiring) return true;
     EXPECT_EQ(WriteSheetFile(copy, host.frequency, host.frequencyUnit), file);
     copyHost.UpdateReadoutState();
     copyHost.Recompute(false);
