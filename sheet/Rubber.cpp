@@ -42,8 +42,22 @@ bool OnSegment(SPoint p, SPoint a, SPoint b) {
   return p == a || p == b;
 }
 
+// The side of pin m along a line where another pin of the element lies with the body between
+// them: +1 toward larger coordinates, -1 toward smaller, 0 for none (as the attaching sees it).
+int PartnerSide(const CPct& e, int m, bool horizontal) {
+  const SPoint p = e.PinPos(m);
+  for (int k = 0; k < e.PinCount(); ++k) {
+    const SPoint q = e.PinPos(k);
+    if (k == m || (horizontal ? q.y != p.y : q.x != p.x)) continue;
+    const SPoint mid{static_cast<int32_t>((int64_t{p.x} + q.x) / 2),
+                     static_cast<int32_t>((int64_t{p.y} + q.y) / 2)};
+    if (e.BodyContains(mid)) return (horizontal ? q.x > p.x : q.y > p.y) ? 1 : -1;
+  }
+  return 0;
+}
+
 // Whether attaching element e to a wire a–b would trim or cut it, as CPcts::CutWiresUnder
-// does: one pin with the wire running on into the body, or two pins with the body between.
+// does: two pins with the body between them, or one with the wire running on toward the other.
 bool CutsWire(const CPct& e, SPoint a, SPoint b) {
   const CLine w(a, b, false);
   int found = 0, m1 = -1;
@@ -60,17 +74,11 @@ bool CutsWire(const CPct& e, SPoint a, SPoint b) {
                      static_cast<int32_t>((int64_t{p1.y} + p2.y) / 2)};
     return e.BodyContains(mid);
   }
-  if (found != 1) return false;
-  const PinDirCode d = e.PinDir(m1);
-  const SPoint first{w.x, w.y}, second{w.x2, w.y2};
-  if (w.IsHorizontal()) {
-    if (d == PinDirCode::East) return !(second == p1);
-    if (d == PinDirCode::West) return !(first == p1);
-  } else if (w.IsVertical()) {
-    if (d == PinDirCode::South) return !(second == p1);
-    if (d == PinDirCode::North) return !(first == p1);
-  }
-  return false;
+  const bool horizontal = w.IsHorizontal();
+  if (found != 1 || (!horizontal && !w.IsVertical())) return false;
+  const int side = PartnerSide(e, m1, horizontal);
+  if (side == 0) return false;
+  return !(side > 0 ? SPoint{w.x2, w.y2} == p1 : SPoint{w.x, w.y} == p1);
 }
 
 // Connection points and axis-parallel wires of the sheet during one step of a move, each with
