@@ -190,6 +190,7 @@ void TMainForm::ConnectResponseDock(QAction* toggle) {
       resize(keep);
     });
   });
+  ResponseDock->ExportFolder = DialogFolder();
   connect(ResponseDock, &QDockWidget::visibilityChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &QDockWidget::dockLocationChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });

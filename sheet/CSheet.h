@@ -61,7 +61,8 @@ class CSheet {
   // Aborts the wire, move or placing under way and puts the sheet back as it was at the
   // press, selection included; false when no such gesture was under way.
   bool AbortGesture();
-  // Space or '/' while drawing a wire: the L turns the other way round its corner.
+  // Turns the L of the wire being drawn the other way round its corner; false when no wire is
+  // being drawn.
   bool FlipWireCorner();
 
   // The wiring half of a recompute: wires and dots lose their selection, every pin gets

@@ -2,6 +2,7 @@
 // begins, and the laying of each stretched or bridging wire so that it joins no other net.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <numeric>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,6 +17,22 @@ constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::
                                   DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
 // How far a detour may stray from the straight line, in grid steps.
 constexpr int DetourReach = 8;
+
+SRect Spanned(SRect r, SPoint p) {
+  return {std::min(r.left, p.x), std::min(r.top, p.y), std::max(r.right, p.x),
+          std::max(r.bottom, p.y)};
+}
+
+// The box of a picture with its pins.
+SRect Extent(const CPct& p) {
+  SRect r = p.Bounds();
+  for (int k = 0; k < p.PinCount(); ++k) r = Spanned(r, p.PinPos(k));
+  return r;
+}
+
+bool Overlaps(const SRect& a, const SRect& b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
 
 // One grid step in a quarter direction.
 SPoint Step(PinDirCode d) {
@@ -143,10 +160,7 @@ struct SObstacles {
     if (!strict || (a.x != b.x && a.y != b.y)) return false;
     const SRect box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
     for (const CPct* e : elements) {
-      const SRect body = e->BodyRect();
-      if (body.left <= box.right && box.left <= body.right && body.top <= box.bottom &&
-          box.top <= body.bottom)
-        return true;
+      if (Overlaps(e->BodyRect(), box)) return true;
       for (int m = 0; m < e->PinCount(); ++m) {
         const SPoint pin = e->PinPos(m);
         if (box.Contains(pin) && !(pin == a) && !(pin == b)) return true;
@@ -278,10 +292,18 @@ void CPcts::RouteRubbers() {
     for (CLine* leg : legs) Remove(leg);
     r.legs.clear();
   }
+  // Only what lies where a rubber wire may run can stand in its way: on a large sheet each
+  // step of the drag looks at a small part of it.
+  SRect region{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (const SRubber& r : rubbers)
+    for (const SPoint p : {r.fixed, r.start + moveOffset}) region = Spanned(region, p);
+  region = {region.left - DetourReach - 2, region.top - DetourReach - 2,
+            region.right + DetourReach + 2, region.bottom + DetourReach + 2};
   SObstacles obstacles;
   for (const auto& p : items) {
     if (laid.count(p.get()) != 0) continue;
     const bool mover = p->selected || p->moveMode == MoveMode::BothEnds;
+    if (!mover && !Overlaps(Extent(*p), region)) continue;
     for (int k = 0; k < p->PinCount(); ++k)
       obstacles.points.push_back({p->PinPos(k), NetAt(p.get(), k), mover});
     if (const CLine* w = AsLine(p.get()); w != nullptr && (w->IsHorizontal() || w->IsVertical()))
