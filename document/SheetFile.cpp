@@ -146,15 +146,17 @@ int64_t Integer(const json& v, const std::string& field, int64_t low, int64_t hi
   return n;
 }
 
-int32_t Coordinate(const json& v, const std::string& field) {
-  return static_cast<int32_t>(Integer(v, field, -SheetCoordinateLimit, SheetCoordinateLimit));
+int32_t Coordinate(const json& v, const std::string& field, int32_t limit = SheetCoordinateLimit) {
+  return static_cast<int32_t>(Integer(v, field, -limit, limit));
 }
 
+// A wire end or dot, which may lie where the pins of a component at the limit lie.
 SPoint Point(const json& v, const std::string& field) {
   Typed(v, json::value_t::array, field, "an array [x, y]");
   if (v.size() != 2)
     Fail(field, "expected two coordinates [x, y], found " + std::to_string(v.size()));
-  return {Coordinate(v[0], field + "[0]"), Coordinate(v[1], field + "[1]")};
+  return {Coordinate(v[0], field + "[0]", SheetPointLimit),
+          Coordinate(v[1], field + "[1]", SheetPointLimit)};
 }
 
 double Number(const json& v, const std::string& field) {

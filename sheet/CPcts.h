@@ -20,6 +20,14 @@ class CCmp;
 class CCmps;
 class CVC;
 
+// The grid coordinates a sheet may use, as its file holds them: component positions within
+// ±SheetCoordinateLimit (beyond, fine units and pixels would overflow), every other point
+// (pins, wire ends, dots) within ±SheetPointLimit, which reaches the pins of a component at
+// the limit.
+constexpr int32_t SheetCoordinateLimit = 1000000;
+constexpr int32_t SheetPinReach = 2;  // the farthest a pin lies from its component's position
+constexpr int32_t SheetPointLimit = SheetCoordinateLimit + SheetPinReach;
+
 // One distinct connection point met during numbering.
 struct PointRecord {
   int32_t x = 0;
@@ -87,6 +95,11 @@ class CPcts {
   void MoveSelection(SPoint d);
   void EndMove();
   void MoveNewElement(SPoint d);
+  // The part of step d that MoveSelection (or MoveNewElement) may take with every moving
+  // point within the limits; a picture placed beyond them gets the step that brings it back.
+  SPoint LimitMove(SPoint d) const;
+  SPoint LimitPlacing(SPoint d) const;
+  static SPoint LimitPoint(SPoint p);
 
   // ---- the pictures a gesture under way works on. Deleting a picture forgets it here, so
   // each is the live picture or null whatever the list's order; the legs go as a pair.

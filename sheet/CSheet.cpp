@@ -124,6 +124,7 @@ void CSheet::PlaceArmedElement(SPoint point) {
   e->x += grid.x - c.x;
   e->y += grid.y - c.y;
   pictures.SetNewElement(e);
+  pictures.MoveNewElement(pictures.LimitPlacing({0, 0}));
   // The press point lies wherever the palette entry is, usually off the visible sheet: the
   // element joins the wiring only where it is dropped.
   if (Host != nullptr) Host->PaintSheet();
@@ -195,8 +196,11 @@ bool CSheet::MouseMove(SPoint point) {
   switch (mode) {
     case SheetMode::Panning:
       if (point == panLast) return false;
-      view.PanX -= static_cast<double>(point.x - panLast.x) / view.Zoom;
-      view.PanY -= static_cast<double>(point.y - panLast.y) / view.Zoom;
+      // The view stops where a file could no longer hold it.
+      view.PanX = std::clamp(view.PanX - static_cast<double>(point.x - panLast.x) / view.Zoom,
+                             -double{SheetCoordinateLimit}, double{SheetCoordinateLimit});
+      view.PanY = std::clamp(view.PanY - static_cast<double>(point.y - panLast.y) / view.Zoom,
+                             -double{SheetCoordinateLimit}, double{SheetCoordinateLimit});
       panLast = point;
       return true;
     case SheetMode::Placing:
@@ -204,7 +208,7 @@ bool CSheet::MouseMove(SPoint point) {
       prevGrid = grid;
       // Placing armed from the palette follows the pointer only once the element exists.
       if (pictures.NewElement() == nullptr) return false;
-      pictures.MoveNewElement(d);
+      pictures.MoveNewElement(pictures.LimitPlacing(d));
       return true;
     case SheetMode::Wiring:
       if (!stepped) return false;
@@ -213,7 +217,7 @@ bool CSheet::MouseMove(SPoint point) {
         wireStarted = false;  // a recompute took the legs: nothing is left to finish
         return false;
       }
-      pictures.DragWire(grid);
+      pictures.DragWire(CPcts::LimitPoint(grid));
       return true;
     case SheetMode::Pressed:
     case SheetMode::Moving:
@@ -223,8 +227,11 @@ bool CSheet::MouseMove(SPoint point) {
         moveStarted = true;
         mode = SheetMode::Moving;
       }
-      pictures.MoveSelection(d);
-      moveTotal = moveTotal + d;
+      {
+        const SPoint step = pictures.LimitMove(d);
+        pictures.MoveSelection(step);
+        moveTotal = moveTotal + step;
+      }
       prevGrid = grid;
       return true;
     default:
