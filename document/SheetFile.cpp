@@ -279,15 +279,16 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
   return out;
 }
 
-SSheetContent ReadSheetFile(std::string_view text) {
-  FillElemTypes();
+namespace {
+
+// The file's JSON, refused early when it is too large or nested too deep to be a sheet.
+json ParseSheetJson(std::string_view text) {
   if (text.size() > SheetFileMaxBytes)
     Fail("file", std::to_string(text.size()) + " bytes, more than the " +
                      std::to_string(SheetFileMaxBytes) + " a sheet file may hold");
   CheckNesting(text);
-  json root;
   try {
-    root = json::parse(text.begin(), text.end());
+    return json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     // Not only parse errors: a number beyond a double (1e400) is nlohmann's out_of_range.
     // The reason quotes the last token read, which may be the whole file: it is cut short.
@@ -297,6 +298,13 @@ SSheetContent ReadSheetFile(std::string_view text) {
     if (reason.size() > 160) reason = reason.substr(0, 160) + "...";
     Fail("file", "not a sheet file: " + reason);
   }
+}
+
+}  // namespace
+
+SSheetContent ReadSheetFile(std::string_view text) {
+  FillElemTypes();
+  const json root = ParseSheetJson(text);
   Typed(root, json::value_t::object, "file", "a JSON object");
 
   const std::string format = String(Member(root, "", "format"), "format");
