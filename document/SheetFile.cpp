@@ -384,8 +384,12 @@ CCmp* PutContent(const SSheetContent& content, CSheet& sheet) {
   // Dots sort before wires: appended in that order, a saved list needs no exchange.
   for (const SPoint& d : content.Dots)
     sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CDot>(d.x, d.y));
-  for (const SSheetWire& w : content.Wires)
-    sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CLine>(w.From, w.To, false));
+  // A wire is the segment between its ends, in whichever order the file gives them.
+  for (const SSheetWire& w : content.Wires) {
+    auto wire = std::make_unique<CLine>(w.From, w.To, false);
+    wire->Normalize();
+    sheet.pictures.InsertAt(sheet.pictures.Count(), std::move(wire));
+  }
   sheet.pictures.Sort();
   return meter;
 }
@@ -413,19 +417,25 @@ CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* n
     sheet.view.PanX = content.PanX;
     sheet.view.PanY = content.PanY;
   }
+  // Which pins the file's wiring joins by the rules as it stands, before it is settled.
+  std::vector<size_t> asWritten;
+  if (notice != nullptr) {
+    for (int i = 0; i < sheet.components.Count(); ++i)
+      for (int32_t& node : sheet.components.At(i)->Nodes) node = -1;
+    sheet.pictures.Normalize();
+    sheet.pictures.Number();
+    asWritten = PinGroups(sheet.components);
+  }
   // A sheet the program wrote is settled already and comes back as it was; other wiring is
   // settled once here, as an edit would have left it.
   const bool tidied = sheet.pictures.Settle();
   sheet.RenumberNodes();
-  if (notice != nullptr) notice->clear();
-  if (tidied && notice != nullptr) {
-    CSheet asWritten;
-    PutContent(content, asWritten);
-    asWritten.RenumberNodes();
-    if (PinGroups(asWritten.components) != PinGroups(sheet.components))
+  if (notice != nullptr) {
+    notice->clear();
+    if (tidied && PinGroups(sheet.components) != asWritten)
       *notice =
-          "The wiring in this file was tidied as the editor would have left it, and "
-          "that changed which component pins are joined. Check the circuit.";
+          "The wiring in this file was tidied as the editor would have left it, and that "
+          "changed which component pins are joined. Check the circuit.";
   }
   return meter;
 }

@@ -56,7 +56,8 @@ class CPcts {
   void Sort();
   int InsertSorted(std::unique_ptr<CPct> p);
   int Add(std::unique_ptr<CPct> p) { return InsertSorted(std::move(p)); }
-  void DrawAll(Canvas& canvas, const CVC& view);
+  // Only the pictures that reach into `within` (grid units), when given.
+  void DrawAll(Canvas& canvas, const CVC& view, const SRect* within = nullptr);
   int FindAt(PictureFilter kind, SPoint p) const;
   int CountEndsNear(SPoint fine, SPoint grid) const;
   int FindNear(SPoint fine, SPoint grid) const;
@@ -86,6 +87,9 @@ class CPcts {
   bool CutWiresUnder(int i);
   bool AttachElements();
   void Renumber();
+  // Numbers the wiring as it stands, without normalising it or touching its dots (which
+  // join nothing that the rules would not join anyway).
+  void Number();
   int PointMask(SPoint p) const;
 
   // ---- editing
@@ -126,6 +130,7 @@ class CPcts {
   bool RemoveIdleDots();  // true when a dot went
   void AddJunctionDots();
   void NumberFromElements();
+  void NumberRecorded();  // numbering once the points are recorded; frees the records
 
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
