@@ -104,6 +104,8 @@ class CPcts {
   SPoint LimitMove(SPoint d) const;
   SPoint LimitPlacing(SPoint d) const;
   static SPoint LimitPoint(SPoint p);
+  // The step that brings picture p within the limits: none when it lies within them.
+  static SPoint IntoLimits(const CPct& p);
 
   // ---- the pictures a gesture under way works on. Deleting a picture forgets it here, so
   // each is the live picture or null whatever the list's order; the legs go as a pair.

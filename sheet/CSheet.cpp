@@ -368,7 +368,12 @@ bool CSheet::Rotate(int r) {
   const int i = pictures.SelectedElement();
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
   if (i < 0 || moveStarted || wireStarted) return false;
-  pictures.At(i)->Rotate(r);
+  CPct* e = pictures.At(i);
+  e->Rotate(r);
+  // Turning about the body centre moves the position: at the limit it is moved back in.
+  const SPoint back = CPcts::IntoLimits(*e);
+  e->x += back.x;
+  e->y += back.y;
   pictures.AttachElements();
   if (Host != nullptr) {
     Host->Recompute(true);

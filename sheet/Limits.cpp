@@ -68,3 +68,9 @@ SPoint CPcts::LimitPoint(SPoint p) {
   return {std::clamp(p.x, -SheetPointLimit, SheetPointLimit),
           std::clamp(p.y, -SheetPointLimit, SheetPointLimit)};
 }
+
+SPoint CPcts::IntoLimits(const CPct& p) {
+  SAllowedStep allowed;
+  allowed.KeepPicture(p);
+  return allowed.Clamp({0, 0});
+}

@@ -247,6 +247,7 @@ TEST(SheetFile, EditsAtTheCoordinateLimitSaveFilesThatOpen) {
   const SPoint edge = sheet.view.ScreenToGrid({639, 479});
   for (int k = 0; k < 3; ++k) mouse.Place(KindR, Orientation::R0, edge);
   mouse.Drag(edge, edge + SPoint{7, 0});
+  for (int r = 1; r <= 4; ++r) sheet.Rotate(r);
   const SOpened opened(WriteSheetFile(sheet, 1, 0));
   EXPECT_EQ(opened.text, WriteSheetFile(sheet, 1, 0));
   for (int i = 0; i < sheet.pictures.Count(); ++i) {
