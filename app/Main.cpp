@@ -385,6 +385,13 @@ void TMainForm::SetSheetCursor(int id) {
   if (Capturing()) setCursor(cursor);
 }
 
+void TMainForm::MoveRefused() {
+  statusText =
+      tr("The part waits here: its wires cannot follow it further that way without "
+         "joining two nets");
+  FitStatusLine();
+}
+
 // ---- parameter dialog
 
 void TMainForm::EditParameter(CCmp& cmp, int index) {

@@ -46,6 +46,8 @@ class TMainForm : public QMainWindow, public SheetHost {
   CCmp* Meter() const override { return meter; }
   // Every completed edit of the sheet becomes one undo step.
   void EditCompleted() override;
+  // Says on the status line why the dragged part stopped following the pointer.
+  void MoveRefused() override;
 
   void ResetSheet();
   // Loads "Display", "Digits", "F", "FP" all-or-nothing: any one missing or unusable gives the

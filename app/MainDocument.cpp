@@ -183,6 +183,15 @@ void TMainForm::CommitStep() {
   if (restoring || !UndoStack) return;
   std::string text = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, false);
   if (text == committedText) return;
+  // A step is restored by reading its text: one that would not read is never pushed, so
+  // that undo and redo cannot fail. The gestures and the dialogs keep within what a file
+  // holds; only a sheet put together some other way (a value of 1e999 set in code) gets
+  // here, and its history goes on from the last text that reads.
+  try {
+    ReadSheetFile(text);
+  } catch (const Exception&) {
+    return;
+  }
   std::string before = std::move(committedText);
   committedText = text;
   UndoStack->push(new CSheetStep(*this, std::move(before), std::move(text)));

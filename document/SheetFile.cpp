@@ -146,15 +146,17 @@ int64_t Integer(const json& v, const std::string& field, int64_t low, int64_t hi
   return n;
 }
 
-int32_t Coordinate(const json& v, const std::string& field) {
-  return static_cast<int32_t>(Integer(v, field, -SheetCoordinateLimit, SheetCoordinateLimit));
+int32_t Coordinate(const json& v, const std::string& field, int32_t limit = SheetCoordinateLimit) {
+  return static_cast<int32_t>(Integer(v, field, -limit, limit));
 }
 
+// A wire end or dot, which may lie where the pins of a component at the limit lie.
 SPoint Point(const json& v, const std::string& field) {
   Typed(v, json::value_t::array, field, "an array [x, y]");
   if (v.size() != 2)
     Fail(field, "expected two coordinates [x, y], found " + std::to_string(v.size()));
-  return {Coordinate(v[0], field + "[0]"), Coordinate(v[1], field + "[1]")};
+  return {Coordinate(v[0], field + "[0]", SheetPointLimit),
+          Coordinate(v[1], field + "[1]", SheetPointLimit)};
 }
 
 double Number(const json& v, const std::string& field) {
@@ -277,15 +279,16 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
   return out;
 }
 
-SSheetContent ReadSheetFile(std::string_view text) {
-  FillElemTypes();
+namespace {
+
+// The file's JSON, refused early when it is too large or nested too deep to be a sheet.
+json ParseSheetJson(std::string_view text) {
   if (text.size() > SheetFileMaxBytes)
     Fail("file", std::to_string(text.size()) + " bytes, more than the " +
                      std::to_string(SheetFileMaxBytes) + " a sheet file may hold");
   CheckNesting(text);
-  json root;
   try {
-    root = json::parse(text.begin(), text.end());
+    return json::parse(text.begin(), text.end());
   } catch (const json::exception& e) {
     // Not only parse errors: a number beyond a double (1e400) is nlohmann's out_of_range.
     // The reason quotes the last token read, which may be the whole file: it is cut short.
@@ -295,6 +298,13 @@ SSheetContent ReadSheetFile(std::string_view text) {
     if (reason.size() > 160) reason = reason.substr(0, 160) + "...";
     Fail("file", "not a sheet file: " + reason);
   }
+}
+
+}  // namespace
+
+SSheetContent ReadSheetFile(std::string_view text) {
+  FillElemTypes();
+  const json root = ParseSheetJson(text);
   Typed(root, json::value_t::object, "file", "a JSON object");
 
   const std::string format = String(Member(root, "", "format"), "format");
@@ -374,8 +384,12 @@ CCmp* PutContent(const SSheetContent& content, CSheet& sheet) {
   // Dots sort before wires: appended in that order, a saved list needs no exchange.
   for (const SPoint& d : content.Dots)
     sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CDot>(d.x, d.y));
-  for (const SSheetWire& w : content.Wires)
-    sheet.pictures.InsertAt(sheet.pictures.Count(), std::make_unique<CLine>(w.From, w.To, false));
+  // A wire is the segment between its ends, in whichever order the file gives them.
+  for (const SSheetWire& w : content.Wires) {
+    auto wire = std::make_unique<CLine>(w.From, w.To, false);
+    wire->Normalize();
+    sheet.pictures.InsertAt(sheet.pictures.Count(), std::move(wire));
+  }
   sheet.pictures.Sort();
   return meter;
 }
@@ -403,19 +417,25 @@ CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* n
     sheet.view.PanX = content.PanX;
     sheet.view.PanY = content.PanY;
   }
+  // Which pins the file's wiring joins by the rules as it stands, before it is settled.
+  std::vector<size_t> asWritten;
+  if (notice != nullptr) {
+    for (int i = 0; i < sheet.components.Count(); ++i)
+      for (int32_t& node : sheet.components.At(i)->Nodes) node = -1;
+    sheet.pictures.Normalize();
+    sheet.pictures.Number();
+    asWritten = PinGroups(sheet.components);
+  }
   // A sheet the program wrote is settled already and comes back as it was; other wiring is
   // settled once here, as an edit would have left it.
   const bool tidied = sheet.pictures.Settle();
   sheet.RenumberNodes();
-  if (notice != nullptr) notice->clear();
-  if (tidied && notice != nullptr) {
-    CSheet asWritten;
-    PutContent(content, asWritten);
-    asWritten.RenumberNodes();
-    if (PinGroups(asWritten.components) != PinGroups(sheet.components))
+  if (notice != nullptr) {
+    notice->clear();
+    if (tidied && PinGroups(sheet.components) != asWritten)
       *notice =
-          "The wiring in this file was tidied as the editor would have left it, and "
-          "that changed which component pins are joined. Check the circuit.";
+          "The wiring in this file was tidied as the editor would have left it, and that "
+          "changed which component pins are joined. Check the circuit.";
   }
   return meter;
 }

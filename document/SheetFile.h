@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sheet/CPcts.h"
 #include "view/CVC.h"
 #include "view/Geometry.h"
 
@@ -24,8 +25,6 @@ constexpr size_t SheetFileMaxBytes = size_t{16} << 20;
 constexpr size_t SheetFileMaxParts = 1000000;
 // A sheet needs four levels of brackets; deeper files are damaged or hostile.
 constexpr int SheetFileMaxNesting = 16;
-// Grid coordinates beyond this are refused: they would overflow the fine units and pixels.
-constexpr int32_t SheetCoordinateLimit = 1000000;
 
 struct SSheetComponent {
   int Kind = 0;

@@ -121,12 +121,22 @@ int CPcts::InsertSorted(std::unique_ptr<CPct> p) {
   return i;
 }
 
-void CPcts::DrawAll(Canvas& canvas, const CVC& view) {
+void CPcts::DrawAll(Canvas& canvas, const CVC& view, const SRect* within) {
+  // A picture wholly outside `within` is not drawn, so a large sheet paints what is seen;
+  // its value labels are then nowhere to be pressed either.
+  const auto shown = [within](CPct& p) {
+    if (within == nullptr) return true;
+    const SRect b = p.Bounds();
+    const bool in = b.right >= within->left && b.left <= within->right && b.bottom >= within->top &&
+                    b.top <= within->bottom;
+    if (!in) p.labelCount = 0;
+    return in;
+  };
   // Selected pictures last, so that they appear on top.
   for (auto& p : items)
-    if (!p->selected) p->Draw(canvas, view);
+    if (!p->selected && shown(*p)) p->Draw(canvas, view);
   for (auto& p : items)
-    if (p->selected) p->Draw(canvas, view);
+    if (p->selected && shown(*p)) p->Draw(canvas, view);
 }
 
 int CPcts::FindAt(PictureFilter kind, SPoint p) const {

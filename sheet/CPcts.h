@@ -20,6 +20,14 @@ class CCmp;
 class CCmps;
 class CVC;
 
+// The grid coordinates a sheet may use, as its file holds them: component positions within
+// ±SheetCoordinateLimit (beyond, fine units and pixels would overflow), every other point
+// (pins, wire ends, dots) within ±SheetPointLimit, which reaches the pins of a component at
+// the limit.
+constexpr int32_t SheetCoordinateLimit = 1000000;
+constexpr int32_t SheetPinReach = 2;  // the farthest a pin lies from its component's position
+constexpr int32_t SheetPointLimit = SheetCoordinateLimit + SheetPinReach;
+
 // One distinct connection point met during numbering.
 struct PointRecord {
   int32_t x = 0;
@@ -48,7 +56,8 @@ class CPcts {
   void Sort();
   int InsertSorted(std::unique_ptr<CPct> p);
   int Add(std::unique_ptr<CPct> p) { return InsertSorted(std::move(p)); }
-  void DrawAll(Canvas& canvas, const CVC& view);
+  // Only the pictures that reach into `within` (grid units), when given.
+  void DrawAll(Canvas& canvas, const CVC& view, const SRect* within = nullptr);
   int FindAt(PictureFilter kind, SPoint p) const;
   int CountEndsNear(SPoint fine, SPoint grid) const;
   int FindNear(SPoint fine, SPoint grid) const;
@@ -78,17 +87,29 @@ class CPcts {
   bool CutWiresUnder(int i);
   bool AttachElements();
   void Renumber();
+  // Numbers the wiring as it stands, without normalising it or touching its dots (which
+  // join nothing that the rules would not join anyway).
+  void Number();
   int PointMask(SPoint p) const;
 
   // ---- editing
   void StartWire(SPoint p);
   void DragWire(SPoint q);
   void BeginMove();
-  void MoveSelection(SPoint d);
+  // Moves the selection by d, its wires following; false (and nothing moved) when they could
+  // not follow without joining two nets.
+  bool MoveSelection(SPoint d);
   void EndMove();
   void MoveNewElement(SPoint d);
   // Points the L of the wire being drawn the other way round its corner.
   void FlipWireCorner();
+  // The part of step d that MoveSelection (or MoveNewElement) may take with every moving
+  // point within the limits; a picture placed beyond them gets the step that brings it back.
+  SPoint LimitMove(SPoint d) const;
+  SPoint LimitPlacing(SPoint d) const;
+  static SPoint LimitPoint(SPoint p);
+  // The step that brings picture p within the limits: none when it lies within them.
+  static SPoint IntoLimits(const CPct& p);
 
   // ---- the pictures a gesture under way works on. Deleting a picture forgets it here, so
   // each is the live picture or null whatever the list's order; the legs go as a pair.
@@ -115,6 +136,7 @@ class CPcts {
   bool RemoveIdleDots();  // true when a dot went
   void AddJunctionDots();
   void NumberFromElements();
+  void NumberRecorded();  // numbering once the points are recorded; frees the records
 
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
@@ -154,8 +176,12 @@ class CPcts {
   int NetAt(const CPct* p, int pin) const;
   void StretchWireAt(SPoint at);
   void BridgeAt(SPoint at, int net, std::optional<PinDirCode> lead);
-  // Lays every rubber wire from its fixed end to where its moving end is now.
-  void RouteRubbers();
+  // Lays every rubber wire from its fixed end to where its moving end is now; false when one
+  // could find no way that joins no other net.
+  bool RouteRubbers();
+  void LayRubber(SRubber& r, const std::vector<SPoint>& path);
+  // Moves the selection and the wires carried whole by d.
+  void ShiftMovers(SPoint d);
   // Whether the L of the wire being drawn has a leg that attaching would trim or cut.
   bool WireLegsCut() const;
 

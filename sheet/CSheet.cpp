@@ -217,6 +217,7 @@ void CSheet::PlaceArmedElement(SPoint point) {
   e->x += grid.x - c.x;
   e->y += grid.y - c.y;
   pictures.SetNewElement(e);
+  pictures.MoveNewElement(pictures.LimitPlacing({0, 0}));
   // The press point lies wherever the palette entry is, usually off the visible sheet: the
   // element joins the wiring only where it is dropped.
   if (Host != nullptr) Host->PaintSheet();
@@ -289,8 +290,11 @@ bool CSheet::MouseMove(SPoint point) {
   switch (mode) {
     case SheetMode::Panning:
       if (point == panLast) return false;
-      view.PanX -= static_cast<double>(point.x - panLast.x) / view.Zoom;
-      view.PanY -= static_cast<double>(point.y - panLast.y) / view.Zoom;
+      // The view stops where a file could no longer hold it.
+      view.PanX = std::clamp(view.PanX - static_cast<double>(point.x - panLast.x) / view.Zoom,
+                             -double{SheetCoordinateLimit}, double{SheetCoordinateLimit});
+      view.PanY = std::clamp(view.PanY - static_cast<double>(point.y - panLast.y) / view.Zoom,
+                             -double{SheetCoordinateLimit}, double{SheetCoordinateLimit});
       panLast = point;
       return true;
     case SheetMode::Placing:
@@ -298,7 +302,7 @@ bool CSheet::MouseMove(SPoint point) {
       prevGrid = grid;
       // Placing armed from the palette follows the pointer only once the element exists.
       if (pictures.NewElement() == nullptr) return false;
-      pictures.MoveNewElement(d);
+      pictures.MoveNewElement(pictures.LimitPlacing(d));
       return true;
     case SheetMode::Wiring:
       if (!stepped) return false;
@@ -307,7 +311,7 @@ bool CSheet::MouseMove(SPoint point) {
         wireStarted = false;  // a recompute took the legs: nothing is left to finish
         return false;
       }
-      pictures.DragWire(grid);
+      pictures.DragWire(CPcts::LimitPoint(grid));
       return true;
     case SheetMode::Pressed:
     case SheetMode::Moving:
@@ -318,8 +322,12 @@ bool CSheet::MouseMove(SPoint point) {
         moveStarted = true;
         mode = SheetMode::Moving;
       }
-      pictures.MoveSelection(d);
-      prevGrid = grid;
+      // A step its wires cannot follow without joining nets is not taken: the selection
+      // waits where it is until the pointer reaches a place they can.
+      if (pictures.MoveSelection(pictures.LimitMove(d)))
+        prevGrid = grid;
+      else if (Host != nullptr)
+        Host->MoveRefused();
       return true;
     default:
       UpdateCursor(point);
@@ -465,7 +473,12 @@ bool CSheet::Rotate(int r) {
   const int i = pictures.SelectedElement();
   // Stretched wires are unnormalised until the move ends; attaching to them must wait.
   if (i < 0 || GestureOpen()) return false;
-  pictures.At(i)->Rotate(r);
+  CPct* e = pictures.At(i);
+  e->Rotate(r);
+  // Turning about the body centre moves the position: at the limit it is moved back in.
+  const SPoint back = CPcts::IntoLimits(*e);
+  e->x += back.x;
+  e->y += back.y;
   pictures.CutWiresUnder(i);
   if (Host != nullptr) {
     Host->Recompute(true);

@@ -476,6 +476,15 @@ void CPcts::Renumber() {
   RecordConnectionPoints();
   if (RemoveIdleDots()) Normalize();
   AddJunctionDots();
+  NumberRecorded();
+}
+
+void CPcts::Number() {
+  RecordConnectionPoints();
+  NumberRecorded();
+}
+
+void CPcts::NumberRecorded() {
   for (auto& q : items) q->visited = 0;
   BuildPinIndex();
   NumberFromElements();

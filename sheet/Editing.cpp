@@ -184,7 +184,7 @@ void CPcts::BridgeAt(SPoint at, int net, std::optional<PinDirCode> lead) {
   rubbers.push_back({raw, false, at, at, net, lead, {}});
 }
 
-void CPcts::MoveSelection(SPoint d) {
+void CPcts::ShiftMovers(SPoint d) {
   for (int i = 0; i < Count(); ++i) {
     CPct* p = At(i);
     const bool whole = p->moveMode == MoveMode::Whole && p->selected;
@@ -197,7 +197,15 @@ void CPcts::MoveSelection(SPoint d) {
     }
   }
   moveOffset = moveOffset + d;
-  if (!rubbers.empty()) RouteRubbers();
+}
+
+bool CPcts::MoveSelection(SPoint d) {
+  ShiftMovers(d);
+  if (rubbers.empty() || RouteRubbers()) return true;
+  // The selection stays where its wires could still follow.
+  ShiftMovers(SPoint{0, 0} - d);
+  RouteRubbers();
+  return false;
 }
 
 void CPcts::EndMove() {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -221,15 +222,16 @@ std::vector<std::vector<SPoint>> DogLegs(SPoint a, SPoint b) {
   return ways;
 }
 
-std::vector<SPoint> FindPath(SPoint a, SPoint b, int net, SObstacles& obstacles) {
-  if (!obstacles.Blocks(a, b, net, false)) return {a, b};
+// The way from a to b that joins no other net; none when every way tried would.
+std::optional<std::vector<SPoint>> FindPath(SPoint a, SPoint b, int net, SObstacles& obstacles) {
+  if (!obstacles.Blocks(a, b, net, false)) return std::vector<SPoint>{a, b};
   const auto detours = Detours(a, b);
   for (const bool strict : {true, false})
     for (const auto& way : detours)
       if (!obstacles.PathBlocks(way, net, strict)) return way;
   for (const auto& way : DogLegs(a, b))
     if (!obstacles.PathBlocks(way, net, false)) return way;
-  return {a, b};  // boxed in on every side: nothing better is left
+  return std::nullopt;
 }
 
 }  // namespace
@@ -284,7 +286,7 @@ int CPcts::NetAt(const CPct* p, int pin) const {
   return it->second[static_cast<size_t>(pin)];
 }
 
-void CPcts::RouteRubbers() {
+bool CPcts::RouteRubbers() {
   std::unordered_set<const CPct*> laid;
   for (SRubber& r : rubbers) {
     laid.insert(r.wire);
@@ -311,29 +313,37 @@ void CPcts::RouteRubbers() {
     if (p->PictureKind() == PctElement) obstacles.elements.push_back(p.get());
   }
   obstacles.JoinLandings();
+  bool joinsNone = true;
   for (SRubber& r : rubbers) {
     if (r.wire == nullptr) continue;
     const SPoint b = r.start + moveOffset;
-    std::vector<SPoint> path;
+    SPoint a = r.fixed;
     if (r.lead && !(b == r.fixed)) {
-      path = FindPath(r.fixed + Step(*r.lead), b, r.net, obstacles);
-      path.insert(path.begin(), r.fixed);
-    } else {
-      path = FindPath(r.fixed, b, r.net, obstacles);
+      a = r.fixed + Step(*r.lead);
+      joinsNone = joinsNone && !obstacles.Blocks(r.fixed, a, r.net, false);
     }
+    std::optional<std::vector<SPoint>> way = FindPath(a, b, r.net, obstacles);
+    joinsNone = joinsNone && way.has_value();
+    std::vector<SPoint> path = way.value_or(std::vector<SPoint>{a, b});
+    if (!(a == r.fixed)) path.insert(path.begin(), r.fixed);
     obstacles.AddPath(path, r.net);
-    // The rubber wire keeps its fixed end; the rest of the way is new legs.
-    const SPoint next = path[1];
-    r.wire->x = r.movingSecond ? r.fixed.x : next.x;
-    r.wire->y = r.movingSecond ? r.fixed.y : next.y;
-    r.wire->x2 = r.movingSecond ? next.x : r.fixed.x;
-    r.wire->y2 = r.movingSecond ? next.y : r.fixed.y;
-    for (size_t i = 1; i + 1 < path.size(); ++i) {
-      auto leg = std::make_unique<CLine>(path[i], path[i + 1], false);
-      leg->moveMode = MoveMode::FirstEnd;
-      r.legs.push_back(leg.get());
-      InsertAt(Count(), std::move(leg));
-    }
+    LayRubber(r, path);
+  }
+  return joinsNone;
+}
+
+void CPcts::LayRubber(SRubber& r, const std::vector<SPoint>& path) {
+  // The rubber wire keeps its fixed end; the rest of the way is new legs.
+  const SPoint next = path[1];
+  r.wire->x = r.movingSecond ? r.fixed.x : next.x;
+  r.wire->y = r.movingSecond ? r.fixed.y : next.y;
+  r.wire->x2 = r.movingSecond ? next.x : r.fixed.x;
+  r.wire->y2 = r.movingSecond ? next.y : r.fixed.y;
+  for (size_t i = 1; i + 1 < path.size(); ++i) {
+    auto leg = std::make_unique<CLine>(path[i], path[i + 1], false);
+    leg->moveMode = MoveMode::FirstEnd;
+    r.legs.push_back(leg.get());
+    InsertAt(Count(), std::move(leg));
   }
 }
 

@@ -19,4 +19,7 @@ class SheetHost {
   // deletion, a rotation or a value accepted in the parameter dialog), after its recompute.
   // Gestures that are aborted or change nothing do not report.
   virtual void EditCompleted() {}
+  // A step of a move was not taken: the wires of the moving part could not follow it without
+  // joining two nets.
+  virtual void MoveRefused() {}
 };

@@ -1,5 +1,6 @@
 #include "sheet/SheetPainting.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sheet/CPcts.h"
@@ -12,7 +13,12 @@ void PaintSheetOnCanvas(Canvas& canvas, CVC& view, CPcts& pictures, const SRect&
   canvas.FillRect(client);
   // Below zoom 13 the dots would be so dense that they read as a tint rather than a grid.
   if (DrawStyle.ShowGrid && view.Zoom > 12) PaintGrid(canvas, view, client);
-  pictures.DrawAll(canvas, view);
+  // Pins and value labels reach beyond the bodies that bound the elements.
+  const int32_t margin = 4 + 400 / std::max(1, view.Zoom);
+  const SPoint a = view.ScreenToGrid(client.left, client.top);
+  const SPoint b = view.ScreenToGrid(client.right, client.bottom);
+  const SRect visible{a.x - margin, a.y - margin, b.x + margin, b.y + margin};
+  pictures.DrawAll(canvas, view, &visible);
 }
 
 void PaintGrid(Canvas& canvas, const CVC& view, const SRect& client) {

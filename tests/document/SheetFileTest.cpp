@@ -217,6 +217,7 @@ TEST(SheetFile, FilesOpenSavedAndReopenedReadTheSame) {
       {"transformer on a wire", StoredFile("reopen-loses-wire.vorzeta"), "1e+3", false},
       {"wire of zero length", StoredFile("zero-length-wire.vorzeta"), "Infinity", false},
       {"wire under a resistor", underBody, "1e+3", true},
+      {"parts at the edge", StoredFile("edge-part-unreadable-save.vorzeta"), "Infinity", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,6 +229,31 @@ TEST(SheetFile, FilesOpenSavedAndReopenedReadTheSame) {
     EXPECT_EQ(again.host.readout.R, c.reading);
     EXPECT_EQ(again.notice, "");
     EXPECT_EQ(again.text, first.text);
+  }
+}
+
+// Panning, placing and moving stop at the coordinate limit, so that what they leave saves a
+// file that opens: three parts dropped on one spot at the window's edge, one dragged on.
+TEST(SheetFile, EditsAtTheCoordinateLimitSaveFilesThatOpen) {
+  CSheet sheet;
+  FakeHost host(sheet);
+  host.ResetSheet();
+  SheetMouse mouse(host);
+  mouse.PressPixel({320, 240});
+  mouse.MovePixel({320 - 40000000, 240 + 40000000});
+  mouse.ReleasePixel({320 - 40000000, 240 + 40000000});
+  EXPECT_EQ(sheet.view.PanX, SheetCoordinateLimit);
+  EXPECT_EQ(sheet.view.PanY, -SheetCoordinateLimit);
+  const SPoint edge = sheet.view.ScreenToGrid({639, 479});
+  for (int k = 0; k < 3; ++k) mouse.Place(KindR, Orientation::R0, edge);
+  mouse.Drag(edge, edge + SPoint{7, 0});
+  for (int r = 1; r <= 4; ++r) sheet.Rotate(r);
+  const SOpened opened(WriteSheetFile(sheet, 1, 0));
+  EXPECT_EQ(opened.text, WriteSheetFile(sheet, 1, 0));
+  for (int i = 0; i < sheet.pictures.Count(); ++i) {
+    const CPct* p = sheet.pictures.At(i);
+    EXPECT_LE(p->x, p->PictureKind() == PctElement ? SheetCoordinateLimit : SheetPointLimit)
+        << sheet.pictures.Describe();
   }
 }
 

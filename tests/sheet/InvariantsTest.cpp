@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <complex>
 #include <map>
 #include <random>
 #include <string>
@@ -128,8 +129,13 @@ class GestureRun {
     copyHost.UpdateReadoutState();
     copyHost.Recompute(false);
     host.Recompute(false);
-    EXPECT_EQ(copyHost.readout.R, host.readout.R);
-    EXPECT_EQ(copyHost.readout.X, host.readout.X);
+    // The same circuit, though solved in another order: equal up to round-off.
+    const auto z = host.readout.Z, copied = copyHost.readout.Z;
+    if (z && copied) {
+      EXPECT_LE(std::abs(*copied - *z), 1e-9 * std::abs(*z)) << host.readout.R;
+    } else {
+      EXPECT_EQ(copyHost.readout.R, host.readout.R);
+    }
     return true;
   }
 
@@ -356,9 +362,6 @@ class GestureRun {
   std::string reported;    // the sheet's text at the last report (or the baseline)
   std::string checked;     // the sheet's text when its file was last read back
   bool escapable = false;  // the gesture's press starts from the baseline
- public:
-  int gesture = 0;
-  std::string dbg;  // the last action's draw, 0..99, for the failure message
 };
 
 // 100,000 gestures in all; fewer under the sanitizers, which run them ten times slower.
