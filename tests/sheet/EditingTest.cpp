@@ -895,3 +895,20 @@ TEST_F(SheetEditing, AWireFromPinToPinEndsOnThePin) {
   EXPECT_EQ(r->cmp->Nodes[1], host.meter->Nodes[1]);
   EXPECT_FALSE(sheet.FlipWireCorner());  // no wire under way
 }
+
+//        |          The inductor's pins sit in two plain crossings, where only what runs
+//   -----+-----     straight on is joined: its wires would have to leave both the way its
+//        L          body lay, into one point, so the part waits where it is.
+//   -----+-----
+//        |
+TEST_F(SheetEditing, AMoveWhoseWiresCannotFollowWaits) {
+  CPct* l = Add(KindL, Orientation::R90, 3, 0);  // pins (3,2) and (3,0)
+  for (SRect w : {SRect{3, -2, 3, 0}, SRect{0, 0, 3, 0}, SRect{3, 0, 6, 0}, SRect{0, 2, 3, 2},
+                  SRect{3, 2, 6, 2}, SRect{3, 2, 3, 4}})
+    AddWire(sheet, {w.left, w.top}, {w.right, w.bottom});
+  host.Recompute(true);
+  const int edits = host.editsCompleted;
+  mouse.Drag({3, 1}, {-6, -6});
+  EXPECT_EQ(Text({l->x, l->y}), "(3,0)");
+  EXPECT_EQ(host.editsCompleted, edits);
+}
