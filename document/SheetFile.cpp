@@ -417,22 +417,17 @@ CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* n
     sheet.view.PanX = content.PanX;
     sheet.view.PanY = content.PanY;
   }
-  // Which pins the file's wiring joins by the rules as it stands, before it is settled.
-  std::vector<size_t> asWritten;
-  if (notice != nullptr) {
-    for (int i = 0; i < sheet.components.Count(); ++i)
-      for (int32_t& node : sheet.components.At(i)->Nodes) node = -1;
-    sheet.pictures.Normalize();
-    sheet.pictures.Number();
-    asWritten = PinGroups(sheet.components);
-  }
   // A sheet the program wrote is settled already and comes back as it was; other wiring is
   // settled once here, as an edit would have left it.
-  const bool tidied = sheet.pictures.Settle();
+  const bool rejoined = sheet.pictures.Settle();
   sheet.RenumberNodes();
-  if (notice != nullptr) {
-    notice->clear();
-    if (tidied && PinGroups(sheet.components) != asWritten)
+  if (notice != nullptr) notice->clear();
+  if (notice != nullptr && rejoined) {
+    // Which pins the file's wiring joins by the rules as it stands.
+    CSheet asWritten;
+    PutContent(content, asWritten);
+    asWritten.RenumberNodes();
+    if (PinGroups(asWritten.components) != PinGroups(sheet.components))
       *notice =
           "The wiring in this file was tidied as the editor would have left it, and that "
           "changed which component pins are joined. Check the circuit.";

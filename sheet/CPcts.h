@@ -79,7 +79,7 @@ class CPcts {
   // Brings any wiring into the form an edit leaves: wires in order of their ends, no wire of
   // zero length, normalised, and no wire under a body. The form is a fixed point: settling a
   // settled list changes nothing, so a sheet read back is the sheet that was written. True
-  // when a wire or dot changed.
+  // when it removed a wire (of zero length, or under a body), which may change the nodes.
   bool Settle();
   // On a normalised list: deletes the wires that attaching would cut away whole.
   bool RemoveWiresUnderBodies();
@@ -87,9 +87,6 @@ class CPcts {
   bool CutWiresUnder(int i);
   bool AttachElements();
   void Renumber();
-  // Numbers the wiring as it stands, without normalising it or touching its dots (which
-  // join nothing that the rules would not join anyway).
-  void Number();
   int PointMask(SPoint p) const;
 
   // ---- editing
@@ -136,7 +133,6 @@ class CPcts {
   bool RemoveIdleDots();  // true when a dot went
   void AddJunctionDots();
   void NumberFromElements();
-  void NumberRecorded();  // numbering once the points are recorded; frees the records
 
   PointRecord& RecordAt(SPoint p);
   int RecordIndex(SPoint p) const;  // -1 when no record holds p
@@ -196,7 +192,8 @@ class CPcts {
   // Lookups by coordinate, valid while numbering runs: record index of each point, and the
   // connection points at each point in list order.
   std::unordered_map<uint64_t, int32_t> pointIndex;
-  std::unordered_map<uint64_t, std::vector<PinRef>> pinIndex;
+  std::vector<PinRef> pinRefs;     // grouped by point record
+  std::vector<uint32_t> pinStart;  // record r's connection points: [pinStart[r], pinStart[r+1])
   // While numbering: the sets (parent, number, the live set of each number), and for each
   // point record and way of arrival (a quarter direction, or 4 for any) a set walked there.
   std::vector<int32_t> setParent;

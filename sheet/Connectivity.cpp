@@ -1,7 +1,6 @@
 // Wiring clean-up and node numbering of the picture list: merging and cutting wires, fitting
 // dropped elements into wires, junction dots and the spreading of node numbers.
 #include <algorithm>
-#include <array>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -18,25 +17,21 @@ constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::
                                   DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
 constexpr int32_t DotBit = DirBit(PinDirCode::Dot);
 
-// Sorted, distinct coordinates along one grid line.
-using Stops = std::unordered_map<int32_t, std::vector<int32_t>>;
+// Sorted, distinct (line, coordinate) pairs: the stops along each grid line, in one block.
+using Stops = std::vector<std::pair<int32_t, int32_t>>;
+using Stop = std::pair<int32_t, int32_t>;
 
 void SortStops(Stops& stops) {
-  for (auto& [line, v] : stops) {
-    std::sort(v.begin(), v.end());
-    v.erase(std::unique(v.begin(), v.end()), v.end());
-  }
+  std::sort(stops.begin(), stops.end());
+  stops.erase(std::unique(stops.begin(), stops.end()), stops.end());
 }
 
 // The stops lying strictly between lo and hi on one grid line.
-std::pair<const int32_t*, const int32_t*> StopsInside(const Stops& stops, int32_t line, int32_t lo,
-                                                      int32_t hi) {
-  const auto it = stops.find(line);
-  if (it == stops.end()) return {nullptr, nullptr};
-  const auto& v = it->second;
-  const auto first = std::upper_bound(v.begin(), v.end(), lo);
-  const auto last = std::lower_bound(first, v.end(), hi);
-  return {v.data() + (first - v.begin()), v.data() + (last - v.begin())};
+std::pair<const Stop*, const Stop*> StopsInside(const Stops& stops, int32_t line, int32_t lo,
+                                                int32_t hi) {
+  const auto first = std::upper_bound(stops.begin(), stops.end(), Stop{line, lo});
+  const auto last = std::lower_bound(first, stops.end(), Stop{line, hi});
+  return {stops.data() + (first - stops.begin()), stops.data() + (last - stops.begin())};
 }
 
 }  // namespace
@@ -53,31 +48,17 @@ void CPcts::Normalize() {
   Sort();
 }
 
-namespace {
-
-// The wires and dots of a list in order, to tell whether settling changed them.
-std::vector<std::array<int32_t, 5>> WiringOf(const CPcts& list) {
-  std::vector<std::array<int32_t, 5>> wiring;
-  for (int i = 0; i < list.Count(); ++i) {
-    const CPct* p = list.At(i);
-    const auto* w = p->PictureKind() == PctLine ? static_cast<const CLine*>(p) : nullptr;
-    if (p->PictureKind() != PctElement)
-      wiring.push_back({p->PictureKind(), p->x, p->y, w ? w->x2 : 0, w ? w->y2 : 0});
-  }
-  return wiring;
-}
-
-}  // namespace
-
 bool CPcts::Settle() {
-  Sort();
-  const auto before = WiringOf(*this);
   for (auto& p : items)
     if (CLine* w = AsLine(p.get())) w->Normalize();
-  RemoveZeroWires();
+  // Normalising changes no node by the rules; these two steps can.
+  bool rejoined = RemoveZeroWires();
   Normalize();
-  if (RemoveWiresUnderBodies()) Normalize();
-  return WiringOf(*this) != before;
+  if (RemoveWiresUnderBodies()) {
+    Normalize();
+    rejoined = true;
+  }
+  return rejoined;
 }
 
 void CPcts::RemoveDuplicateDots() {
@@ -177,8 +158,8 @@ void CPcts::CutWiresAtConnections() {
   for (const auto& p : items) {
     for (int k = 0; k < p->PinCount(); ++k) {
       const SPoint c = p->PinPos(k);
-      rows[c.y].push_back(c.x);
-      columns[c.x].push_back(c.y);
+      rows.emplace_back(c.y, c.x);
+      columns.emplace_back(c.x, c.y);
     }
   }
   SortStops(rows);
@@ -188,7 +169,7 @@ void CPcts::CutWiresAtConnections() {
   result.reserve(items.size());
   for (auto& p : items) {
     CLine* w = AsLine(p.get());
-    std::pair<const int32_t*, const int32_t*> cuts{nullptr, nullptr};
+    std::pair<const Stop*, const Stop*> cuts{nullptr, nullptr};
     const bool horizontal = w != nullptr && w->IsHorizontal();
     if (w != nullptr && horizontal && w->x < w->x2) {
       cuts = StopsInside(rows, w->y, w->x, w->x2);
@@ -200,10 +181,10 @@ void CPcts::CutWiresAtConnections() {
       continue;
     }
     auto piece = std::move(p);
-    for (const int32_t* c = cuts.first; c != cuts.second; ++c) {
+    for (const Stop* c = cuts.first; c != cuts.second; ++c) {
       auto rest = std::make_unique<CLine>(*w);  // keeps selection, visited and move marks
-      (horizontal ? w->x2 : w->y2) = *c;
-      (horizontal ? rest->x : rest->y) = *c;
+      (horizontal ? w->x2 : w->y2) = c->second;
+      (horizontal ? rest->x : rest->y) = c->second;
       result.push_back(std::move(piece));
       w = rest.get();
       piece = std::move(rest);
@@ -476,19 +457,11 @@ void CPcts::Renumber() {
   RecordConnectionPoints();
   if (RemoveIdleDots()) Normalize();
   AddJunctionDots();
-  NumberRecorded();
-}
-
-void CPcts::Number() {
-  RecordConnectionPoints();
-  NumberRecorded();
-}
-
-void CPcts::NumberRecorded() {
   for (auto& q : items) q->visited = 0;
   BuildPinIndex();
   NumberFromElements();
-  pinIndex.clear();
+  pinRefs.clear();
+  pinStart.clear();
   points.clear();
   pointIndex.clear();
 }
@@ -598,14 +571,25 @@ int32_t CPcts::FindSet(int32_t set) {
 }
 
 void CPcts::BuildPinIndex() {
-  // Only elements and wires carry numbers; dots are joined through the records' masks.
-  pinIndex.clear();
+  // Only elements and wires carry numbers; dots are joined through the records' masks. The
+  // connection points at each point record lie side by side, in list order.
+  std::vector<std::pair<int32_t, PinRef>> at;
   for (int i = 0; i < Count(); ++i) {
     const CPct* q = At(i);
     const int kind = q->PictureKind();
     if (kind != PctElement && kind != PctLine) continue;
-    for (int m = 0; m < q->PinCount(); ++m) pinIndex[PointKey(q->PinPos(m))].push_back({i, m});
+    for (int m = 0; m < q->PinCount(); ++m) {
+      const SPoint p = q->PinPos(m);
+      RecordAt(p);  // a point without a record gets one, of mask 0 as PointMask says
+      at.push_back({RecordIndex(p), {i, m}});
+    }
   }
+  pinStart.assign(points.size() + 1, 0);
+  for (const auto& [record, ref] : at) ++pinStart[static_cast<size_t>(record) + 1];
+  for (size_t r = 1; r < pinStart.size(); ++r) pinStart[r] += pinStart[r - 1];
+  pinRefs.resize(at.size());
+  std::vector<uint32_t> fill(pinStart.begin(), pinStart.end() - 1);
+  for (const auto& [record, ref] : at) pinRefs[fill[static_cast<size_t>(record)]++] = ref;
 }
 
 void CPcts::MergeNodes(CCmp& c, int m, int& node) {
@@ -632,7 +616,8 @@ int CPcts::Propagate(std::optional<PinDirCode> dir, int node, SPoint p) {
   // resumes its scan of the point's connection points, in list order, where it left off.
   struct Frame {
     std::optional<PinDirCode> dir;
-    const std::vector<PinRef>* refs;
+    const PinRef* refs;
+    size_t count;
     size_t next;
     int32_t picture;  // picture of the last entry examined
     bool accepted;    // whether that picture was open to the walk when first met here
@@ -642,28 +627,27 @@ int CPcts::Propagate(std::optional<PinDirCode> dir, int node, SPoint p) {
     // Across a plain crossing numbers pass straight through only; there every direction is
     // a quarter, so Opposite applies.
     const int record = RecordIndex(at);
-    if (record < 0 || points[static_cast<size_t>(record)].mask != PlainCrossing) d.reset();
+    if (record < 0) return;  // no picture has a connection point here
+    if (points[static_cast<size_t>(record)].mask != PlainCrossing) d.reset();
     // A point already walked, the same way, for a number of the same set has nothing left
     // to give: its elements share the set and its wires are walked. Skipping it keeps many
     // wires or stacked parts at one point from being scanned once for each of them.
-    if (record >= 0) {
-      int32_t& walked =
-          expanded[static_cast<size_t>(record) * 5 + (d ? static_cast<size_t>(*d) : 4)];
-      if (walked >= 0 && FindSet(walked) == node) return;
-      walked = node;
-    }
-    const auto it = pinIndex.find(PointKey(at));
-    stack.push_back({d, it != pinIndex.end() ? &it->second : nullptr, 0, -1, false});
+    int32_t& walked = expanded[static_cast<size_t>(record) * 5 + (d ? static_cast<size_t>(*d) : 4)];
+    if (walked >= 0 && FindSet(walked) == node) return;
+    walked = node;
+    const size_t first = pinStart[static_cast<size_t>(record)];
+    stack.push_back({d, pinRefs.data() + first, pinStart[static_cast<size_t>(record) + 1] - first,
+                     0, -1, false});
   };
 
   enter(dir, p);
   while (!stack.empty()) {
     Frame& f = stack.back();
-    if (f.refs == nullptr || f.next >= f.refs->size()) {
+    if (f.next >= f.count) {
       stack.pop_back();
       continue;
     }
-    const auto [i, m] = (*f.refs)[f.next++];
+    const auto [i, m] = f.refs[f.next++];
     CPct* q = At(i);
     if (i != f.picture) {
       f.picture = i;
