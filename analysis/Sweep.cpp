@@ -2,6 +2,7 @@
 #include "analysis/Sweep.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "analysis/CCalc.h"
 #include "components/CCmp.h"
@@ -34,6 +35,28 @@ CImpedanceProbe::~CImpedanceProbe() {
 SImpedance CImpedanceProbe::At(double hertz) {
   if (!built || !solver.Solve(meter.FirstExtra, hertz)) return std::nullopt;
   return Reading(solver, meter);
+}
+
+bool CImpedanceProbe::Pencil(SMeterPencil& pencil) {
+  pencil = {};
+  // At ω = 1 the real parts are A and the imaginary parts B.
+  if (!built || meter.Nodes.size() < 2) return false;
+  solver.Solve(meter.FirstExtra, 1 / (2 * std::numbers::pi));
+  const CTopology& wiring = solver.Wiring();
+  if (!solver.Finite || wiring.Verdict != CTopology::MeterClosed || !(solver.Omega > 0))
+    return false;
+  const auto kept = [&](int unknown) {
+    return unknown > 0 && unknown < solver.Count && !wiring.Grounded[static_cast<size_t>(unknown)]
+               ? unknown
+               : -1;
+  };
+  pencil.MeterRow = kept(meter.FirstExtra);
+  pencil.PinA = kept(meter.Nodes[0]);
+  pencil.PinB = kept(meter.Nodes[1]);
+  for (const SMatrixEntry& e : solver.Entries())
+    pencil.Entries.push_back({e.Row, e.Col, static_cast<double>(e.Value.Re),
+                              static_cast<double>(e.Value.Im / solver.Omega)});
+  return pencil.MeterRow >= 0;
 }
 
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
