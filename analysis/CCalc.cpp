@@ -120,12 +120,29 @@ void CCalc::SetRe(int row, int col, long double value) {
 void CCalc::SetIm(int row, int col, long double value) {
   Record(row, col, Imaginary | Assign, value);
 }
+void CCalc::AddOmegaIm(int row, int col, long double coefficient) {
+  Record(row, col, Imaginary | PerOmega, coefficient);
+}
+void CCalc::SetOmegaIm(int row, int col, long double coefficient) {
+  Record(row, col, Imaginary | Assign | PerOmega, coefficient);
+}
+
+namespace {
+
+// The value a stamp adds at angular frequency `omega`.
+template <class Stamp>
+long double ValueAt(const Stamp& s, uint8_t perOmega, double omega) {
+  return (s.how & perOmega) != 0 ? static_cast<long double>(omega) * s.value : s.value;
+}
+
+}  // namespace
 
 long double CCalc::Stamped(int row, int col, bool imaginary) const {
   long double sum = 0;
   for (const SStamp& s : stamps) {
     if (s.row != row || s.col != col || ((s.how & Imaginary) != 0) != imaginary) continue;
-    sum = (s.how & Assign) != 0 ? s.value : sum + s.value;
+    const long double value = ValueAt(s, PerOmega, Omega);
+    sum = (s.how & Assign) != 0 ? value : sum + value;
   }
   return sum;
 }
@@ -223,20 +240,46 @@ void CCalc::Compress() {
   lu.ForgetOrder();
 }
 
-// False when some value is infinite or not a number.
-bool CCalc::FillValues() {
-  for (SMatrixEntry& e : entries) e.Value = {};
+// Sums the stamps of each entry into its constant part and its part per unit of angular
+// frequency. An assignment sets the entry to exactly its value, so it clears the other part.
+void CCalc::Gather() {
+  constant.assign(entries.size(), {});
+  perOmega.assign(entries.size(), {});
+  omegaPeak = -1;
+  partsFinite = true;
   for (size_t t = 0; t < stamps.size(); ++t) {
     if (slotOf[t] < 0) continue;
     const SStamp& s = stamps[t];
-    SComplex& v = entries[static_cast<size_t>(slotOf[t])].Value;
-    long double& part = (s.how & Imaginary) != 0 ? v.Im : v.Re;
-    part = (s.how & Assign) != 0 ? s.value : part + s.value;
+    const size_t slot = static_cast<size_t>(slotOf[t]);
+    const bool imaginary = (s.how & Imaginary) != 0, assign = (s.how & Assign) != 0;
+    long double& fixed = imaginary ? constant[slot].Im : constant[slot].Re;
+    long double& scaled = imaginary ? perOmega[slot].Im : perOmega[slot].Re;
+    long double& part = (s.how & PerOmega) != 0 ? scaled : fixed;
+    if (assign) fixed = scaled = 0;
+    part = assign ? s.value : part + s.value;
+    if ((s.how & PerOmega) != 0) omegaPeak = std::max(omegaPeak, std::fabs(s.value));
   }
   // Zero times a value is zero for every finite value and NaN otherwise: one test at the end.
   long double probe = 0;
-  for (const SMatrixEntry& e : entries) probe += e.Value.Re * 0 + e.Value.Im * 0;
-  return probe == 0;
+  for (size_t i = 0; i < entries.size(); ++i)
+    probe += constant[i].Re * 0 + constant[i].Im * 0 + perOmega[i].Re * 0 + perOmega[i].Im * 0;
+  partsFinite = probe == 0;
+}
+
+// The entries at the angular frequency of the last Solve; false when some value is infinite or
+// not a number (a stamp's product with the frequency counts, even where its entry cancels).
+bool CCalc::FillValues() {
+  const bool scaled = omegaPeak >= 0;
+  const long double w = Omega;
+  if (!partsFinite || (scaled && !std::isfinite(w * omegaPeak))) return false;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    SComplex& v = entries[i].Value;
+    v = constant[i];
+    if (!scaled) continue;
+    v.Re += w * perOmega[i].Re;
+    v.Im += w * perOmega[i].Im;
+  }
+  return true;
 }
 
 // Replays the kept pivot order; a pivot that fails the threshold there asks for a new one.
@@ -270,12 +313,32 @@ bool CCalc::Solve(int meterUnknown, double frequency) {
   ClearSystem();
   Assemble();
   if (!SamePattern()) Compress();
+  Gather();
   if (!FillValues()) {
     Finite = false;
     return false;
   }
   Factor();
   return Substitute(meterUnknown);
+}
+
+bool CCalc::Pencil(int meterUnknown, SPencil& out) {
+  out = {};
+  if (!Ready() || !AnalyseWiring(meterUnknown)) return false;
+  ClearSystem();
+  Assemble();
+  if (!SamePattern()) Compress();
+  Gather();
+  out.Count = Count;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const int row = entries[i].Row, col = entries[i].Col;
+    const SComplex& c = constant[i];
+    const SComplex& w = perOmega[i];
+    if (c.Re != 0 || c.Im != 0) out.A.push_back({row, col, c});
+    // w * (re + j im) = jw * (im - j re)
+    if (w.Re != 0 || w.Im != 0) out.B.push_back({row, col, {w.Im, -w.Re}});
+  }
+  return true;
 }
 
 // ---- diagnosis of a failed solve
@@ -301,7 +364,7 @@ std::vector<int> CCalc::NonFiniteComponents() {
   const std::vector<size_t> start = AssembleByComponent();
   for (size_t c = 0; c + 1 < start.size(); ++c)
     for (size_t t = start[c]; t < start[c + 1]; ++t)
-      if (!std::isfinite(stamps[t].value)) {
+      if (!std::isfinite(ValueAt(stamps[t], PerOmega, Omega))) {
         found.push_back(static_cast<int>(c));
         break;
       }

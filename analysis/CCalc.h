@@ -16,6 +16,14 @@
 
 class CCmps;
 
+// The system of a circuit split by frequency: at angular frequency w it is A + jwB. Rows and
+// columns index the unknowns as CCalc numbers them; the unknowns held at zero are left out.
+struct SPencil {
+  int Count = 0;
+  std::vector<SMatrixEntry> A;
+  std::vector<SMatrixEntry> B;
+};
+
 // Relative tolerance under which a difference counts as cancelled to an exact zero.
 extern double CancelTolerance;
 
@@ -44,6 +52,8 @@ class CCalc : public CStampTarget {
   void AddIm(int row, int col, long double value) override;
   void SetRe(int row, int col, long double value) override;
   void SetIm(int row, int col, long double value) override;
+  void AddOmegaIm(int row, int col, long double coefficient) override;
+  void SetOmegaIm(int row, int col, long double coefficient) override;
   bool Carries(const CCmp& cmp, int winding) const override;
 
   // Count stays 0 when the unknowns would not fit an int (Build then fails).
@@ -64,7 +74,14 @@ class CCalc : public CStampTarget {
     return false;
   }
 
+  // The built circuit's system for reading the meter `meterUnknown`, assembled from the
+  // components' stamps (a Solve is not needed first). False when nothing is built or the
+  // meter's current has no path.
+  bool Pencil(int meterUnknown, SPencil& out);
+
   CCmps* Cmps = nullptr;  // not owned
+  // Angular frequency in rad/s of the last Solve.
+  double Omega = 0.0;
   int Count = 0;
   // The negated solution after a successful solve (index 0 and free unknowns hold 0).
   double* VecRe = nullptr;
@@ -92,7 +109,7 @@ class CCalc : public CStampTarget {
   std::vector<int> ContradictingComponents(int meterUnknown);
 
  private:
-  enum : uint8_t { Imaginary = 1, Assign = 2 };
+  enum : uint8_t { Imaginary = 1, Assign = 2, PerOmega = 4 };
   struct SStamp {
     int row, col;
     uint8_t how;
@@ -108,6 +125,7 @@ class CCalc : public CStampTarget {
   std::vector<size_t> AssembleByComponent();
   bool SamePattern() const;
   void Compress();
+  void Gather();
   bool FillValues();
   void Factor();
   bool Substitute(int meterUnknown);
@@ -125,6 +143,11 @@ class CCalc : public CStampTarget {
   std::vector<uint8_t> patternGrounded;
   std::vector<int> slotOf;
   std::vector<SMatrixEntry> entries;
+  // Per entry: the constant part and the part per unit of angular frequency, summed from the
+  // stamps; whether all are finite, and the largest coefficient of a frequency stamp (-1: none).
+  std::vector<SComplex> constant, perOmega;
+  bool partsFinite = true;
+  long double omegaPeak = -1;
   CSparseLu lu;
 
   std::unique_ptr<double[]> vecRe, vecIm;
