@@ -92,9 +92,6 @@ class CCalc : public CStampTarget {
   // True when the last solve replayed the kept pivot order rather than choosing a new one.
   bool Replayed = false;
 
-  // The entries of the last assembled system, the unknowns held at zero left out.
-  const std::vector<SMatrixEntry>& Entries() const { return entries; }
-
   // Bytes held now: the system, its factors and the kept analysis.
   size_t StorageBytes() const;
 

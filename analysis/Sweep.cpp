@@ -2,7 +2,6 @@
 #include "analysis/Sweep.h"
 
 #include <cmath>
-#include <numbers>
 
 #include "analysis/CCalc.h"
 #include "components/CCmp.h"
@@ -39,23 +38,22 @@ SImpedance CImpedanceProbe::At(double hertz) {
 
 bool CImpedanceProbe::Pencil(SMeterPencil& pencil) {
   pencil = {};
-  // At ω = 1 the real parts are A and the imaginary parts B.
-  if (!built || meter.Nodes.size() < 2) return false;
-  solver.Solve(meter.FirstExtra, 1 / (2 * std::numbers::pi));
-  const CTopology& wiring = solver.Wiring();
-  if (!solver.Finite || wiring.Verdict != CTopology::MeterClosed || !(solver.Omega > 0))
-    return false;
+  SPencil system;
+  if (!built || meter.Nodes.size() < 2 || !solver.Pencil(meter.FirstExtra, system)) return false;
+  const std::vector<uint8_t>& grounded = solver.Wiring().Grounded;
   const auto kept = [&](int unknown) {
-    return unknown > 0 && unknown < solver.Count && !wiring.Grounded[static_cast<size_t>(unknown)]
+    return unknown > 0 && unknown < system.Count && !grounded[static_cast<size_t>(unknown)]
                ? unknown
                : -1;
   };
   pencil.MeterRow = kept(meter.FirstExtra);
   pencil.PinA = kept(meter.Nodes[0]);
   pencil.PinB = kept(meter.Nodes[1]);
-  for (const SMatrixEntry& e : solver.Entries())
-    pencil.Entries.push_back({e.Row, e.Col, static_cast<double>(e.Value.Re),
-                              static_cast<double>(e.Value.Im / solver.Omega)});
+  // Both parts are real: the pencil of a network of real parts.
+  for (const SMatrixEntry& e : system.A)
+    pencil.Entries.push_back({e.Row, e.Col, static_cast<double>(e.Value.Re), 0});
+  for (const SMatrixEntry& e : system.B)
+    pencil.Entries.push_back({e.Row, e.Col, 0, static_cast<double>(e.Value.Re)});
   return pencil.MeterRow >= 0;
 }
 
