@@ -41,6 +41,10 @@ class CCalc : public CStampTarget {
   // False when the system has no solution, or (with Finite false) holds values that are not
   // finite numbers.
   bool Solve(int meterUnknown, double frequency);
+  // The same circuit at another frequency: the components' stamps of the last Solve are
+  // formed anew and the kept pivot order replayed in double precision, the reading refined in
+  // extended precision. Solves from scratch where there is nothing to reuse.
+  bool Resolve(int meterUnknown, double frequency);
   // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
 
@@ -64,13 +68,14 @@ class CCalc : public CStampTarget {
   long double StampedRe(int row, int col) const { return Stamped(row, col, false); }
   long double StampedIm(int row, int col) const { return Stamped(row, col, true); }
 
-  static bool SubtractWithCancel(long double& entry, long double x) {
-    const long double d = entry - x;
-    if (std::fabs(d) > static_cast<long double>(CancelTolerance) * std::fabs(x)) {
+  template <class Real>
+  static bool SubtractWithCancel(Real& entry, Real x) {
+    const Real d = entry - x;
+    if (std::fabs(d) > static_cast<Real>(CancelTolerance) * std::fabs(x)) {
       entry = d;
       return true;
     }
-    entry = 0.0L;
+    entry = 0;
     return false;
   }
 
@@ -123,9 +128,16 @@ class CCalc : public CStampTarget {
   bool SamePattern() const;
   void Compress();
   void Gather();
+  bool FiniteAt() const;
+  SComplex EntryAt(size_t i) const;
   bool FillValues();
   void Factor();
+  void Restart(double frequency);
+  void Excite(int meterUnknown, SComplex* b) const;
   bool Substitute(int meterUnknown);
+  bool SubstituteFast(int meterUnknown);
+  void Refine(int meterUnknown, long double enough);
+  void Publish();
 
   int nodeCount = 0;
   CTopology topology;
@@ -148,5 +160,7 @@ class CCalc : public CStampTarget {
   CSparseLu lu;
 
   std::unique_ptr<double[]> vecRe, vecIm;
-  std::unique_ptr<SComplex[]> rhs, solution;
+  bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter
+  std::unique_ptr<SComplex[]> rhs, solution, correction;
+  std::unique_ptr<SComplexD[]> shortRhs, shortSolution;
 };

@@ -32,7 +32,7 @@ CImpedanceProbe::~CImpedanceProbe() {
 }
 
 SImpedance CImpedanceProbe::At(double hertz) {
-  if (!built || !solver.Solve(meter.FirstExtra, hertz)) return std::nullopt;
+  if (!built || !solver.Resolve(meter.FirstExtra, hertz)) return std::nullopt;
   return Reading(solver, meter);
 }
 
