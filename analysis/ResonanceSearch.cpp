@@ -190,19 +190,21 @@ SResonance Characterise(const ImpedanceFunction& z, double f0, bool series, SNei
   const long double mag = std::abs(*z0);
   res.Magnitude = static_cast<double>(mag);
   if ((series && mag == 0) || !std::isfinite(res.Magnitude)) return res;
-  const double slope = SlopeQ(z, f0, *z0, series);
-  // The first step: half the band that the root or the slope promises.
-  double half = std::isfinite(slope) && slope > 0 ? f0 / (2 * slope) : f0 * 1e-3;
-  if (root != nullptr && std::fabs(root->imag() - f0) < 4 * std::fabs(root->real()))
-    half = std::fabs(root->real());
-  SEdgeSearch search{f0, mag, series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L), series,
-                     std::min(half / 2, f0 / 2)};
+  // The first step: most of the half band that the root promises, or else the slope.
+  const bool nearRoot =
+      root != nullptr && std::fabs(root->imag() - f0) < 4 * std::fabs(root->real());
+  std::optional<double> slope;
+  if (!nearRoot) slope = SlopeQ(z, f0, *z0, series);
+  double half = nearRoot ? std::fabs(root->real()) : f0 * 1e-3;
+  if (slope && std::isfinite(*slope) && *slope > 0) half = f0 / (2 * *slope);
+  const SEdgeSearch search{f0, mag, series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L), series,
+                           std::min(half * 0.8, f0 / 2)};
   const std::optional<double> lower = FindEdge(z, search, bounds.Below);
-  const std::optional<double> upper = FindEdge(z, search, bounds.Above);
+  const std::optional<double> upper = lower ? FindEdge(z, search, bounds.Above) : std::nullopt;
   if (lower && upper && *upper > *lower) {
     res.Q = f0 / (*upper - *lower);
   } else {
-    res.Q = slope;
+    res.Q = slope ? *slope : SlopeQ(z, f0, *z0, series);
     res.QFromSlope = true;
   }
   return res;
