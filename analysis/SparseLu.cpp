@@ -312,7 +312,7 @@ void CSparseLu::PlanStep(int r, int c, std::vector<std::vector<SRef>>& active,
       const size_t j = static_cast<size_t>(upper[u].index);
       if (where[j] < 0) {
         where[j] = static_cast<int>(row.size());
-        row.push_back({upper[u].index, slots++});
+        row.push_back({upper[u].index, slotCount++});
         column[j].push_back(i);
       }
       updates.push_back(row[static_cast<size_t>(where[j])].slot);
@@ -327,11 +327,11 @@ void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
   const size_t un = static_cast<size_t>(n);
   std::vector<std::vector<SRef>> active(un);
   std::vector<std::vector<int>> column(un);
-  slots = 0;
+  slotCount = 0;
   inputSlot.resize(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    inputSlot[i] = slots;
-    active[static_cast<size_t>(entries[i].Row)].push_back({entries[i].Col, slots++});
+    inputSlot[i] = slotCount;
+    active[static_cast<size_t>(entries[i].Row)].push_back({entries[i].Col, slotCount++});
     column[static_cast<size_t>(entries[i].Col)].push_back(entries[i].Row);
   }
   steps.clear();
@@ -353,8 +353,8 @@ void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
 
 template <class T>
 bool CSparseLu::Refactor(SValues<T>& values, const std::vector<SMatrixEntry>& entries, bool check) {
-  values.v.assign(static_cast<size_t>(slots), {});
-  values.scale.assign(static_cast<size_t>(slots), 0);
+  values.v.assign(static_cast<size_t>(slotCount), {});
+  values.scale.assign(static_cast<size_t>(slotCount), 0);
   for (size_t i = 0; i < entries.size(); ++i) {
     const TComplex<T> v{static_cast<T>(entries[i].Value.Re), static_cast<T>(entries[i].Value.Im)};
     if (!std::isfinite(v.Re) || !std::isfinite(v.Im)) return false;
@@ -442,8 +442,8 @@ void CSparseLu::SetParts(const std::vector<SComplex>& constant,
 void CSparseLu::PrepareBase() {
   baseReady = true;
   baseFinite = true;
-  base.v.assign(static_cast<size_t>(slots), {});
-  base.scale.assign(static_cast<size_t>(slots), 0);
+  base.v.assign(static_cast<size_t>(slotCount), {});
+  base.scale.assign(static_cast<size_t>(slotCount), 0);
   omegaSlots.clear();
   for (size_t i = 0; i < inputSlot.size(); ++i) {
     const size_t slot = static_cast<size_t>(inputSlot[i]);

@@ -133,7 +133,7 @@ class CSparseLu {
   int orderN = 0;
 
   bool planned = false;
-  int slots = 0;
+  int slotCount = 0;           // "slots" is a Qt keyword in the window code that includes this
   std::vector<int> inputSlot;  // per entry given to Factor
   std::vector<SStep> steps;
   std::vector<SRef> lower, upper;
