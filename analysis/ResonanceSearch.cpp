@@ -15,7 +15,7 @@ constexpr double Pi = std::numbers::pi;
 // A root is bracketed this tightly, relative to the frequency.
 constexpr double RootWidth = 1e-11;
 // Band edges are bracketed this tightly, relative to their distance from the resonance.
-constexpr double EdgeWidth = 1e-9;
+constexpr double EdgeWidth = 1e-8;
 // Relative step of the central difference behind the slope Q.
 constexpr long double SlopeStep = 1e-6L;
 // A band edge is looked for no further than this factor from its resonance.
@@ -56,6 +56,7 @@ double FindCrossing(const SignedFunction& g, double lo, double hi, long double g
                     double width) {
   int side = 0;
   int slow = 0;
+  double previous = std::numeric_limits<double>::quiet_NaN();
   for (int i = 0; i < 300 && hi - lo > width; ++i) {
     const double span = hi - lo;
     double mid = static_cast<double>(lo + span * (gLo / (gLo - gHi)));
@@ -66,6 +67,9 @@ double FindCrossing(const SignedFunction& g, double lo, double hi, long double g
     if (mid <= lo || mid >= hi) break;
     const std::optional<long double> v = g(mid);
     if (!v || *v == 0) return mid;
+    // Interpolation that approaches from one side has settled once its steps are this small.
+    if (std::fabs(mid - previous) < width / 4) return mid;
+    previous = mid;
     if ((*v < 0) == (gLo < 0)) {
       lo = mid;
       gLo = *v;
