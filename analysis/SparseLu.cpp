@@ -47,12 +47,14 @@ inline bool LostValue(T d, T x) {
 
 // Subtracts x from the entry, both parts through the cancellation rule; false when both
 // parts ended as exact zeros. Counts the parts whose difference was lost.
+// `zeroed` counts every nonzero difference the rule took, rounding or not.
 template <class T>
-inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost) {
+inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost, int& zeroed) {
   const T dRe = entry.Re - x.Re, dIm = entry.Im - x.Im;
   const bool re = CCalc::SubtractWithCancel(entry.Re, x.Re);
   const bool im = CCalc::SubtractWithCancel(entry.Im, x.Im);
   lost += (!re && LostValue(dRe, x.Re)) + (!im && LostValue(dIm, x.Im));
+  zeroed += (!re && dRe != 0) + (!im && dIm != 0);
   return re || im;
 }
 
@@ -191,6 +193,7 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
   for (size_t k = 0; k < row.size(); ++k)
     where[static_cast<size_t>(row[k].col)] = static_cast<int>(k);
   bool cancelled = false;
+  int ignored = 0;
   for (const SUpper& up : pivotEntries) {
     const SComplex t = Mul(m, up.v);
     if (IsZero(t)) continue;
@@ -198,7 +201,7 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
     if (k >= 0) {
       SEntry& e = row[static_cast<size_t>(k)];
       e.scale = std::max(e.scale, Size(t));
-      if (!Subtract(e.v, t, lost)) cancelled = true;
+      if (!Subtract(e.v, t, lost, ignored)) cancelled = true;
     } else {
       where[static_cast<size_t>(up.col)] = static_cast<int>(row.size());
       row.push_back({up.col, {-t.Re, -t.Im}, Size(t)});
@@ -373,6 +376,7 @@ bool CSparseLu::Run(SValues<T>& values, bool check) {
   std::vector<TComplex<T>>& v = values.v;
   std::vector<T>& scale = values.scale;
   size_t lo = 0, up = 0, update = 0;
+  bent = 0;
   for (const SStep& s : steps) {
     const size_t ps = static_cast<size_t>(s.pivotSlot);
     const TComplex<T> pivot = v[ps];
@@ -402,13 +406,12 @@ bool CSparseLu::Run(SValues<T>& values, bool check) {
           scale[target] = Size(t);
         } else {
           scale[target] = std::max(scale[target], Size(t));
-          if (!Subtract(v[target], t, lost)) scale[target] = 0;
+          if (!Subtract(v[target], t, lost, bent)) scale[target] = 0;
         }
       }
     }
     up = upEnd;
   }
-  bent = lost;
   if (!check) return true;
   if (lost > 0) return false;
   for (int slot : restSlots) {
@@ -484,6 +487,7 @@ template <class T>
 bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, int& ruled) const {
   const std::vector<TComplex<T>>& v = values.v;
   std::fill_n(x, n, TComplex<T>{});
+  int ignored = 0;
   // The largest magnitude that went into any right-hand side: a row without a pivot whose
   // right-hand side is within the tolerance of it holds only rounding and still reads 0 = 0.
   T peak = 0;
@@ -500,7 +504,7 @@ bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, 
       const TComplex<T> m = v[static_cast<size_t>(lower[k].slot)];
       if (IsZero(m)) continue;
       const TComplex<T> u = Mul(m, source);
-      Subtract(b[static_cast<size_t>(lower[k].index)], u, ruled);
+      Subtract(b[static_cast<size_t>(lower[k].index)], u, ignored, ruled);
       peak = std::max(peak, Size(u));
     }
   }
@@ -515,7 +519,8 @@ bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, 
     const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
     for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
       const TComplex<T> xv = x[static_cast<size_t>(upper[u].index)];
-      if (!IsZero(xv)) Subtract(sum, Mul(v[static_cast<size_t>(upper[u].slot)], xv), ruled);
+      if (!IsZero(xv))
+        Subtract(sum, Mul(v[static_cast<size_t>(upper[u].slot)], xv), ignored, ruled);
     }
     x[static_cast<size_t>(step.col)] = Div(sum, v[static_cast<size_t>(step.pivotSlot)]);
   }
@@ -584,7 +589,7 @@ std::vector<SComplex> CSparseLu::Contradiction(const SComplex* b) const {
     const SComplex source = rest[static_cast<size_t>(s.row)];
     for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
       const SComplex u = Mul(v[static_cast<size_t>(lower[k].slot)], source);
-      Subtract(rest[static_cast<size_t>(lower[k].index)], u, ignored);
+      Subtract(rest[static_cast<size_t>(lower[k].index)], u, ignored, ignored);
       peak = std::max(peak, Size(u));
     }
   }

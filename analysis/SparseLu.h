@@ -51,8 +51,8 @@ class CSparseLu {
   // Solves with plain arithmetic, the cancellation rule left out and rows without a pivot
   // ignored: for correcting a solution by its residual, whichever factors were formed last.
   void Correct(SComplex* b, SComplex* x) const;
-  // Subtractions of the last factorisation and substitution whose difference the rule turned
-  // into zero although it stood above the rounding of the arithmetic.
+  // Subtractions of the last factorisation and substitution whose nonzero difference the rule
+  // turned into zero: where there are none, the solution is that of the entries as given.
   int Bent() const { return bent; }
   // Where Substitute refuses `b`: per row, the weight with which the factored rows add up to a
   // row of zeros whose right-hand side is not zero; the rows with a weight are the equations
