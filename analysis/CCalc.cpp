@@ -315,7 +315,7 @@ void CCalc::Excite(int meterUnknown, SComplex* b) const {
 // The rule decided that there is a solution; the number reported is the solution of the
 // entries as stamped. Each round corrects the solution by its residual against them, in
 // extended precision, through the factors without the rule.
-void CCalc::Refine(int meterUnknown, long double enough) {
+bool CCalc::Refine(int meterUnknown, long double enough) {
   const size_t n = static_cast<size_t>(Count);
   SComplex* x = solution.get();
   SComplex* r = rhs.get();
@@ -335,14 +335,15 @@ void CCalc::Refine(int meterUnknown, long double enough) {
       size = std::max(size, std::fabs(x[i].Re) + std::fabs(x[i].Im));
     }
     // A correction that does not shrink is no longer converging: keep what there is.
-    if (!std::isfinite(step) || step > previous / 2) return;
+    if (!std::isfinite(step) || step > previous / 2) return false;
     for (size_t i = 0; i < n; ++i) {
       x[i].Re += correction[i].Re;
       x[i].Im += correction[i].Im;
     }
     previous = step;
-    if (step <= enough * size) return;
+    if (step <= enough * size) return true;
   }
+  return false;
 }
 
 void CCalc::Publish() {
@@ -360,8 +361,8 @@ bool CCalc::Substitute(int meterUnknown) {
   return true;
 }
 
-// The factors in double precision: the rule decides as before, and the refinement in
-// extended precision brings the reading to the accuracy of a single solve.
+// The factors in double precision give a reading only where it refines to the accuracy of a
+// single solve; false leaves the decision, and "no solution" too, to the extended precision.
 bool CCalc::SubstituteFast(int meterUnknown) {
   const size_t n = static_cast<size_t>(Count);
   Excite(meterUnknown, rhs.get());
@@ -370,7 +371,7 @@ bool CCalc::SubstituteFast(int meterUnknown) {
   if (!lu.SubstituteFast(shortRhs.get(), shortSolution.get())) return false;
   for (size_t i = 0; i < n; ++i) solution[i] = {shortSolution[i].Re, shortSolution[i].Im};
   // A correction this small leaves an error far below it.
-  Refine(meterUnknown, 1e-13L);
+  if (!Refine(meterUnknown, 1e-13L)) return false;
   Publish();
   return true;
 }
@@ -408,9 +409,9 @@ bool CCalc::Resolve(int meterUnknown, double frequency) {
     Finite = false;
     return false;
   }
-  if (lu.HasOrder() && lu.FactorFast(Omega)) {
+  if (lu.HasOrder() && lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) {
     Replayed = true;
-    return SubstituteFast(meterUnknown);
+    return true;
   }
   FillValues();
   Factor();
