@@ -88,9 +88,26 @@ void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   for (auto& row : rows) row.clear();
   for (auto& col : cols) col.clear();
   where.assign(un, -1);
-  for (const SMatrixEntry& e : entries) {
-    if (IsZero(e.Value)) continue;
-    rows[static_cast<size_t>(e.Row)].push_back({e.Col, e.Value, Size(e.Value)});
+  // The plan is recorded on the way; an entry that is zero now has no place in it.
+  recording = true;
+  slots = static_cast<int>(entries.size());
+  inputSlot.resize(entries.size());
+  steps.clear();
+  lower.clear();
+  upper.clear();
+  updates.clear();
+  restSlots.clear();
+  pivotRow.assign(un, 0);
+  exact.v.assign(entries.size(), {});
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SMatrixEntry& e = entries[i];
+    inputSlot[i] = static_cast<int>(i);
+    if (IsZero(e.Value)) {
+      recording = false;
+      continue;
+    }
+    rows[static_cast<size_t>(e.Row)].push_back(
+        {e.Col, static_cast<int>(i), e.Value, Size(e.Value)});
     cols[static_cast<size_t>(e.Col)].push_back(e.Row);
   }
 }
@@ -193,25 +210,32 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
   for (size_t k = 0; k < row.size(); ++k)
     where[static_cast<size_t>(row[k].col)] = static_cast<int>(k);
   bool cancelled = false;
-  int ignored = 0;
   for (const SUpper& up : pivotEntries) {
     const SComplex t = Mul(m, up.v);
-    if (IsZero(t)) continue;
     const int k = where[static_cast<size_t>(up.col)];
     if (k >= 0) {
       SEntry& e = row[static_cast<size_t>(k)];
+      if (recording) updates.push_back(e.slot);
+      if (IsZero(t)) continue;
       e.scale = std::max(e.scale, Size(t));
-      if (!Subtract(e.v, t, lost, ignored)) cancelled = true;
+      if (!Subtract(e.v, t, lost, bent)) cancelled = true;
     } else {
+      // A product of zero leaves a position of the plan unfilled here.
+      if (IsZero(t)) {
+        recording = false;
+        continue;
+      }
+      if (recording) updates.push_back(slots);
       where[static_cast<size_t>(up.col)] = static_cast<int>(row.size());
-      row.push_back({up.col, {-t.Re, -t.Im}, Size(t)});
+      row.push_back({up.col, slots++, {-t.Re, -t.Im}, Size(t)});
       cols[static_cast<size_t>(up.col)].push_back(i);
       Relink(up.col);
     }
   }
   for (const SEntry& e : row) where[static_cast<size_t>(e.col)] = -1;
   if (!cancelled) return;
-  // Entries cancelled to exact zeros leave the pattern.
+  // Entries cancelled to exact zeros leave the pattern, and the plan has to be made apart.
+  recording = false;
   size_t kept = 0;
   for (size_t k = 0; k < row.size(); ++k) {
     if (IsZero(row[k].v))
@@ -225,15 +249,25 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
 void CSparseLu::Eliminate(int r, int c) {
   std::vector<SEntry>& pivotRowEntries = rows[static_cast<size_t>(r)];
   SComplex pivot;
+  int pivotSlot = -1;
   pivotEntries.clear();
   for (const SEntry& e : pivotRowEntries) {
-    if (e.col == c)
+    if (e.col == c) {
       pivot = e.v;
-    else
-      pivotEntries.push_back({e.col, e.v});
+      pivotSlot = e.slot;
+    } else {
+      pivotEntries.push_back({e.col, e.slot, e.v});
+    }
     RemoveFromColumn(e.col, r);
   }
   pivotRowEntries.clear();
+  pivotRow[static_cast<size_t>(r)] = 1;
+  if (exact.v.size() < static_cast<size_t>(slots)) exact.v.resize(static_cast<size_t>(slots));
+  exact.v[static_cast<size_t>(pivotSlot)] = pivot;
+  for (const SUpper& up : pivotEntries) {
+    upper.push_back({up.col, up.slot});
+    exact.v[static_cast<size_t>(up.slot)] = up.v;
+  }
 
   std::vector<int> targets;
   targets.swap(cols[static_cast<size_t>(c)]);
@@ -243,18 +277,23 @@ void CSparseLu::Eliminate(int r, int c) {
     SEntry* e = FindIn(row, c);
     if (e == nullptr) continue;
     const SComplex m = Div(e->v, pivot);
+    lower.push_back({i, e->slot});
+    exact.v[static_cast<size_t>(e->slot)] = m;
     *e = row.back();
     row.pop_back();
     UpdateRow(i, m);
   }
   targets.clear();
   targets.swap(cols[static_cast<size_t>(c)]);  // keep the column's storage
+  steps.push_back({r, c, pivotSlot, static_cast<int>(lower.size()), static_cast<int>(upper.size()),
+                   static_cast<int>(updates.size())});
 }
 
 // The elimination on the active matrix that chooses the pivots; its values are not kept.
 void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   Load(n, entries);
   lost = 0;
+  bent = 0;
   tracking = true;
   const size_t un = static_cast<size_t>(n);
   bucketHead.assign(un + 1, -1);
@@ -271,6 +310,13 @@ void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   }
   tracking = false;
   orderN = n;
+  planned = recording;
+  baseReady = false;
+  if (!recording) return;
+  exact.v.resize(static_cast<size_t>(slots));
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (!pivotRow[i])
+      for (const SEntry& e : rows[i]) restSlots.push_back(e.slot);
 }
 
 // ---- the plan
@@ -429,7 +475,10 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
     return Refactor(exact, entries, true);
   }
   n = size;
+  // The elimination that chooses the order records its plan and its factors, unless an
+  // entry was zero or cancelled: then the plan is made apart and the factors formed on it.
   ChooseOrder(entries);
+  if (planned) return true;
   Plan(entries);
   Refactor(exact, entries, false);
   return true;

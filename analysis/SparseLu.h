@@ -66,7 +66,7 @@ class CSparseLu {
 
  private:
   struct SEntry {
-    int col;
+    int col, slot;
     SComplex v;
     long double scale;  // largest magnitude among the terms that formed the value
   };
@@ -74,7 +74,7 @@ class CSparseLu {
     int row, col;
   };
   struct SUpper {
-    int col;
+    int col, slot;
     SComplex v;
   };
   // One elimination step of the plan: its pivot, and one past its entries in the lists below.
@@ -133,6 +133,7 @@ class CSparseLu {
   int orderN = 0;
 
   bool planned = false;
+  bool recording = false;  // the elimination choosing the order is recording its plan
   int slots = 0;
   std::vector<int> inputSlot;  // per entry given to Factor
   std::vector<SStep> steps;
