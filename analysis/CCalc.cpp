@@ -228,21 +228,32 @@ void CCalc::Compress() {
   const std::vector<uint8_t>& grounded = topology.Grounded;
   patternKeys.resize(stamps.size());
   slotOf.assign(stamps.size(), -1);
-  std::vector<std::pair<uint64_t, int>> kept;
+  std::vector<int> kept;
   for (size_t t = 0; t < stamps.size(); ++t) {
     const SStamp& s = stamps[t];
     patternKeys[t] = Key(s.row, s.col);
     if (grounded[static_cast<size_t>(s.row)] || grounded[static_cast<size_t>(s.col)]) continue;
-    kept.emplace_back(patternKeys[t], static_cast<int>(t));
+    kept.push_back(static_cast<int>(t));
   }
-  std::sort(kept.begin(), kept.end());
+  // Ordered by row, column and stamp: two stable counting passes, the column first.
+  std::vector<int> sorted(kept.size()), start(static_cast<size_t>(Count) + 1);
+  for (bool byRow : {false, true}) {
+    auto key = [&](int t) {
+      const SStamp& s = stamps[static_cast<size_t>(t)];
+      return static_cast<size_t>(byRow ? s.row : s.col);
+    };
+    std::fill(start.begin(), start.end(), 0);
+    for (int t : kept) ++start[key(t) + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    for (int t : kept) sorted[static_cast<size_t>(start[key(t)]++)] = t;
+    kept.swap(sorted);
+  }
   entries.clear();
   for (size_t i = 0; i < kept.size(); ++i) {
-    if (i == 0 || kept[i].first != kept[i - 1].first) {
-      const SStamp& s = stamps[static_cast<size_t>(kept[i].second)];
-      entries.push_back({s.row, s.col, {}});
-    }
-    slotOf[static_cast<size_t>(kept[i].second)] = static_cast<int>(entries.size()) - 1;
+    const size_t t = static_cast<size_t>(kept[i]);
+    if (i == 0 || patternKeys[t] != patternKeys[static_cast<size_t>(kept[i - 1])])
+      entries.push_back({stamps[t].row, stamps[t].col, {}});
+    slotOf[t] = static_cast<int>(entries.size()) - 1;
   }
   patternGrounded = grounded;
   lu.ForgetOrder();

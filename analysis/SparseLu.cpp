@@ -486,8 +486,8 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
 
 void CSparseLu::SetParts(const std::vector<SComplex>& constant,
                          const std::vector<SComplex>& perOmega) {
-  partConstant = constant;
-  partOmega = perOmega;
+  partConstant = &constant;
+  partOmega = &perOmega;
   baseReady = false;
 }
 
@@ -499,10 +499,10 @@ void CSparseLu::PrepareBase() {
   omegaSlots.clear();
   for (size_t i = 0; i < inputSlot.size(); ++i) {
     const size_t slot = static_cast<size_t>(inputSlot[i]);
-    const TComplex<double> c{static_cast<double>(partConstant[i].Re),
-                             static_cast<double>(partConstant[i].Im)};
-    const double wRe = static_cast<double>(partOmega[i].Re);
-    const double wIm = static_cast<double>(partOmega[i].Im);
+    const SComplex& fixed = (*partConstant)[i];
+    const TComplex<double> c{static_cast<double>(fixed.Re), static_cast<double>(fixed.Im)};
+    const double wRe = static_cast<double>((*partOmega)[i].Re);
+    const double wIm = static_cast<double>((*partOmega)[i].Im);
     baseFinite = baseFinite && std::isfinite(c.Re) && std::isfinite(c.Im) && std::isfinite(wRe) &&
                  std::isfinite(wIm);
     base.v[slot] = c;
@@ -513,7 +513,9 @@ void CSparseLu::PrepareBase() {
 
 bool CSparseLu::FactorFast(long double omega) {
   fastValid = false;
-  if (!planned || orderN != n || partConstant.size() != inputSlot.size()) return false;
+  if (!planned || orderN != n || partConstant == nullptr ||
+      partConstant->size() != inputSlot.size() || partOmega->size() != inputSlot.size())
+    return false;
   if (!baseReady) PrepareBase();
   if (!baseFinite) return false;
   fast.v = base.v;

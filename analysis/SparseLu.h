@@ -33,7 +33,7 @@ class CSparseLu {
   // order is chosen and stored; that always succeeds.
   bool Factor(int n, const std::vector<SMatrixEntry>& entries, bool replay);
   // The system as a constant part and a part per unit of angular frequency, one of each per
-  // entry given to Factor and in its order, for FactorFast.
+  // entry given to Factor and in its order, for FactorFast. Both are kept by reference.
   void SetParts(const std::vector<SComplex>& constant, const std::vector<SComplex>& perOmega);
   // The stored order replayed in double precision at angular frequency `omega`, the entries
   // formed in place from the parts; for sweeps that refine their readings afterwards. False
@@ -150,7 +150,8 @@ class CSparseLu {
     double re, im;
   };
   void PrepareBase();
-  std::vector<SComplex> partConstant, partOmega;
+  const std::vector<SComplex>* partConstant = nullptr;
+  const std::vector<SComplex>* partOmega = nullptr;
   SValues<double> base;
   std::vector<SOmegaSlot> omegaSlots;
   bool baseReady = false, baseFinite = false;
