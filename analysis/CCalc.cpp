@@ -228,21 +228,32 @@ void CCalc::Compress() {
   const std::vector<uint8_t>& grounded = topology.Grounded;
   patternKeys.resize(stamps.size());
   slotOf.assign(stamps.size(), -1);
-  std::vector<std::pair<uint64_t, int>> kept;
+  std::vector<int> kept;
   for (size_t t = 0; t < stamps.size(); ++t) {
     const SStamp& s = stamps[t];
     patternKeys[t] = Key(s.row, s.col);
     if (grounded[static_cast<size_t>(s.row)] || grounded[static_cast<size_t>(s.col)]) continue;
-    kept.emplace_back(patternKeys[t], static_cast<int>(t));
+    kept.push_back(static_cast<int>(t));
   }
-  std::sort(kept.begin(), kept.end());
+  // Ordered by row, column and stamp: two stable counting passes, the column first.
+  std::vector<int> sorted(kept.size()), start(static_cast<size_t>(Count) + 1);
+  for (bool byRow : {false, true}) {
+    auto key = [&](int t) {
+      const SStamp& s = stamps[static_cast<size_t>(t)];
+      return static_cast<size_t>(byRow ? s.row : s.col);
+    };
+    std::fill(start.begin(), start.end(), 0);
+    for (int t : kept) ++start[key(t) + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    for (int t : kept) sorted[static_cast<size_t>(start[key(t)]++)] = t;
+    kept.swap(sorted);
+  }
   entries.clear();
   for (size_t i = 0; i < kept.size(); ++i) {
-    if (i == 0 || kept[i].first != kept[i - 1].first) {
-      const SStamp& s = stamps[static_cast<size_t>(kept[i].second)];
-      entries.push_back({s.row, s.col, {}});
-    }
-    slotOf[static_cast<size_t>(kept[i].second)] = static_cast<int>(entries.size()) - 1;
+    const size_t t = static_cast<size_t>(kept[i]);
+    if (i == 0 || patternKeys[t] != patternKeys[static_cast<size_t>(kept[i - 1])])
+      entries.push_back({stamps[t].row, stamps[t].col, {}});
+    slotOf[t] = static_cast<int>(entries.size()) - 1;
   }
   patternGrounded = grounded;
   lu.ForgetOrder();
@@ -315,7 +326,7 @@ void CCalc::Excite(int meterUnknown, SComplex* b) const {
 // The rule decided that there is a solution; the number reported is the solution of the
 // entries as stamped. Each round corrects the solution by its residual against them, in
 // extended precision, through the factors without the rule.
-void CCalc::Refine(int meterUnknown, long double enough) {
+bool CCalc::Refine(int meterUnknown, long double enough) {
   const size_t n = static_cast<size_t>(Count);
   SComplex* x = solution.get();
   SComplex* r = rhs.get();
@@ -335,14 +346,15 @@ void CCalc::Refine(int meterUnknown, long double enough) {
       size = std::max(size, std::fabs(x[i].Re) + std::fabs(x[i].Im));
     }
     // A correction that does not shrink is no longer converging: keep what there is.
-    if (!std::isfinite(step) || step > previous / 2) return;
+    if (!std::isfinite(step) || step > previous / 2) return false;
     for (size_t i = 0; i < n; ++i) {
       x[i].Re += correction[i].Re;
       x[i].Im += correction[i].Im;
     }
     previous = step;
-    if (step <= enough * size) return;
+    if (step <= enough * size) return true;
   }
+  return false;
 }
 
 void CCalc::Publish() {
@@ -360,8 +372,8 @@ bool CCalc::Substitute(int meterUnknown) {
   return true;
 }
 
-// The factors in double precision: the rule decides as before, and the refinement in
-// extended precision brings the reading to the accuracy of a single solve.
+// The factors in double precision give a reading only where it refines to the accuracy of a
+// single solve; false leaves the decision, and "no solution" too, to the extended precision.
 bool CCalc::SubstituteFast(int meterUnknown) {
   const size_t n = static_cast<size_t>(Count);
   Excite(meterUnknown, rhs.get());
@@ -370,7 +382,7 @@ bool CCalc::SubstituteFast(int meterUnknown) {
   if (!lu.SubstituteFast(shortRhs.get(), shortSolution.get())) return false;
   for (size_t i = 0; i < n; ++i) solution[i] = {shortSolution[i].Re, shortSolution[i].Im};
   // A correction this small leaves an error far below it.
-  Refine(meterUnknown, 1e-13L);
+  if (!Refine(meterUnknown, 1e-13L)) return false;
   Publish();
   return true;
 }
@@ -408,9 +420,9 @@ bool CCalc::Resolve(int meterUnknown, double frequency) {
     Finite = false;
     return false;
   }
-  if (lu.HasOrder() && lu.FactorFast(Omega)) {
+  if (lu.HasOrder() && lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) {
     Replayed = true;
-    return SubstituteFast(meterUnknown);
+    return true;
   }
   FillValues();
   Factor();

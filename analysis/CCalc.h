@@ -136,7 +136,8 @@ class CCalc : public CStampTarget {
   void Excite(int meterUnknown, SComplex* b) const;
   bool Substitute(int meterUnknown);
   bool SubstituteFast(int meterUnknown);
-  void Refine(int meterUnknown, long double enough);
+  // True when the last correction fell to `enough` times the solution.
+  bool Refine(int meterUnknown, long double enough);
   void Publish();
 
   int nodeCount = 0;

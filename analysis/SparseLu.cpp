@@ -47,12 +47,14 @@ inline bool LostValue(T d, T x) {
 
 // Subtracts x from the entry, both parts through the cancellation rule; false when both
 // parts ended as exact zeros. Counts the parts whose difference was lost.
+// `zeroed` counts every nonzero difference the rule took, rounding or not.
 template <class T>
-inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost) {
+inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost, int& zeroed) {
   const T dRe = entry.Re - x.Re, dIm = entry.Im - x.Im;
   const bool re = CCalc::SubtractWithCancel(entry.Re, x.Re);
   const bool im = CCalc::SubtractWithCancel(entry.Im, x.Im);
   lost += (!re && LostValue(dRe, x.Re)) + (!im && LostValue(dIm, x.Im));
+  zeroed += (!re && dRe != 0) + (!im && dIm != 0);
   return re || im;
 }
 
@@ -86,9 +88,26 @@ void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   for (auto& row : rows) row.clear();
   for (auto& col : cols) col.clear();
   where.assign(un, -1);
-  for (const SMatrixEntry& e : entries) {
-    if (IsZero(e.Value)) continue;
-    rows[static_cast<size_t>(e.Row)].push_back({e.Col, e.Value, Size(e.Value)});
+  // The plan is recorded on the way; an entry that is zero now has no place in it.
+  recording = true;
+  slotCount = static_cast<int>(entries.size());
+  inputSlot.resize(entries.size());
+  steps.clear();
+  lower.clear();
+  upper.clear();
+  updates.clear();
+  restSlots.clear();
+  pivotRow.assign(un, 0);
+  exact.v.assign(entries.size(), {});
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SMatrixEntry& e = entries[i];
+    inputSlot[i] = static_cast<int>(i);
+    if (IsZero(e.Value)) {
+      recording = false;
+      continue;
+    }
+    rows[static_cast<size_t>(e.Row)].push_back(
+        {e.Col, static_cast<int>(i), e.Value, Size(e.Value)});
     cols[static_cast<size_t>(e.Col)].push_back(e.Row);
   }
 }
@@ -193,22 +212,30 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
   bool cancelled = false;
   for (const SUpper& up : pivotEntries) {
     const SComplex t = Mul(m, up.v);
-    if (IsZero(t)) continue;
     const int k = where[static_cast<size_t>(up.col)];
     if (k >= 0) {
       SEntry& e = row[static_cast<size_t>(k)];
+      if (recording) updates.push_back(e.slot);
+      if (IsZero(t)) continue;
       e.scale = std::max(e.scale, Size(t));
-      if (!Subtract(e.v, t, lost)) cancelled = true;
+      if (!Subtract(e.v, t, lost, bent)) cancelled = true;
     } else {
+      // A product of zero leaves a position of the plan unfilled here.
+      if (IsZero(t)) {
+        recording = false;
+        continue;
+      }
+      if (recording) updates.push_back(slotCount);
       where[static_cast<size_t>(up.col)] = static_cast<int>(row.size());
-      row.push_back({up.col, {-t.Re, -t.Im}, Size(t)});
+      row.push_back({up.col, slotCount++, {-t.Re, -t.Im}, Size(t)});
       cols[static_cast<size_t>(up.col)].push_back(i);
       Relink(up.col);
     }
   }
   for (const SEntry& e : row) where[static_cast<size_t>(e.col)] = -1;
   if (!cancelled) return;
-  // Entries cancelled to exact zeros leave the pattern.
+  // Entries cancelled to exact zeros leave the pattern, and the plan has to be made apart.
+  recording = false;
   size_t kept = 0;
   for (size_t k = 0; k < row.size(); ++k) {
     if (IsZero(row[k].v))
@@ -222,15 +249,26 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
 void CSparseLu::Eliminate(int r, int c) {
   std::vector<SEntry>& pivotRowEntries = rows[static_cast<size_t>(r)];
   SComplex pivot;
+  int pivotSlot = -1;
   pivotEntries.clear();
   for (const SEntry& e : pivotRowEntries) {
-    if (e.col == c)
+    if (e.col == c) {
       pivot = e.v;
-    else
-      pivotEntries.push_back({e.col, e.v});
+      pivotSlot = e.slot;
+    } else {
+      pivotEntries.push_back({e.col, e.slot, e.v});
+    }
     RemoveFromColumn(e.col, r);
   }
   pivotRowEntries.clear();
+  pivotRow[static_cast<size_t>(r)] = 1;
+  if (exact.v.size() < static_cast<size_t>(slotCount))
+    exact.v.resize(static_cast<size_t>(slotCount));
+  exact.v[static_cast<size_t>(pivotSlot)] = pivot;
+  for (const SUpper& up : pivotEntries) {
+    upper.push_back({up.col, up.slot});
+    exact.v[static_cast<size_t>(up.slot)] = up.v;
+  }
 
   std::vector<int> targets;
   targets.swap(cols[static_cast<size_t>(c)]);
@@ -240,18 +278,23 @@ void CSparseLu::Eliminate(int r, int c) {
     SEntry* e = FindIn(row, c);
     if (e == nullptr) continue;
     const SComplex m = Div(e->v, pivot);
+    lower.push_back({i, e->slot});
+    exact.v[static_cast<size_t>(e->slot)] = m;
     *e = row.back();
     row.pop_back();
     UpdateRow(i, m);
   }
   targets.clear();
   targets.swap(cols[static_cast<size_t>(c)]);  // keep the column's storage
+  steps.push_back({r, c, pivotSlot, static_cast<int>(lower.size()), static_cast<int>(upper.size()),
+                   static_cast<int>(updates.size())});
 }
 
 // The elimination on the active matrix that chooses the pivots; its values are not kept.
 void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   Load(n, entries);
   lost = 0;
+  bent = 0;
   tracking = true;
   const size_t un = static_cast<size_t>(n);
   bucketHead.assign(un + 1, -1);
@@ -268,6 +311,13 @@ void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   }
   tracking = false;
   orderN = n;
+  planned = recording;
+  baseReady = false;
+  if (!recording) return;
+  exact.v.resize(static_cast<size_t>(slotCount));
+  for (size_t i = 0; i < rows.size(); ++i)
+    if (!pivotRow[i])
+      for (const SEntry& e : rows[i]) restSlots.push_back(e.slot);
 }
 
 // ---- the plan
@@ -373,6 +423,7 @@ bool CSparseLu::Run(SValues<T>& values, bool check) {
   std::vector<TComplex<T>>& v = values.v;
   std::vector<T>& scale = values.scale;
   size_t lo = 0, up = 0, update = 0;
+  bent = 0;
   for (const SStep& s : steps) {
     const size_t ps = static_cast<size_t>(s.pivotSlot);
     const TComplex<T> pivot = v[ps];
@@ -402,13 +453,12 @@ bool CSparseLu::Run(SValues<T>& values, bool check) {
           scale[target] = Size(t);
         } else {
           scale[target] = std::max(scale[target], Size(t));
-          if (!Subtract(v[target], t, lost)) scale[target] = 0;
+          if (!Subtract(v[target], t, lost, bent)) scale[target] = 0;
         }
       }
     }
     up = upEnd;
   }
-  bent = lost;
   if (!check) return true;
   if (lost > 0) return false;
   for (int slot : restSlots) {
@@ -426,7 +476,10 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
     return Refactor(exact, entries, true);
   }
   n = size;
+  // The elimination that chooses the order records its plan and its factors, unless an
+  // entry was zero or cancelled: then the plan is made apart and the factors formed on it.
   ChooseOrder(entries);
+  if (planned) return true;
   Plan(entries);
   Refactor(exact, entries, false);
   return true;
@@ -434,8 +487,8 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
 
 void CSparseLu::SetParts(const std::vector<SComplex>& constant,
                          const std::vector<SComplex>& perOmega) {
-  partConstant = constant;
-  partOmega = perOmega;
+  partConstant = &constant;
+  partOmega = &perOmega;
   baseReady = false;
 }
 
@@ -447,10 +500,10 @@ void CSparseLu::PrepareBase() {
   omegaSlots.clear();
   for (size_t i = 0; i < inputSlot.size(); ++i) {
     const size_t slot = static_cast<size_t>(inputSlot[i]);
-    const TComplex<double> c{static_cast<double>(partConstant[i].Re),
-                             static_cast<double>(partConstant[i].Im)};
-    const double wRe = static_cast<double>(partOmega[i].Re);
-    const double wIm = static_cast<double>(partOmega[i].Im);
+    const SComplex& fixed = (*partConstant)[i];
+    const TComplex<double> c{static_cast<double>(fixed.Re), static_cast<double>(fixed.Im)};
+    const double wRe = static_cast<double>((*partOmega)[i].Re);
+    const double wIm = static_cast<double>((*partOmega)[i].Im);
     baseFinite = baseFinite && std::isfinite(c.Re) && std::isfinite(c.Im) && std::isfinite(wRe) &&
                  std::isfinite(wIm);
     base.v[slot] = c;
@@ -461,7 +514,9 @@ void CSparseLu::PrepareBase() {
 
 bool CSparseLu::FactorFast(long double omega) {
   fastValid = false;
-  if (!planned || orderN != n || partConstant.size() != inputSlot.size()) return false;
+  if (!planned || orderN != n || partConstant == nullptr ||
+      partConstant->size() != inputSlot.size() || partOmega->size() != inputSlot.size())
+    return false;
   if (!baseReady) PrepareBase();
   if (!baseFinite) return false;
   fast.v = base.v;
@@ -484,6 +539,7 @@ template <class T>
 bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, int& ruled) const {
   const std::vector<TComplex<T>>& v = values.v;
   std::fill_n(x, n, TComplex<T>{});
+  int ignored = 0;
   // The largest magnitude that went into any right-hand side: a row without a pivot whose
   // right-hand side is within the tolerance of it holds only rounding and still reads 0 = 0.
   T peak = 0;
@@ -500,7 +556,7 @@ bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, 
       const TComplex<T> m = v[static_cast<size_t>(lower[k].slot)];
       if (IsZero(m)) continue;
       const TComplex<T> u = Mul(m, source);
-      Subtract(b[static_cast<size_t>(lower[k].index)], u, ruled);
+      Subtract(b[static_cast<size_t>(lower[k].index)], u, ignored, ruled);
       peak = std::max(peak, Size(u));
     }
   }
@@ -515,7 +571,8 @@ bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, 
     const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
     for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
       const TComplex<T> xv = x[static_cast<size_t>(upper[u].index)];
-      if (!IsZero(xv)) Subtract(sum, Mul(v[static_cast<size_t>(upper[u].slot)], xv), ruled);
+      if (!IsZero(xv))
+        Subtract(sum, Mul(v[static_cast<size_t>(upper[u].slot)], xv), ignored, ruled);
     }
     x[static_cast<size_t>(step.col)] = Div(sum, v[static_cast<size_t>(step.pivotSlot)]);
   }
@@ -584,7 +641,7 @@ std::vector<SComplex> CSparseLu::Contradiction(const SComplex* b) const {
     const SComplex source = rest[static_cast<size_t>(s.row)];
     for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
       const SComplex u = Mul(v[static_cast<size_t>(lower[k].slot)], source);
-      Subtract(rest[static_cast<size_t>(lower[k].index)], u, ignored);
+      Subtract(rest[static_cast<size_t>(lower[k].index)], u, ignored, ignored);
       peak = std::max(peak, Size(u));
     }
   }

@@ -33,7 +33,7 @@ class CSparseLu {
   // order is chosen and stored; that always succeeds.
   bool Factor(int n, const std::vector<SMatrixEntry>& entries, bool replay);
   // The system as a constant part and a part per unit of angular frequency, one of each per
-  // entry given to Factor and in its order, for FactorFast.
+  // entry given to Factor and in its order, for FactorFast. Both are kept by reference.
   void SetParts(const std::vector<SComplex>& constant, const std::vector<SComplex>& perOmega);
   // The stored order replayed in double precision at angular frequency `omega`, the entries
   // formed in place from the parts; for sweeps that refine their readings afterwards. False
@@ -51,8 +51,8 @@ class CSparseLu {
   // Solves with plain arithmetic, the cancellation rule left out and rows without a pivot
   // ignored: for correcting a solution by its residual, whichever factors were formed last.
   void Correct(SComplex* b, SComplex* x) const;
-  // Subtractions of the last factorisation and substitution whose difference the rule turned
-  // into zero although it stood above the rounding of the arithmetic.
+  // Subtractions of the last factorisation and substitution whose nonzero difference the rule
+  // turned into zero: where there are none, the solution is that of the entries as given.
   int Bent() const { return bent; }
   // Where Substitute refuses `b`: per row, the weight with which the factored rows add up to a
   // row of zeros whose right-hand side is not zero; the rows with a weight are the equations
@@ -66,7 +66,7 @@ class CSparseLu {
 
  private:
   struct SEntry {
-    int col;
+    int col, slot;
     SComplex v;
     long double scale;  // largest magnitude among the terms that formed the value
   };
@@ -74,7 +74,7 @@ class CSparseLu {
     int row, col;
   };
   struct SUpper {
-    int col;
+    int col, slot;
     SComplex v;
   };
   // One elimination step of the plan: its pivot, and one past its entries in the lists below.
@@ -133,6 +133,7 @@ class CSparseLu {
   int orderN = 0;
 
   bool planned = false;
+  bool recording = false;      // the elimination choosing the order is recording its plan
   int slotCount = 0;           // "slots" is a Qt keyword in the window code that includes this
   std::vector<int> inputSlot;  // per entry given to Factor
   std::vector<SStep> steps;
@@ -149,7 +150,8 @@ class CSparseLu {
     double re, im;
   };
   void PrepareBase();
-  std::vector<SComplex> partConstant, partOmega;
+  const std::vector<SComplex>* partConstant = nullptr;
+  const std::vector<SComplex>* partOmega = nullptr;
   SValues<double> base;
   std::vector<SOmegaSlot> omegaSlots;
   bool baseReady = false, baseFinite = false;

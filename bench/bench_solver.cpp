@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -139,10 +140,12 @@ bool LoadLadder(int sections) {
   if (!ready) return false;
   ngSpice_Command(const_cast<char*>("remcirc"));
   std::vector<std::string> lines = {"rc ladder", "I1 0 n0 AC 1"};
+  char line[96];
   for (int i = 0; i < sections; ++i) {
-    const std::string from = "n" + std::to_string(i), to = "n" + std::to_string(i + 1);
-    lines.push_back("R" + std::to_string(i) + " " + from + " " + to + " 1k");
-    lines.push_back("C" + std::to_string(i) + " " + to + " 0 1n");
+    std::snprintf(line, sizeof line, "R%d n%d n%d 1k", i, i, i + 1);
+    lines.emplace_back(line);
+    std::snprintf(line, sizeof line, "C%d n%d 0 1n", i, i + 1);
+    lines.emplace_back(line);
   }
   lines.push_back(".end");
   std::vector<char*> text;
