@@ -359,9 +359,12 @@ std::vector<double> WithNaturalPoints(const std::vector<double>& hertz,
   const auto add = [&](double f) {
     if (f > hertz.front() && f < hertz.back()) all.emplace_back(f, 1);
   };
+  // A root whose band spans a step of the grid is drawn by the grid already.
+  const double step =
+      std::pow(hertz.back() / hertz.front(), 1.0 / static_cast<double>(hertz.size() - 1)) - 1;
   for (const SRoot& r : RootTerms(natural)) {
     // A lossless pole is drawn as the gap at its resonance.
-    if (r.Nu <= 0 || (r.Axis && !r.Zero)) continue;
+    if (r.Nu <= 0 || (r.Axis && !r.Zero) || std::fabs(r.Sigma) > step * r.Nu) continue;
     add(r.Nu);
     if (!r.Axis && std::fabs(r.Sigma) < r.Nu) {
       add(r.Nu - std::fabs(r.Sigma));
