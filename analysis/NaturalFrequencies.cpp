@@ -10,6 +10,7 @@
 #include <Eigen/SparseLU>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace {
@@ -18,46 +19,91 @@ constexpr double TwoPi = 2 * std::numbers::pi;
 // Relative distance from the axis under which a root counts as lossless.
 constexpr double AxisTolerance = 1e-10;
 
-bool Roots(const std::vector<SPencilEntry>& entries, double s0,
-           std::vector<std::complex<double>>& roots) {
-  // Compact numbers for the unknowns that occur.
-  std::vector<int> index;
-  for (const SPencilEntry& e : entries) {
-    index.push_back(e.Row);
-    index.push_back(e.Col);
+// Compact numbers for the unknowns that occur in a pencil.
+struct SCompact {
+  std::vector<int> Index;
+  explicit SCompact(const std::vector<SPencilEntry>& entries) {
+    for (const SPencilEntry& e : entries) {
+      Index.push_back(e.Row);
+      Index.push_back(e.Col);
+    }
+    std::sort(Index.begin(), Index.end());
+    Index.erase(std::unique(Index.begin(), Index.end()), Index.end());
   }
-  std::sort(index.begin(), index.end());
-  index.erase(std::unique(index.begin(), index.end()), index.end());
-  const auto at = [&](int unknown) {
-    return static_cast<int>(std::lower_bound(index.begin(), index.end(), unknown) - index.begin());
-  };
-  const int n = static_cast<int>(index.size());
-  std::vector<Eigen::Triplet<double>> shifted, omega;
-  std::vector<int> modeColumns;
+  int Size() const { return static_cast<int>(Index.size()); }
+  int At(int unknown) const {
+    return static_cast<int>(std::lower_bound(Index.begin(), Index.end(), unknown) - Index.begin());
+  }
+};
+
+Eigen::SparseMatrix<double> Shifted(const std::vector<SPencilEntry>& entries, double s0,
+                                    const SCompact& c) {
+  std::vector<Eigen::Triplet<double>> t;
+  for (const SPencilEntry& e : entries) t.emplace_back(c.At(e.Row), c.At(e.Col), e.A + s0 * e.B);
+  Eigen::SparseMatrix<double> m(c.Size(), c.Size());
+  m.setFromTriplets(t.begin(), t.end());
+  return m;
+}
+
+// The eigenvalues of the block of M0⁻¹B on the columns where B has entries.
+bool ModeBlock(const std::vector<SPencilEntry>& entries, double s0, Eigen::MatrixXd& block) {
+  const SCompact c(entries);
+  std::vector<Eigen::Triplet<double>> omega;
+  std::vector<int> modes;
   for (const SPencilEntry& e : entries) {
-    shifted.emplace_back(at(e.Row), at(e.Col), e.A + s0 * e.B);
     if (e.B == 0) continue;
-    omega.emplace_back(at(e.Row), at(e.Col), e.B);
-    modeColumns.push_back(at(e.Col));
+    omega.emplace_back(c.At(e.Row), c.At(e.Col), e.B);
+    modes.push_back(c.At(e.Col));
   }
-  std::sort(modeColumns.begin(), modeColumns.end());
-  modeColumns.erase(std::unique(modeColumns.begin(), modeColumns.end()), modeColumns.end());
-  const int k = static_cast<int>(modeColumns.size());
+  std::sort(modes.begin(), modes.end());
+  modes.erase(std::unique(modes.begin(), modes.end()), modes.end());
+  const int k = static_cast<int>(modes.size());
   if (k > MaxModeUnknowns) return false;
-  Eigen::SparseMatrix<double> m0(n, n), b(n, n);
-  m0.setFromTriplets(shifted.begin(), shifted.end());
+  Eigen::SparseMatrix<double> b(c.Size(), c.Size());
   b.setFromTriplets(omega.begin(), omega.end());
   Eigen::SparseLU<Eigen::SparseMatrix<double>> lu;
-  lu.compute(m0);
+  lu.compute(Shifted(entries, s0, c));
   if (lu.info() != Eigen::Success) return false;
-  Eigen::MatrixXd block(k, k);
+  block.resize(k, k);
   for (int j = 0; j < k; ++j) {
-    const Eigen::VectorXd w = lu.solve(Eigen::VectorXd(b.col(modeColumns[static_cast<size_t>(j)])));
+    const Eigen::VectorXd w = lu.solve(Eigen::VectorXd(b.col(modes[static_cast<size_t>(j)])));
     if (lu.info() != Eigen::Success || !w.allFinite()) return false;
-    for (int i = 0; i < k; ++i) block(i, j) = w(modeColumns[static_cast<size_t>(i)]);
+    for (int i = 0; i < k; ++i) block(i, j) = w(modes[static_cast<size_t>(i)]);
   }
+  return true;
+}
+
+// A pencil whose equations repeat each other (two transformers in parallel) is singular at
+// every frequency. Its regular part keeps the independent rows and columns, found at s0, the
+// meter's row and current among them; the unknowns left out are held at zero, as the solver
+// holds them. False when there is none that small.
+bool RegularPart(std::vector<SPencilEntry>& entries, double s0, int meterRow) {
+  const SCompact c(entries);
+  if (c.Size() > 2 * MaxModeUnknowns) return false;
+  const Eigen::MatrixXd m = Eigen::MatrixXd(Shifted(entries, s0, c));
+  const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> cols(m), rows(m.transpose());
+  if (cols.rank() != rows.rank() || cols.rank() == c.Size()) return false;
+  std::vector<uint8_t> keepRow(c.Index.size()), keepCol(c.Index.size());
+  for (Eigen::Index i = 0; i < cols.rank(); ++i) {
+    keepCol[static_cast<size_t>(cols.colsPermutation().indices()[i])] = 1;
+    keepRow[static_cast<size_t>(rows.colsPermutation().indices()[i])] = 1;
+  }
+  const size_t meter = static_cast<size_t>(c.At(meterRow));
+  if (!keepRow[meter] || !keepCol[meter]) return false;
+  std::erase_if(entries, [&](const SPencilEntry& e) {
+    return !keepRow[static_cast<size_t>(c.At(e.Row))] || !keepCol[static_cast<size_t>(c.At(e.Col))];
+  });
+  return true;
+}
+
+bool Roots(std::vector<SPencilEntry> entries, double s0, int meterRow,
+           std::vector<std::complex<double>>& roots) {
+  Eigen::MatrixXd block;
+  if (!ModeBlock(entries, s0, block) &&
+      !(RegularPart(entries, s0, meterRow) && ModeBlock(entries, s0, block)))
+    return false;
   roots.clear();
-  if (k == 0) return true;
+  if (block.size() == 0) return true;
   const Eigen::EigenSolver<Eigen::MatrixXd> solver(block, false);
   if (solver.info() != Eigen::Success) return false;
   for (const std::complex<double> mu : solver.eigenvalues()) {
@@ -78,13 +124,13 @@ SNaturalFrequencies NaturalFrequencies(const SMeterPencil& pencil, double centre
   SNaturalFrequencies natural;
   if (pencil.MeterRow < 0 || !(centreHertz > 0) || !std::isfinite(centreHertz)) return natural;
   const double s0 = TwoPi * centreHertz;
-  if (!Roots(pencil.Entries, s0, natural.Poles)) return natural;
+  if (!Roots(pencil.Entries, s0, pencil.MeterRow, natural.Poles)) return natural;
   // The shorted port: the meter's row ties its pins instead of setting its current.
   std::vector<SPencilEntry> shorted;
   for (const SPencilEntry& e : pencil.Entries)
     if (e.Row != pencil.MeterRow) shorted.push_back(e);
   if (pencil.PinA >= 0) shorted.push_back({pencil.MeterRow, pencil.PinA, -1, 0});
   if (pencil.PinB >= 0) shorted.push_back({pencil.MeterRow, pencil.PinB, 1, 0});
-  natural.Known = Roots(shorted, s0, natural.Zeros);
+  natural.Known = Roots(shorted, s0, pencil.MeterRow, natural.Zeros);
   return natural;
 }

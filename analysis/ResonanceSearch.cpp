@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "analysis/CCalc.h"
 #include "analysis/Response.h"
 #include "components/Kinds.h"
 
@@ -211,6 +212,8 @@ SResonance Characterise(const ImpedanceFunction& z, double f0, bool series, SNei
     res.Q = slope ? *slope : SlopeQ(z, f0, *z0, series);
     res.QFromSlope = true;
   }
+  // Loss under the solver's own cancellation tolerance is none: a pole or a zero.
+  if (res.Q * CancelTolerance > 1) return {f0, series, Infinite, false, series ? 0.0 : Infinite};
   return res;
 }
 

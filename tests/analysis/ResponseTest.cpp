@@ -294,6 +294,21 @@ TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
   EXPECT_TRUE(std::isinf(r.Resonances[0].Q));
   EXPECT_TRUE(std::isinf(r.Resonances[0].Magnitude));
 
+  // Behind two transformers in parallel, whose equations repeat each other, a series LC that
+  // shorts the secondary is a zero.
+  CCircuit shorting;
+  for (int i = 0; i < 2; ++i) shorting.Transformer(1, 2, 3, 4, 1, 2);
+  shorting.L(3, 5, 1e-3);
+  shorting.C(5, 4, 1e-6);
+  shorting.R(3, 4, 1e3);
+  shorting.Renumber();
+  const SResponse zero = SweepMeter(shorting.Cmps, *shorting.Meter, shorting.Solver,
+                                    LogFrequencies(f0 / 1000, f0 * 1000, 131));
+  ASSERT_EQ(zero.Resonances.size(), 1u);
+  EXPECT_TRUE(zero.Resonances[0].Series);
+  EXPECT_TRUE(std::isinf(zero.Resonances[0].Q));
+  EXPECT_EQ(zero.Resonances[0].Magnitude, 0.0);
+
   CCircuit resistive;
   resistive.R(1, 2, 50);
   resistive.Transformer(1, 2, 3, 4, 1, 2);
