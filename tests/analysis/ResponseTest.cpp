@@ -191,37 +191,26 @@ std::vector<SExpected> ClosedFormResonances(const std::function<Complex(long dou
   return out;
 }
 
+// A crystal's motional arm across the holder's capacitance c0, working at 10 MHz.
+SCloseCase Quartz(const char* name, double c0) {
+  return {name,
+          [c0](CCircuit& k) {
+            k.R(1, 3, 20);
+            k.L(3, 4, 10e-3);
+            k.C(4, 2, 25.3e-15);
+            k.C(1, 2, c0);
+          },
+          [c0](long double h) { return Parallel(Arm(20, 10e-3L, 25.3e-15L, h), Shunt(c0, h)); },
+          10e6};
+}
+
 TEST(Response, CloseResonancesAreListedAlikeAtEveryPointCount) {
   const long double f = 1e6, l = 10e-6,
                     c = 1 / (l * 4 * std::pow(std::numbers::pi_v<long double>, 2) * f * f);
   const std::vector<SCloseCase> cases = {
-      {"crystal, fs and fp 0.25 % apart",
-       [](CCircuit& k) {
-         k.R(1, 3, 20);
-         k.L(3, 4, 10e-3);
-         k.C(4, 2, 25.3e-15);
-         k.C(1, 2, 5e-12);
-       },
-       [](long double h) { return Parallel(Arm(20, 10e-3L, 25.3e-15L, h), Shunt(5e-12L, h)); },
-       10e6},
-      {"crystal, 0.1 % apart",
-       [](CCircuit& k) {
-         k.R(1, 3, 20);
-         k.L(3, 4, 10e-3);
-         k.C(4, 2, 25.3e-15);
-         k.C(1, 2, 12.6e-12);
-       },
-       [](long double h) { return Parallel(Arm(20, 10e-3L, 25.3e-15L, h), Shunt(12.6e-12L, h)); },
-       10e6},
-      {"crystal, 1 % apart",
-       [](CCircuit& k) {
-         k.R(1, 3, 20);
-         k.L(3, 4, 10e-3);
-         k.C(4, 2, 25.3e-15);
-         k.C(1, 2, 1.26e-12);
-       },
-       [](long double h) { return Parallel(Arm(20, 10e-3L, 25.3e-15L, h), Shunt(1.26e-12L, h)); },
-       10e6},
+      Quartz("crystal, fs and fp 0.25 % apart", 5e-12),
+      Quartz("crystal, 0.1 % apart", 12.6e-12),
+      Quartz("crystal, 1 % apart", 1.26e-12),
       {"double-tuned pair, capacitor coupled",
        [&](CCircuit& k) {
          for (int32_t n : {1, 3}) {
