@@ -156,16 +156,6 @@ auto FindIn(const Row& row, int col) -> decltype(&row[0]) {
 
 }  // namespace
 
-// The largest weight among the genuine entries of column c; 0 when it has none.
-long double CSparseLu::ColumnPeak(int c) const {
-  long double peak = 0;
-  for (int i : cols[static_cast<size_t>(c)]) {
-    const SEntry* e = FindIn(rows[static_cast<size_t>(i)], c);
-    if (e != nullptr && Genuine(e->v, e->scale)) peak = std::max(peak, Weight(e->v));
-  }
-  return peak;
-}
-
 // Markowitz's choice: the acceptable entry with the least (row count - 1)(column count - 1),
 // searched over the columns of fewest entries first; a few columns with candidates are enough
 // to find a pivot of (nearly) least fill.
@@ -177,18 +167,25 @@ bool CSparseLu::FindPivot(int& row, int& col) {
   for (int count = 1; count <= largestCount; ++count) {
     for (int c = bucketHead[static_cast<size_t>(count)]; c >= 0;
          c = bucketNext[static_cast<size_t>(c)]) {
-      const long double peak = ColumnPeak(c);
-      if (peak == 0) continue;
+      // The column's entries, each found once: its peak first, then the candidates against it.
+      candidates.clear();
+      long double peak = 0;
       for (int i : cols[static_cast<size_t>(c)]) {
-        const auto& r = rows[static_cast<size_t>(i)];
-        const SEntry* e = FindIn(r, c);
-        if (e == nullptr || !Acceptable(e->v, e->scale, peak)) continue;
-        const long long cost = static_cast<long long>(r.size() - 1) * (count - 1);
-        const long double w = Weight(e->v);
-        if (cost < best || (cost == best && w > bestWeight)) {
+        const SEntry* e = FindIn(rows[static_cast<size_t>(i)], c);
+        if (e == nullptr) continue;
+        const SCandidate found{i, Weight(e->v), Genuine(e->v, e->scale)};
+        if (found.genuine) peak = std::max(peak, found.weight);
+        candidates.push_back(found);
+      }
+      if (peak == 0) continue;
+      for (const SCandidate& e : candidates) {
+        if (!e.genuine || e.weight <= 0 || e.weight < Threshold * Threshold * peak) continue;
+        const size_t size = rows[static_cast<size_t>(e.row)].size();
+        const long long cost = static_cast<long long>(size - 1) * (count - 1);
+        if (cost < best || (cost == best && e.weight > bestWeight)) {
           best = cost;
-          bestWeight = w;
-          row = i;
+          bestWeight = e.weight;
+          row = e.row;
           col = c;
         }
       }

@@ -154,7 +154,6 @@ class CSparseLu {
 
   // ---- the Markowitz search on the active matrix
   void Load(int size, const std::vector<SMatrixEntry>& entries);
-  long double ColumnPeak(int c) const;
   bool FindPivot(int& row, int& col);
   void Eliminate(int row, int col);
   void UpdateRow(int i, SComplex m);
@@ -189,6 +188,12 @@ class CSparseLu {
   std::vector<int> bucketHead, bucketNext, bucketPrev, bucketOf;
   int largestCount = 0;              // no bucket above it was ever filled
   std::vector<SUpper> pivotEntries;  // the pivot row of the step being eliminated
+  struct SCandidate {
+    int row;
+    long double weight;
+    bool genuine;
+  };
+  std::vector<SCandidate> candidates;  // of the column being searched
 
   std::vector<SPivot> order;  // the stored analysis
   int orderN = 0;
