@@ -83,10 +83,13 @@ void CSparseLu::ForgetOrder() {
 void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   n = size;
   const size_t un = static_cast<size_t>(n);
-  rows.resize(un);
-  cols.resize(un);
-  for (auto& row : rows) row.clear();
-  for (auto& col : cols) col.clear();
+  // Room for what each row and column holds, and some fill.
+  rooms.assign(un, 4);
+  for (const SMatrixEntry& e : entries) ++rooms[static_cast<size_t>(e.Row)];
+  rows.Reset(un, rooms);
+  rooms.assign(un, 4);
+  for (const SMatrixEntry& e : entries) ++rooms[static_cast<size_t>(e.Col)];
+  cols.Reset(un, rooms);
   where.assign(un, -1);
   // The plan is recorded on the way; an entry that is zero now has no place in it.
   recording = true;
@@ -145,23 +148,13 @@ void CSparseLu::Relink(int c) {
 namespace {
 
 template <class Row>
-auto FindIn(Row& row, int col) -> decltype(&row[0]) {
+auto FindIn(const Row& row, int col) -> decltype(&row[0]) {
   for (auto& e : row)
     if (e.col == col) return &e;
   return nullptr;
 }
 
 }  // namespace
-
-// The largest weight among the genuine entries of column c; 0 when it has none.
-long double CSparseLu::ColumnPeak(int c) const {
-  long double peak = 0;
-  for (int i : cols[static_cast<size_t>(c)]) {
-    const SEntry* e = FindIn(rows[static_cast<size_t>(i)], c);
-    if (e != nullptr && Genuine(e->v, e->scale)) peak = std::max(peak, Weight(e->v));
-  }
-  return peak;
-}
 
 // Markowitz's choice: the acceptable entry with the least (row count - 1)(column count - 1),
 // searched over the columns of fewest entries first; a few columns with candidates are enough
@@ -174,18 +167,25 @@ bool CSparseLu::FindPivot(int& row, int& col) {
   for (int count = 1; count <= largestCount; ++count) {
     for (int c = bucketHead[static_cast<size_t>(count)]; c >= 0;
          c = bucketNext[static_cast<size_t>(c)]) {
-      const long double peak = ColumnPeak(c);
-      if (peak == 0) continue;
+      // The column's entries, each found once: its peak first, then the candidates against it.
+      candidates.clear();
+      long double peak = 0;
       for (int i : cols[static_cast<size_t>(c)]) {
-        const auto& r = rows[static_cast<size_t>(i)];
-        const SEntry* e = FindIn(r, c);
-        if (e == nullptr || !Acceptable(e->v, e->scale, peak)) continue;
-        const long long cost = static_cast<long long>(r.size() - 1) * (count - 1);
-        const long double w = Weight(e->v);
-        if (cost < best || (cost == best && w > bestWeight)) {
+        const SEntry* e = FindIn(rows[static_cast<size_t>(i)], c);
+        if (e == nullptr) continue;
+        const SCandidate found{i, Weight(e->v), Genuine(e->v, e->scale)};
+        if (found.genuine) peak = std::max(peak, found.weight);
+        candidates.push_back(found);
+      }
+      if (peak == 0) continue;
+      for (const SCandidate& e : candidates) {
+        if (!e.genuine || e.weight <= 0 || e.weight < Threshold * Threshold * peak) continue;
+        const size_t size = rows[static_cast<size_t>(e.row)].size();
+        const long long cost = static_cast<long long>(size - 1) * (count - 1);
+        if (cost < best || (cost == best && e.weight > bestWeight)) {
           best = cost;
-          bestWeight = w;
-          row = i;
+          bestWeight = e.weight;
+          row = e.row;
           col = c;
         }
       }
@@ -196,8 +196,8 @@ bool CSparseLu::FindPivot(int& row, int& col) {
 }
 
 void CSparseLu::RemoveFromColumn(int c, int row) {
-  std::vector<int>& col = cols[static_cast<size_t>(c)];
-  auto it = std::find(col.begin(), col.end(), row);
+  const TLists<int>::Ref col = cols[static_cast<size_t>(c)];
+  int* it = std::find(col.begin(), col.end(), row);
   if (it == col.end()) return;
   *it = col.back();
   col.pop_back();
@@ -206,7 +206,7 @@ void CSparseLu::RemoveFromColumn(int c, int row) {
 
 // Row i -= m times the pivot row's entries.
 void CSparseLu::UpdateRow(int i, SComplex m) {
-  std::vector<SEntry>& row = rows[static_cast<size_t>(i)];
+  const TLists<SEntry>::Ref row = rows[static_cast<size_t>(i)];
   for (size_t k = 0; k < row.size(); ++k)
     where[static_cast<size_t>(row[k].col)] = static_cast<int>(k);
   bool cancelled = false;
@@ -247,7 +247,7 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
 }
 
 void CSparseLu::Eliminate(int r, int c) {
-  std::vector<SEntry>& pivotRowEntries = rows[static_cast<size_t>(r)];
+  const TLists<SEntry>::Ref pivotRowEntries = rows[static_cast<size_t>(r)];
   SComplex pivot;
   int pivotSlot = -1;
   pivotEntries.clear();
@@ -270,11 +270,12 @@ void CSparseLu::Eliminate(int r, int c) {
     exact.v[static_cast<size_t>(up.slot)] = up.v;
   }
 
-  std::vector<int> targets;
-  targets.swap(cols[static_cast<size_t>(c)]);
+  const TLists<int>::Ref column = cols[static_cast<size_t>(c)];
+  targets.assign(column.begin(), column.end());
+  column.clear();
   if (tracking) Unlink(c);
   for (int i : targets) {
-    std::vector<SEntry>& row = rows[static_cast<size_t>(i)];
+    const TLists<SEntry>::Ref row = rows[static_cast<size_t>(i)];
     SEntry* e = FindIn(row, c);
     if (e == nullptr) continue;
     const SComplex m = Div(e->v, pivot);
@@ -284,8 +285,6 @@ void CSparseLu::Eliminate(int r, int c) {
     row.pop_back();
     UpdateRow(i, m);
   }
-  targets.clear();
-  targets.swap(cols[static_cast<size_t>(c)]);  // keep the column's storage
   steps.push_back({r, c, pivotSlot, static_cast<int>(lower.size()), static_cast<int>(upper.size()),
                    static_cast<int>(updates.size())});
 }
@@ -315,7 +314,7 @@ void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   baseReady = false;
   if (!recording) return;
   exact.v.resize(static_cast<size_t>(slotCount));
-  for (size_t i = 0; i < rows.size(); ++i)
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i)
     if (!pivotRow[i])
       for (const SEntry& e : rows[i]) restSlots.push_back(e.slot);
 }
@@ -687,9 +686,8 @@ std::vector<SComplex> CSparseLu::Unwind(int bad) const {
 }
 
 size_t CSparseLu::Bytes() const {
-  size_t bytes = rows.capacity() * sizeof(rows[0]) + cols.capacity() * sizeof(cols[0]);
-  for (const auto& r : rows) bytes += r.capacity() * sizeof(SEntry);
-  for (const auto& c : cols) bytes += c.capacity() * sizeof(int);
+  size_t bytes =
+      rows.Bytes() + cols.Bytes() + (targets.capacity() + rooms.capacity()) * sizeof(int);
   bytes +=
       (where.capacity() + bucketHead.capacity() + bucketNext.capacity() + bucketPrev.capacity() +
        bucketOf.capacity() + inputSlot.capacity() + updates.capacity() + restSlots.capacity()) *
@@ -704,8 +702,10 @@ size_t CSparseLu::Bytes() const {
 }
 
 void CSparseLu::ReleaseWork() {
-  std::vector<std::vector<SEntry>>().swap(rows);
-  std::vector<std::vector<int>>().swap(cols);
+  rows.Release();
+  cols.Release();
+  std::vector<int>().swap(targets);
+  std::vector<int>().swap(rooms);
   std::vector<int>().swap(bucketHead);
   std::vector<int>().swap(bucketNext);
   std::vector<int>().swap(bucketPrev);

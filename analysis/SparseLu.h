@@ -3,8 +3,68 @@
 // the same pattern replay on a fixed plan, and the two triangular substitutions.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
+
+// Lists of values, one per row or column, in one pool: a list that outgrows its room moves to
+// the pool's end with twice the room, so that filling them costs no allocation per list.
+template <class T>
+class TLists {
+ public:
+  class Ref {
+   public:
+    Ref(TLists* o, size_t i) : owner(o), list(i) {}
+    size_t size() const { return static_cast<size_t>(owner->count[list]); }
+    T* begin() const { return owner->pool.data() + owner->first[list]; }
+    T* end() const { return begin() + size(); }
+    T& operator[](size_t k) const { return begin()[k]; }
+    T& back() const { return begin()[size() - 1]; }
+    void pop_back() const { --owner->count[list]; }
+    void clear() const { owner->count[list] = 0; }
+    void resize(size_t k) const { owner->count[list] = static_cast<int>(k); }
+    void push_back(const T& value) const {
+      if (owner->count[list] == owner->room[list]) owner->Move(list);
+      owner->pool[static_cast<size_t>(owner->first[list] + owner->count[list]++)] = value;
+    }
+
+   private:
+    TLists* owner;
+    size_t list;
+  };
+
+  // `lists` empty lists, list i with room for room[i] values.
+  void Reset(size_t lists, const std::vector<int>& rooms) {
+    first.resize(lists);
+    count.assign(lists, 0);
+    room.assign(rooms.begin(), rooms.end());
+    int at = 0;
+    for (size_t i = 0; i < lists; ++i) {
+      first[i] = at;
+      at += room[i];
+    }
+    pool.resize(static_cast<size_t>(at));
+  }
+  Ref operator[](size_t i) const { return Ref(const_cast<TLists*>(this), i); }
+  size_t Bytes() const {
+    return pool.capacity() * sizeof(T) +
+           (first.capacity() + count.capacity() + room.capacity()) * sizeof(int);
+  }
+  void Release() { *this = {}; }
+
+ private:
+  void Move(size_t list) {
+    const int moved = std::max(4, 2 * room[list]);
+    const size_t at = pool.size();
+    pool.resize(at + static_cast<size_t>(moved));
+    std::copy_n(pool.begin() + first[list], count[list], pool.begin() + static_cast<ptrdiff_t>(at));
+    first[list] = static_cast<int>(at);
+    room[list] = moved;
+  }
+
+  std::vector<T> pool;
+  std::vector<int> first, count, room;
+};
 
 template <class T>
 struct TComplex {
@@ -94,7 +154,6 @@ class CSparseLu {
 
   // ---- the Markowitz search on the active matrix
   void Load(int size, const std::vector<SMatrixEntry>& entries);
-  long double ColumnPeak(int c) const;
   bool FindPivot(int& row, int& col);
   void Eliminate(int row, int col);
   void UpdateRow(int i, SComplex m);
@@ -122,12 +181,19 @@ class CSparseLu {
   bool tracking = false;
   int lost = 0;  // subtractions of this factorisation whose difference the rule took
   mutable int bent = 0;
-  std::vector<std::vector<SEntry>> rows;  // the active part of the matrix, row-wise
-  std::vector<std::vector<int>> cols;     // active rows per column
-  std::vector<int> where;                 // column -> index in the row being updated, or -1
+  TLists<SEntry> rows;  // the active part of the matrix, row-wise
+  TLists<int> cols;     // active rows per column
+  std::vector<int> targets, rooms;
+  std::vector<int> where;  // column -> index in the row being updated, or -1
   std::vector<int> bucketHead, bucketNext, bucketPrev, bucketOf;
   int largestCount = 0;              // no bucket above it was ever filled
   std::vector<SUpper> pivotEntries;  // the pivot row of the step being eliminated
+  struct SCandidate {
+    int row;
+    long double weight;
+    bool genuine;
+  };
+  std::vector<SCandidate> candidates;  // of the column being searched
 
   std::vector<SPivot> order;  // the stored analysis
   int orderN = 0;

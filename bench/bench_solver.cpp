@@ -83,7 +83,33 @@ void BM_ValueOnlyResolve(benchmark::State& state) {
     benchmark::DoNotOptimize(out);
   }
 }
-BENCHMARK(BM_ValueOnlyResolve)->ArgName("sections")->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ValueOnlyResolve)
+    ->ArgName("sections")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
+
+// A wiring edit on the window's solver: a resistor at the line's far end is moved back and
+// forth between two nodes, so every measurement meets a new pattern and chooses a new order.
+void BM_WiringEditResolve(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  CCircuit circuit(1, 2);
+  AddRcLadder(circuit, sections);
+  CCmp* moved = circuit.R(sections + 2, 2, 1000);
+  const SMeasureSettings at1k{.frequency = 1000, .hasReactive = true};
+  MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, at1k);
+  int i = 0;
+  for (auto _ : state) {
+    moved->Nodes[0] = (++i & 1) != 0 ? sections + 1 : sections + 2;
+    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, at1k);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_WiringEditResolve)
+    ->ArgName("sections")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 // 400 frequencies spaced evenly on a log scale from 10 Hz to 100 MHz.
 void BM_SweepRcLadder(benchmark::State& state) {
