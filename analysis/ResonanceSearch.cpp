@@ -235,8 +235,8 @@ std::vector<SRoot> RootTerms(const SNaturalFrequencies& natural) {
 // Over [a, b], the phase of Z is a constant plus the angles of jf - root of the zeros, minus
 // those of the poles; each angle moves one way only, at a rate sigma / (sigma² + (f - nu)²).
 struct SPhaseBounds {
-  double ZeroTurn = 0, PoleTurn = 0;  // how far the zeros' angles and the poles' angles move
-  double RateLow = 0, RateHigh = 0;   // bounds on the rate of the phase
+  double Rise = 0, Fall = 0;         // how far the terms that raise or lower the phase move it
+  double RateLow = 0, RateHigh = 0;  // bounds on the rate of the phase
 };
 
 SPhaseBounds PhaseBounds(const std::vector<SRoot>& roots, double a, double b) {
@@ -253,7 +253,8 @@ SPhaseBounds PhaseBounds(const std::vector<SRoot>& roots, double a, double b) {
       low = std::min(low, rate(r.Nu));
       high = std::max(high, rate(r.Nu));
     }
-    (r.Zero ? out.ZeroTurn : out.PoleTurn) += turn;
+    // A zero raises the phase and a pole lowers it, the other way round for a growing mode.
+    ((r.Zero == (r.Sigma > 0)) ? out.Rise : out.Fall) += turn;
     out.RateLow += r.Zero ? low : -high;
     out.RateHigh += r.Zero ? high : -low;
   }
@@ -276,10 +277,10 @@ SStepVerdict JudgeByRoots(const std::vector<SRoot>& roots, const SResponsePoint&
   const SPhaseBounds p = PhaseBounds(roots, fa, fb);
   // The phase cannot reach a multiple of pi: X keeps its sign.
   const double theta = std::atan2(a.X, a.R);
-  const double low = theta - p.PoleTurn - PhaseSlack, high = theta + p.ZeroTurn + PhaseSlack;
+  const double low = theta - p.Fall - PhaseSlack, high = theta + p.Rise + PhaseSlack;
   if (std::ceil(low / Pi) * Pi > high) return {};
   // Monotonic over less than pi: it passes a multiple of pi once at most.
-  if (p.ZeroTurn + p.PoleTurn < Pi - PhaseSlack && (p.RateLow > 0 || p.RateHigh < 0)) return {};
+  if (p.Rise + p.Fall < Pi - PhaseSlack && (p.RateLow > 0 || p.RateHigh < 0)) return {};
   // Split at the sharpest root inside, where the bounds are loosest, or in the middle.
   double at = std::sqrt(fa * fb);
   double sharpest = Infinite;
