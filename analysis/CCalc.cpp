@@ -323,36 +323,56 @@ void CCalc::Excite(int meterUnknown, SComplex* b) const {
     b[static_cast<size_t>(meterUnknown)].Re = -1;
 }
 
+// rhs = b - A x against the entries as stamped; returns its largest magnitude, and in `terms`
+// the largest magnitude of a product summed into it.
+long double CCalc::Residual(int meterUnknown, long double& terms) {
+  SComplex* r = rhs.get();
+  const SComplex* x = solution.get();
+  Excite(meterUnknown, r);
+  terms = 1;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SComplex v = EntryAt(i), y = x[static_cast<size_t>(entries[i].Col)];
+    SComplex& t = r[static_cast<size_t>(entries[i].Row)];
+    const SComplex p{v.Re * y.Re - v.Im * y.Im, v.Re * y.Im + v.Im * y.Re};
+    t.Re -= p.Re;
+    t.Im -= p.Im;
+    terms = std::max(terms, std::fabs(p.Re) + std::fabs(p.Im));
+  }
+  long double largest = 0;
+  for (size_t i = 0; i < static_cast<size_t>(Count); ++i)
+    largest = std::max(largest, std::fabs(r[i].Re) + std::fabs(r[i].Im));
+  return largest;
+}
+
 // The rule decided that there is a solution; the number reported is the solution of the
 // entries as stamped. Each round corrects the solution by its residual against them, in
-// extended precision, through the factors without the rule.
+// extended precision, through the factors without the rule. True when the last correction
+// fell to `enough` times the solution.
 bool CCalc::Refine(int meterUnknown, long double enough) {
   const size_t n = static_cast<size_t>(Count);
   SComplex* x = solution.get();
-  SComplex* r = rhs.get();
-  long double previous = std::numeric_limits<long double>::infinity();
+  SComplex* d = correction.get();
+  long double terms = 0, residual = Residual(meterUnknown, terms);
   for (int round = 0; round < 3; ++round) {
-    Excite(meterUnknown, r);
-    for (size_t i = 0; i < entries.size(); ++i) {
-      const SComplex v = EntryAt(i), y = x[static_cast<size_t>(entries[i].Col)];
-      SComplex& t = r[static_cast<size_t>(entries[i].Row)];
-      t.Re -= v.Re * y.Re - v.Im * y.Im;
-      t.Im -= v.Re * y.Im + v.Im * y.Re;
-    }
-    lu.Correct(r, correction.get());
+    lu.Correct(rhs.get(), d);
     long double step = 0, size = 0;
     for (size_t i = 0; i < n; ++i) {
-      step = std::max(step, std::fabs(correction[i].Re) + std::fabs(correction[i].Im));
+      step = std::max(step, std::fabs(d[i].Re) + std::fabs(d[i].Im));
       size = std::max(size, std::fabs(x[i].Re) + std::fabs(x[i].Im));
     }
-    // A correction that does not shrink is no longer converging: keep what there is.
-    if (!std::isfinite(step) || step > previous / 2) return false;
-    for (size_t i = 0; i < n; ++i) {
-      x[i].Re += correction[i].Re;
-      x[i].Im += correction[i].Im;
+    if (!std::isfinite(step)) return false;
+    for (size_t i = 0; i < n; ++i) x[i] = {x[i].Re + d[i].Re, x[i].Im + d[i].Im};
+    // A small correction shows convergence only where the residual was small too; where it is
+    // as large as its terms, the factors have lost the system and cannot correct anything.
+    if (size > 0 && step <= enough * size) return residual <= 1e-10L * terms;
+    // A correction that leaves a clearly larger residual only adds the factors' error: take it
+    // back. Near the rounding of the residual's own terms the two are noise of one size.
+    const long double before = terms, next = Residual(meterUnknown, terms);
+    if (!(next <= 2 * residual || next <= 1e-18L * std::min(before, terms))) {
+      for (size_t i = 0; i < n; ++i) x[i] = {x[i].Re - d[i].Re, x[i].Im - d[i].Im};
+      return false;
     }
-    previous = step;
-    if (step <= enough * size) return true;
+    residual = next;
   }
   return false;
 }

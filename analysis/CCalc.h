@@ -136,7 +136,7 @@ class CCalc : public CStampTarget {
   void Excite(int meterUnknown, SComplex* b) const;
   bool Substitute(int meterUnknown);
   bool SubstituteFast(int meterUnknown);
-  // True when the last correction fell to `enough` times the solution.
+  long double Residual(int meterUnknown, long double& terms);
   bool Refine(int meterUnknown, long double enough);
   void Publish();
 
