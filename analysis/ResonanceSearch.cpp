@@ -29,6 +29,8 @@ constexpr double SameRoot = 1e-6;
 constexpr double NarrowestStep = 1e-9;
 // A lossless pole is stepped over between points this far (relative) either side of it.
 constexpr double PoleGuard = 1e-9;
+// A root's turn over a step is bounded by the step times its fastest rate up to this turn.
+constexpr double CoarseTurn = 0.01;
 // Slack on the phase bounds for the rounding of the roots.
 constexpr double PhaseSlack = 1e-6;
 // Without natural frequencies a step is split while the phase turns more than this, or |Z|
@@ -246,13 +248,15 @@ SPhaseBounds PhaseBounds(const std::vector<SRoot>& roots, double a, double b) {
     const auto rate = [&](double f) {
       return r.Sigma / (r.Sigma * r.Sigma + (f - r.Nu) * (f - r.Nu));
     };
-    const double turn =
-        std::fabs(std::atan((b - r.Nu) / r.Sigma) - std::atan((a - r.Nu) / r.Sigma));
     double low = std::min(rate(a), rate(b)), high = std::max(rate(a), rate(b));
     if (r.Nu > a && r.Nu < b) {
       low = std::min(low, rate(r.Nu));
       high = std::max(high, rate(r.Nu));
     }
+    // The step times the fastest rate bounds the turn; where that bound is coarse, the angles.
+    double turn = (b - a) * std::max(std::fabs(low), std::fabs(high));
+    if (turn > CoarseTurn)
+      turn = std::fabs(std::atan((b - r.Nu) / r.Sigma) - std::atan((a - r.Nu) / r.Sigma));
     // A zero raises the phase and a pole lowers it, the other way round for a growing mode.
     ((r.Zero == (r.Sigma > 0)) ? out.Rise : out.Fall) += turn;
     out.RateLow += r.Zero ? low : -high;
