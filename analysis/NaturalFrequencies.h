@@ -28,7 +28,7 @@ struct SNaturalFrequencies {
 
 // Beyond this many unknowns with an ω part the dense eigenvalue step (cubic) costs more than the
 // panel may spend, and no natural frequencies are given.
-constexpr int MaxModeUnknowns = 200;
+constexpr int MaxModeUnknowns = 300;
 
 // Unknown (Known false) when the pencil is singular at every frequency or too large.
 // `centreHertz` should lie inside the range of interest: the roots are found relative to it.
