@@ -93,7 +93,7 @@ void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   where.assign(un, -1);
   // The plan is recorded on the way; an entry that is zero now has no place in it.
   recording = true;
-  slots = static_cast<int>(entries.size());
+  slotCount = static_cast<int>(entries.size());
   inputSlot.resize(entries.size());
   steps.clear();
   lower.clear();
@@ -225,9 +225,9 @@ void CSparseLu::UpdateRow(int i, SComplex m) {
         recording = false;
         continue;
       }
-      if (recording) updates.push_back(slots);
+      if (recording) updates.push_back(slotCount);
       where[static_cast<size_t>(up.col)] = static_cast<int>(row.size());
-      row.push_back({up.col, slots++, {-t.Re, -t.Im}, Size(t)});
+      row.push_back({up.col, slotCount++, {-t.Re, -t.Im}, Size(t)});
       cols[static_cast<size_t>(up.col)].push_back(i);
       Relink(up.col);
     }
@@ -262,7 +262,8 @@ void CSparseLu::Eliminate(int r, int c) {
   }
   pivotRowEntries.clear();
   pivotRow[static_cast<size_t>(r)] = 1;
-  if (exact.v.size() < static_cast<size_t>(slots)) exact.v.resize(static_cast<size_t>(slots));
+  if (exact.v.size() < static_cast<size_t>(slotCount))
+    exact.v.resize(static_cast<size_t>(slotCount));
   exact.v[static_cast<size_t>(pivotSlot)] = pivot;
   for (const SUpper& up : pivotEntries) {
     upper.push_back({up.col, up.slot});
@@ -312,7 +313,7 @@ void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   planned = recording;
   baseReady = false;
   if (!recording) return;
-  exact.v.resize(static_cast<size_t>(slots));
+  exact.v.resize(static_cast<size_t>(slotCount));
   for (size_t i = 0; i < static_cast<size_t>(n); ++i)
     if (!pivotRow[i])
       for (const SEntry& e : rows[i]) restSlots.push_back(e.slot);
@@ -360,7 +361,7 @@ void CSparseLu::PlanStep(int r, int c, std::vector<std::vector<SRef>>& active,
       const size_t j = static_cast<size_t>(upper[u].index);
       if (where[j] < 0) {
         where[j] = static_cast<int>(row.size());
-        row.push_back({upper[u].index, slots++});
+        row.push_back({upper[u].index, slotCount++});
         column[j].push_back(i);
       }
       updates.push_back(row[static_cast<size_t>(where[j])].slot);
@@ -375,11 +376,11 @@ void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
   const size_t un = static_cast<size_t>(n);
   std::vector<std::vector<SRef>> active(un);
   std::vector<std::vector<int>> column(un);
-  slots = 0;
+  slotCount = 0;
   inputSlot.resize(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    inputSlot[i] = slots;
-    active[static_cast<size_t>(entries[i].Row)].push_back({entries[i].Col, slots++});
+    inputSlot[i] = slotCount;
+    active[static_cast<size_t>(entries[i].Row)].push_back({entries[i].Col, slotCount++});
     column[static_cast<size_t>(entries[i].Col)].push_back(entries[i].Row);
   }
   steps.clear();
@@ -401,8 +402,8 @@ void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
 
 template <class T>
 bool CSparseLu::Refactor(SValues<T>& values, const std::vector<SMatrixEntry>& entries, bool check) {
-  values.v.assign(static_cast<size_t>(slots), {});
-  values.scale.assign(static_cast<size_t>(slots), 0);
+  values.v.assign(static_cast<size_t>(slotCount), {});
+  values.scale.assign(static_cast<size_t>(slotCount), 0);
   for (size_t i = 0; i < entries.size(); ++i) {
     const TComplex<T> v{static_cast<T>(entries[i].Value.Re), static_cast<T>(entries[i].Value.Im)};
     if (!std::isfinite(v.Re) || !std::isfinite(v.Im)) return false;
@@ -493,8 +494,8 @@ void CSparseLu::SetParts(const std::vector<SComplex>& constant,
 void CSparseLu::PrepareBase() {
   baseReady = true;
   baseFinite = true;
-  base.v.assign(static_cast<size_t>(slots), {});
-  base.scale.assign(static_cast<size_t>(slots), 0);
+  base.v.assign(static_cast<size_t>(slotCount), {});
+  base.scale.assign(static_cast<size_t>(slotCount), 0);
   omegaSlots.clear();
   for (size_t i = 0; i < inputSlot.size(); ++i) {
     const size_t slot = static_cast<size_t>(inputSlot[i]);

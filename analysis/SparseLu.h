@@ -200,7 +200,7 @@ class CSparseLu {
 
   bool planned = false;
   bool recording = false;  // the elimination choosing the order is recording its plan
-  int slots = 0;
+  int slotCount = 0;
   std::vector<int> inputSlot;  // per entry given to Factor
   std::vector<SStep> steps;
   std::vector<SRef> lower, upper;
