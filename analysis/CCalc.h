@@ -41,9 +41,9 @@ class CCalc : public CStampTarget {
   // False when the system has no solution, or (with Finite false) holds values that are not
   // finite numbers.
   bool Solve(int meterUnknown, double frequency);
-  // The same circuit at another frequency: the components' stamps of the last Solve are
-  // formed anew and the kept pivot order replayed in double precision, the reading refined in
-  // extended precision. Solves from scratch where there is nothing to reuse.
+  // The same circuit, unchanged since the last Solve, at another frequency: the stamps of that
+  // Solve are formed anew and the kept pivot order replayed in double precision, the reading
+  // refined in extended precision. Solves from scratch where there is nothing to reuse.
   bool Resolve(int meterUnknown, double frequency);
   // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
@@ -80,8 +80,8 @@ class CCalc : public CStampTarget {
   }
 
   // The built circuit's system for reading the meter `meterUnknown`, assembled from the
-  // components' stamps (a Solve is not needed first). False when nothing is built or the
-  // meter's current has no path.
+  // components' stamps (a Solve is not needed first); Solve drives it with -1 in the meter's
+  // row. False when nothing is built or the meter's current has no path.
   bool Pencil(int meterUnknown, SPencil& out);
 
   CCmps* Cmps = nullptr;  // not owned

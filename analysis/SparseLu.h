@@ -199,8 +199,8 @@ class CSparseLu {
   int orderN = 0;
 
   bool planned = false;
-  bool recording = false;      // the elimination choosing the order is recording its plan
-  int slotCount = 0;           // "slots" is a Qt keyword in the window code that includes this
+  bool recording = false;  // the elimination choosing the order is recording its plan
+  int slotCount = 0;
   std::vector<int> inputSlot;  // per entry given to Factor
   std::vector<SStep> steps;
   std::vector<SRef> lower, upper;
