@@ -31,6 +31,10 @@ void CCalc::Release() {
   vecIm.reset();
   rhs.reset();
   solution.reset();
+  correction.reset();
+  shortRhs.reset();
+  shortSolution.reset();
+  assembled = false;
   std::vector<SStamp>().swap(stamps);
   lu.ReleaseWork();
   Count = 0;
@@ -39,7 +43,7 @@ void CCalc::Release() {
 
 size_t CCalc::StorageBytes() const {
   const size_t n = static_cast<size_t>(Ready() ? Count : 0);
-  return n * (2 * sizeof(double) + 2 * sizeof(SComplex)) + stamps.capacity() * sizeof(SStamp) +
+  return n * (4 * sizeof(double) + 3 * sizeof(SComplex)) + stamps.capacity() * sizeof(SStamp) +
          patternKeys.capacity() * sizeof(uint64_t) + patternGrounded.capacity() +
          slotOf.capacity() * sizeof(int) + entries.capacity() * sizeof(SMatrixEntry) +
          topology.Grounded.capacity() + lu.Bytes();
@@ -90,7 +94,11 @@ bool CCalc::Build() {
   vecIm.reset(new (std::nothrow) double[n]());
   rhs.reset(new (std::nothrow) SComplex[n]);
   solution.reset(new (std::nothrow) SComplex[n]);
-  if (!vecRe || !vecIm || !rhs || !solution) return false;
+  correction.reset(new (std::nothrow) SComplex[n]);
+  shortRhs.reset(new (std::nothrow) SComplexD[n]);
+  shortSolution.reset(new (std::nothrow) SComplexD[n]);
+  if (!vecRe || !vecIm || !rhs || !solution || !correction || !shortRhs || !shortSolution)
+    return false;
   VecRe = vecRe.get();
   VecIm = vecIm.get();
   return true;
@@ -120,12 +128,29 @@ void CCalc::SetRe(int row, int col, long double value) {
 void CCalc::SetIm(int row, int col, long double value) {
   Record(row, col, Imaginary | Assign, value);
 }
+void CCalc::AddOmegaIm(int row, int col, long double coefficient) {
+  Record(row, col, Imaginary | PerOmega, coefficient);
+}
+void CCalc::SetOmegaIm(int row, int col, long double coefficient) {
+  Record(row, col, Imaginary | Assign | PerOmega, coefficient);
+}
+
+namespace {
+
+// The value a stamp adds at angular frequency `omega`.
+template <class Stamp>
+long double ValueAt(const Stamp& s, uint8_t perOmega, double omega) {
+  return (s.how & perOmega) != 0 ? static_cast<long double>(omega) * s.value : s.value;
+}
+
+}  // namespace
 
 long double CCalc::Stamped(int row, int col, bool imaginary) const {
   long double sum = 0;
   for (const SStamp& s : stamps) {
     if (s.row != row || s.col != col || ((s.how & Imaginary) != 0) != imaginary) continue;
-    sum = (s.how & Assign) != 0 ? s.value : sum + s.value;
+    const long double value = ValueAt(s, PerOmega, Omega);
+    sum = (s.how & Assign) != 0 ? value : sum + value;
   }
   return sum;
 }
@@ -203,40 +228,85 @@ void CCalc::Compress() {
   const std::vector<uint8_t>& grounded = topology.Grounded;
   patternKeys.resize(stamps.size());
   slotOf.assign(stamps.size(), -1);
-  std::vector<std::pair<uint64_t, int>> kept;
+  std::vector<int> kept;
   for (size_t t = 0; t < stamps.size(); ++t) {
     const SStamp& s = stamps[t];
     patternKeys[t] = Key(s.row, s.col);
     if (grounded[static_cast<size_t>(s.row)] || grounded[static_cast<size_t>(s.col)]) continue;
-    kept.emplace_back(patternKeys[t], static_cast<int>(t));
+    kept.push_back(static_cast<int>(t));
   }
-  std::sort(kept.begin(), kept.end());
+  // Ordered by row, column and stamp: two stable counting passes, the column first.
+  std::vector<int> sorted(kept.size()), start(static_cast<size_t>(Count) + 1);
+  for (bool byRow : {false, true}) {
+    auto key = [&](int t) {
+      const SStamp& s = stamps[static_cast<size_t>(t)];
+      return static_cast<size_t>(byRow ? s.row : s.col);
+    };
+    std::fill(start.begin(), start.end(), 0);
+    for (int t : kept) ++start[key(t) + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    for (int t : kept) sorted[static_cast<size_t>(start[key(t)]++)] = t;
+    kept.swap(sorted);
+  }
   entries.clear();
   for (size_t i = 0; i < kept.size(); ++i) {
-    if (i == 0 || kept[i].first != kept[i - 1].first) {
-      const SStamp& s = stamps[static_cast<size_t>(kept[i].second)];
-      entries.push_back({s.row, s.col, {}});
-    }
-    slotOf[static_cast<size_t>(kept[i].second)] = static_cast<int>(entries.size()) - 1;
+    const size_t t = static_cast<size_t>(kept[i]);
+    if (i == 0 || patternKeys[t] != patternKeys[static_cast<size_t>(kept[i - 1])])
+      entries.push_back({stamps[t].row, stamps[t].col, {}});
+    slotOf[t] = static_cast<int>(entries.size()) - 1;
   }
   patternGrounded = grounded;
   lu.ForgetOrder();
 }
 
-// False when some value is infinite or not a number.
-bool CCalc::FillValues() {
-  for (SMatrixEntry& e : entries) e.Value = {};
+// Sums the stamps of each entry into its constant part and its part per unit of angular
+// frequency. An assignment sets the entry to exactly its value, so it clears the other part.
+void CCalc::Gather() {
+  constant.assign(entries.size(), {});
+  perOmega.assign(entries.size(), {});
+  omegaPeak = -1;
+  partsFinite = true;
   for (size_t t = 0; t < stamps.size(); ++t) {
     if (slotOf[t] < 0) continue;
     const SStamp& s = stamps[t];
-    SComplex& v = entries[static_cast<size_t>(slotOf[t])].Value;
-    long double& part = (s.how & Imaginary) != 0 ? v.Im : v.Re;
-    part = (s.how & Assign) != 0 ? s.value : part + s.value;
+    const size_t slot = static_cast<size_t>(slotOf[t]);
+    const bool imaginary = (s.how & Imaginary) != 0, assign = (s.how & Assign) != 0;
+    long double& fixed = imaginary ? constant[slot].Im : constant[slot].Re;
+    long double& scaled = imaginary ? perOmega[slot].Im : perOmega[slot].Re;
+    long double& part = (s.how & PerOmega) != 0 ? scaled : fixed;
+    if (assign) fixed = scaled = 0;
+    part = assign ? s.value : part + s.value;
+    if ((s.how & PerOmega) != 0) omegaPeak = std::max(omegaPeak, std::fabs(s.value));
   }
   // Zero times a value is zero for every finite value and NaN otherwise: one test at the end.
   long double probe = 0;
-  for (const SMatrixEntry& e : entries) probe += e.Value.Re * 0 + e.Value.Im * 0;
-  return probe == 0;
+  for (size_t i = 0; i < entries.size(); ++i)
+    probe += constant[i].Re * 0 + constant[i].Im * 0 + perOmega[i].Re * 0 + perOmega[i].Im * 0;
+  partsFinite = probe == 0;
+  lu.SetParts(constant, perOmega);
+}
+
+// False when some value at the angular frequency of the last Solve is infinite or not a
+// number (a stamp's product with the frequency counts, even where its entry cancels).
+bool CCalc::FiniteAt() const {
+  return partsFinite &&
+         (omegaPeak < 0 || std::isfinite(static_cast<long double>(Omega) * omegaPeak));
+}
+
+// The entry `i` at the angular frequency of the last Solve.
+SComplex CCalc::EntryAt(size_t i) const {
+  SComplex v = constant[i];
+  if (omegaPeak < 0) return v;
+  const long double w = Omega;
+  v.Re += w * perOmega[i].Re;
+  v.Im += w * perOmega[i].Im;
+  return v;
+}
+
+bool CCalc::FillValues() {
+  if (!FiniteAt()) return false;
+  for (size_t i = 0; i < entries.size(); ++i) entries[i].Value = EntryAt(i);
+  return true;
 }
 
 // Replays the kept pivot order; a pivot that fails the threshold there asks for a new one.
@@ -245,37 +315,158 @@ void CCalc::Factor() {
   if (!Replayed) lu.Factor(Count, entries, false);
 }
 
-bool CCalc::Substitute(int meterUnknown) {
-  const size_t n = static_cast<size_t>(Count);
-  std::fill_n(rhs.get(), n, SComplex{});
+// The meter drives a unit current: its row holds -1.
+void CCalc::Excite(int meterUnknown, SComplex* b) const {
+  std::fill_n(b, Count, SComplex{});
   if (meterUnknown > 0 && meterUnknown < Count &&
       !topology.Grounded[static_cast<size_t>(meterUnknown)])
-    rhs[static_cast<size_t>(meterUnknown)].Re = -1;
-  if (!lu.Substitute(rhs.get(), solution.get())) return false;
-  for (size_t i = 0; i < n; ++i) {
+    b[static_cast<size_t>(meterUnknown)].Re = -1;
+}
+
+// rhs = b - A x against the entries as stamped; returns its largest magnitude, and in `terms`
+// the largest magnitude of a product summed into it.
+long double CCalc::Residual(int meterUnknown, long double& terms) {
+  SComplex* r = rhs.get();
+  const SComplex* x = solution.get();
+  Excite(meterUnknown, r);
+  terms = 1;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SComplex v = EntryAt(i), y = x[static_cast<size_t>(entries[i].Col)];
+    SComplex& t = r[static_cast<size_t>(entries[i].Row)];
+    const SComplex p{v.Re * y.Re - v.Im * y.Im, v.Re * y.Im + v.Im * y.Re};
+    t.Re -= p.Re;
+    t.Im -= p.Im;
+    terms = std::max(terms, std::fabs(p.Re) + std::fabs(p.Im));
+  }
+  long double largest = 0;
+  for (size_t i = 0; i < static_cast<size_t>(Count); ++i)
+    largest = std::max(largest, std::fabs(r[i].Re) + std::fabs(r[i].Im));
+  return largest;
+}
+
+// The rule decided that there is a solution; the number reported is the solution of the
+// entries as stamped. Each round corrects the solution by its residual against them, in
+// extended precision, through the factors without the rule. True when the last correction
+// fell to `enough` times the solution.
+bool CCalc::Refine(int meterUnknown, long double enough) {
+  const size_t n = static_cast<size_t>(Count);
+  SComplex* x = solution.get();
+  SComplex* d = correction.get();
+  long double terms = 0, residual = Residual(meterUnknown, terms);
+  for (int round = 0; round < 3; ++round) {
+    lu.Correct(rhs.get(), d);
+    long double step = 0, size = 0;
+    for (size_t i = 0; i < n; ++i) {
+      step = std::max(step, std::fabs(d[i].Re) + std::fabs(d[i].Im));
+      size = std::max(size, std::fabs(x[i].Re) + std::fabs(x[i].Im));
+    }
+    if (!std::isfinite(step)) return false;
+    for (size_t i = 0; i < n; ++i) x[i] = {x[i].Re + d[i].Re, x[i].Im + d[i].Im};
+    // A small correction shows convergence only where the residual was small too; where it is
+    // as large as its terms, the factors have lost the system and cannot correct anything.
+    if (size > 0 && step <= enough * size) return residual <= 1e-10L * terms;
+    // A correction that leaves a clearly larger residual only adds the factors' error: take it
+    // back. Near the rounding of the residual's own terms the two are noise of one size.
+    const long double before = terms, next = Residual(meterUnknown, terms);
+    if (!(next <= 2 * residual || next <= 1e-18L * std::min(before, terms))) {
+      for (size_t i = 0; i < n; ++i) x[i] = {x[i].Re - d[i].Re, x[i].Im - d[i].Im};
+      return false;
+    }
+    residual = next;
+  }
+  return false;
+}
+
+void CCalc::Publish() {
+  for (size_t i = 0; i < static_cast<size_t>(Count); ++i) {
     VecRe[i] = static_cast<double>(-solution[i].Re);
     VecIm[i] = static_cast<double>(-solution[i].Im);
   }
+}
+
+bool CCalc::Substitute(int meterUnknown) {
+  Excite(meterUnknown, rhs.get());
+  if (!lu.Substitute(rhs.get(), solution.get())) return false;
+  if (lu.Bent() > 0) Refine(meterUnknown, 1e-18L);
+  Publish();
   return true;
 }
 
-bool CCalc::Solve(int meterUnknown, double frequency) {
-  if (!Ready()) return false;
+// The factors in double precision give a reading only where it refines to the accuracy of a
+// single solve; false leaves the decision, and "no solution" too, to the extended precision.
+bool CCalc::SubstituteFast(int meterUnknown) {
+  const size_t n = static_cast<size_t>(Count);
+  Excite(meterUnknown, rhs.get());
+  for (size_t i = 0; i < n; ++i)
+    shortRhs[i] = {static_cast<double>(rhs[i].Re), static_cast<double>(rhs[i].Im)};
+  if (!lu.SubstituteFast(shortRhs.get(), shortSolution.get())) return false;
+  for (size_t i = 0; i < n; ++i) solution[i] = {shortSolution[i].Re, shortSolution[i].Im};
+  // A correction this small leaves an error far below it.
+  if (!Refine(meterUnknown, 1e-13L)) return false;
+  Publish();
+  return true;
+}
+
+void CCalc::Restart(double frequency) {
   Omega = static_cast<double>(static_cast<long double>(frequency) * 2 * std::numbers::pi);
   Finite = true;
   Replayed = false;
   std::fill_n(VecRe, Count, 0.0);
   std::fill_n(VecIm, Count, 0.0);
+}
+
+bool CCalc::Solve(int meterUnknown, double frequency) {
+  if (!Ready()) return false;
+  Restart(frequency);
+  assembled = false;
   if (!AnalyseWiring(meterUnknown)) return false;
   ClearSystem();
   Assemble();
   if (!SamePattern()) Compress();
+  Gather();
+  assembled = true;
   if (!FillValues()) {
     Finite = false;
     return false;
   }
   Factor();
   return Substitute(meterUnknown);
+}
+
+bool CCalc::Resolve(int meterUnknown, double frequency) {
+  if (!Ready() || !assembled || meterUnknown != wiringMeter) return Solve(meterUnknown, frequency);
+  Restart(frequency);
+  if (!FiniteAt()) {
+    Finite = false;
+    return false;
+  }
+  if (lu.HasOrder() && lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) {
+    Replayed = true;
+    return true;
+  }
+  FillValues();
+  Factor();
+  return Substitute(meterUnknown);
+}
+
+bool CCalc::Pencil(int meterUnknown, SPencil& out) {
+  out = {};
+  if (!Ready() || !AnalyseWiring(meterUnknown)) return false;
+  ClearSystem();
+  Assemble();
+  if (!SamePattern()) Compress();
+  Gather();
+  assembled = wiringMeter == meterUnknown;
+  out.Count = Count;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const int row = entries[i].Row, col = entries[i].Col;
+    const SComplex& c = constant[i];
+    const SComplex& w = perOmega[i];
+    if (c.Re != 0 || c.Im != 0) out.A.push_back({row, col, c});
+    // w * (re + j im) = jw * (im - j re)
+    if (w.Re != 0 || w.Im != 0) out.B.push_back({row, col, {w.Im, -w.Re}});
+  }
+  return true;
 }
 
 // ---- diagnosis of a failed solve
@@ -301,7 +492,7 @@ std::vector<int> CCalc::NonFiniteComponents() {
   const std::vector<size_t> start = AssembleByComponent();
   for (size_t c = 0; c + 1 < start.size(); ++c)
     for (size_t t = start[c]; t < start[c + 1]; ++t)
-      if (!std::isfinite(stamps[t].value)) {
+      if (!std::isfinite(ValueAt(stamps[t], PerOmega, Omega))) {
         found.push_back(static_cast<int>(c));
         break;
       }

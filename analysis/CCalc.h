@@ -16,6 +16,14 @@
 
 class CCmps;
 
+// The system of a circuit split by frequency: at angular frequency w it is A + jwB. Rows and
+// columns index the unknowns as CCalc numbers them; the unknowns held at zero are left out.
+struct SPencil {
+  int Count = 0;
+  std::vector<SMatrixEntry> A;
+  std::vector<SMatrixEntry> B;
+};
+
 // Relative tolerance under which a difference counts as cancelled to an exact zero.
 extern double CancelTolerance;
 
@@ -33,6 +41,10 @@ class CCalc : public CStampTarget {
   // False when the system has no solution, or (with Finite false) holds values that are not
   // finite numbers.
   bool Solve(int meterUnknown, double frequency);
+  // The same circuit, unchanged since the last Solve, at another frequency: the stamps of that
+  // Solve are formed anew and the kept pivot order replayed in double precision, the reading
+  // refined in extended precision. Solves from scratch where there is nothing to reuse.
+  bool Resolve(int meterUnknown, double frequency);
   // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
 
@@ -44,6 +56,8 @@ class CCalc : public CStampTarget {
   void AddIm(int row, int col, long double value) override;
   void SetRe(int row, int col, long double value) override;
   void SetIm(int row, int col, long double value) override;
+  void AddOmegaIm(int row, int col, long double coefficient) override;
+  void SetOmegaIm(int row, int col, long double coefficient) override;
   bool Carries(const CCmp& cmp, int winding) const override;
 
   // Count stays 0 when the unknowns would not fit an int (Build then fails).
@@ -54,17 +68,25 @@ class CCalc : public CStampTarget {
   long double StampedRe(int row, int col) const { return Stamped(row, col, false); }
   long double StampedIm(int row, int col) const { return Stamped(row, col, true); }
 
-  static bool SubtractWithCancel(long double& entry, long double x) {
-    const long double d = entry - x;
-    if (std::fabs(d) > static_cast<long double>(CancelTolerance) * std::fabs(x)) {
+  template <class Real>
+  static bool SubtractWithCancel(Real& entry, Real x) {
+    const Real d = entry - x;
+    if (std::fabs(d) > static_cast<Real>(CancelTolerance) * std::fabs(x)) {
       entry = d;
       return true;
     }
-    entry = 0.0L;
+    entry = 0;
     return false;
   }
 
+  // The built circuit's system for reading the meter `meterUnknown`, assembled from the
+  // components' stamps (a Solve is not needed first); Solve drives it with -1 in the meter's
+  // row. False when nothing is built or the meter's current has no path.
+  bool Pencil(int meterUnknown, SPencil& out);
+
   CCmps* Cmps = nullptr;  // not owned
+  // Angular frequency in rad/s of the last Solve.
+  double Omega = 0.0;
   int Count = 0;
   // The negated solution after a successful solve (index 0 and free unknowns hold 0).
   double* VecRe = nullptr;
@@ -89,7 +111,7 @@ class CCalc : public CStampTarget {
   std::vector<int> ContradictingComponents(int meterUnknown);
 
  private:
-  enum : uint8_t { Imaginary = 1, Assign = 2 };
+  enum : uint8_t { Imaginary = 1, Assign = 2, PerOmega = 4 };
   struct SStamp {
     int row, col;
     uint8_t how;
@@ -105,9 +127,18 @@ class CCalc : public CStampTarget {
   std::vector<size_t> AssembleByComponent();
   bool SamePattern() const;
   void Compress();
+  void Gather();
+  bool FiniteAt() const;
+  SComplex EntryAt(size_t i) const;
   bool FillValues();
   void Factor();
+  void Restart(double frequency);
+  void Excite(int meterUnknown, SComplex* b) const;
   bool Substitute(int meterUnknown);
+  bool SubstituteFast(int meterUnknown);
+  long double Residual(int meterUnknown, long double& terms);
+  bool Refine(int meterUnknown, long double enough);
+  void Publish();
 
   int nodeCount = 0;
   CTopology topology;
@@ -122,8 +153,15 @@ class CCalc : public CStampTarget {
   std::vector<uint8_t> patternGrounded;
   std::vector<int> slotOf;
   std::vector<SMatrixEntry> entries;
+  // Per entry: the constant part and the part per unit of angular frequency, summed from the
+  // stamps; whether all are finite, and the largest coefficient of a frequency stamp (-1: none).
+  std::vector<SComplex> constant, perOmega;
+  bool partsFinite = true;
+  long double omegaPeak = -1;
   CSparseLu lu;
 
   std::unique_ptr<double[]> vecRe, vecIm;
-  std::unique_ptr<SComplex[]> rhs, solution;
+  bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter
+  std::unique_ptr<SComplex[]> rhs, solution, correction;
+  std::unique_ptr<SComplexD[]> shortRhs, shortSolution;
 };

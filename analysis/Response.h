@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/NaturalFrequencies.h"
 #include "components/CCmp.h"
 
 class CCalc;
@@ -45,18 +46,41 @@ struct SResponse {
 // are included exactly.
 std::vector<double> LogFrequencies(double start, double stop, int count);
 
-// The resonances between the sweep's first and last point: every change of sign of X,
-// refined by bisection with direct solves to 1e-9 relative. A set `cancel` stops the search
-// before the next resonance.
+// The resonances between the sweep's first and last point: every change of sign of X between
+// neighbouring points, refined with direct solves to 1e-11 relative. Each is characterised by
+// its -3 dB band: the nearest crossings of that level either side, searched beyond the points
+// where needed but never beyond a neighbouring resonance. With `natural` known, a resonance on
+// a root that lies on the frequency axis is lossless (Q infinite). A set `cancel` stops the
+// search before the next resonance.
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
                                        const ImpedanceFunction& impedance,
-                                       const std::atomic<bool>* cancel = nullptr);
+                                       const std::atomic<bool>* cancel = nullptr,
+                                       const SNaturalFrequencies* natural = nullptr);
+
+// `hertz` (ascending) with the points that draw each lightly damped root inside the range: the
+// root's own frequency and its band edges.
+std::vector<double> WithNaturalPoints(const std::vector<double>& hertz,
+                                      const SNaturalFrequencies& natural);
+
+// The points (ascending) with more points solved between them until, by the phase of Z that the
+// natural frequencies bound, X changes sign at most once between neighbours: then no resonance
+// hides inside a step. Without natural frequencies, until the phase turns little between
+// neighbours (a heuristic).
+std::vector<SResponsePoint> BracketPoints(const std::vector<SResponsePoint>& points,
+                                          const ImpedanceFunction& impedance,
+                                          const SNaturalFrequencies& natural,
+                                          const std::atomic<bool>* cancel = nullptr);
+
+// True when X cannot change sign at any frequency: only capacitors, or only inductors, with
+// positive values beside resistors and transformers.
+bool ReactanceKeepsItsSign(const CCmps& cmps);
 
 // The impedance that `meter` sees in `cmps`, solved by `solver` one frequency at a time; all
 // three must outlive the function, and nothing else may use the solver meanwhile.
 ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver);
 
-// Sweeps what `meter` sees from one analysis of the circuit, then searches the resonances with
+// Sweeps what `meter` sees from one analysis of the circuit at `hertz` (ascending) and at the
+// points that draw its natural frequencies and resonances, then searches the resonances with
 // direct solves. A set `cancel` ends the work early and returns whatever was done (the caller
 // throws it away).
 SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,

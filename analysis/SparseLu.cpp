@@ -11,47 +11,65 @@
 
 namespace {
 
-inline SComplex Mul(SComplex a, SComplex b) {
+template <class T>
+inline TComplex<T> Mul(TComplex<T> a, TComplex<T> b) {
   return {a.Re * b.Re - a.Im * b.Im, a.Re * b.Im + a.Im * b.Re};
 }
 
-inline SComplex Div(SComplex a, SComplex p) {
-  const long double d = 1 / (p.Re * p.Re + p.Im * p.Im);
+template <class T>
+inline TComplex<T> Div(TComplex<T> a, TComplex<T> p) {
+  const T d = 1 / (p.Re * p.Re + p.Im * p.Im);
   return Mul(a, {p.Re * d, -p.Im * d});
 }
 
-inline long double Weight(SComplex a) {
+template <class T>
+inline T Weight(TComplex<T> a) {
   return a.Re * a.Re + a.Im * a.Im;
 }
 
-inline long double Size(SComplex a) {
+template <class T>
+inline T Size(TComplex<T> a) {
   return std::fabs(a.Re) + std::fabs(a.Im);
 }
 
-inline bool IsZero(SComplex a) {
+template <class T>
+inline bool IsZero(TComplex<T> a) {
   return a.Re == 0 && a.Im == 0;
 }
 
-// A difference far above the rounding of extended precision that the cancellation rule still
+// A difference far above the rounding of the arithmetic that the cancellation rule still
 // turned into zero: a genuine value may have been lost there.
-inline bool LostValue(long double d, long double x) {
-  return d != 0 && std::fabs(d) > 1e-16L * std::fabs(x);
+template <class T>
+inline bool LostValue(T d, T x) {
+  constexpr T Rounding = sizeof(T) > sizeof(double) ? 1e-16L : 1e-13;
+  return d != 0 && std::fabs(d) > Rounding * std::fabs(x);
 }
 
 // Subtracts x from the entry, both parts through the cancellation rule; false when both
 // parts ended as exact zeros. Counts the parts whose difference was lost.
-inline bool Subtract(SComplex& entry, SComplex x, int& lost) {
-  const long double dRe = entry.Re - x.Re, dIm = entry.Im - x.Im;
+// `zeroed` counts every nonzero difference the rule took, rounding or not.
+template <class T>
+inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost, int& zeroed) {
+  const T dRe = entry.Re - x.Re, dIm = entry.Im - x.Im;
   const bool re = CCalc::SubtractWithCancel(entry.Re, x.Re);
   const bool im = CCalc::SubtractWithCancel(entry.Im, x.Im);
   lost += (!re && LostValue(dRe, x.Re)) + (!im && LostValue(dIm, x.Im));
+  zeroed += (!re && dRe != 0) + (!im && dIm != 0);
   return re || im;
 }
 
 // A value that is no larger than the tolerance times the terms it was formed from is what is
 // left of a cancellation spread over several subtractions: rounding, not a pivot.
-inline bool Genuine(SComplex v, long double scale) {
-  return Size(v) > static_cast<long double>(CancelTolerance) * scale;
+template <class T>
+inline bool Genuine(TComplex<T> v, T scale) {
+  return Size(v) > static_cast<T>(CancelTolerance) * scale;
+}
+
+template <class T>
+inline bool Acceptable(TComplex<T> v, T scale, T peak) {
+  const T w = Weight(v);
+  return w > 0 && w >= static_cast<T>(CSparseLu::Threshold * CSparseLu::Threshold) * peak &&
+         Genuine(v, scale);
 }
 
 }  // namespace
@@ -59,25 +77,42 @@ inline bool Genuine(SComplex v, long double scale) {
 void CSparseLu::ForgetOrder() {
   order.clear();
   orderN = 0;
+  planned = false;
 }
 
 void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   n = size;
   const size_t un = static_cast<size_t>(n);
-  rows.resize(un);
-  cols.resize(un);
-  for (auto& row : rows) row.clear();
-  for (auto& col : cols) col.clear();
+  // Room for what each row and column holds, and some fill.
+  rooms.assign(un, 4);
+  for (const SMatrixEntry& e : entries) ++rooms[static_cast<size_t>(e.Row)];
+  rows.Reset(un, rooms);
+  rooms.assign(un, 4);
+  for (const SMatrixEntry& e : entries) ++rooms[static_cast<size_t>(e.Col)];
+  cols.Reset(un, rooms);
   where.assign(un, -1);
-  for (const SMatrixEntry& e : entries) {
-    if (IsZero(e.Value)) continue;
-    rows[static_cast<size_t>(e.Row)].push_back({e.Col, e.Value, Size(e.Value)});
-    cols[static_cast<size_t>(e.Col)].push_back(e.Row);
-  }
+  // The plan is recorded on the way; an entry that is zero now has no place in it.
+  recording = true;
+  slotCount = static_cast<int>(entries.size());
+  inputSlot.resize(entries.size());
   steps.clear();
   lower.clear();
   upper.clear();
+  updates.clear();
+  restSlots.clear();
   pivotRow.assign(un, 0);
+  exact.v.assign(entries.size(), {});
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SMatrixEntry& e = entries[i];
+    inputSlot[i] = static_cast<int>(i);
+    if (IsZero(e.Value)) {
+      recording = false;
+      continue;
+    }
+    rows[static_cast<size_t>(e.Row)].push_back(
+        {e.Col, static_cast<int>(i), e.Value, Size(e.Value)});
+    cols[static_cast<size_t>(e.Col)].push_back(e.Row);
+  }
 }
 
 // ---- ordering
@@ -113,28 +148,13 @@ void CSparseLu::Relink(int c) {
 namespace {
 
 template <class Row>
-auto FindIn(Row& row, int col) -> decltype(&row[0]) {
+auto FindIn(const Row& row, int col) -> decltype(&row[0]) {
   for (auto& e : row)
     if (e.col == col) return &e;
   return nullptr;
 }
 
 }  // namespace
-
-// The largest weight among the genuine entries of column c; 0 when it has none.
-long double CSparseLu::ColumnPeak(int c) const {
-  long double peak = 0;
-  for (int i : cols[static_cast<size_t>(c)]) {
-    const SEntry* e = FindIn(rows[static_cast<size_t>(i)], c);
-    if (e != nullptr && Genuine(e->v, e->scale)) peak = std::max(peak, Weight(e->v));
-  }
-  return peak;
-}
-
-bool CSparseLu::Acceptable(const SEntry& e, long double peak) const {
-  const long double w = Weight(e.v);
-  return w > 0 && w >= Threshold * Threshold * peak && Genuine(e.v, e.scale);
-}
 
 // Markowitz's choice: the acceptable entry with the least (row count - 1)(column count - 1),
 // searched over the columns of fewest entries first; a few columns with candidates are enough
@@ -147,18 +167,25 @@ bool CSparseLu::FindPivot(int& row, int& col) {
   for (int count = 1; count <= largestCount; ++count) {
     for (int c = bucketHead[static_cast<size_t>(count)]; c >= 0;
          c = bucketNext[static_cast<size_t>(c)]) {
-      const long double peak = ColumnPeak(c);
-      if (peak == 0) continue;
+      // The column's entries, each found once: its peak first, then the candidates against it.
+      candidates.clear();
+      long double peak = 0;
       for (int i : cols[static_cast<size_t>(c)]) {
-        const auto& r = rows[static_cast<size_t>(i)];
-        const SEntry* e = FindIn(r, c);
-        if (e == nullptr || !Acceptable(*e, peak)) continue;
-        const long long cost = static_cast<long long>(r.size() - 1) * (count - 1);
-        const long double w = Weight(e->v);
-        if (cost < best || (cost == best && w > bestWeight)) {
+        const SEntry* e = FindIn(rows[static_cast<size_t>(i)], c);
+        if (e == nullptr) continue;
+        const SCandidate found{i, Weight(e->v), Genuine(e->v, e->scale)};
+        if (found.genuine) peak = std::max(peak, found.weight);
+        candidates.push_back(found);
+      }
+      if (peak == 0) continue;
+      for (const SCandidate& e : candidates) {
+        if (!e.genuine || e.weight <= 0 || e.weight < Threshold * Threshold * peak) continue;
+        const size_t size = rows[static_cast<size_t>(e.row)].size();
+        const long long cost = static_cast<long long>(size - 1) * (count - 1);
+        if (cost < best || (cost == best && e.weight > bestWeight)) {
           best = cost;
-          bestWeight = w;
-          row = i;
+          bestWeight = e.weight;
+          row = e.row;
           col = c;
         }
       }
@@ -168,56 +195,47 @@ bool CSparseLu::FindPivot(int& row, int& col) {
   return examined > 0;
 }
 
-bool CSparseLu::StoredPivot(size_t step, int& row, int& col) const {
-  row = order[step].row;
-  col = order[step].col;
-  if (pivotRow[static_cast<size_t>(row)]) return false;
-  const SEntry* e = FindIn(rows[static_cast<size_t>(row)], col);
-  return e != nullptr && Acceptable(*e, ColumnPeak(col));
-}
-
-bool CSparseLu::AnyPivotLeft() const {
-  for (int c = 0; c < n; ++c)
-    if (!cols[static_cast<size_t>(c)].empty() && ColumnPeak(c) > 0) return true;
-  return false;
-}
-
-// ---- factoring
-
 void CSparseLu::RemoveFromColumn(int c, int row) {
-  std::vector<int>& col = cols[static_cast<size_t>(c)];
-  auto it = std::find(col.begin(), col.end(), row);
+  const TLists<int>::Ref col = cols[static_cast<size_t>(c)];
+  int* it = std::find(col.begin(), col.end(), row);
   if (it == col.end()) return;
   *it = col.back();
   col.pop_back();
   Relink(c);
 }
 
-// Row i -= m times the pivot row's entries upper[from, to).
-void CSparseLu::UpdateRow(int i, SComplex m, int from, int to) {
-  std::vector<SEntry>& row = rows[static_cast<size_t>(i)];
+// Row i -= m times the pivot row's entries.
+void CSparseLu::UpdateRow(int i, SComplex m) {
+  const TLists<SEntry>::Ref row = rows[static_cast<size_t>(i)];
   for (size_t k = 0; k < row.size(); ++k)
     where[static_cast<size_t>(row[k].col)] = static_cast<int>(k);
   bool cancelled = false;
-  for (int u = from; u < to; ++u) {
-    const SUpper& up = upper[static_cast<size_t>(u)];
+  for (const SUpper& up : pivotEntries) {
     const SComplex t = Mul(m, up.v);
-    if (IsZero(t)) continue;
     const int k = where[static_cast<size_t>(up.col)];
     if (k >= 0) {
       SEntry& e = row[static_cast<size_t>(k)];
+      if (recording) updates.push_back(e.slot);
+      if (IsZero(t)) continue;
       e.scale = std::max(e.scale, Size(t));
-      if (!Subtract(e.v, t, lost)) cancelled = true;
+      if (!Subtract(e.v, t, lost, bent)) cancelled = true;
     } else {
+      // A product of zero leaves a position of the plan unfilled here.
+      if (IsZero(t)) {
+        recording = false;
+        continue;
+      }
+      if (recording) updates.push_back(slotCount);
       where[static_cast<size_t>(up.col)] = static_cast<int>(row.size());
-      row.push_back({up.col, {-t.Re, -t.Im}, Size(t)});
+      row.push_back({up.col, slotCount++, {-t.Re, -t.Im}, Size(t)});
       cols[static_cast<size_t>(up.col)].push_back(i);
       Relink(up.col);
     }
   }
   for (const SEntry& e : row) where[static_cast<size_t>(e.col)] = -1;
   if (!cancelled) return;
-  // Entries cancelled to exact zeros leave the pattern.
+  // Entries cancelled to exact zeros leave the pattern, and the plan has to be made apart.
+  recording = false;
   size_t kept = 0;
   for (size_t k = 0; k < row.size(); ++k) {
     if (IsZero(row[k].v))
@@ -229,126 +247,400 @@ void CSparseLu::UpdateRow(int i, SComplex m, int from, int to) {
 }
 
 void CSparseLu::Eliminate(int r, int c) {
-  std::vector<SEntry>& pivotEntries = rows[static_cast<size_t>(r)];
+  const TLists<SEntry>::Ref pivotRowEntries = rows[static_cast<size_t>(r)];
   SComplex pivot;
-  const int upperBegin = static_cast<int>(upper.size());
-  for (const SEntry& e : pivotEntries) {
-    if (e.col == c)
+  int pivotSlot = -1;
+  pivotEntries.clear();
+  for (const SEntry& e : pivotRowEntries) {
+    if (e.col == c) {
       pivot = e.v;
-    else
-      upper.push_back({e.col, e.v});
+      pivotSlot = e.slot;
+    } else {
+      pivotEntries.push_back({e.col, e.slot, e.v});
+    }
     RemoveFromColumn(e.col, r);
   }
-  pivotEntries.clear();
+  pivotRowEntries.clear();
   pivotRow[static_cast<size_t>(r)] = 1;
-  const int upperEnd = static_cast<int>(upper.size());
+  if (exact.v.size() < static_cast<size_t>(slotCount))
+    exact.v.resize(static_cast<size_t>(slotCount));
+  exact.v[static_cast<size_t>(pivotSlot)] = pivot;
+  for (const SUpper& up : pivotEntries) {
+    upper.push_back({up.col, up.slot});
+    exact.v[static_cast<size_t>(up.slot)] = up.v;
+  }
 
-  std::vector<int> targets;
-  targets.swap(cols[static_cast<size_t>(c)]);
+  const TLists<int>::Ref column = cols[static_cast<size_t>(c)];
+  targets.assign(column.begin(), column.end());
+  column.clear();
   if (tracking) Unlink(c);
   for (int i : targets) {
-    std::vector<SEntry>& row = rows[static_cast<size_t>(i)];
+    const TLists<SEntry>::Ref row = rows[static_cast<size_t>(i)];
     SEntry* e = FindIn(row, c);
     if (e == nullptr) continue;
     const SComplex m = Div(e->v, pivot);
+    lower.push_back({i, e->slot});
+    exact.v[static_cast<size_t>(e->slot)] = m;
     *e = row.back();
     row.pop_back();
-    lower.push_back({i, m});
-    UpdateRow(i, m, upperBegin, upperEnd);
+    UpdateRow(i, m);
   }
-  targets.clear();
-  targets.swap(cols[static_cast<size_t>(c)]);  // keep the column's storage
-  steps.push_back({r, c, pivot, static_cast<int>(lower.size()), upperEnd});
+  steps.push_back({r, c, pivotSlot, static_cast<int>(lower.size()), static_cast<int>(upper.size()),
+                   static_cast<int>(updates.size())});
+}
+
+// The elimination on the active matrix that chooses the pivots; its values are not kept.
+void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
+  Load(n, entries);
+  lost = 0;
+  bent = 0;
+  tracking = true;
+  const size_t un = static_cast<size_t>(n);
+  bucketHead.assign(un + 1, -1);
+  bucketNext.assign(un, -1);
+  bucketPrev.assign(un, -1);
+  bucketOf.assign(un, -1);
+  largestCount = 0;
+  for (int c = 0; c < n; ++c) Relink(c);
+  order.clear();
+  int r = 0, c = 0;
+  while (FindPivot(r, c)) {
+    order.push_back({r, c});
+    Eliminate(r, c);
+  }
+  tracking = false;
+  orderN = n;
+  planned = recording;
+  baseReady = false;
+  if (!recording) return;
+  exact.v.resize(static_cast<size_t>(slotCount));
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+    if (!pivotRow[i])
+      for (const SEntry& e : rows[i]) restSlots.push_back(e.slot);
+}
+
+// ---- the plan
+
+// Every position the step can fill is given a slot, whatever the values: a value that cancels
+// at one frequency need not at the next.
+void CSparseLu::PlanStep(int r, int c, std::vector<std::vector<SRef>>& active,
+                         std::vector<std::vector<int>>& column) {
+  auto drop = [](std::vector<int>& list, int item) {
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) return;
+    *it = list.back();
+    list.pop_back();
+  };
+  std::vector<SRef>& pivotRefs = active[static_cast<size_t>(r)];
+  int pivotSlot = -1;
+  const size_t upperBegin = upper.size();
+  for (const SRef& ref : pivotRefs) {
+    if (ref.index == c)
+      pivotSlot = ref.slot;
+    else
+      upper.push_back(ref);
+    drop(column[static_cast<size_t>(ref.index)], r);
+  }
+  pivotRefs.clear();
+  pivotRow[static_cast<size_t>(r)] = 1;
+  if (pivotSlot < 0) planned = false;
+  std::vector<int> targets;
+  targets.swap(column[static_cast<size_t>(c)]);
+  for (int i : targets) {
+    std::vector<SRef>& row = active[static_cast<size_t>(i)];
+    for (size_t k = 0; k < row.size(); ++k) {
+      if (row[k].index != c) continue;
+      lower.push_back({i, row[k].slot});
+      row[k] = row.back();
+      row.pop_back();
+      break;
+    }
+    for (size_t k = 0; k < row.size(); ++k)
+      where[static_cast<size_t>(row[k].index)] = static_cast<int>(k);
+    for (size_t u = upperBegin; u < upper.size(); ++u) {
+      const size_t j = static_cast<size_t>(upper[u].index);
+      if (where[j] < 0) {
+        where[j] = static_cast<int>(row.size());
+        row.push_back({upper[u].index, slotCount++});
+        column[j].push_back(i);
+      }
+      updates.push_back(row[static_cast<size_t>(where[j])].slot);
+    }
+    for (const SRef& ref : row) where[static_cast<size_t>(ref.index)] = -1;
+  }
+  steps.push_back({r, c, pivotSlot, static_cast<int>(lower.size()), static_cast<int>(upper.size()),
+                   static_cast<int>(updates.size())});
+}
+
+void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
+  const size_t un = static_cast<size_t>(n);
+  std::vector<std::vector<SRef>> active(un);
+  std::vector<std::vector<int>> column(un);
+  slotCount = 0;
+  inputSlot.resize(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    inputSlot[i] = slotCount;
+    active[static_cast<size_t>(entries[i].Row)].push_back({entries[i].Col, slotCount++});
+    column[static_cast<size_t>(entries[i].Col)].push_back(entries[i].Row);
+  }
+  steps.clear();
+  lower.clear();
+  upper.clear();
+  updates.clear();
+  restSlots.clear();
+  pivotRow.assign(un, 0);
+  where.assign(un, -1);
+  planned = true;
+  baseReady = false;
+  for (const SPivot& p : order) PlanStep(p.row, p.col, active, column);
+  for (size_t i = 0; i < un; ++i)
+    if (!pivotRow[i])
+      for (const SRef& ref : active[i]) restSlots.push_back(ref.slot);
+}
+
+// ---- factoring on the plan
+
+template <class T>
+bool CSparseLu::Refactor(SValues<T>& values, const std::vector<SMatrixEntry>& entries, bool check) {
+  values.v.assign(static_cast<size_t>(slotCount), {});
+  values.scale.assign(static_cast<size_t>(slotCount), 0);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TComplex<T> v{static_cast<T>(entries[i].Value.Re), static_cast<T>(entries[i].Value.Im)};
+    if (!std::isfinite(v.Re) || !std::isfinite(v.Im)) return false;
+    const size_t slot = static_cast<size_t>(inputSlot[i]);
+    values.v[slot] = v;
+    values.scale[slot] = Size(v);
+  }
+  lost = 0;
+  return Run(values, check);
+}
+
+// The elimination of the stored order. With `check`, the replay gives up where the pivot fails
+// the threshold, where the rule took a value, or where a genuine entry is left without a pivot.
+template <class T>
+bool CSparseLu::Run(SValues<T>& values, bool check) {
+  std::vector<TComplex<T>>& v = values.v;
+  std::vector<T>& scale = values.scale;
+  size_t lo = 0, up = 0, update = 0;
+  bent = 0;
+  for (const SStep& s : steps) {
+    const size_t ps = static_cast<size_t>(s.pivotSlot);
+    const TComplex<T> pivot = v[ps];
+    if (check) {
+      T peak = Genuine(pivot, scale[ps]) ? Weight(pivot) : 0;
+      for (size_t k = lo; k < static_cast<size_t>(s.lowerEnd); ++k) {
+        const size_t slot = static_cast<size_t>(lower[k].slot);
+        if (Genuine(v[slot], scale[slot])) peak = std::max(peak, Weight(v[slot]));
+      }
+      if (lost > 0 || !Acceptable(pivot, scale[ps], peak)) return false;
+    }
+    const size_t upEnd = static_cast<size_t>(s.upperEnd);
+    for (; lo < static_cast<size_t>(s.lowerEnd); ++lo) {
+      TComplex<T>& e = v[static_cast<size_t>(lower[lo].slot)];
+      if (IsZero(e)) {
+        update += upEnd - up;
+        continue;
+      }
+      const TComplex<T> m = Div(e, pivot);
+      e = m;
+      for (size_t u = up; u < upEnd; ++u, ++update) {
+        const TComplex<T> t = Mul(m, v[static_cast<size_t>(upper[u].slot)]);
+        if (IsZero(t)) continue;
+        const size_t target = static_cast<size_t>(updates[update]);
+        if (IsZero(v[target])) {
+          v[target] = {-t.Re, -t.Im};
+          scale[target] = Size(t);
+        } else {
+          scale[target] = std::max(scale[target], Size(t));
+          if (!Subtract(v[target], t, lost, bent)) scale[target] = 0;
+        }
+      }
+    }
+    up = upEnd;
+  }
+  if (!check) return true;
+  if (lost > 0) return false;
+  for (int slot : restSlots) {
+    const size_t at = static_cast<size_t>(slot);
+    if (!IsZero(v[at]) && Genuine(v[at], scale[at])) return false;
+  }
+  return true;
 }
 
 bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool replay) {
-  if (replay && orderN != size) return false;
-  Load(size, entries);
-  lost = 0;
-  tracking = !replay;
-  if (tracking) {
-    const size_t un = static_cast<size_t>(n);
-    bucketHead.assign(un + 1, -1);
-    bucketNext.assign(un, -1);
-    bucketPrev.assign(un, -1);
-    bucketOf.assign(un, -1);
-    largestCount = 0;
-    for (int c = 0; c < n; ++c) Relink(c);
-    order.clear();
+  fastValid = false;
+  if (replay) {
+    if (orderN != size || !planned || inputSlot.size() != entries.size()) return false;
+    n = size;
+    return Refactor(exact, entries, true);
   }
-  for (size_t s = 0;; ++s) {
-    int r = 0, c = 0;
-    if (replay) {
-      if (s == order.size()) break;
-      if (!StoredPivot(s, r, c) || lost > 0) return false;
-    } else {
-      if (!FindPivot(r, c)) break;
-      order.push_back({r, c});
-    }
-    Eliminate(r, c);
-  }
-  // A replayed order that lost values to the cancellation rule may lose what a fresh order
-  // keeps; the fresh one decides then.
-  if (replay && (lost > 0 || AnyPivotLeft())) return false;
-  orderN = n;
+  n = size;
+  // The elimination that chooses the order records its plan and its factors, unless an
+  // entry was zero or cancelled: then the plan is made apart and the factors formed on it.
+  ChooseOrder(entries);
+  if (planned) return true;
+  Plan(entries);
+  Refactor(exact, entries, false);
   return true;
+}
+
+void CSparseLu::SetParts(const std::vector<SComplex>& constant,
+                         const std::vector<SComplex>& perOmega) {
+  partConstant = &constant;
+  partOmega = &perOmega;
+  baseReady = false;
+}
+
+void CSparseLu::PrepareBase() {
+  baseReady = true;
+  baseFinite = true;
+  base.v.assign(static_cast<size_t>(slotCount), {});
+  base.scale.assign(static_cast<size_t>(slotCount), 0);
+  omegaSlots.clear();
+  for (size_t i = 0; i < inputSlot.size(); ++i) {
+    const size_t slot = static_cast<size_t>(inputSlot[i]);
+    const SComplex& fixed = (*partConstant)[i];
+    const TComplex<double> c{static_cast<double>(fixed.Re), static_cast<double>(fixed.Im)};
+    const double wRe = static_cast<double>((*partOmega)[i].Re);
+    const double wIm = static_cast<double>((*partOmega)[i].Im);
+    baseFinite = baseFinite && std::isfinite(c.Re) && std::isfinite(c.Im) && std::isfinite(wRe) &&
+                 std::isfinite(wIm);
+    base.v[slot] = c;
+    base.scale[slot] = Size(c);
+    if (wRe != 0 || wIm != 0) omegaSlots.push_back({static_cast<int>(slot), wRe, wIm});
+  }
+}
+
+bool CSparseLu::FactorFast(long double omega) {
+  fastValid = false;
+  if (!planned || orderN != n || partConstant == nullptr ||
+      partConstant->size() != inputSlot.size() || partOmega->size() != inputSlot.size())
+    return false;
+  if (!baseReady) PrepareBase();
+  if (!baseFinite) return false;
+  fast.v = base.v;
+  fast.scale = base.scale;
+  const double w = static_cast<double>(omega);
+  for (const SOmegaSlot& o : omegaSlots) {
+    TComplex<double>& v = fast.v[static_cast<size_t>(o.slot)];
+    v = {v.Re + w * o.re, v.Im + w * o.im};
+    if (!std::isfinite(v.Re) || !std::isfinite(v.Im)) return false;
+    fast.scale[static_cast<size_t>(o.slot)] = Size(v);
+  }
+  lost = 0;
+  fastValid = Run(fast, true);
+  return fastValid;
 }
 
 // ---- substitution
 
-bool CSparseLu::Substitute(SComplex* b, SComplex* x) const {
-  std::fill_n(x, n, SComplex{});
+template <class T>
+bool CSparseLu::Solve(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x, int& ruled) const {
+  const std::vector<TComplex<T>>& v = values.v;
+  std::fill_n(x, n, TComplex<T>{});
   int ignored = 0;
   // The largest magnitude that went into any right-hand side: a row without a pivot whose
   // right-hand side is within the tolerance of it holds only rounding and still reads 0 = 0.
-  long double peak = 0;
+  T peak = 0;
   for (int i = 0; i < n; ++i) peak = std::max(peak, Size(b[i]));
   size_t k = 0;
   for (const SStep& s : steps) {
-    const SComplex source = b[static_cast<size_t>(s.row)];
+    const TComplex<T> source = b[static_cast<size_t>(s.row)];
     const size_t end = static_cast<size_t>(s.lowerEnd);
     if (IsZero(source)) {
       k = end;
       continue;
     }
     for (; k < end; ++k) {
-      const SComplex u = Mul(lower[k].m, source);
-      Subtract(b[static_cast<size_t>(lower[k].row)], u, ignored);
+      const TComplex<T> m = v[static_cast<size_t>(lower[k].slot)];
+      if (IsZero(m)) continue;
+      const TComplex<T> u = Mul(m, source);
+      Subtract(b[static_cast<size_t>(lower[k].index)], u, ignored, ruled);
       peak = std::max(peak, Size(u));
     }
   }
   for (int i = 0; i < n; ++i) {
     if (pivotRow[static_cast<size_t>(i)]) continue;
-    const long double left = Size(b[static_cast<size_t>(i)]);
-    if (left != 0 && left > static_cast<long double>(CancelTolerance) * peak) return false;
+    const T left = Size(b[static_cast<size_t>(i)]);
+    if (left != 0 && left > static_cast<T>(CancelTolerance) * peak) return false;
   }
   for (size_t s = steps.size(); s-- > 0;) {
     const SStep& step = steps[s];
-    SComplex sum = b[static_cast<size_t>(step.row)];
+    TComplex<T> sum = b[static_cast<size_t>(step.row)];
     const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
     for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
-      const SComplex v = x[static_cast<size_t>(upper[u].col)];
-      if (!IsZero(v)) Subtract(sum, Mul(upper[u].v, v), ignored);
+      const TComplex<T> xv = x[static_cast<size_t>(upper[u].index)];
+      if (!IsZero(xv))
+        Subtract(sum, Mul(v[static_cast<size_t>(upper[u].slot)], xv), ignored, ruled);
     }
-    x[static_cast<size_t>(step.col)] = Div(sum, step.pivot);
+    x[static_cast<size_t>(step.col)] = Div(sum, v[static_cast<size_t>(step.pivotSlot)]);
   }
   return true;
+}
+
+bool CSparseLu::Substitute(SComplex* b, SComplex* x) const {
+  return Solve(exact, b, x, bent);
+}
+
+bool CSparseLu::SubstituteFast(SComplexD* b, SComplexD* x) const {
+  return fastValid && Solve(fast, b, x, bent);
+}
+
+template <class T>
+void CSparseLu::Plain(const SValues<T>& values, TComplex<T>* b, TComplex<T>* x) const {
+  const std::vector<TComplex<T>>& v = values.v;
+  std::fill_n(x, n, TComplex<T>{});
+  size_t k = 0;
+  for (const SStep& s : steps) {
+    const TComplex<T> source = b[static_cast<size_t>(s.row)];
+    for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
+      const TComplex<T> u = Mul(v[static_cast<size_t>(lower[k].slot)], source);
+      TComplex<T>& target = b[static_cast<size_t>(lower[k].index)];
+      target = {target.Re - u.Re, target.Im - u.Im};
+    }
+  }
+  for (size_t s = steps.size(); s-- > 0;) {
+    const SStep& step = steps[s];
+    TComplex<T> sum = b[static_cast<size_t>(step.row)];
+    const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
+    for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
+      const TComplex<T> p =
+          Mul(v[static_cast<size_t>(upper[u].slot)], x[static_cast<size_t>(upper[u].index)]);
+      sum = {sum.Re - p.Re, sum.Im - p.Im};
+    }
+    x[static_cast<size_t>(step.col)] = Div(sum, v[static_cast<size_t>(step.pivotSlot)]);
+  }
+}
+
+void CSparseLu::Correct(SComplex* b, SComplex* x) const {
+  if (!fastValid) {
+    Plain(exact, b, x);
+    return;
+  }
+  const size_t un = static_cast<size_t>(n);
+  shortB.resize(un);
+  shortX.resize(un);
+  for (size_t i = 0; i < un; ++i)
+    shortB[i] = {static_cast<double>(b[i].Re), static_cast<double>(b[i].Im)};
+  Plain(fast, shortB.data(), shortX.data());
+  for (size_t i = 0; i < un; ++i) x[i] = {shortX[i].Re, shortX[i].Im};
 }
 
 std::vector<SComplex> CSparseLu::Contradiction(const SComplex* b) const {
   // The forward substitution of Substitute, to find the first row that is left with a
   // right-hand side.
-  if (n <= 0 || pivotRow.size() != static_cast<size_t>(n)) return {};
+  if (n <= 0 || pivotRow.size() != static_cast<size_t>(n) || !planned) return {};
+  const std::vector<SComplex>& v = exact.v;
   std::vector<SComplex> rest(b, b + n);
   int ignored = 0;
   long double peak = 0;
-  for (const SComplex& v : rest) peak = std::max(peak, Size(v));
+  for (const SComplex& r : rest) peak = std::max(peak, Size(r));
   size_t k = 0;
   for (const SStep& s : steps) {
     const SComplex source = rest[static_cast<size_t>(s.row)];
     for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
-      const SComplex u = Mul(lower[k].m, source);
-      Subtract(rest[static_cast<size_t>(lower[k].row)], u, ignored);
+      const SComplex u = Mul(v[static_cast<size_t>(lower[k].slot)], source);
+      Subtract(rest[static_cast<size_t>(lower[k].index)], u, ignored, ignored);
       peak = std::max(peak, Size(u));
     }
   }
@@ -360,15 +652,21 @@ std::vector<SComplex> CSparseLu::Contradiction(const SComplex* b) const {
       bad = i;
   }
   if (bad < 0) return {};
+  return Unwind(bad);
+}
 
-  // That row is its original minus multiples of the pivot rows as they stood when used, and
-  // each of those is its original minus earlier ones: unwinding the steps from the last gives
-  // the weight of every original row.
+// The row `bad` is its original minus multiples of the pivot rows as they stood when used,
+// and each of those is its original minus earlier ones: unwinding the steps from the last
+// gives the weight of every original row.
+std::vector<SComplex> CSparseLu::Unwind(int bad) const {
+  const std::vector<SComplex>& v = exact.v;
   std::vector<std::vector<std::pair<size_t, SComplex>>> usedBy(static_cast<size_t>(n));
   size_t from = 0;
   for (size_t s = 0; s < steps.size(); ++s) {
-    for (; from < static_cast<size_t>(steps[s].lowerEnd); ++from)
-      usedBy[static_cast<size_t>(lower[from].row)].emplace_back(s, lower[from].m);
+    for (; from < static_cast<size_t>(steps[s].lowerEnd); ++from) {
+      const SComplex m = v[static_cast<size_t>(lower[from].slot)];
+      if (!IsZero(m)) usedBy[static_cast<size_t>(lower[from].index)].emplace_back(s, m);
+    }
   }
   std::vector<SComplex> weight(static_cast<size_t>(n)), ofStep(steps.size());
   weight[static_cast<size_t>(bad)] = {1, 0};
@@ -388,29 +686,36 @@ std::vector<SComplex> CSparseLu::Contradiction(const SComplex* b) const {
 }
 
 size_t CSparseLu::Bytes() const {
-  size_t bytes = rows.capacity() * sizeof(rows[0]) + cols.capacity() * sizeof(cols[0]);
-  for (const auto& r : rows) bytes += r.capacity() * sizeof(SEntry);
-  for (const auto& c : cols) bytes += c.capacity() * sizeof(int);
-  bytes += (where.capacity() + bucketHead.capacity() + bucketNext.capacity() +
-            bucketPrev.capacity() + bucketOf.capacity()) *
-           sizeof(int);
-  bytes += steps.capacity() * sizeof(SStep) + lower.capacity() * sizeof(SLower) +
-           upper.capacity() * sizeof(SUpper) + pivotRow.capacity() +
-           order.capacity() * sizeof(SPivot);
+  size_t bytes =
+      rows.Bytes() + cols.Bytes() + (targets.capacity() + rooms.capacity()) * sizeof(int);
+  bytes +=
+      (where.capacity() + bucketHead.capacity() + bucketNext.capacity() + bucketPrev.capacity() +
+       bucketOf.capacity() + inputSlot.capacity() + updates.capacity() + restSlots.capacity()) *
+      sizeof(int);
+  bytes += steps.capacity() * sizeof(SStep) + (lower.capacity() + upper.capacity()) * sizeof(SRef) +
+           pivotRow.capacity() + order.capacity() * sizeof(SPivot) +
+           pivotEntries.capacity() * sizeof(SUpper);
+  bytes += exact.v.capacity() * sizeof(SComplex) + exact.scale.capacity() * sizeof(long double) +
+           fast.v.capacity() * sizeof(SComplexD) + fast.scale.capacity() * sizeof(double) +
+           (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD);
   return bytes;
 }
 
 void CSparseLu::ReleaseWork() {
-  std::vector<std::vector<SEntry>>().swap(rows);
-  std::vector<std::vector<int>>().swap(cols);
-  std::vector<int>().swap(where);
+  rows.Release();
+  cols.Release();
+  std::vector<int>().swap(targets);
+  std::vector<int>().swap(rooms);
   std::vector<int>().swap(bucketHead);
   std::vector<int>().swap(bucketNext);
   std::vector<int>().swap(bucketPrev);
   std::vector<int>().swap(bucketOf);
-  std::vector<SStep>().swap(steps);
-  std::vector<SLower>().swap(lower);
-  std::vector<SUpper>().swap(upper);
-  std::vector<unsigned char>().swap(pivotRow);
-  n = 0;
+  std::vector<SUpper>().swap(pivotEntries);
+  exact = {};
+  fast = {};
+  fastValid = false;
+  base = {};
+  baseReady = false;
+  std::vector<SComplexD>().swap(shortB);
+  std::vector<SComplexD>().swap(shortX);
 }

@@ -32,8 +32,29 @@ CImpedanceProbe::~CImpedanceProbe() {
 }
 
 SImpedance CImpedanceProbe::At(double hertz) {
-  if (!built || !solver.Solve(meter.FirstExtra, hertz)) return std::nullopt;
+  if (!built || !solver.Resolve(meter.FirstExtra, hertz)) return std::nullopt;
   return Reading(solver, meter);
+}
+
+bool CImpedanceProbe::Pencil(SMeterPencil& pencil) {
+  pencil = {};
+  SPencil system;
+  if (!built || meter.Nodes.size() < 2 || !solver.Pencil(meter.FirstExtra, system)) return false;
+  const std::vector<uint8_t>& grounded = solver.Wiring().Grounded;
+  const auto kept = [&](int unknown) {
+    return unknown > 0 && unknown < system.Count && !grounded[static_cast<size_t>(unknown)]
+               ? unknown
+               : -1;
+  };
+  pencil.MeterRow = kept(meter.FirstExtra);
+  pencil.PinA = kept(meter.Nodes[0]);
+  pencil.PinB = kept(meter.Nodes[1]);
+  // Both parts are real: the pencil of a network of real parts.
+  for (const SMatrixEntry& e : system.A)
+    pencil.Entries.push_back({e.Row, e.Col, static_cast<double>(e.Value.Re), 0});
+  for (const SMatrixEntry& e : system.B)
+    pencil.Entries.push_back({e.Row, e.Col, 0, static_cast<double>(e.Value.Re)});
+  return pencil.MeterRow >= 0;
 }
 
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/NaturalFrequencies.h"
+
 class CCalc;
 class CCmp;
 class CCmps;
@@ -34,6 +36,8 @@ class CImpedanceProbe {
   CImpedanceProbe& operator=(const CImpedanceProbe&) = delete;
 
   SImpedance At(double hertz);
+  // The system as A + sB; false when the meter's current has no path or a value is not finite.
+  bool Pencil(SMeterPencil& pencil);
 
  private:
   const CCmp& meter;

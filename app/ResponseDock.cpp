@@ -437,13 +437,16 @@ void TResponseDock::Start() {
     } else {
       result.response = SweepMeter(*copy->Cmps, *copy->Meter, solver, hertz, &job->cancel);
     }
-    // The pinned circuit at the same frequencies; its resonances are not searched.
+    // The pinned circuit at the live trace's frequencies, the points added around its
+    // resonances included; the pinned resonances are not searched.
     if (pinned && pinned->Meter != nullptr && !job->cancel) {
+      std::vector<double> at;
+      for (const SResponsePoint& p : result.response.Points) at.push_back(p.Hertz);
       const std::vector<SImpedance> z =
-          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, hertz, &job->cancel);
-      for (size_t i = 0; i < hertz.size(); ++i)
+          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, at, &job->cancel);
+      for (size_t i = 0; i < at.size(); ++i)
         result.reference.push_back(
-            {hertz[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});
+            {at[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});
     }
     return result;
   }));

@@ -1,5 +1,6 @@
-// Cost of the frequency response: a 400-point sweep with the resonance search on a 20-part
-// filter and on RC ladders, and the copy of the circuit that the window's thread makes for
+// Cost of the frequency response panel's work: a 400-point sweep with the points added around
+// the natural frequencies and the resonance search, on a 20-part filter, on RC ladders and on a
+// crystal, and the copy of the circuit that the window's thread makes for
 // each sweep.
 #include <benchmark/benchmark.h>
 
@@ -49,7 +50,31 @@ void BM_SweepRcLadder(benchmark::State& state) {
   circuit.Renumber();
   Sweep(state, circuit);
 }
-BENCHMARK(BM_SweepRcLadder)->ArgName("sections")->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SweepRcLadder)
+    ->ArgName("sections")
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond);
+
+// A quartz crystal in the panel's default view: two resonances 0.25 % apart.
+void BM_SweepCrystal(benchmark::State& state) {
+  CCircuit circuit;
+  circuit.R(1, 3, 20);
+  circuit.L(3, 4, 10e-3);
+  circuit.C(4, 2, 25.3e-15);
+  circuit.C(1, 2, 5e-12);
+  circuit.Renumber();
+  const std::vector<double> hertz = LogFrequencies(10e3, 10e9, 400);
+  size_t resonances = 0;
+  for (auto _ : state) {
+    SResponse r = SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
+    resonances = r.Resonances.size();
+    benchmark::DoNotOptimize(r);
+  }
+  state.counters["resonances"] = static_cast<double>(resonances);
+}
+BENCHMARK(BM_SweepCrystal)->Unit(benchmark::kMillisecond);
 
 void BM_CopyCircuit(benchmark::State& state) {
   CCircuit circuit;

@@ -1,15 +1,21 @@
 // Cost of one recomputation (build, solve and readout texts) on RC ladders of growing size,
-// with the solver's storage per size; a value-only re-solve; sweeps of 400 frequencies; and
-// the cost of the value text conversions.
+// with the solver's storage per size; a value-only re-solve; sweeps of 400 frequencies, beside
+// ngspice's AC analysis of the same ladder where its library is installed; and the cost of the
+// value text conversions.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Circuit.h"
 #include "analysis/Sweep.h"
 #include "value/Value.h"
+
+#ifdef VORZETA_HAVE_NGSPICE
+#include <ngspice/sharedspice.h>
+#endif
 
 namespace {
 
@@ -77,7 +83,33 @@ void BM_ValueOnlyResolve(benchmark::State& state) {
     benchmark::DoNotOptimize(out);
   }
 }
-BENCHMARK(BM_ValueOnlyResolve)->ArgName("sections")->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ValueOnlyResolve)
+    ->ArgName("sections")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
+
+// A wiring edit on the window's solver: a resistor at the line's far end is moved back and
+// forth between two nodes, so every measurement meets a new pattern and chooses a new order.
+void BM_WiringEditResolve(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  CCircuit circuit(1, 2);
+  AddRcLadder(circuit, sections);
+  CCmp* moved = circuit.R(sections + 2, 2, 1000);
+  const SMeasureSettings at1k{.frequency = 1000, .hasReactive = true};
+  MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, at1k);
+  int i = 0;
+  for (auto _ : state) {
+    moved->Nodes[0] = (++i & 1) != 0 ? sections + 1 : sections + 2;
+    SReadout out = MeasureImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, at1k);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_WiringEditResolve)
+    ->ArgName("sections")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 // 400 frequencies spaced evenly on a log scale from 10 Hz to 100 MHz.
 void BM_SweepRcLadder(benchmark::State& state) {
@@ -93,6 +125,101 @@ void BM_SweepRcLadder(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SweepRcLadder)->ArgName("sections")->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The sweep that ngspice runs below: 400 points from 1 Hz to 1 MHz, the whole sweep per
+// iteration (build, analysis, every point).
+void BM_SweepRcLadder1HzTo1MHz(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  CCircuit circuit(1, 2);
+  AddRcLadder(circuit, sections);
+  std::vector<double> hertz(400);
+  for (size_t i = 0; i < hertz.size(); ++i)
+    hertz[i] = std::pow(10.0, 6 * static_cast<double>(i) / (hertz.size() - 1));
+  for (auto _ : state) {
+    std::vector<SImpedance> z = SweepImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
+    benchmark::DoNotOptimize(z);
+  }
+}
+BENCHMARK(BM_SweepRcLadder1HzTo1MHz)
+    ->ArgName("sections")
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond);
+
+#ifdef VORZETA_HAVE_NGSPICE
+// ngspice in the same process, on the same ladder: the meter is a 1 A AC current source into
+// the line's first node, the rail is ground.
+int Quiet(char*, int, void*) {
+  return 0;
+}
+int QuietStatus(char*, int, void*) {
+  return 0;
+}
+int Exited(int, NG_BOOL, NG_BOOL, int, void*) {
+  return 0;
+}
+
+bool LoadLadder(int sections) {
+  static const bool ready =
+      ngSpice_Init(Quiet, QuietStatus, Exited, nullptr, nullptr, nullptr, nullptr) == 0;
+  if (!ready) return false;
+  ngSpice_Command(const_cast<char*>("remcirc"));
+  std::vector<std::string> lines = {"rc ladder", "I1 0 n0 AC 1"};
+  char line[96];
+  for (int i = 0; i < sections; ++i) {
+    std::snprintf(line, sizeof line, "R%d n%d n%d 1k", i, i, i + 1);
+    lines.emplace_back(line);
+    std::snprintf(line, sizeof line, "C%d n%d 0 1n", i, i + 1);
+    lines.emplace_back(line);
+  }
+  lines.push_back(".end");
+  std::vector<char*> text;
+  for (std::string& line : lines) text.push_back(line.data());
+  text.push_back(nullptr);
+  return ngSpice_Circ(text.data()) == 0;
+}
+
+// One analysis command, timed with the reading of the meter's voltage; the plots it leaves
+// are destroyed outside the timing.
+void RunNgspice(benchmark::State& state, const char* command) {
+  if (!LoadLadder(static_cast<int>(state.range(0)))) {
+    state.SkipWithError("ngspice did not load the ladder");
+    return;
+  }
+  int points = 0;
+  for (auto _ : state) {
+    ngSpice_Command(const_cast<char*>(command));
+    pvector_info v = ngGet_Vec_Info(const_cast<char*>("n0"));
+    points = v != nullptr ? v->v_length : 0;
+    benchmark::DoNotOptimize(v);
+    state.PauseTiming();
+    ngSpice_Command(const_cast<char*>("destroy all"));
+    state.ResumeTiming();
+  }
+  state.counters["points"] = points;
+}
+
+// 6 decades at 67 points each and both ends: 403 points from 1 Hz to 1 MHz.
+void BM_NgspiceSweepRcLadder(benchmark::State& state) {
+  RunNgspice(state, "ac dec 67 1 1meg");
+}
+BENCHMARK(BM_NgspiceSweepRcLadder)
+    ->ArgName("sections")
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_NgspiceSinglePointRcLadder(benchmark::State& state) {
+  RunNgspice(state, "ac lin 1 1k 1k");
+}
+BENCHMARK(BM_NgspiceSinglePointRcLadder)
+    ->ArgName("sections")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
+#endif
 
 // Parses the texts in turn, one per iteration.
 template <size_t N>

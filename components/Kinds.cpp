@@ -140,11 +140,6 @@ CParam* Bind(const SElemType* type, SParam (&values)[N]) {
   return table;
 }
 
-// The products of the frequency with a value are formed in the solver's extended precision.
-long double Times(double omega, double value) {
-  return static_cast<long double>(omega) * static_cast<long double>(value);
-}
-
 }  // namespace
 
 const SElemType CElemA::TypeRecord = {
@@ -208,9 +203,9 @@ CParam* CElemC::Params() {
 void CElemC::Stamp(CStampTarget& calc) const {
   const int a = Nodes[0], b = Nodes[1], k = FirstExtra;
   calc.StampCurrentBranch(a, b, k);
-  const long double wc = Times(calc.Omega, Values[0].Value);
-  calc.AddIm(k, a, wc);
-  calc.AddIm(k, b, -wc);
+  const long double c = Values[0].Value;
+  calc.AddOmegaIm(k, a, c);
+  calc.AddOmegaIm(k, b, -c);
 }
 
 // ---- inductor
@@ -227,7 +222,7 @@ CParam* CElemL::Params() {
 void CElemL::Stamp(CStampTarget& calc) const {
   const int k = FirstExtra;
   calc.StampVoltageBranch(Nodes[0], Nodes[1], k);
-  calc.SetIm(k, k, -Times(calc.Omega, Values[0].Value));
+  calc.SetOmegaIm(k, k, -static_cast<long double>(Values[0].Value));
 }
 
 // ---- coupled inductors
@@ -255,15 +250,15 @@ void CElemLC::Stamp(CStampTarget& calc) const {
   const bool second = calc.Carries(*this, 1);
   if (first) {
     calc.StampVoltageBranch(Nodes[0], Nodes[1], k);
-    calc.SetIm(k, k, -Times(calc.Omega, l1));
+    calc.SetOmegaIm(k, k, -static_cast<long double>(l1));
   }
   if (second) {
     calc.StampVoltageBranch(Nodes[2], Nodes[3], k + 1);
-    calc.SetIm(k + 1, k + 1, -Times(calc.Omega, l2));
+    calc.SetOmegaIm(k + 1, k + 1, -static_cast<long double>(l2));
   }
   if (first && second) {
-    calc.SetIm(k, k + 1, -Times(calc.Omega, mutual));
-    calc.SetIm(k + 1, k, -Times(calc.Omega, mutual));
+    calc.SetOmegaIm(k, k + 1, -static_cast<long double>(mutual));
+    calc.SetOmegaIm(k + 1, k, -static_cast<long double>(mutual));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <complex>
 #include <functional>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -444,6 +445,38 @@ TEST(CCalcNetwork, DeepLaddersSolveAtEveryFrequency) {
         EXPECT_LT(std::abs(*z - expected), 1e-9 * std::abs(expected))
             << sections << " sections at " << hertz << " Hz: " << *z << " vs " << expected;
       }
+    }
+  }
+}
+
+// The pencil, formed at any frequency, is the system that a solve there stamps.
+TEST(CCalcPencil, AtEveryFrequencyTheSystemIsAPlusJOmegaB) {
+  CCircuit circuit;
+  circuit.R(1, 3, 10);
+  circuit.C(3, 2, 1e-6);
+  circuit.L(3, 4, 1e-3);
+  circuit.Coupled(4, 2, 5, 2, 1e-3, 2e-3, 0.5);
+  circuit.Transformer(5, 2, 6, 2, 1, 3);
+  circuit.R(6, 2, 50);
+  CCalc& calc = circuit.Solver;
+  calc.Cmps = &circuit.Cmps;
+  ASSERT_TRUE(calc.Build());
+  SPencil pencil;
+  ASSERT_TRUE(calc.Pencil(circuit.Meter->FirstExtra, pencil));
+  EXPECT_EQ(pencil.Count, calc.Count);
+  EXPECT_EQ(pencil.B.size(), 6U) << "C: one entry (node 2 is the reference), L: one, coupled: four";
+  for (double hertz : {0.0, 50.0, 1e6}) {
+    calc.Solve(circuit.Meter->FirstExtra, hertz);
+    std::map<std::pair<int, int>, std::complex<long double>> formed;
+    for (const SMatrixEntry& e : pencil.A)
+      formed[{e.Row, e.Col}] += std::complex<long double>(e.Value.Re, e.Value.Im);
+    const long double w = calc.Omega;
+    for (const SMatrixEntry& e : pencil.B)
+      formed[{e.Row, e.Col}] +=
+          std::complex<long double>(0, w) * std::complex<long double>(e.Value.Re, e.Value.Im);
+    for (const auto& [at, v] : formed) {
+      EXPECT_EQ(v.real(), calc.StampedRe(at.first, at.second)) << hertz;
+      EXPECT_EQ(v.imag(), calc.StampedIm(at.first, at.second)) << hertz;
     }
   }
 }

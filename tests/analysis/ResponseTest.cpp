@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <string>
 
 #include "Circuit.h"
@@ -136,6 +137,137 @@ TEST(Response, ResonancesAndQMatchClosedForms) {
   }
 }
 
+// Close resonances against an independent oracle on the closed-form impedance: the roots of X
+// from a fine scan, the Q from the nearest -3 dB crossings either side, bisected.
+struct SCloseCase {
+  const char* Name;
+  std::function<void(CCircuit&)> Build;
+  std::function<Complex(long double)> Z;
+  double Working;
+};
+
+Complex Parallel(Complex a, Complex b) {
+  return 1.0L / (1.0L / a + 1.0L / b);
+}
+Complex Arm(long double r, long double l, long double c, long double f) {
+  const long double w = 2 * std::numbers::pi_v<long double> * f;
+  return {r, w * l - 1 / (w * c)};
+}
+Complex Shunt(long double c, long double f) {
+  return {0, -1 / (2 * std::numbers::pi_v<long double> * f * c)};
+}
+
+double Bisect(const std::function<bool(long double)>& beyond, long double in, long double out) {
+  for (int i = 0; i < 200; ++i) ((beyond((in + out) / 2)) ? out : in) = (in + out) / 2;
+  return static_cast<double>((in + out) / 2);
+}
+
+std::vector<SExpected> ClosedFormResonances(const std::function<Complex(long double)>& z,
+                                            double start, double stop) {
+  std::vector<double> roots;
+  for (long double f = start, g = f * (1 + 1e-5L); g <= stop; f = g, g *= 1 + 1e-5L)
+    if ((z(f).imag() > 0) != (z(g).imag() > 0))
+      roots.push_back(Bisect(
+          [&, up = z(g).imag() > 0](long double h) { return (z(h).imag() > 0) == up; }, f, g));
+  std::vector<SExpected> out;
+  for (size_t i = 0; i < roots.size(); ++i) {
+    const long double f0 = roots[i], mag0 = std::abs(z(f0));
+    const bool series = z(f0 * (1 + 1e-9L)).imag() > 0;
+    const auto beyond = [&](long double f) {
+      return series ? std::abs(z(f)) > mag0 * std::sqrt(2.0L)
+                    : std::abs(z(f)) < mag0 / std::sqrt(2.0L);
+    };
+    std::optional<double> edge[2];
+    for (int side = 0; side < 2; ++side)
+      for (long double d = f0 * 1e-9L, last = f0; !edge[side];
+           last = f0 + (side ? d : -d), d *= 1.01L) {
+        const long double f = f0 + (side ? d : -d);
+        if (side ? (i + 1 < roots.size() && f > roots[i + 1]) : (i > 0 && f < roots[i - 1])) break;
+        if (beyond(f)) edge[side] = Bisect(beyond, last, f);
+      }
+    out.push_back(
+        {roots[i], series, edge[0] && edge[1] ? roots[i] / (*edge[1] - *edge[0]) : 0, 1e-6});
+  }
+  return out;
+}
+
+// A crystal's motional arm across the holder's capacitance c0, working at 10 MHz.
+SCloseCase Quartz(const char* name, double c0) {
+  return {name,
+          [c0](CCircuit& k) {
+            k.R(1, 3, 20);
+            k.L(3, 4, 10e-3);
+            k.C(4, 2, 25.3e-15);
+            k.C(1, 2, c0);
+          },
+          [c0](long double h) { return Parallel(Arm(20, 10e-3L, 25.3e-15L, h), Shunt(c0, h)); },
+          10e6};
+}
+
+TEST(Response, CloseResonancesAreListedAlikeAtEveryPointCount) {
+  const long double f = 1e6, l = 10e-6,
+                    c = 1 / (l * 4 * std::pow(std::numbers::pi_v<long double>, 2) * f * f);
+  const std::vector<SCloseCase> cases = {
+      Quartz("crystal, fs and fp 0.25 % apart", 5e-12),
+      Quartz("crystal, 0.1 % apart", 12.6e-12),
+      Quartz("crystal, 1 % apart", 1.26e-12),
+      {"double-tuned pair, capacitor coupled",
+       [&](CCircuit& k) {
+         for (int32_t n : {1, 3}) {
+           k.R(n, 2, 10e3);
+           k.L(n, 2, static_cast<double>(l));
+           k.C(n, 2, static_cast<double>(c));
+         }
+         k.C(1, 3, 50e-12);
+       },
+       [&](long double h) {
+         const Complex tank = Parallel(
+             Parallel(10e3L, Complex(0, 2 * std::numbers::pi_v<long double> * h * l)), Shunt(c, h));
+         return Parallel(tank, Shunt(50e-12L, h) + tank);
+       },
+       1e6},
+      {"three-mode resonator",
+       [](CCircuit& k) {
+         int32_t n = 3;
+         for (double cm : {25.3e-15, 25.15e-15, 24.9e-15}) {
+           k.R(1, n, 20 + n);
+           k.L(n, n + 1, 10e-3);
+           k.C(n + 1, 2, cm);
+           n += 2;
+         }
+         k.C(1, 2, 5e-12);
+       },
+       [](long double h) {
+         Complex y = 1.0L / Shunt(5e-12L, h);
+         const long double cm[] = {25.3e-15L, 25.15e-15L, 24.9e-15L};
+         for (int i = 0; i < 3; ++i) y += 1.0L / Arm(23 + 2 * i, 10e-3L, cm[i], h);
+         return 1.0L / y;
+       },
+       10e6},
+  };
+  for (const SCloseCase& test : cases) {
+    const std::vector<SExpected> want =
+        ClosedFormResonances(test.Z, test.Working / 1e3, test.Working * 1e3);
+    for (int count : {12, 16, 31, 50, 100, 131, 400}) {
+      SCOPED_TRACE(std::string(test.Name) + ", " + std::to_string(count) + " points");
+      CCircuit circuit;
+      test.Build(circuit);
+      circuit.Renumber();
+      const SResponse got =
+          SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver,
+                     LogFrequencies(test.Working / 1e3, test.Working * 1e3, count));
+      ASSERT_EQ(got.Resonances.size(), want.size());
+      for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_NEAR(got.Resonances[i].Hertz / want[i].Hertz, 1.0, 1e-9);
+        EXPECT_EQ(got.Resonances[i].Series, want[i].Series);
+        ASSERT_GT(want[i].Q, 0);
+        EXPECT_NEAR(got.Resonances[i].Q / want[i].Q, 1.0, 1e-6)
+            << got.Resonances[i].Q << " vs " << want[i].Q;
+      }
+    }
+  }
+}
+
 TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
   CCircuit tank;
   tank.L(1, 2, 1e-3);
@@ -147,7 +279,24 @@ TEST(Response, LosslessResonancesHaveInfiniteQAndNetworksWithoutReactanceNone) {
   ASSERT_EQ(r.Resonances.size(), 1u);
   EXPECT_FALSE(r.Resonances[0].Series);
   EXPECT_NEAR(r.Resonances[0].Hertz / f0, 1.0, 1e-9);
-  EXPECT_GT(r.Resonances[0].Q, 1e9);
+  // A pole reads as a pole.
+  EXPECT_TRUE(std::isinf(r.Resonances[0].Q));
+  EXPECT_TRUE(std::isinf(r.Resonances[0].Magnitude));
+
+  // Behind two transformers in parallel, whose equations repeat each other, a series LC that
+  // shorts the secondary is a zero.
+  CCircuit shorting;
+  for (int i = 0; i < 2; ++i) shorting.Transformer(1, 2, 3, 4, 1, 2);
+  shorting.L(3, 5, 1e-3);
+  shorting.C(5, 4, 1e-6);
+  shorting.R(3, 4, 1e3);
+  shorting.Renumber();
+  const SResponse zero = SweepMeter(shorting.Cmps, *shorting.Meter, shorting.Solver,
+                                    LogFrequencies(f0 / 1000, f0 * 1000, 131));
+  ASSERT_EQ(zero.Resonances.size(), 1u);
+  EXPECT_TRUE(zero.Resonances[0].Series);
+  EXPECT_TRUE(std::isinf(zero.Resonances[0].Q));
+  EXPECT_EQ(zero.Resonances[0].Magnitude, 0.0);
 
   CCircuit resistive;
   resistive.R(1, 2, 50);

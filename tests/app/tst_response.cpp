@@ -124,7 +124,8 @@ class ResponseDockTest : public QObject {
     QCOMPARE(dock().StartHertz(), 5.0);
     QCOMPARE(dock().StopHertz(), 5e6);
     const SResponse& r = dock().Shown();
-    QCOMPARE(static_cast<int>(r.Points.size()), 400);
+    // The 400 points asked for, and more around the resonance.
+    QVERIFY(r.Points.size() > 400);
     QCOMPARE(static_cast<int>(r.Resonances.size()), 1);
     QVERIFY(r.Resonances[0].Series);
     QVERIFY(std::fabs(r.Resonances[0].Hertz / 5032.9212104487 - 1) < 1e-9);
@@ -147,7 +148,8 @@ class ResponseDockTest : public QObject {
     QVERIFY(dock().ExportCsv(csv, error));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().count('\n'), 401);
+    // A header and one line per point shown.
+    QCOMPARE(file.readAll().count('\n'), static_cast<qsizetype>(dock().Shown().Points.size() + 1));
     QVERIFY(!dock().ExportCsv(dir.filePath("missing/z.csv"), error));
     QVERIFY(!error.isEmpty());
 

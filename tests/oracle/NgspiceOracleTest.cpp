@@ -430,4 +430,62 @@ TEST(NgspiceOracle, ReproductionReadsTheSameInEveryNumbering) {
   EXPECT_EQ(numberings, 120);
 }
 
+// A sweep forms each frequency's entries from the kept assembly and replays the kept pivot
+// order in double precision, refining each reading; it must read what a single solve reads.
+TEST(NgspiceOracle, SweepsReadWhatSingleSolvesRead) {
+  std::vector<SNetwork> nets;
+  for (int i = 0; i < NetworkCount; ++i) nets.push_back(Generate(FirstSeed + i));
+  for (int i = 0; i < HardNetworkCount; ++i) nets.push_back(GenerateHard(HardFirstSeed + i));
+  for (const SNetwork& net : nets) {
+    SCOPED_TRACE("seed " + std::to_string(net.seed) + "\n" + Netlist(net, 0));
+    CCircuit circuit(net.meterA, net.meterB);
+    for (const SNetPart& p : net.parts) circuit.Add(p.kind, p.nodes, p.values);
+    circuit.Renumber();
+    std::vector<double> hertz;
+    for (int i = 0; i <= 24; ++i) hertz.push_back(net.hertz * std::pow(10.0, (i - 12) / 4.0));
+    const std::vector<SImpedance> sweep =
+        SweepImpedance(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
+    for (size_t i = 0; i < hertz.size(); ++i) {
+      CCalc fresh;
+      const SImpedance single = ImpedanceAt(circuit.Cmps, *circuit.Meter, fresh, hertz[i]);
+      ASSERT_EQ(sweep[i].has_value(), single.has_value()) << Number(hertz[i]) << " Hz";
+      if (single) {
+        EXPECT_LE(std::abs(*sweep[i] - *single), 1e-10 * std::abs(*single)) << hertz[i];
+      }
+    }
+  }
+}
+
+// A small resistance in series with a tank near its resonance, or with a huge reactance: the
+// resistance must stay in the reading beside the reactance, R and X each within 1e-9 of |Z|.
+TEST(NgspiceOracle, SmallResistanceBesideHugeReactanceStaysInTheReading) {
+  std::mt19937_64 rng(FirstSeed);
+  auto decade = [&](double lo, double hi) {
+    return std::pow(10.0, std::uniform_real_distribution<double>(lo, hi)(rng));
+  };
+  for (int i = 0; i < 600; ++i) {
+    const double l = decade(-8, -1), c = decade(-14, -6), r = decade(-3, 3);
+    const int shape = i % 4;
+    const double f0 = 1 / (2 * std::numbers::pi * std::sqrt(l * c));
+    const double offset = (i % 8 < 4 ? 1 : -1) * decade(-6, -3);
+    // The series inductor's reactance lies 6 to 11 decades above the resistance.
+    const double hertz =
+        shape == 3 ? r * decade(6, 11) / (2 * std::numbers::pi * l * 1e6) : f0 * (1 + offset);
+    CCircuit circuit;
+    if (shape == 0) circuit.R(1, 3, r), circuit.L(3, 2, l), circuit.C(3, 2, c);
+    if (shape == 1) circuit.L(1, 3, l), circuit.C(1, 3, c), circuit.R(3, 2, r);
+    if (shape == 2) circuit.C(3, 2, c), circuit.R(1, 3, r), circuit.L(2, 3, l);
+    if (shape == 3) circuit.R(1, 3, r), circuit.L(3, 2, l * 1e6);
+    // The solver's angular frequency is a double.
+    const long double w =
+        static_cast<double>(static_cast<long double>(hertz) * 2 * std::numbers::pi);
+    const long double x = shape == 3 ? w * l * 1e6 : 1 / (1 / (w * l) - w * c);
+    const std::optional<Complex> z = circuit.Impedance(hertz);
+    const double size = std::hypot(r, static_cast<double>(x));
+    ASSERT_TRUE(z.has_value()) << i;
+    EXPECT_LE(std::abs(z->real() - r), 1e-9 * size) << i << ": R " << z->real() << " for " << r;
+    EXPECT_LE(std::abs(z->imag() - static_cast<double>(x)), 1e-9 * size) << i;
+  }
+}
+
 }  // namespace

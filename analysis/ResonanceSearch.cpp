@@ -1,0 +1,458 @@
+// The resonance search: the points that bracket every change of sign of X, the roots refined by
+// direct solves, and each resonance's Q from its -3 dB band.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "analysis/CCalc.h"
+#include "analysis/Response.h"
+#include "components/Kinds.h"
+
+namespace {
+
+constexpr double Infinite = std::numeric_limits<double>::infinity();
+constexpr double Pi = std::numbers::pi;
+// A root is bracketed this tightly, relative to the frequency.
+constexpr double RootWidth = 1e-11;
+// Band edges are bracketed this tightly, relative to their distance from the resonance.
+constexpr double EdgeWidth = 1e-8;
+// Relative step of the central difference behind the slope Q.
+constexpr long double SlopeStep = 1e-6L;
+// A band edge is looked for no further than this factor from its resonance.
+constexpr double EdgeReach = 1e3;
+// Each step of the walk to a band edge goes this much further than the last.
+constexpr double EdgeStride = 1.25;
+// A resonance lies on an axis root when they agree this closely.
+constexpr double SameRoot = 1e-6;
+// Steps narrower than this (relative) are not split further.
+constexpr double NarrowestStep = 1e-9;
+// A lossless pole is stepped over between points this far (relative) either side of it.
+constexpr double PoleGuard = 1e-9;
+// A root's turn over a step is bounded by the step times its fastest rate up to this turn.
+constexpr double CoarseTurn = 0.01;
+// Slack on the phase bounds for the rounding of the roots.
+constexpr double PhaseSlack = 1e-6;
+// Without natural frequencies a step is split while the phase turns more than this, or |Z|
+// changes by more than a factor of two, down to this relative width.
+constexpr double MaxTurn = 0.3;
+constexpr double NarrowestGuessStep = 1e-7;
+
+// +1 inductive, -1 capacitive, 0 for a reactance lost in the rounding of the resistance.
+int ReactanceSign(long double r, long double x) {
+  if (std::fabs(x) <= 1e-12L * std::fabs(r) || x == 0) return 0;
+  return x > 0 ? 1 : -1;
+}
+
+int ReactanceSign(const SResponsePoint& p) {
+  return p.Solved ? ReactanceSign(p.R, p.X) : 0;
+}
+
+// A function whose change of sign is sought; none where it has no value, which ends the search
+// there.
+using SignedFunction = std::function<std::optional<long double>(double)>;
+
+// Narrows [lo, hi], over which g changes sign (from gLo to gHi), to `width` hertz: regula
+// falsi with the Illinois correction, which needs a handful of solves on a smooth crossing,
+// and a halving whenever the bracket stops shrinking (a pole, or a kink).
+double FindCrossing(const SignedFunction& g, double lo, double hi, long double gLo, long double gHi,
+                    double width) {
+  int side = 0;
+  int slow = 0;
+  double previous = std::numeric_limits<double>::quiet_NaN();
+  for (int i = 0; i < 300 && hi - lo > width; ++i) {
+    const double span = hi - lo;
+    double mid = static_cast<double>(lo + span * (gLo / (gLo - gHi)));
+    if (slow >= 2 || !(mid > lo && mid < hi)) {
+      mid = lo + span / 2;
+      slow = 0;
+    }
+    if (mid <= lo || mid >= hi) break;
+    const std::optional<long double> v = g(mid);
+    if (!v || *v == 0) return mid;
+    // Interpolation that approaches from one side has settled once its steps are this small.
+    if (std::fabs(mid - previous) < width / 4) return mid;
+    previous = mid;
+    if ((*v < 0) == (gLo < 0)) {
+      lo = mid;
+      gLo = *v;
+      if (side == -1) gHi /= 2;
+      side = -1;
+    } else {
+      hi = mid;
+      gHi = *v;
+      if (side == 1) gLo /= 2;
+      side = 1;
+    }
+    slow = hi - lo > span / 2 ? slow + 1 : 0;
+  }
+  return lo + (hi - lo) / 2;
+}
+
+// The change of sign of X between lo and hi, found on X / |Z|, the sine of the angle of Z,
+// which stays bounded and nearly straight through a resonance, series or parallel. A frequency
+// without a solution is taken as the resonance itself: that is a lossless pole.
+double RefineRoot(const ImpedanceFunction& z, double lo, double hi, Complex zLo, Complex zHi) {
+  const auto sine = [](Complex v) { return v.imag() / std::abs(v); };
+  const SignedFunction reactance = [&](double f) -> std::optional<long double> {
+    const std::optional<Complex> v = z(f);
+    if (!v || ReactanceSign(v->real(), v->imag()) == 0) return std::nullopt;
+    return sine(*v);
+  };
+  return FindCrossing(reactance, lo, hi, sine(zLo), sine(zHi), RootWidth * lo);
+}
+
+// The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
+// `target`. Q is a frequency over the distance of two edges: each edge is found to a small
+// part of its distance from the resonance at f0.
+double RefineEdge(const ImpedanceFunction& z, double f0, double inside, long double insideMag,
+                  double outside, long double outsideMag, long double target, bool series) {
+  const double width = EdgeWidth * std::fabs(outside - f0);
+  // Beyond the edge counts as positive; no solution counts as beyond.
+  const long double sign = series ? 1 : -1;
+  const auto level = [&](long double mag) { return sign * std::log(mag / target); };
+  const SignedFunction excess = [&](double f) -> std::optional<long double> {
+    const std::optional<Complex> v = z(f);
+    if (!v) return 1.0L;
+    const long double d = level(std::abs(*v));
+    return d == 0 ? std::nullopt : std::optional<long double>(d);
+  };
+  const long double in = level(insideMag), out = level(outsideMag);
+  if (in == 0) return inside;
+  if (out == 0) return outside;
+  if (in > 0 || out < 0) return inside + (outside - inside) / 2;
+  const bool upward = outside > inside;
+  return upward ? FindCrossing(excess, inside, outside, in, out, width)
+                : FindCrossing(excess, outside, inside, out, in, width);
+}
+
+struct SEdgeSearch {
+  double F0 = 0;
+  long double Mag0 = 0;
+  long double Target = 0;
+  bool Series = true;
+  double Stride = 0;  // the first step away from the resonance
+};
+
+// Walks from the resonance towards `bound` (a neighbouring resonance, or the reach) in steps
+// that grow from the expected half band, to the first point past the -3 dB level, and refines
+// the edge there; none when the level is not crossed before the bound.
+std::optional<double> FindEdge(const ImpedanceFunction& z, const SEdgeSearch& s, double bound) {
+  const int direction = bound > s.F0 ? 1 : -1;
+  double inside = s.F0;
+  long double insideMag = s.Mag0;
+  double step = s.Stride;
+  for (int i = 0; i < 400; ++i, step *= EdgeStride) {
+    double f = s.F0 + direction * step;
+    const bool last = direction > 0 ? f >= bound : f <= bound;
+    if (last) f = bound;
+    const std::optional<Complex> v = z(f);
+    if (!v) return std::nullopt;
+    const long double mag = std::abs(*v);
+    if (s.Series ? mag >= s.Target : mag <= s.Target)
+      return RefineEdge(z, s.F0, inside, insideMag, f, mag, s.Target, s.Series);
+    if (last) return std::nullopt;
+    inside = f;
+    insideMag = mag;
+  }
+  return std::nullopt;
+}
+
+// Q from the slope of the reactance (series) or of the susceptance (parallel) at f0.
+double SlopeQ(const ImpedanceFunction& z, double f0, Complex z0, bool series) {
+  const double below = static_cast<double>(f0 * (1 - SlopeStep));
+  const double above = static_cast<double>(f0 * (1 + SlopeStep));
+  const std::optional<Complex> zb = z(below);
+  const std::optional<Complex> za = z(above);
+  if (!zb || !za) return Infinite;
+  const Complex w0 = series ? z0 : 1.0L / z0;
+  const Complex wb = series ? *zb : 1.0L / *zb;
+  const Complex wa = series ? *za : 1.0L / *za;
+  if (w0.real() == 0) return Infinite;
+  const long double slope = (wa.imag() - wb.imag()) / (static_cast<long double>(above) - below);
+  return static_cast<double>(std::fabs(f0 * slope / (2 * w0.real())));
+}
+
+// The root behind a resonance: a zero for a series one, a pole for a parallel one, the nearest.
+const std::complex<double>* RootAt(const SNaturalFrequencies* natural, double f0, bool series) {
+  if (natural == nullptr || !natural->Known) return nullptr;
+  const std::complex<double>* best = nullptr;
+  for (const std::complex<double>& r : series ? natural->Zeros : natural->Poles)
+    if (best == nullptr || std::fabs(r.imag() - f0) < std::fabs(best->imag() - f0)) best = &r;
+  return best;
+}
+
+struct SNeighbours {
+  double Below = 0, Above = 0;  // the resonances either side, or the reach of the edge search
+};
+
+SResonance Characterise(const ImpedanceFunction& z, double f0, bool series, SNeighbours bounds,
+                        const SNaturalFrequencies* natural) {
+  SResonance res{f0, series, Infinite, false, series ? 0.0 : Infinite};
+  const std::complex<double>* root = RootAt(natural, f0, series);
+  // On a root on the axis the resonance is lossless: a pole or a zero of Z itself.
+  if (root != nullptr && OnAxis(*root) && std::fabs(root->imag() - f0) <= SameRoot * f0) return res;
+  const std::optional<Complex> z0 = z(f0);
+  if (!z0) return res;
+  const long double mag = std::abs(*z0);
+  res.Magnitude = static_cast<double>(mag);
+  if ((series && mag == 0) || !std::isfinite(res.Magnitude)) return res;
+  // The first step: most of the half band that the root promises, or else the slope.
+  const bool nearRoot =
+      root != nullptr && std::fabs(root->imag() - f0) < 4 * std::fabs(root->real());
+  std::optional<double> slope;
+  if (!nearRoot) slope = SlopeQ(z, f0, *z0, series);
+  double half = nearRoot ? std::fabs(root->real()) : f0 * 1e-3;
+  if (slope && std::isfinite(*slope) && *slope > 0) half = f0 / (2 * *slope);
+  const SEdgeSearch search{f0, mag, series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L), series,
+                           std::min(half * 0.8, f0 / 2)};
+  const std::optional<double> lower = FindEdge(z, search, bounds.Below);
+  const std::optional<double> upper = lower ? FindEdge(z, search, bounds.Above) : std::nullopt;
+  if (lower && upper && *upper > *lower) {
+    res.Q = f0 / (*upper - *lower);
+  } else {
+    res.Q = slope ? *slope : SlopeQ(z, f0, *z0, series);
+    res.QFromSlope = true;
+  }
+  // Loss under the solver's own cancellation tolerance is none: a pole or a zero.
+  if (res.Q * CancelTolerance > 1) return {f0, series, Infinite, false, series ? 0.0 : Infinite};
+  return res;
+}
+
+struct SRoot {
+  double Sigma = 0;  // the distance from the axis; negative for a growing mode
+  double Nu = 0;     // where it lies along the axis
+  bool Zero = false;
+  bool Axis = false;
+};
+
+std::vector<SRoot> RootTerms(const SNaturalFrequencies& natural) {
+  std::vector<SRoot> roots;
+  for (bool zero : {false, true})
+    for (const std::complex<double>& r : zero ? natural.Zeros : natural.Poles)
+      roots.push_back({-r.real(), r.imag(), zero, OnAxis(r)});
+  return roots;
+}
+
+// Over [a, b], the phase of Z is a constant plus the angles of jf - root of the zeros, minus
+// those of the poles; each angle moves one way only, at a rate sigma / (sigma² + (f - nu)²).
+struct SPhaseBounds {
+  double Rise = 0, Fall = 0;         // how far the terms that raise or lower the phase move it
+  double RateLow = 0, RateHigh = 0;  // bounds on the rate of the phase
+};
+
+SPhaseBounds PhaseBounds(const std::vector<SRoot>& roots, double a, double b) {
+  SPhaseBounds out;
+  for (const SRoot& r : roots) {
+    if (r.Axis) continue;  // a step, which the caller steps over
+    const auto rate = [&](double f) {
+      return r.Sigma / (r.Sigma * r.Sigma + (f - r.Nu) * (f - r.Nu));
+    };
+    double low = std::min(rate(a), rate(b)), high = std::max(rate(a), rate(b));
+    if (r.Nu > a && r.Nu < b) {
+      low = std::min(low, rate(r.Nu));
+      high = std::max(high, rate(r.Nu));
+    }
+    // The step times the fastest rate bounds the turn; where that bound is coarse, the angles.
+    double turn = (b - a) * std::max(std::fabs(low), std::fabs(high));
+    if (turn > CoarseTurn)
+      turn = std::fabs(std::atan((b - r.Nu) / r.Sigma) - std::atan((a - r.Nu) / r.Sigma));
+    // A zero raises the phase and a pole lowers it, the other way round for a growing mode.
+    ((r.Zero == (r.Sigma > 0)) ? out.Rise : out.Fall) += turn;
+    out.RateLow += r.Zero ? low : -high;
+    out.RateHigh += r.Zero ? high : -low;
+  }
+  return out;
+}
+
+// How a step [a, b] is settled: X changes sign at most once inside (Settled), a lossless pole
+// inside is to be stepped over (Guard), or the step is split at `At`.
+struct SStepVerdict {
+  enum { Settled, Guard, Split } Kind = Settled;
+  double At = 0;
+};
+
+SStepVerdict JudgeByRoots(const std::vector<SRoot>& roots, const SResponsePoint& a,
+                          const SResponsePoint& b) {
+  const double fa = a.Hertz, fb = b.Hertz;
+  if (!a.Solved || !b.Solved || !(fb > fa * (1 + NarrowestStep))) return {};
+  for (const SRoot& r : roots)
+    if (r.Axis && r.Nu > fa && r.Nu < fb) return {SStepVerdict::Guard, r.Nu};
+  const SPhaseBounds p = PhaseBounds(roots, fa, fb);
+  // The phase cannot reach a multiple of pi: X keeps its sign.
+  const double theta = std::atan2(a.X, a.R);
+  const double low = theta - p.Fall - PhaseSlack, high = theta + p.Rise + PhaseSlack;
+  if (std::ceil(low / Pi) * Pi > high) return {};
+  // Monotonic over less than pi: it passes a multiple of pi once at most.
+  if (p.Rise + p.Fall < Pi - PhaseSlack && (p.RateLow > 0 || p.RateHigh < 0)) return {};
+  // Split at the sharpest root inside, where the bounds are loosest, or in the middle.
+  double at = std::sqrt(fa * fb);
+  double sharpest = Infinite;
+  for (const SRoot& r : roots)
+    if (r.Nu > fa * (1 + NarrowestStep) && r.Nu < fb * (1 - NarrowestStep) &&
+        std::fabs(r.Sigma) < sharpest) {
+      sharpest = std::fabs(r.Sigma);
+      at = r.Nu;
+    }
+  return {SStepVerdict::Split, at};
+}
+
+SStepVerdict JudgeByTurn(const SResponsePoint& a, const SResponsePoint& b) {
+  if (!a.Solved || !b.Solved || !(b.Hertz > a.Hertz * (1 + NarrowestGuessStep))) return {};
+  const Complex za(a.R, a.X), zb(b.R, b.X);
+  const long double turn = std::fabs(std::arg(zb / za));
+  const long double growth = std::fabs(std::log(std::abs(zb) / std::abs(za)));
+  if (turn <= MaxTurn && growth <= std::log(2.0L)) return {};
+  return {SStepVerdict::Split, std::sqrt(a.Hertz * b.Hertz)};
+}
+
+class CBracketer {
+ public:
+  CBracketer(const ImpedanceFunction& z, const SNaturalFrequencies& natural,
+             const std::atomic<bool>* cancel, size_t points)
+      : z(z), known(natural.Known), roots(RootTerms(natural)), cancel(cancel) {
+    budget = known ? 64 + 32 * static_cast<long>(roots.size()) : 4 * static_cast<long>(points);
+  }
+
+  // Appends the points that go strictly between a and b, in order.
+  void Between(const SResponsePoint& a, const SResponsePoint& b, std::vector<SResponsePoint>& out) {
+    if (budget <= 0 || (cancel != nullptr && cancel->load(std::memory_order_relaxed))) return;
+    const SStepVerdict v = known ? JudgeByRoots(roots, a, b) : JudgeByTurn(a, b);
+    if (v.Kind == SStepVerdict::Settled) return;
+    if (v.Kind == SStepVerdict::Split) {
+      const SResponsePoint m = Solve(v.At);
+      Between(a, m, out);
+      out.push_back(m);
+      Between(m, b, out);
+      return;
+    }
+    // Points close either side of a lossless pole: X changes sign once between them.
+    const double below = v.At * (1 - PoleGuard), above = v.At * (1 + PoleGuard);
+    const SResponsePoint lo = below > a.Hertz ? Solve(below) : a;
+    const SResponsePoint hi = above < b.Hertz ? Solve(above) : b;
+    if (below > a.Hertz) {
+      Between(a, lo, out);
+      out.push_back(lo);
+    }
+    if (above < b.Hertz) {
+      out.push_back(hi);
+      Between(hi, b, out);
+    }
+  }
+
+ private:
+  SResponsePoint Solve(double f) {
+    --budget;
+    const std::optional<Complex> v = z(f);
+    if (!v) return {f, false, 0, 0};
+    return {f, true, static_cast<double>(v->real()), static_cast<double>(v->imag())};
+  }
+
+  const ImpedanceFunction& z;
+  bool known;
+  std::vector<SRoot> roots;
+  const std::atomic<bool>* cancel;
+  long budget = 0;
+};
+
+}  // namespace
+
+std::vector<double> WithNaturalPoints(const std::vector<double>& hertz,
+                                      const SNaturalFrequencies& natural) {
+  if (!natural.Known || hertz.size() < 2 || !std::is_sorted(hertz.begin(), hertz.end()))
+    return hertz;
+  // Grid points first in each tie, so that they all stay.
+  std::vector<std::pair<double, int>> all;
+  for (double f : hertz) all.emplace_back(f, 0);
+  const auto add = [&](double f) {
+    if (f > hertz.front() && f < hertz.back()) all.emplace_back(f, 1);
+  };
+  // A root whose band spans a step of the grid is drawn by the grid already.
+  const double step =
+      std::pow(hertz.back() / hertz.front(), 1.0 / static_cast<double>(hertz.size() - 1)) - 1;
+  for (const SRoot& r : RootTerms(natural)) {
+    // A lossless pole is drawn as the gap at its resonance.
+    if (r.Nu <= 0 || (r.Axis && !r.Zero) || std::fabs(r.Sigma) > step * r.Nu) continue;
+    add(r.Nu);
+    if (!r.Axis && std::fabs(r.Sigma) < r.Nu) {
+      add(r.Nu - std::fabs(r.Sigma));
+      add(r.Nu + std::fabs(r.Sigma));
+    }
+  }
+  std::sort(all.begin(), all.end());
+  std::vector<double> out;
+  for (const auto& [f, extra] : all)
+    if (extra == 0 || out.empty() || f > out.back() * (1 + NarrowestStep)) out.push_back(f);
+  return out;
+}
+
+std::vector<SResponsePoint> BracketPoints(const std::vector<SResponsePoint>& points,
+                                          const ImpedanceFunction& impedance,
+                                          const SNaturalFrequencies& natural,
+                                          const std::atomic<bool>* cancel) {
+  if (points.empty()) return points;
+  CBracketer bracketer(impedance, natural, cancel, points.size());
+  std::vector<SResponsePoint> out{points.front()};
+  for (size_t i = 1; i < points.size(); ++i) {
+    bracketer.Between(points[i - 1], points[i], out);
+    out.push_back(points[i]);
+  }
+  return out;
+}
+
+bool ReactanceKeepsItsSign(const CCmps& cmps) {
+  bool capacitive = false, inductive = false;
+  for (int i = 0; i < cmps.Count(); ++i) {
+    const CCmp* cmp = cmps.At(i);
+    if (const auto* r = dynamic_cast<const CElemR*>(cmp)) {
+      if (!(r->Values[0].Value >= 0)) return false;
+    } else if (const auto* c = dynamic_cast<const CElemC*>(cmp)) {
+      if (!(c->Values[0].Value > 0)) return false;
+      capacitive = true;
+    } else if (const auto* l = dynamic_cast<const CElemL*>(cmp)) {
+      if (!(l->Values[0].Value > 0)) return false;
+      inductive = true;
+    } else if (const auto* lc = dynamic_cast<const CElemLC*>(cmp)) {
+      const SParam* v = lc->Values;
+      if (!(v[0].Value > 0 && v[1].Value > 0 && std::fabs(v[2].Value) <= 1)) return false;
+      inductive = true;
+    }
+  }
+  return !(capacitive && inductive);
+}
+
+std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
+                                       const ImpedanceFunction& impedance,
+                                       const std::atomic<bool>* cancel,
+                                       const SNaturalFrequencies* natural) {
+  // The roots first: each one's band stops at its neighbours.
+  std::vector<std::pair<double, bool>> roots;  // frequency, series
+  const SResponsePoint* last = nullptr;        // the last point with a definite sign of X
+  int lastSign = 0;
+  const auto cancelled = [cancel] {
+    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+  };
+  for (const SResponsePoint& p : points) {
+    const int s = ReactanceSign(p);
+    if (s == 0) continue;
+    if (last != nullptr && s != lastSign) {
+      // Each resonance costs dozens of solves; a superseded sweep must not hold the thread.
+      if (cancelled()) return {};
+      // Capacitive below and inductive above is a series resonance.
+      roots.emplace_back(
+          RefineRoot(impedance, last->Hertz, p.Hertz, {last->R, last->X}, {p.R, p.X}),
+          lastSign < 0);
+    }
+    last = &p;
+    lastSign = s;
+  }
+  std::vector<SResonance> found;
+  for (size_t i = 0; i < roots.size(); ++i) {
+    if (cancelled()) return found;
+    const double f0 = roots[i].first;
+    const SNeighbours bounds{i > 0 ? roots[i - 1].first : f0 / EdgeReach,
+                             i + 1 < roots.size() ? roots[i + 1].first : f0 * EdgeReach};
+    found.push_back(Characterise(impedance, f0, roots[i].second, bounds, natural));
+  }
+  return found;
+}
