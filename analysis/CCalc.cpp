@@ -45,8 +45,9 @@ size_t CCalc::StorageBytes() const {
   const size_t n = static_cast<size_t>(Ready() ? Count : 0);
   return n * (4 * sizeof(double) + 3 * sizeof(SComplex)) + stamps.capacity() * sizeof(SStamp) +
          patternKeys.capacity() * sizeof(uint64_t) + patternGrounded.capacity() +
-         slotOf.capacity() * sizeof(int) + entries.capacity() * sizeof(SMatrixEntry) +
-         topology.Grounded.capacity() + lu.Bytes();
+         slotOf.capacity() * sizeof(int) +
+         (entries.capacity() + fixedEntries.capacity()) * sizeof(SMatrixEntry) +
+         omegaEntries.capacity() * sizeof(SOmegaEntry) + topology.Grounded.capacity() + lu.Bytes();
 }
 
 void CCalc::NumberUnknowns() {
@@ -284,6 +285,15 @@ void CCalc::Gather() {
     probe += constant[i].Re * 0 + constant[i].Im * 0 + perOmega[i].Re * 0 + perOmega[i].Im * 0;
   partsFinite = probe == 0;
   lu.SetParts(constant, perOmega);
+  fixedEntries.clear();
+  omegaEntries.clear();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SComplex& w = perOmega[i];
+    if (omegaPeak >= 0 && (w.Re != 0 || w.Im != 0))
+      omegaEntries.push_back({entries[i].Row, entries[i].Col, constant[i], w});
+    else
+      fixedEntries.push_back({entries[i].Row, entries[i].Col, constant[i]});
+  }
 }
 
 // False when some value at the angular frequency of the last Solve is infinite or not a
@@ -323,21 +333,35 @@ void CCalc::Excite(int meterUnknown, SComplex* b) const {
     b[static_cast<size_t>(meterUnknown)].Re = -1;
 }
 
+namespace {
+
+// t -= v y; returns the magnitude of the product.
+inline long double SubtractProduct(SComplex& t, const SComplex& v, const SComplex& y) {
+  const SComplex p{v.Re * y.Re - v.Im * y.Im, v.Re * y.Im + v.Im * y.Re};
+  t.Re -= p.Re;
+  t.Im -= p.Im;
+  return std::fabs(p.Re) + std::fabs(p.Im);
+}
+
+}  // namespace
+
 // rhs = b - A x against the entries as stamped; returns its largest magnitude, and in `terms`
 // the largest magnitude of a product summed into it.
 long double CCalc::Residual(int meterUnknown, long double& terms) {
   SComplex* r = rhs.get();
   const SComplex* x = solution.get();
   Excite(meterUnknown, r);
-  terms = 1;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const SComplex v = EntryAt(i), y = x[static_cast<size_t>(entries[i].Col)];
-    SComplex& t = r[static_cast<size_t>(entries[i].Row)];
-    const SComplex p{v.Re * y.Re - v.Im * y.Im, v.Re * y.Im + v.Im * y.Re};
-    t.Re -= p.Re;
-    t.Im -= p.Im;
-    terms = std::max(terms, std::fabs(p.Re) + std::fabs(p.Im));
+  long double peak = 1;
+  for (const SMatrixEntry& e : fixedEntries)
+    peak = std::max(peak, SubtractProduct(r[static_cast<size_t>(e.Row)], e.Value,
+                                          x[static_cast<size_t>(e.Col)]));
+  const long double w = Omega;
+  for (const SOmegaEntry& e : omegaEntries) {
+    const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
+    peak = std::max(
+        peak, SubtractProduct(r[static_cast<size_t>(e.row)], v, x[static_cast<size_t>(e.col)]));
   }
+  terms = peak;
   long double largest = 0;
   for (size_t i = 0; i < static_cast<size_t>(Count); ++i)
     largest = std::max(largest, std::fabs(r[i].Re) + std::fabs(r[i].Im));

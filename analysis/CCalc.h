@@ -156,6 +156,14 @@ class CCalc : public CStampTarget {
   // Per entry: the constant part and the part per unit of angular frequency, summed from the
   // stamps; whether all are finite, and the largest coefficient of a frequency stamp (-1: none).
   std::vector<SComplex> constant, perOmega;
+  // The same entries for the residual, split so that only those that change with the
+  // frequency pay for forming their value: the constant ones, and the others with both parts.
+  struct SOmegaEntry {
+    int row, col;
+    SComplex fixed, scaled;
+  };
+  std::vector<SMatrixEntry> fixedEntries;
+  std::vector<SOmegaEntry> omegaEntries;
   bool partsFinite = true;
   long double omegaPeak = -1;
   CSparseLu lu;
