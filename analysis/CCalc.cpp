@@ -35,6 +35,7 @@ void CCalc::Release() {
   shortRhs.reset();
   shortSolution.reset();
   assembled = false;
+  lanesReady = false;
   std::vector<SStamp>().swap(stamps);
   lu.ReleaseWork();
   Count = 0;
@@ -431,8 +432,16 @@ bool CCalc::SubstituteFast(int meterUnknown) {
   return true;
 }
 
+namespace {
+
+double AngularFrequency(double hertz) {
+  return static_cast<double>(static_cast<long double>(hertz) * 2 * std::numbers::pi);
+}
+
+}  // namespace
+
 void CCalc::Restart(double frequency) {
-  Omega = static_cast<double>(static_cast<long double>(frequency) * 2 * std::numbers::pi);
+  Omega = AngularFrequency(frequency);
   Finite = true;
   Replayed = false;
   std::fill_n(VecRe, Count, 0.0);
@@ -457,6 +466,27 @@ bool CCalc::Solve(int meterUnknown, double frequency) {
   return Substitute(meterUnknown);
 }
 
+void CCalc::Prefactor(int meterUnknown, const double* hertz, size_t count) {
+  if (!Ready() || !assembled || meterUnknown != wiringMeter || !lu.HasOrder() || count == 0) return;
+  const double first = AngularFrequency(hertz[0]);
+  if (lanesReady &&
+      std::find(laneOmega, laneOmega + CSparseLu::Lanes, first) != laneOmega + CSparseLu::Lanes)
+    return;
+  // Lanes beyond the list repeat its last frequency.
+  for (size_t f = 0; f < CSparseLu::Lanes; ++f)
+    laneOmega[f] = AngularFrequency(hertz[std::min(f, count - 1)]);
+  lu.FactorFastLanes(laneOmega, laneOk);
+  lanesReady = true;
+}
+
+// The double precision factors at Omega: those of a prepared lane where there is one.
+bool CCalc::FactorFast() {
+  if (lanesReady && lu.LanesValid())
+    for (size_t f = 0; f < CSparseLu::Lanes; ++f)
+      if (laneOmega[f] == Omega) return laneOk[f] && lu.UseLane(f);
+  return lu.FactorFast(Omega);
+}
+
 bool CCalc::Resolve(int meterUnknown, double frequency) {
   if (!Ready() || !assembled || meterUnknown != wiringMeter) return Solve(meterUnknown, frequency);
   Restart(frequency);
@@ -464,7 +494,7 @@ bool CCalc::Resolve(int meterUnknown, double frequency) {
     Finite = false;
     return false;
   }
-  if (lu.HasOrder() && lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) {
+  if (lu.HasOrder() && FactorFast() && SubstituteFast(meterUnknown)) {
     Replayed = true;
     return true;
   }

@@ -45,6 +45,10 @@ class CCalc : public CStampTarget {
   // Solve are formed anew and the kept pivot order replayed in double precision, the reading
   // refined in extended precision. Solves from scratch where there is nothing to reuse.
   bool Resolve(int meterUnknown, double frequency);
+  // Prepares Resolve at up to the next CSparseLu::Lanes of `hertz` (count of them) in one pass
+  // over the kept pivot order; nothing where Resolve would not replay, or where the first of
+  // them is prepared already.
+  void Prefactor(int meterUnknown, const double* hertz, size_t count);
   // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
 
@@ -139,6 +143,7 @@ class CCalc : public CStampTarget {
   long double Residual(int meterUnknown, long double& terms);
   bool Refine(int meterUnknown, long double enough);
   void Publish();
+  bool FactorFast();
 
   int nodeCount = 0;
   CTopology topology;
@@ -167,6 +172,11 @@ class CCalc : public CStampTarget {
   bool partsFinite = true;
   long double omegaPeak = -1;
   CSparseLu lu;
+
+  // The angular frequencies of the last Prefactor, and which of them replayed.
+  double laneOmega[CSparseLu::Lanes] = {};
+  bool laneOk[CSparseLu::Lanes] = {};
+  bool lanesReady = false;
 
   std::unique_ptr<double[]> vecRe, vecIm;
   bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter
