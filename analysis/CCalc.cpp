@@ -477,6 +477,85 @@ void CCalc::Prefactor(int meterUnknown, const double* hertz, size_t count) {
     laneOmega[f] = AngularFrequency(hertz[std::min(f, count - 1)]);
   lu.FactorFastLanes(laneOmega, laneOk);
   lanesReady = true;
+  SolveLanes(meterUnknown);
+}
+
+// The residual of each lane's solution in laneXRe and laneXIm against its entries as stamped,
+// into laneRe and laneIm (zero for the lanes that did not replay).
+void CCalc::LaneResiduals(int meterUnknown, long double* residual, long double* terms) {
+  constexpr size_t L = CSparseLu::Lanes;
+  const size_t n = static_cast<size_t>(Count);
+  const double omega = Omega;
+  for (size_t f = 0; f < L; ++f) {
+    residual[f] = 0;
+    terms[f] = 1;
+    if (!laneOk[f]) {
+      for (size_t i = 0; i < n; ++i) laneRe[i * L + f] = laneIm[i * L + f] = 0;
+      continue;
+    }
+    for (size_t i = 0; i < n; ++i) solution[i] = {laneXRe[i * L + f], laneXIm[i * L + f]};
+    Omega = laneOmega[f];
+    residual[f] = Residual(meterUnknown, terms[f]);
+    for (size_t i = 0; i < n; ++i) {
+      laneRe[i * L + f] = static_cast<double>(rhs[i].Re);
+      laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
+    }
+  }
+  Omega = omega;
+}
+
+// The solve and the first refinement of SubstituteFast for every prepared lane at once. The
+// lanes whose correction settles there keep their published solution for Resolve; the others
+// are solved one by one.
+void CCalc::SolveLanes(int meterUnknown) {
+  constexpr size_t L = CSparseLu::Lanes;
+  std::fill_n(laneDone, L, false);
+  const size_t n = static_cast<size_t>(Count);
+  for (std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
+    v->resize(n * L);
+  Excite(meterUnknown, rhs.get());
+  for (size_t i = 0; i < n; ++i)
+    for (size_t f = 0; f < L; ++f) {
+      laneRe[i * L + f] = static_cast<double>(rhs[i].Re);
+      laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
+    }
+  if (!lu.CorrectLanes(laneRe.data(), laneIm.data(), laneXRe.data(), laneXIm.data())) return;
+  long double residual[L], terms[L];
+  LaneResiduals(meterUnknown, residual, terms);
+  lu.CorrectLanes(laneRe.data(), laneIm.data(), laneDRe.data(), laneDIm.data());
+  for (size_t f = 0; f < L; ++f) {
+    long double step = 0, size = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const size_t at = i * L + f;
+      step =
+          std::max(step, static_cast<long double>(std::fabs(laneDRe[at]) + std::fabs(laneDIm[at])));
+      size =
+          std::max(size, static_cast<long double>(std::fabs(laneXRe[at]) + std::fabs(laneXIm[at])));
+    }
+    laneDone[f] = laneOk[f] && std::isfinite(step) && size > 0 && step <= 1e-13L * size &&
+                  residual[f] <= 1e-10L * terms[f];
+    if (!laneDone[f]) continue;
+    for (size_t i = 0; i < n; ++i) {
+      const size_t at = i * L + f;
+      laneXRe[at] = static_cast<double>(-(static_cast<long double>(laneXRe[at]) + laneDRe[at]));
+      laneXIm[at] = static_cast<double>(-(static_cast<long double>(laneXIm[at]) + laneDIm[at]));
+    }
+  }
+}
+
+// The published solution of a lane prepared at Omega, where there is one.
+bool CCalc::TakeLane() {
+  constexpr size_t L = CSparseLu::Lanes;
+  if (!lanesReady || !lu.LanesValid()) return false;
+  for (size_t f = 0; f < L; ++f) {
+    if (laneOmega[f] != Omega || !laneDone[f]) continue;
+    for (size_t i = 0; i < static_cast<size_t>(Count); ++i) {
+      VecRe[i] = laneXRe[i * L + f];
+      VecIm[i] = laneXIm[i * L + f];
+    }
+    return true;
+  }
+  return false;
 }
 
 // The double precision factors at Omega: those of a prepared lane where there is one.
@@ -494,7 +573,7 @@ bool CCalc::Resolve(int meterUnknown, double frequency) {
     Finite = false;
     return false;
   }
-  if (lu.HasOrder() && FactorFast() && SubstituteFast(meterUnknown)) {
+  if (lu.HasOrder() && (TakeLane() || (FactorFast() && SubstituteFast(meterUnknown)))) {
     Replayed = true;
     return true;
   }

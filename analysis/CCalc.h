@@ -144,6 +144,9 @@ class CCalc : public CStampTarget {
   bool Refine(int meterUnknown, long double enough);
   void Publish();
   bool FactorFast();
+  void SolveLanes(int meterUnknown);
+  void LaneResiduals(int meterUnknown, long double* residual, long double* terms);
+  bool TakeLane();
 
   int nodeCount = 0;
   CTopology topology;
@@ -177,6 +180,10 @@ class CCalc : public CStampTarget {
   double laneOmega[CSparseLu::Lanes] = {};
   bool laneOk[CSparseLu::Lanes] = {};
   bool lanesReady = false;
+  // Per lane, unknown by unknown (unknown * Lanes + lane): the right-hand sides, the solutions
+  // and their corrections; where laneDone, the published solution of that frequency.
+  std::vector<double> laneRe, laneIm, laneXRe, laneXIm, laneDRe, laneDIm;
+  bool laneDone[CSparseLu::Lanes] = {};
 
   std::unique_ptr<double[]> vecRe, vecIm;
   bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter

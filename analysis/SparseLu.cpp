@@ -694,6 +694,57 @@ bool CSparseLu::UseLane(size_t lane) {
   return true;
 }
 
+bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const {
+  const double* re = lanes.re.data();
+  const double* im = lanes.im.data();
+  std::fill_n(xRe, static_cast<size_t>(n) * Lanes, 0.0);
+  std::fill_n(xIm, static_cast<size_t>(n) * Lanes, 0.0);
+  size_t k = 0;
+  for (const SStep& s : steps) {
+    const size_t from = static_cast<size_t>(s.row) * Lanes;
+    for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
+      const size_t m = static_cast<size_t>(lower[k].slot) * Lanes;
+      const size_t to = static_cast<size_t>(lower[k].index) * Lanes;
+      for (size_t f = 0; f < Lanes; ++f) {
+        bRe[to + f] -= re[m + f] * bRe[from + f] - im[m + f] * bIm[from + f];
+        bIm[to + f] -= re[m + f] * bIm[from + f] + im[m + f] * bRe[from + f];
+      }
+    }
+  }
+  double left = 0;
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+    if (!pivotRow[i])
+      for (size_t f = 0; f < Lanes; ++f)
+        left += std::fabs(bRe[i * Lanes + f]) + std::fabs(bIm[i * Lanes + f]);
+  for (size_t s = steps.size(); s-- > 0;) {
+    const SStep& step = steps[s];
+    const size_t row = static_cast<size_t>(step.row) * Lanes;
+    double sRe[Lanes], sIm[Lanes];
+    for (size_t f = 0; f < Lanes; ++f) {
+      sRe[f] = bRe[row + f];
+      sIm[f] = bIm[row + f];
+    }
+    const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
+    for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
+      const size_t v = static_cast<size_t>(upper[u].slot) * Lanes;
+      const size_t c = static_cast<size_t>(upper[u].index) * Lanes;
+      for (size_t f = 0; f < Lanes; ++f) {
+        sRe[f] -= re[v + f] * xRe[c + f] - im[v + f] * xIm[c + f];
+        sIm[f] -= re[v + f] * xIm[c + f] + im[v + f] * xRe[c + f];
+      }
+    }
+    const size_t p = static_cast<size_t>(step.pivotSlot) * Lanes;
+    const size_t col = static_cast<size_t>(step.col) * Lanes;
+    for (size_t f = 0; f < Lanes; ++f) {
+      const double d = 1 / (re[p + f] * re[p + f] + im[p + f] * im[p + f]);
+      const double pRe = re[p + f] * d, pIm = -im[p + f] * d;
+      xRe[col + f] = sRe[f] * pRe - sIm[f] * pIm;
+      xIm[col + f] = sRe[f] * pIm + sIm[f] * pRe;
+    }
+  }
+  return left == 0;
+}
+
 // ---- substitution
 
 template <class T>

@@ -106,6 +106,10 @@ class CSparseLu {
   void FactorFastLanes(const double* omega, bool* ok);
   bool UseLane(size_t lane);
   bool LanesValid() const { return lanesValid; }
+  // Correct on the factors of every lane at once; b and x hold Lanes values per row or column
+  // (index * Lanes + lane), b is overwritten. False where a row without a pivot is left with
+  // a right-hand side that is not an exact zero: then Substitute decides.
+  bool CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const;
   bool HasOrder() const { return !order.empty() || orderN > 0; }
   void ForgetOrder();
 
