@@ -567,7 +567,7 @@ void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* f
     for (size_t f = 0; f < Lanes; ++f) {
       const size_t e = static_cast<size_t>(below[k].slot) * Lanes + f;
       const double w = re[e] * re[e] + im[e] * im[e];
-      if (std::fabs(re[e]) + std::fabs(im[e]) > tol * scale[e]) peak[f] = std::max(peak[f], w);
+      peak[f] = std::max(peak[f], Select(std::fabs(re[e]) + std::fabs(im[e]) > tol * scale[e], w));
     }
   for (size_t f = 0; f < Lanes; ++f) {
     const size_t p = pivot * Lanes + f;
