@@ -36,6 +36,9 @@ void CCalc::Release() {
   shortSolution.reset();
   assembled = false;
   lanesReady = false;
+  for (std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
+    std::vector<double>().swap(*v);
+  std::vector<SComplex>().swap(laneResidual);
   std::vector<SStamp>().swap(stamps);
   lu.ReleaseWork();
   Count = 0;
@@ -48,7 +51,15 @@ size_t CCalc::StorageBytes() const {
          patternKeys.capacity() * sizeof(uint64_t) + patternGrounded.capacity() +
          slotOf.capacity() * sizeof(int) +
          (entries.capacity() + fixedEntries.capacity()) * sizeof(SMatrixEntry) +
-         omegaEntries.capacity() * sizeof(SOmegaEntry) + topology.Grounded.capacity() + lu.Bytes();
+         omegaEntries.capacity() * sizeof(SOmegaEntry) + topology.Grounded.capacity() + lu.Bytes() +
+         LaneBytes();
+}
+
+size_t CCalc::LaneBytes() const {
+  size_t bytes = laneResidual.capacity() * sizeof(SComplex);
+  for (const std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
+    bytes += v->capacity() * sizeof(double);
+  return bytes;
 }
 
 void CCalc::NumberUnknowns() {
@@ -481,27 +492,41 @@ void CCalc::Prefactor(int meterUnknown, const double* hertz, size_t count) {
 }
 
 // The residual of each lane's solution in laneXRe and laneXIm against its entries as stamped,
-// into laneRe and laneIm (zero for the lanes that did not replay).
+// formed as Residual forms it, into laneRe and laneIm (zero for the lanes that did not replay).
 void CCalc::LaneResiduals(int meterUnknown, long double* residual, long double* terms) {
   constexpr size_t L = CSparseLu::Lanes;
   const size_t n = static_cast<size_t>(Count);
-  const double omega = Omega;
-  for (size_t f = 0; f < L; ++f) {
-    residual[f] = 0;
-    terms[f] = 1;
-    if (!laneOk[f]) {
-      for (size_t i = 0; i < n; ++i) laneRe[i * L + f] = laneIm[i * L + f] = 0;
-      continue;
+  laneResidual.resize(n * L);
+  SComplex* r = laneResidual.data();
+  Excite(meterUnknown, rhs.get());
+  for (size_t i = 0; i < n; ++i) std::fill_n(r + i * L, L, rhs[i]);
+  long double peak[L], largest[L] = {};
+  std::fill_n(peak, L, 1.0L);
+  const auto x = [&](int col, size_t f) {
+    const size_t at = static_cast<size_t>(col) * L + f;
+    return SComplex{laneXRe[at], laneXIm[at]};
+  };
+  for (const SMatrixEntry& e : fixedEntries)
+    for (size_t f = 0; f < L; ++f)
+      peak[f] = std::max(
+          peak[f], SubtractProduct(r[static_cast<size_t>(e.Row) * L + f], e.Value, x(e.Col, f)));
+  for (const SOmegaEntry& e : omegaEntries)
+    for (size_t f = 0; f < L; ++f) {
+      const long double w = laneOmega[f];
+      const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
+      peak[f] =
+          std::max(peak[f], SubtractProduct(r[static_cast<size_t>(e.row) * L + f], v, x(e.col, f)));
     }
-    for (size_t i = 0; i < n; ++i) solution[i] = {laneXRe[i * L + f], laneXIm[i * L + f]};
-    Omega = laneOmega[f];
-    residual[f] = Residual(meterUnknown, terms[f]);
-    for (size_t i = 0; i < n; ++i) {
-      laneRe[i * L + f] = static_cast<double>(rhs[i].Re);
-      laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
-    }
+  for (size_t i = 0; i < n * L; ++i) {
+    const size_t f = i % L;
+    largest[f] = std::max(largest[f], std::fabs(r[i].Re) + std::fabs(r[i].Im));
+    laneRe[i] = laneOk[f] ? static_cast<double>(r[i].Re) : 0.0;
+    laneIm[i] = laneOk[f] ? static_cast<double>(r[i].Im) : 0.0;
   }
-  Omega = omega;
+  for (size_t f = 0; f < L; ++f) {
+    residual[f] = laneOk[f] ? largest[f] : 0;
+    terms[f] = laneOk[f] ? peak[f] : 1;
+  }
 }
 
 // The solve and the first refinement of SubstituteFast for every prepared lane at once. The

@@ -144,6 +144,7 @@ class CCalc : public CStampTarget {
   bool Refine(int meterUnknown, long double enough);
   void Publish();
   bool FactorFast();
+  size_t LaneBytes() const;
   void SolveLanes(int meterUnknown);
   void LaneResiduals(int meterUnknown, long double* residual, long double* terms);
   bool TakeLane();
@@ -183,6 +184,7 @@ class CCalc : public CStampTarget {
   // Per lane, unknown by unknown (unknown * Lanes + lane): the right-hand sides, the solutions
   // and their corrections; where laneDone, the published solution of that frequency.
   std::vector<double> laneRe, laneIm, laneXRe, laneXIm, laneDRe, laneDIm;
+  std::vector<SComplex> laneResidual;
   bool laneDone[CSparseLu::Lanes] = {};
 
   std::unique_ptr<double[]> vecRe, vecIm;

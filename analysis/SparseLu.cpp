@@ -910,7 +910,8 @@ size_t CSparseLu::Bytes() const {
            pivotEntries.capacity() * sizeof(SUpper);
   bytes += exact.v.capacity() * sizeof(SComplex) + exact.scale.capacity() * sizeof(long double) +
            fast.v.capacity() * sizeof(SComplexD) + fast.scale.capacity() * sizeof(double) +
-           (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD);
+           (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD) +
+           (lanes.re.capacity() + lanes.im.capacity() + lanes.scale.capacity()) * sizeof(double);
   return bytes;
 }
 
@@ -927,6 +928,7 @@ void CSparseLu::ReleaseWork() {
   exact = {};
   fast = {};
   fastValid = false;
+  lanes = {};
   base = {};
   baseReady = false;
   lanesValid = false;
