@@ -35,6 +35,10 @@ void CCalc::Release() {
   shortRhs.reset();
   shortSolution.reset();
   assembled = false;
+  lanesReady = false;
+  for (std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
+    std::vector<double>().swap(*v);
+  std::vector<SComplex>().swap(laneResidual);
   std::vector<SStamp>().swap(stamps);
   lu.ReleaseWork();
   Count = 0;
@@ -45,8 +49,17 @@ size_t CCalc::StorageBytes() const {
   const size_t n = static_cast<size_t>(Ready() ? Count : 0);
   return n * (4 * sizeof(double) + 3 * sizeof(SComplex)) + stamps.capacity() * sizeof(SStamp) +
          patternKeys.capacity() * sizeof(uint64_t) + patternGrounded.capacity() +
-         slotOf.capacity() * sizeof(int) + entries.capacity() * sizeof(SMatrixEntry) +
-         topology.Grounded.capacity() + lu.Bytes();
+         slotOf.capacity() * sizeof(int) +
+         (entries.capacity() + fixedEntries.capacity()) * sizeof(SMatrixEntry) +
+         omegaEntries.capacity() * sizeof(SOmegaEntry) + topology.Grounded.capacity() + lu.Bytes() +
+         LaneBytes();
+}
+
+size_t CCalc::LaneBytes() const {
+  size_t bytes = laneResidual.capacity() * sizeof(SComplex);
+  for (const std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
+    bytes += v->capacity() * sizeof(double);
+  return bytes;
 }
 
 void CCalc::NumberUnknowns() {
@@ -284,6 +297,15 @@ void CCalc::Gather() {
     probe += constant[i].Re * 0 + constant[i].Im * 0 + perOmega[i].Re * 0 + perOmega[i].Im * 0;
   partsFinite = probe == 0;
   lu.SetParts(constant, perOmega);
+  fixedEntries.clear();
+  omegaEntries.clear();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SComplex& w = perOmega[i];
+    if (omegaPeak >= 0 && (w.Re != 0 || w.Im != 0))
+      omegaEntries.push_back({entries[i].Row, entries[i].Col, constant[i], w});
+    else
+      fixedEntries.push_back({entries[i].Row, entries[i].Col, constant[i]});
+  }
 }
 
 // False when some value at the angular frequency of the last Solve is infinite or not a
@@ -323,21 +345,35 @@ void CCalc::Excite(int meterUnknown, SComplex* b) const {
     b[static_cast<size_t>(meterUnknown)].Re = -1;
 }
 
+namespace {
+
+// t -= v y; returns the magnitude of the product.
+inline long double SubtractProduct(SComplex& t, const SComplex& v, const SComplex& y) {
+  const SComplex p{v.Re * y.Re - v.Im * y.Im, v.Re * y.Im + v.Im * y.Re};
+  t.Re -= p.Re;
+  t.Im -= p.Im;
+  return std::fabs(p.Re) + std::fabs(p.Im);
+}
+
+}  // namespace
+
 // rhs = b - A x against the entries as stamped; returns its largest magnitude, and in `terms`
 // the largest magnitude of a product summed into it.
 long double CCalc::Residual(int meterUnknown, long double& terms) {
   SComplex* r = rhs.get();
   const SComplex* x = solution.get();
   Excite(meterUnknown, r);
-  terms = 1;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const SComplex v = EntryAt(i), y = x[static_cast<size_t>(entries[i].Col)];
-    SComplex& t = r[static_cast<size_t>(entries[i].Row)];
-    const SComplex p{v.Re * y.Re - v.Im * y.Im, v.Re * y.Im + v.Im * y.Re};
-    t.Re -= p.Re;
-    t.Im -= p.Im;
-    terms = std::max(terms, std::fabs(p.Re) + std::fabs(p.Im));
+  long double peak = 1;
+  for (const SMatrixEntry& e : fixedEntries)
+    peak = std::max(peak, SubtractProduct(r[static_cast<size_t>(e.Row)], e.Value,
+                                          x[static_cast<size_t>(e.Col)]));
+  const long double w = Omega;
+  for (const SOmegaEntry& e : omegaEntries) {
+    const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
+    peak = std::max(
+        peak, SubtractProduct(r[static_cast<size_t>(e.row)], v, x[static_cast<size_t>(e.col)]));
   }
+  terms = peak;
   long double largest = 0;
   for (size_t i = 0; i < static_cast<size_t>(Count); ++i)
     largest = std::max(largest, std::fabs(r[i].Re) + std::fabs(r[i].Im));
@@ -407,8 +443,16 @@ bool CCalc::SubstituteFast(int meterUnknown) {
   return true;
 }
 
+namespace {
+
+double AngularFrequency(double hertz) {
+  return static_cast<double>(static_cast<long double>(hertz) * 2 * std::numbers::pi);
+}
+
+}  // namespace
+
 void CCalc::Restart(double frequency) {
-  Omega = static_cast<double>(static_cast<long double>(frequency) * 2 * std::numbers::pi);
+  Omega = AngularFrequency(frequency);
   Finite = true;
   Replayed = false;
   std::fill_n(VecRe, Count, 0.0);
@@ -433,6 +477,120 @@ bool CCalc::Solve(int meterUnknown, double frequency) {
   return Substitute(meterUnknown);
 }
 
+void CCalc::Prefactor(int meterUnknown, const double* hertz, size_t count) {
+  if (!Ready() || !assembled || meterUnknown != wiringMeter || !lu.HasOrder() || count == 0) return;
+  const double first = AngularFrequency(hertz[0]);
+  if (lanesReady &&
+      std::find(laneOmega, laneOmega + CSparseLu::Lanes, first) != laneOmega + CSparseLu::Lanes)
+    return;
+  // Lanes beyond the list repeat its last frequency.
+  for (size_t f = 0; f < CSparseLu::Lanes; ++f)
+    laneOmega[f] = AngularFrequency(hertz[std::min(f, count - 1)]);
+  lu.FactorFastLanes(laneOmega, laneOk);
+  lanesReady = true;
+  SolveLanes(meterUnknown);
+}
+
+// The residual of each lane's solution in laneXRe and laneXIm against its entries as stamped,
+// formed as Residual forms it, into laneRe and laneIm (zero for the lanes that did not replay).
+void CCalc::LaneResiduals(int meterUnknown, long double* residual, long double* terms) {
+  constexpr size_t L = CSparseLu::Lanes;
+  const size_t n = static_cast<size_t>(Count);
+  laneResidual.resize(n * L);
+  SComplex* r = laneResidual.data();
+  Excite(meterUnknown, rhs.get());
+  for (size_t i = 0; i < n; ++i) std::fill_n(r + i * L, L, rhs[i]);
+  long double peak[L], largest[L] = {};
+  std::fill_n(peak, L, 1.0L);
+  const auto x = [&](int col, size_t f) {
+    const size_t at = static_cast<size_t>(col) * L + f;
+    return SComplex{laneXRe[at], laneXIm[at]};
+  };
+  for (const SMatrixEntry& e : fixedEntries)
+    for (size_t f = 0; f < L; ++f)
+      peak[f] = std::max(
+          peak[f], SubtractProduct(r[static_cast<size_t>(e.Row) * L + f], e.Value, x(e.Col, f)));
+  for (const SOmegaEntry& e : omegaEntries)
+    for (size_t f = 0; f < L; ++f) {
+      const long double w = laneOmega[f];
+      const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
+      peak[f] =
+          std::max(peak[f], SubtractProduct(r[static_cast<size_t>(e.row) * L + f], v, x(e.col, f)));
+    }
+  for (size_t i = 0; i < n * L; ++i) {
+    const size_t f = i % L;
+    largest[f] = std::max(largest[f], std::fabs(r[i].Re) + std::fabs(r[i].Im));
+    laneRe[i] = laneOk[f] ? static_cast<double>(r[i].Re) : 0.0;
+    laneIm[i] = laneOk[f] ? static_cast<double>(r[i].Im) : 0.0;
+  }
+  for (size_t f = 0; f < L; ++f) {
+    residual[f] = laneOk[f] ? largest[f] : 0;
+    terms[f] = laneOk[f] ? peak[f] : 1;
+  }
+}
+
+// The solve and the first refinement of SubstituteFast for every prepared lane at once. The
+// lanes whose correction settles there keep their published solution for Resolve; the others
+// are solved one by one.
+void CCalc::SolveLanes(int meterUnknown) {
+  constexpr size_t L = CSparseLu::Lanes;
+  std::fill_n(laneDone, L, false);
+  const size_t n = static_cast<size_t>(Count);
+  for (std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
+    v->resize(n * L);
+  Excite(meterUnknown, rhs.get());
+  for (size_t i = 0; i < n; ++i)
+    for (size_t f = 0; f < L; ++f) {
+      laneRe[i * L + f] = static_cast<double>(rhs[i].Re);
+      laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
+    }
+  if (!lu.CorrectLanes(laneRe.data(), laneIm.data(), laneXRe.data(), laneXIm.data())) return;
+  long double residual[L], terms[L];
+  LaneResiduals(meterUnknown, residual, terms);
+  lu.CorrectLanes(laneRe.data(), laneIm.data(), laneDRe.data(), laneDIm.data());
+  for (size_t f = 0; f < L; ++f) {
+    long double step = 0, size = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const size_t at = i * L + f;
+      step =
+          std::max(step, static_cast<long double>(std::fabs(laneDRe[at]) + std::fabs(laneDIm[at])));
+      size =
+          std::max(size, static_cast<long double>(std::fabs(laneXRe[at]) + std::fabs(laneXIm[at])));
+    }
+    laneDone[f] = laneOk[f] && std::isfinite(step) && size > 0 && step <= 1e-13L * size &&
+                  residual[f] <= 1e-10L * terms[f];
+    if (!laneDone[f]) continue;
+    for (size_t i = 0; i < n; ++i) {
+      const size_t at = i * L + f;
+      laneXRe[at] = static_cast<double>(-(static_cast<long double>(laneXRe[at]) + laneDRe[at]));
+      laneXIm[at] = static_cast<double>(-(static_cast<long double>(laneXIm[at]) + laneDIm[at]));
+    }
+  }
+}
+
+// The published solution of a lane prepared at Omega, where there is one.
+bool CCalc::TakeLane() {
+  constexpr size_t L = CSparseLu::Lanes;
+  if (!lanesReady || !lu.LanesValid()) return false;
+  for (size_t f = 0; f < L; ++f) {
+    if (laneOmega[f] != Omega || !laneDone[f]) continue;
+    for (size_t i = 0; i < static_cast<size_t>(Count); ++i) {
+      VecRe[i] = laneXRe[i * L + f];
+      VecIm[i] = laneXIm[i * L + f];
+    }
+    return true;
+  }
+  return false;
+}
+
+// The double precision factors at Omega: those of a prepared lane where there is one.
+bool CCalc::FactorFast() {
+  if (lanesReady && lu.LanesValid())
+    for (size_t f = 0; f < CSparseLu::Lanes; ++f)
+      if (laneOmega[f] == Omega) return laneOk[f] && lu.UseLane(f);
+  return lu.FactorFast(Omega);
+}
+
 bool CCalc::Resolve(int meterUnknown, double frequency) {
   if (!Ready() || !assembled || meterUnknown != wiringMeter) return Solve(meterUnknown, frequency);
   Restart(frequency);
@@ -440,7 +598,7 @@ bool CCalc::Resolve(int meterUnknown, double frequency) {
     Finite = false;
     return false;
   }
-  if (lu.HasOrder() && lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) {
+  if (lu.HasOrder() && (TakeLane() || (FactorFast() && SubstituteFast(meterUnknown)))) {
     Replayed = true;
     return true;
   }

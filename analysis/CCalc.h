@@ -45,6 +45,10 @@ class CCalc : public CStampTarget {
   // Solve are formed anew and the kept pivot order replayed in double precision, the reading
   // refined in extended precision. Solves from scratch where there is nothing to reuse.
   bool Resolve(int meterUnknown, double frequency);
+  // Prepares Resolve at up to the next CSparseLu::Lanes of `hertz` (count of them) in one pass
+  // over the kept pivot order; nothing where Resolve would not replay, or where the first of
+  // them is prepared already.
+  void Prefactor(int meterUnknown, const double* hertz, size_t count);
   // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
 
@@ -139,6 +143,11 @@ class CCalc : public CStampTarget {
   long double Residual(int meterUnknown, long double& terms);
   bool Refine(int meterUnknown, long double enough);
   void Publish();
+  bool FactorFast();
+  size_t LaneBytes() const;
+  void SolveLanes(int meterUnknown);
+  void LaneResiduals(int meterUnknown, long double* residual, long double* terms);
+  bool TakeLane();
 
   int nodeCount = 0;
   CTopology topology;
@@ -156,9 +165,27 @@ class CCalc : public CStampTarget {
   // Per entry: the constant part and the part per unit of angular frequency, summed from the
   // stamps; whether all are finite, and the largest coefficient of a frequency stamp (-1: none).
   std::vector<SComplex> constant, perOmega;
+  // The same entries for the residual, split so that only those that change with the
+  // frequency pay for forming their value: the constant ones, and the others with both parts.
+  struct SOmegaEntry {
+    int row, col;
+    SComplex fixed, scaled;
+  };
+  std::vector<SMatrixEntry> fixedEntries;
+  std::vector<SOmegaEntry> omegaEntries;
   bool partsFinite = true;
   long double omegaPeak = -1;
   CSparseLu lu;
+
+  // The angular frequencies of the last Prefactor, and which of them replayed.
+  double laneOmega[CSparseLu::Lanes] = {};
+  bool laneOk[CSparseLu::Lanes] = {};
+  bool lanesReady = false;
+  // Per lane, unknown by unknown (unknown * Lanes + lane): the right-hand sides, the solutions
+  // and their corrections; where laneDone, the published solution of that frequency.
+  std::vector<double> laneRe, laneIm, laneXRe, laneXIm, laneDRe, laneDIm;
+  std::vector<SComplex> laneResidual;
+  bool laneDone[CSparseLu::Lanes] = {};
 
   std::unique_ptr<double[]> vecRe, vecIm;
   bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter

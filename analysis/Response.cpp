@@ -49,10 +49,11 @@ std::vector<SResponsePoint> SolvePoints(CImpedanceProbe& probe, const std::vecto
                                         const std::atomic<bool>* cancel) {
   std::vector<SResponsePoint> points;
   points.reserve(hertz.size());
-  for (double f : hertz) {
+  for (size_t i = 0; i < hertz.size(); ++i) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
+    const double f = hertz[i];
     SResponsePoint p{f, false, 0, 0};
-    if (const SImpedance z = probe.At(f)) p = {f, true, z->real(), z->imag()};
+    if (const SImpedance z = probe.AtListed(hertz, i)) p = {f, true, z->real(), z->imag()};
     points.push_back(p);
   }
   return points;

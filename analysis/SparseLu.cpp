@@ -78,6 +78,7 @@ void CSparseLu::ForgetOrder() {
   order.clear();
   orderN = 0;
   planned = false;
+  lanesValid = false;
 }
 
 void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
@@ -312,6 +313,7 @@ void CSparseLu::ChooseOrder(const std::vector<SMatrixEntry>& entries) {
   orderN = n;
   planned = recording;
   baseReady = false;
+  lanesValid = false;
   if (!recording) return;
   exact.v.resize(static_cast<size_t>(slotCount));
   for (size_t i = 0; i < static_cast<size_t>(n); ++i)
@@ -392,6 +394,7 @@ void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
   where.assign(un, -1);
   planned = true;
   baseReady = false;
+  lanesValid = false;
   for (const SPivot& p : order) PlanStep(p.row, p.col, active, column);
   for (size_t i = 0; i < un; ++i)
     if (!pivotRow[i])
@@ -489,6 +492,7 @@ void CSparseLu::SetParts(const std::vector<SComplex>& constant,
   partConstant = &constant;
   partOmega = &perOmega;
   baseReady = false;
+  lanesValid = false;
 }
 
 void CSparseLu::PrepareBase() {
@@ -530,6 +534,215 @@ bool CSparseLu::FactorFast(long double omega) {
   lost = 0;
   fastValid = Run(fast, true);
   return fastValid;
+}
+
+// ---- several frequencies at once
+
+namespace {
+
+constexpr size_t Lanes = CSparseLu::Lanes;
+
+template <class T>
+inline T Select(bool keep, T value) {
+  return keep ? value : T{0};
+}
+
+}  // namespace
+
+// Whether each lane's pivot passes the test of Run against the genuine entries below it.
+template <class Ref>
+void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* failed) {
+  const double* re = lanes.re.data();
+  const double* im = lanes.im.data();
+  const double* scale = lanes.scale.data();
+  const double tol = CancelTolerance;
+  const double threshold = static_cast<double>(Threshold * Threshold);
+  double peak[Lanes];
+  for (size_t f = 0; f < Lanes; ++f) {
+    const size_t p = pivot * Lanes + f;
+    peak[f] =
+        Select(std::fabs(re[p]) + std::fabs(im[p]) > tol * scale[p], re[p] * re[p] + im[p] * im[p]);
+  }
+  for (size_t k = 0; k < count; ++k)
+    for (size_t f = 0; f < Lanes; ++f) {
+      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + f;
+      const double w = re[e] * re[e] + im[e] * im[e];
+      peak[f] = std::max(peak[f], Select(std::fabs(re[e]) + std::fabs(im[e]) > tol * scale[e], w));
+    }
+  for (size_t f = 0; f < Lanes; ++f) {
+    const size_t p = pivot * Lanes + f;
+    const double w = re[p] * re[p] + im[p] * im[p];
+    const bool genuine = std::fabs(re[p]) + std::fabs(im[p]) > tol * scale[p];
+    failed[f] = failed[f] || !(w > 0 && w >= threshold * peak[f] && genuine);
+  }
+}
+
+// One step of Run in every lane: the multipliers below the pivot, and the updates of the rows
+// they reach, each subtraction through the cancellation rule as in Subtract. A lane whose
+// rule takes a value far above rounding fails.
+void CSparseLu::EliminateLanes(size_t pivot, const SRef* below, size_t count, const SRef* right,
+                               size_t width, const int* targets, bool* failed) {
+  double* re = lanes.re.data();
+  double* im = lanes.im.data();
+  double* scale = lanes.scale.data();
+  const double tol = CancelTolerance;
+  double pRe[Lanes], pIm[Lanes], lostCount[Lanes] = {};
+  for (size_t f = 0; f < Lanes; ++f) {
+    const size_t p = pivot * Lanes + f;
+    const double d = 1 / (re[p] * re[p] + im[p] * im[p]);
+    pRe[f] = re[p] * d;
+    pIm[f] = -im[p] * d;
+  }
+  for (size_t k = 0; k < count; ++k, targets += width) {
+    double mRe[Lanes], mIm[Lanes];
+    for (size_t f = 0; f < Lanes; ++f) {
+      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + f;
+      const bool live = re[e] != 0 || im[e] != 0;
+      mRe[f] = Select(live, re[e] * pRe[f] - im[e] * pIm[f]);
+      mIm[f] = Select(live, re[e] * pIm[f] + im[e] * pRe[f]);
+      re[e] = mRe[f];
+      im[e] = mIm[f];
+    }
+    for (size_t u = 0; u < width; ++u) {
+      const size_t from = static_cast<size_t>(right[u].slot) * Lanes;
+      const size_t to = static_cast<size_t>(targets[u]) * Lanes;
+      for (size_t f = 0; f < Lanes; ++f) {
+        const double tRe = mRe[f] * re[from + f] - mIm[f] * im[from + f];
+        const double tIm = mRe[f] * im[from + f] + mIm[f] * re[from + f];
+        const double dRe = re[to + f] - tRe, dIm = im[to + f] - tIm;
+        const double aRe = std::fabs(tRe), aIm = std::fabs(tIm);
+        const bool keepRe = std::fabs(dRe) > tol * aRe, keepIm = std::fabs(dIm) > tol * aIm;
+        const bool lost = (!keepRe && dRe != 0 && std::fabs(dRe) > 1e-13 * aRe) ||
+                          (!keepIm && dIm != 0 && std::fabs(dIm) > 1e-13 * aIm);
+        re[to + f] = Select(keepRe, dRe);
+        im[to + f] = Select(keepIm, dIm);
+        lostCount[f] += Select(lost, 1.0);
+        scale[to + f] = Select(keepRe || keepIm, std::max(scale[to + f], aRe + aIm));
+      }
+    }
+  }
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || lostCount[f] != 0;
+}
+
+// Run with its check, in every lane; `failed` gains the lanes whose replay gives up.
+void CSparseLu::RunLanes(bool* failed) {
+  size_t lo = 0, up = 0, update = 0;
+  for (const SStep& s : steps) {
+    const size_t count = static_cast<size_t>(s.lowerEnd) - lo;
+    const size_t width = static_cast<size_t>(s.upperEnd) - up;
+    CheckLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, failed);
+    EliminateLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, upper.data() + up,
+                   width, updates.data() + update, failed);
+    lo += count;
+    up += width;
+    update += count * width;
+  }
+  const double tol = CancelTolerance;
+  for (int slot : restSlots)
+    for (size_t f = 0; f < Lanes; ++f) {
+      const size_t at = static_cast<size_t>(slot) * Lanes + f;
+      const double size = std::fabs(lanes.re[at]) + std::fabs(lanes.im[at]);
+      failed[f] = failed[f] || (size != 0 && size > tol * lanes.scale[at]);
+    }
+  // Factors that are not finite leave their lane to the extended precision.
+  double probe[Lanes] = {};
+  for (size_t i = 0; i < lanes.re.size(); i += Lanes)
+    for (size_t f = 0; f < Lanes; ++f) probe[f] += lanes.re[i + f] * 0 + lanes.im[i + f] * 0;
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || probe[f] != 0;
+}
+
+void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
+  std::fill_n(ok, Lanes, false);
+  if (!planned || orderN != n || partConstant == nullptr ||
+      partConstant->size() != inputSlot.size() || partOmega->size() != inputSlot.size())
+    return;
+  if (!baseReady) PrepareBase();
+  if (!baseFinite) return;
+  const size_t slots = static_cast<size_t>(slotCount);
+  lanes.re.resize(slots * Lanes);
+  lanes.im.resize(slots * Lanes);
+  lanes.scale.resize(slots * Lanes);
+  for (size_t s = 0; s < slots; ++s)
+    for (size_t f = 0; f < Lanes; ++f) {
+      lanes.re[s * Lanes + f] = base.v[s].Re;
+      lanes.im[s * Lanes + f] = base.v[s].Im;
+      lanes.scale[s * Lanes + f] = base.scale[s];
+    }
+  bool failed[Lanes] = {};
+  for (const SOmegaSlot& o : omegaSlots)
+    for (size_t f = 0; f < Lanes; ++f) {
+      const size_t at = static_cast<size_t>(o.slot) * Lanes + f;
+      const TComplex<double> v{lanes.re[at] + omega[f] * o.re, lanes.im[at] + omega[f] * o.im};
+      failed[f] = failed[f] || !std::isfinite(v.Re) || !std::isfinite(v.Im);
+      lanes.re[at] = v.Re;
+      lanes.im[at] = v.Im;
+      lanes.scale[at] = Size(v);
+    }
+  RunLanes(failed);
+  for (size_t f = 0; f < Lanes; ++f) ok[f] = !failed[f];
+  lanesValid = true;
+}
+
+bool CSparseLu::UseLane(size_t lane) {
+  fastValid = false;
+  if (!lanesValid || lane >= Lanes) return false;
+  const size_t slots = static_cast<size_t>(slotCount);
+  fast.v.resize(slots);
+  for (size_t s = 0; s < slots; ++s)
+    fast.v[s] = {lanes.re[s * Lanes + lane], lanes.im[s * Lanes + lane]};
+  fastValid = true;
+  return true;
+}
+
+bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const {
+  const double* re = lanes.re.data();
+  const double* im = lanes.im.data();
+  std::fill_n(xRe, static_cast<size_t>(n) * Lanes, 0.0);
+  std::fill_n(xIm, static_cast<size_t>(n) * Lanes, 0.0);
+  size_t k = 0;
+  for (const SStep& s : steps) {
+    const size_t from = static_cast<size_t>(s.row) * Lanes;
+    for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
+      const size_t m = static_cast<size_t>(lower[k].slot) * Lanes;
+      const size_t to = static_cast<size_t>(lower[k].index) * Lanes;
+      for (size_t f = 0; f < Lanes; ++f) {
+        bRe[to + f] -= re[m + f] * bRe[from + f] - im[m + f] * bIm[from + f];
+        bIm[to + f] -= re[m + f] * bIm[from + f] + im[m + f] * bRe[from + f];
+      }
+    }
+  }
+  double left = 0;
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+    if (!pivotRow[i])
+      for (size_t f = 0; f < Lanes; ++f)
+        left += std::fabs(bRe[i * Lanes + f]) + std::fabs(bIm[i * Lanes + f]);
+  for (size_t s = steps.size(); s-- > 0;) {
+    const SStep& step = steps[s];
+    const size_t row = static_cast<size_t>(step.row) * Lanes;
+    double sRe[Lanes], sIm[Lanes];
+    for (size_t f = 0; f < Lanes; ++f) {
+      sRe[f] = bRe[row + f];
+      sIm[f] = bIm[row + f];
+    }
+    const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
+    for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
+      const size_t v = static_cast<size_t>(upper[u].slot) * Lanes;
+      const size_t c = static_cast<size_t>(upper[u].index) * Lanes;
+      for (size_t f = 0; f < Lanes; ++f) {
+        sRe[f] -= re[v + f] * xRe[c + f] - im[v + f] * xIm[c + f];
+        sIm[f] -= re[v + f] * xIm[c + f] + im[v + f] * xRe[c + f];
+      }
+    }
+    const size_t p = static_cast<size_t>(step.pivotSlot) * Lanes;
+    const size_t col = static_cast<size_t>(step.col) * Lanes;
+    for (size_t f = 0; f < Lanes; ++f) {
+      const double d = 1 / (re[p + f] * re[p + f] + im[p + f] * im[p + f]);
+      const double pRe = re[p + f] * d, pIm = -im[p + f] * d;
+      xRe[col + f] = sRe[f] * pRe - sIm[f] * pIm;
+      xIm[col + f] = sRe[f] * pIm + sIm[f] * pRe;
+    }
+  }
+  return left == 0;
 }
 
 // ---- substitution
@@ -697,7 +910,8 @@ size_t CSparseLu::Bytes() const {
            pivotEntries.capacity() * sizeof(SUpper);
   bytes += exact.v.capacity() * sizeof(SComplex) + exact.scale.capacity() * sizeof(long double) +
            fast.v.capacity() * sizeof(SComplexD) + fast.scale.capacity() * sizeof(double) +
-           (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD);
+           (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD) +
+           (lanes.re.capacity() + lanes.im.capacity() + lanes.scale.capacity()) * sizeof(double);
   return bytes;
 }
 
@@ -714,8 +928,10 @@ void CSparseLu::ReleaseWork() {
   exact = {};
   fast = {};
   fastValid = false;
+  lanes = {};
   base = {};
   baseReady = false;
+  lanesValid = false;
   std::vector<SComplexD>().swap(shortB);
   std::vector<SComplexD>().swap(shortX);
 }

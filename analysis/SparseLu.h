@@ -99,6 +99,17 @@ class CSparseLu {
   // formed in place from the parts; for sweeps that refine their readings afterwards. False
   // where a replay fails, or where a value lies outside the range of a double.
   bool FactorFast(long double omega);
+  // FactorFast at Lanes angular frequencies at once, one pass over the plan for all; ok[f]
+  // tells where FactorFast would have succeeded. UseLane makes the factors of one of them
+  // those of the last FactorFast; false when the plan or the parts changed since.
+  static constexpr size_t Lanes = 4;
+  void FactorFastLanes(const double* omega, bool* ok);
+  bool UseLane(size_t lane);
+  bool LanesValid() const { return lanesValid; }
+  // Correct on the factors of every lane at once; b and x hold Lanes values per row or column
+  // (index * Lanes + lane), b is overwritten. False where a row without a pivot is left with
+  // a right-hand side that is not an exact zero: then Substitute decides.
+  bool CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const;
   bool HasOrder() const { return !order.empty() || orderN > 0; }
   void ForgetOrder();
 
@@ -210,6 +221,17 @@ class CSparseLu {
   SValues<long double> exact;
   SValues<double> fast;
   bool fastValid = false;  // the last factorisation was FactorFast
+  // The factors of FactorFastLanes, lane by lane within each slot: slot * Lanes + lane.
+  struct SLaneValues {
+    std::vector<double> re, im, scale;
+  };
+  void RunLanes(bool* failed);
+  template <class Ref>
+  void CheckLanes(size_t pivot, const Ref* below, size_t count, bool* failed);
+  void EliminateLanes(size_t pivot, const SRef* below, size_t count, const SRef* right,
+                      size_t width, const int* targets, bool* failed);
+  SLaneValues lanes;
+  bool lanesValid = false;
   // The parts, and the constant part per slot with the slots that change with the frequency.
   struct SOmegaSlot {
     int slot;

@@ -1,6 +1,7 @@
 // The sweep: one build, one solve per frequency, one release.
 #include "analysis/Sweep.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/CCalc.h"
@@ -36,6 +37,13 @@ SImpedance CImpedanceProbe::At(double hertz) {
   return Reading(solver, meter);
 }
 
+SImpedance CImpedanceProbe::AtListed(const std::vector<double>& hertz, size_t i) {
+  if (built)
+    solver.Prefactor(meter.FirstExtra, hertz.data() + i,
+                     std::min(CSparseLu::Lanes, hertz.size() - i));
+  return At(hertz[i]);
+}
+
 bool CImpedanceProbe::Pencil(SMeterPencil& pencil) {
   pencil = {};
   SPencil system;
@@ -64,7 +72,7 @@ std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& so
   CImpedanceProbe probe(cmps, meter, solver);
   for (size_t i = 0; i < hertz.size(); ++i) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
-    out[i] = probe.At(hertz[i]);
+    out[i] = probe.AtListed(hertz, i);
   }
   return out;
 }

@@ -36,6 +36,8 @@ class CImpedanceProbe {
   CImpedanceProbe& operator=(const CImpedanceProbe&) = delete;
 
   SImpedance At(double hertz);
+  // At for hertz[i], its next frequencies prepared together where that helps.
+  SImpedance AtListed(const std::vector<double>& hertz, size_t i);
   // The system as A + sB; false when the meter's current has no path or a value is not finite.
   bool Pencil(SMeterPencil& pencil);
 

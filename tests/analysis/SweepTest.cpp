@@ -46,6 +46,11 @@ TEST(Sweep, ReadsWhatSingleMeasurementsRead) {
   const std::vector<double> hertz = {Resonance * (1 - 1e-3), Resonance, Resonance * (1 + 1e-3),
                                      Resonance};
   ExpectSweepMatchesSingleSolves(tank, hertz);
+  // Frequencies are prepared in groups: the resonance inside one, a new order chosen there, and
+  // the rest of that group and the next still read right.
+  ExpectSweepMatchesSingleSolves(
+      tank, {Resonance / 2, Resonance * (1 - 1e-4), Resonance, Resonance * (1 + 1e-6),
+             Resonance * (1 + 1e-3), Resonance * 2, Resonance * 3, Resonance * 4});
   CCalc solver;
   const std::vector<SImpedance> z = SweepImpedance(tank.Cmps, *tank.Meter, solver, hertz);
   EXPECT_TRUE(z[0] && z[2]);
