@@ -25,6 +25,7 @@
 #include "components/CCmp.h"
 #include "sheet/SheetPainting.h"
 #include "ui_Main.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
 
@@ -45,18 +46,6 @@ bool IsHistoryKey(const QKeyEvent& key) {
 // The text shown for a frequency; the point is the decimal separator in every locale.
 QString FrequencyText(double f) {
   return QString::fromStdString(FloatText(f));
-}
-
-// The frequency that its own text reads back as. The field, the settings, the sheet file and
-// the undo steps all hold that text, so a frequency with more digits than it shows (a picked
-// resonance, a typed value scaled to another unit) would read differently after an undo or an
-// open than before it.
-double AsShown(double f) {
-  try {
-    return ParseValue(FloatText(f));
-  } catch (const Exception&) {
-    return f;
-  }
 }
 
 }  // namespace
@@ -535,32 +524,18 @@ bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
 bool TMainForm::FEditKeyPress(int key) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     AbortGesture();  // a half-finished gesture never becomes part of the frequency's step
-    try {
-      double f = ParseValue(ui->FEdit->text().toStdString());
-      // A negative, infinite or undefined frequency has no meaning: refused like bad text.
-      if (!std::isfinite(f) || f < 0) throw Exception("Syntax error: " + std::to_string(f));
-      if (f == 0) f = 0.0;  // no "-0"
-      int unit = FrequencyUnit;
-      while (std::fabs(f) < 1 && unit > 0) {
-        f *= 1000;
-        --unit;
-      }
-      while (std::fabs(f) >= 1000 && unit < 2) {
-        f *= 0.001;
-        ++unit;
-      }
-      Frequency = AsShown(f);
-      FrequencyUnit = unit;
+    if (const auto entry = ReadFrequencyEntry(ui->FEdit->text().toStdString(), FrequencyUnit)) {
+      Frequency = entry->Value;
+      FrequencyUnit = entry->Unit;
       {
         const QSignalBlocker block(ui->FComboBox);
-        ui->FComboBox->setCurrentIndex(unit);
+        ui->FComboBox->setCurrentIndex(FrequencyUnit);
       }
       Recompute(true);
       SaveSettings();
       CommitStep();
-    } catch (...) {
-      // The field simply reverts below.
     }
+    // Else the field simply reverts below.
     ui->FEdit->setText(FrequencyText(Frequency));
     return true;
   }
@@ -576,15 +551,14 @@ bool TMainForm::FrequencyBeingTyped() const {
 }
 
 void TMainForm::SetWorkingFrequency(double hertz) {
-  if (!std::isfinite(hertz) || hertz < 0) return;
+  const auto entry = FrequencyEntryOf(hertz);
+  if (!entry) return;
   AbortGesture();
-  int unit = 0;
-  while (unit < 2 && std::fabs(hertz) >= 1000 * std::pow(1000.0, unit)) ++unit;
-  Frequency = AsShown(hertz / std::pow(1000.0, unit));
-  FrequencyUnit = unit;
+  Frequency = entry->Value;
+  FrequencyUnit = entry->Unit;
   {
     const QSignalBlocker block(ui->FComboBox);
-    ui->FComboBox->setCurrentIndex(unit);
+    ui->FComboBox->setCurrentIndex(FrequencyUnit);
   }
   ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
   Recompute(true);

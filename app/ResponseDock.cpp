@@ -35,6 +35,7 @@
 #include "analysis/CCalc.h"
 #include "analysis/Measure.h"
 #include "analysis/Sweep.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 
 // The chart view hands its pointer movements and clicks to the panel.
@@ -83,10 +84,9 @@ const QColor Reference(150, 150, 150);
 
 // A frequency in the unit that keeps the number short: "5.0329 kHz".
 QString HertzText(double hertz, int digits) {
-  static const char* const units[] = {" Hz", " kHz", " MHz", " GHz"};
-  int k = 0;
-  while (k < 3 && std::fabs(hertz) >= 1e3 * std::pow(1e3, k)) ++k;
-  return QString::number(hertz / std::pow(1e3, k), 'g', digits) + QLatin1String(units[k]);
+  const int unit = FrequencyUnitOf(hertz);
+  return QString::number(hertz / std::pow(1e3, unit), 'g', digits) +
+         QLatin1String(FrequencyUnitSuffix(unit));
 }
 
 QString OhmText(int digits, double value) {
