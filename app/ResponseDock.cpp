@@ -7,7 +7,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,12 +26,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValueAxis>
-#include <QtConcurrent>
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
-#include "analysis/CCalc.h"
 #include "analysis/Measure.h"
 #include "analysis/Sweep.h"
 #include "value/Frequency.h"
@@ -63,16 +60,6 @@ class TResponseChartView : public QChartView {
 
  private:
   QPointF pressAt;
-};
-
-struct TResponseDock::SJob {
-  std::atomic<bool> cancel{false};
-  int mode = 0;
-};
-
-struct TResponseDock::SResult {
-  SResponse response;
-  std::vector<SResponsePoint> reference;
 };
 
 namespace {
@@ -235,6 +222,8 @@ SValueAxes AddValueAxes(QChart& chart, int mode, const STraces& live, const STra
 TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency response"), parent) {
   setObjectName(QStringLiteral("ResponseDock"));
   UseOrdinaryPalette();
+  sweeper = new TResponseSweeper(this);
+  connect(sweeper, &TResponseSweeper::Done, this, [this](const SSweepResult& r) { Finished(r); });
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -346,10 +335,8 @@ void TResponseDock::ConnectControls() {
   });
 }
 
-TResponseDock::~TResponseDock() {
-  // A sweep still running ends at its next point; its result goes nowhere.
-  if (pending) pending->cancel = true;
-}
+// The sweeper, a child, cancels a sweep still running.
+TResponseDock::~TResponseDock() = default;
 
 QChartView* TResponseDock::ChartView() const {
   return view;
@@ -412,44 +399,11 @@ void TResponseDock::UpdateRangeFields() {
 }
 
 void TResponseDock::Start() {
-  if (pending) pending->cancel = true;
-  pending.reset();
-  if (!haveCircuit || !isVisible()) return;
-  auto job = std::make_shared<SJob>();
-  job->mode = displayMode;
-  pending = job;
-  // Each sweep solves its own copy: building writes the unknowns' numbers into the parts.
-  auto copy = std::make_shared<SCircuitCopy>(CopyCircuit(*circuit.Cmps, circuit.Meter));
-  std::shared_ptr<SCircuitCopy> pinned;
-  if (reference.Cmps)
-    pinned = std::make_shared<SCircuitCopy>(CopyCircuit(*reference.Cmps, reference.Meter));
-  const std::vector<double> hertz = LogFrequencies(start, stop, points);
-  auto* watcher = new QFutureWatcher<SResult>(this);
-  connect(watcher, &QFutureWatcher<SResult>::finished, this, [this, watcher, job] {
-    watcher->deleteLater();
-    Finished(job, watcher->result());
-  });
-  watcher->setFuture(QtConcurrent::run([job, copy, pinned, hertz] {
-    SResult result;
-    CCalc solver;
-    if (copy->Meter == nullptr) {
-      for (double f : hertz) result.response.Points.push_back({f, false, 0, 0});
-    } else {
-      result.response = SweepMeter(*copy->Cmps, *copy->Meter, solver, hertz, &job->cancel);
-    }
-    // The pinned circuit at the live trace's frequencies, the points added around its
-    // resonances included; the pinned resonances are not searched.
-    if (pinned && pinned->Meter != nullptr && !job->cancel) {
-      std::vector<double> at;
-      for (const SResponsePoint& p : result.response.Points) at.push_back(p.Hertz);
-      const std::vector<SImpedance> z =
-          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, at, &job->cancel);
-      for (size_t i = 0; i < at.size(); ++i)
-        result.reference.push_back(
-            {at[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});
-    }
-    return result;
-  }));
+  if (!haveCircuit || !isVisible()) {
+    sweeper->Cancel();
+    return;
+  }
+  sweeper->Start(circuit, reference, LogFrequencies(start, stop, points), displayMode);
 }
 
 void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
@@ -459,13 +413,10 @@ void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
   Start();
 }
 
-void TResponseDock::Finished(const std::shared_ptr<SJob>& job, SResult result) {
-  // Only the newest request is ever shown.
-  if (job != pending) return;
-  pending.reset();
-  shown = std::move(result.response);
-  shownReference = std::move(result.reference);
-  shownMode = job->mode;
+void TResponseDock::Finished(SSweepResult result) {
+  shown = std::move(result.Response);
+  shownReference = std::move(result.Reference);
+  shownMode = result.Mode;
   hover.clear();
   Redraw();
   emit SweepShown();

@@ -10,10 +10,13 @@
 #include <QUndoStack>
 #include <QtTest>
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <numbers>
 
 #include "Main.h"
 #include "ResponseDock.h"
+#include "ResponseSweeper.h"
 #include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
@@ -214,6 +217,37 @@ class ResponseDockTest : public QObject {
     for (const SResponsePoint& p : dock().Shown().Points) QVERIFY(!p.Solved);
     QVERIFY(!dock().NoteText().isEmpty());
     QCOMPARE(dock().ResonanceList()->count(), 0);
+  }
+
+  // The worker alone, without a chart: of requests in a row only the newest is reported, and
+  // a cancelled one never is.
+  void theSweeperReportsOnlyTheNewestRequest() {
+    SeriesRlc();
+    Finish();
+    const SCircuitCopy live = CopyCircuit(sheet().components, form().Meter());
+    TResponseSweeper sweeper;
+    std::vector<SSweepResult> results;
+    connect(&sweeper, &TResponseSweeper::Done,
+            [&](const SSweepResult& r) { results.push_back(r); });
+    const auto settle = [] {
+      QThreadPool::globalInstance()->waitForDone();
+      QCoreApplication::processEvents();
+    };
+    sweeper.Start(live, {}, LogFrequencies(1, 1e7, 5000), 0);
+    sweeper.Start(live, {}, LogFrequencies(100, 1e5, 60), 1);
+    QVERIFY(sweeper.Busy());
+    settle();
+    QVERIFY(!sweeper.Busy());
+    QCOMPARE(results.size(), size_t{1});
+    QCOMPARE(results[0].Mode, 1);
+    QCOMPARE(results[0].Response.Points.front().Hertz, 100.0);
+    QCOMPARE(results[0].Response.Resonances.size(), size_t{1});
+    const double expected = 1 / (2 * std::numbers::pi * std::sqrt(1e-3 * 1e-6));
+    QVERIFY(std::fabs(results[0].Response.Resonances[0].Hertz / expected - 1) < 1e-6);
+    sweeper.Start(live, {}, LogFrequencies(1, 1e7, 5000), 0);
+    sweeper.Cancel();
+    settle();
+    QCOMPARE(results.size(), size_t{1});
   }
 
   void badRangesAreRefused() {
