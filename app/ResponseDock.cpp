@@ -1,11 +1,9 @@
 // The frequency-response panel; see ResponseDock.h.
 #include "ResponseDock.h"
 
-#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,10 +17,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScatterSeries>
 #include <QSpinBox>
-#include <QSvgGenerator>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -30,6 +26,7 @@
 #include <cmath>
 #include <functional>
 
+#include "ResponseExport.h"
 #include "analysis/Measure.h"
 #include "analysis/Sweep.h"
 #include "value/Frequency.h"
@@ -102,15 +99,6 @@ QString LimitText(double hertz) {
     }
   }
   return QString::number(hertz, 'g', 6);
-}
-
-bool WriteAtomically(const QString& fileName, const QByteArray& bytes, QString& error) {
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
 }
 
 // Padded bounds of the values, never empty.
@@ -568,35 +556,19 @@ void TResponseDock::Hover(QPointF viewPoint) {
 }
 
 bool TResponseDock::ExportCsv(const QString& fileName, QString& error) const {
-  return WriteAtomically(fileName, QByteArray::fromStdString(ResponseCsv(shown.Points)), error);
+  return ExportResponseCsv(shown.Points, fileName, error);
 }
 
 bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error) const {
-  return WriteAtomically(fileName, QByteArray::fromStdString(ResponseTouchstone(shown.Points)),
-                         error);
+  return ExportResponseTouchstone(shown.Points, fileName, error);
 }
 
 bool TResponseDock::ExportImage(const QString& fileName, QString& error) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (fileName.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(view->size());
-    svg.setViewBox(QRect(QPoint(0, 0), view->size()));
-    svg.setTitle(tr("Frequency response"));
-    QPainter painter(&svg);
-    view->render(&painter);
-  } else if (!view->grab().save(&buffer, "PNG")) {
-    error = tr("The picture could not be made");
-    return false;
-  }
-  return WriteAtomically(fileName, bytes, error);
+  return ExportChartImage(*view, fileName, error);
 }
 
 void TResponseDock::CopyImage() {
-  QGuiApplication::clipboard()->setPixmap(view->grab());
+  CopyChartImage(*view);
 }
 
 void TResponseDock::ExportWithDialog(int kind) {
