@@ -15,13 +15,8 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QLogValueAxis;
-class QAbstractAxis;
-class QScatterSeries;
-class QLineSeries;
 class QSpinBox;
 class QToolButton;
-class QValueAxis;
 class QHBoxLayout;
 class QVBoxLayout;
 class TResponseChartView;
@@ -86,9 +81,7 @@ class TResponseDock : public QDockWidget {
   void ConnectControls();
   // Redraw's parts: the axes and marks of the plot, the resonance list and the note under it.
   void Redraw();
-  QLogValueAxis* AddFrequencyAxis();
-  void AddWorkingLine(QLogValueAxis* fAxis, QValueAxis* secondAxis, int mode);
-  void ShowResonances(QLogValueAxis* fAxis, QValueAxis* secondAxis);
+  void ShowResonances();
   void ShowNote();
   void UpdateRangeFields();
   void RangeEdited();
