@@ -368,10 +368,7 @@ void TMainForm::PaintBoxPaint(QPainter& painter) {
 }
 
 void TMainForm::SetSheetCursor(int id) {
-  const QCursor cursor = SheetCursor(id);
-  ui->PaintBox->setCursor(cursor);
-  // While the window holds the mouse its own cursor is the one on screen.
-  if (Capturing()) setCursor(cursor);
+  ui->PaintBox->ShowCursor(SheetCursor(id));
 }
 
 void TMainForm::MoveRefused() {
@@ -391,10 +388,6 @@ void TMainForm::EditParameter(CCmp& cmp, int index) {
 
 // ---- palette and mouse forwarding
 
-bool TMainForm::Capturing() const {
-  return QWidget::mouseGrabber() == this;
-}
-
 QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
   return ui->PaintBox->mapFromGlobal(mapToGlobal(formPoint));
 }
@@ -402,7 +395,7 @@ QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
 void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
   HintPanelHide();
   Sheet->ArmPlacing(tag, Orientation::R90);
-  grabMouse();
+  ui->PaintBox->Capture();
   // The press position inside the palette control is read as a window position: the new
   // component starts above the paint area and the first move brings it under the pointer.
   FormMouseDown(button, pointInControl);
@@ -410,43 +403,6 @@ void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInCo
 
 void TMainForm::FormMouseDown(Qt::MouseButton button, QPoint point) {
   if (button == Qt::LeftButton) PaintBoxMouseDown(button, ToPaintBox(point));
-}
-
-void TMainForm::FormMouseMove(Qt::MouseButtons buttons, QPoint point) {
-  PaintBoxMouseMove(buttons, ToPaintBox(point));
-}
-
-void TMainForm::FormMouseUp(Qt::MouseButton button, QPoint point) {
-  if (Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
-  if (button == Qt::LeftButton) PaintBoxMouseUp(button, ToPaintBox(point));
-}
-
-void TMainForm::mousePressEvent(QMouseEvent* event) {
-  // Only a captured mouse belongs to the sheet; presses on the window's own surface do not.
-  if (Capturing()) {
-    FormMouseDown(event->button(), event->position().toPoint());
-  } else {
-    QMainWindow::mousePressEvent(event);
-  }
-}
-
-void TMainForm::mouseMoveEvent(QMouseEvent* event) {
-  if (Capturing()) {
-    FormMouseMove(event->buttons(), event->position().toPoint());
-  } else {
-    QMainWindow::mouseMoveEvent(event);
-  }
-}
-
-void TMainForm::mouseReleaseEvent(QMouseEvent* event) {
-  if (Capturing()) {
-    FormMouseUp(event->button(), event->position().toPoint());
-  } else {
-    QMainWindow::mouseReleaseEvent(event);
-  }
 }
 
 void TMainForm::PaintBoxMouseDown(Qt::MouseButton button, QPoint point) {
@@ -476,11 +432,8 @@ void TMainForm::PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point) {
 }
 
 void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
-  // A release found missing at a move ends a palette drag too: the window lets the mouse go.
-  if (button == Qt::LeftButton && Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
+  // A release found missing at a move ends a palette drag too: the mouse is let go.
+  if (button == Qt::LeftButton) ui->PaintBox->Release();
   if (button == Qt::LeftButton) Sheet->MouseUp(ClientRect(), ToSPoint(point));
   UpdateActions();
 }
@@ -598,10 +551,7 @@ void TMainForm::NewBtnClick() {
 
 bool TMainForm::AbortGesture() {
   if (!Sheet->AbortGesture()) return false;
-  if (Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
+  ui->PaintBox->Release();
   UpdateActions();
   return true;
 }

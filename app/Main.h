@@ -65,8 +65,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   void FormShow();
   void ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl);
   void FormMouseDown(Qt::MouseButton button, QPoint point);
-  void FormMouseMove(Qt::MouseButtons buttons, QPoint point);
-  void FormMouseUp(Qt::MouseButton button, QPoint point);
   void PaintBoxPaint(QPainter& painter);
   void PaintBoxMouseDown(Qt::MouseButton button, QPoint point);
   void PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point);
@@ -150,9 +148,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -177,7 +172,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool AbortGesture();
   void RenderSheet();
   QPoint ToPaintBox(QPoint formPoint) const;
-  bool Capturing() const;
 
   // The frequency field holds typing not yet entered.
   bool FrequencyBeingTyped() const;

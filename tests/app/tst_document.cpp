@@ -70,9 +70,8 @@ class DocumentTest : public QObject {
   std::vector<std::string> Draw() {
     std::vector<std::string> texts{Text()};
     QTest::mousePress(ui().ImageR, Qt::LeftButton, {}, ui().ImageR->rect().center());
-    const QPoint drop = ui().PaintBox->mapTo(&form(), Pixel({0, -1}));
-    QTest::mouseMove(&form(), drop);
-    QTest::mouseRelease(&form(), Qt::LeftButton, {}, drop);
+    QTest::mouseMove(ui().PaintBox, Pixel({0, -1}));
+    QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, Pixel({0, -1}));
     texts.push_back(Text());
     Wire({-4, -2}, {0, -2});
     texts.push_back(Text());
@@ -253,7 +252,7 @@ class DocumentTest : public QObject {
     QCOMPARE(ui().FEdit->text(), QStringLiteral("1"));
 
     QTest::mousePress(ui().ImageC, Qt::LeftButton, {}, ui().ImageC->rect().center());
-    QTest::mouseMove(&form(), ui().PaintBox->mapTo(&form(), Pixel({6, 2})));
+    QTest::mouseMove(ui().PaintBox, Pixel({6, 2}));
     const int step = form().UndoStack->index();
     form().FComboBoxChange(1);
     QCOMPARE(form().UndoStack->index(), step + 1);  // a step without the half-placed part

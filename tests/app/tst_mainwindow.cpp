@@ -60,11 +60,11 @@ class MainWindowTest : public QObject {
   // A palette press, a drag onto the paint area and the release at `grid`.
   void DragFromPalette(QWidget* image, SPoint grid) {
     QTest::mousePress(image, Qt::LeftButton, {}, image->rect().center());
-    QCOMPARE(QWidget::mouseGrabber(), &form());
-    const QPoint target = ui().PaintBox->mapTo(&form(), GridPixel(grid));
-    QTest::mouseMove(&form(), target + QPoint(-20, -20));
-    QTest::mouseMove(&form(), target);
-    QTest::mouseRelease(&form(), Qt::LeftButton, {}, target);
+    QCOMPARE(QWidget::mouseGrabber(), ui().PaintBox);
+    const QPoint target = GridPixel(grid);
+    QTest::mouseMove(ui().PaintBox, target + QPoint(-20, -20));
+    QTest::mouseMove(ui().PaintBox, target);
+    QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, target);
     QVERIFY(QWidget::mouseGrabber() == nullptr);
   }
 
@@ -179,9 +179,11 @@ class MainWindowTest : public QObject {
 
   void componentReleasedOutsideThePaintAreaIsDropped() {
     QTest::mousePress(ui().ImageL, Qt::LeftButton, {}, ui().ImageL->rect().center());
-    const QPoint outside = ui().SelectCmpPanel->mapTo(&form(), QPoint(300, 40));
-    QTest::mouseMove(&form(), outside);
-    QTest::mouseRelease(&form(), Qt::LeftButton, {}, outside);
+    // The paint area holds the mouse: the events outside it come to it.
+    const QPoint outside =
+        ui().PaintBox->mapFrom(&form(), ui().SelectCmpPanel->mapTo(&form(), QPoint(300, 40)));
+    QTest::mouseMove(ui().PaintBox, outside);
+    QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, outside);
     QCOMPARE(sheet().pictures.Count(), 1);
     QVERIFY(!ui().FEdit->isEnabled());
     QVERIFY(!sheet().buttonDown);
@@ -202,7 +204,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(sheet().ArmedKind(), 5);
     QCOMPARE(sheet().ArmedOrientation(), Orientation::R90);
     QCOMPARE(sheet().pictures.Count(), 1);
-    QTest::mouseRelease(&form(), Qt::RightButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(ui().PaintBox, Qt::RightButton, {},
+                        ui().PaintBox->mapFrom(&form(), QPoint(3, 3)));
     QCOMPARE(sheet().pictures.Count(), 1);
     // The next left press on the paint area places an ideal transformer there.
     QTest::mousePress(ui().PaintBox, Qt::LeftButton, {}, GridPixel({4, 2}));
