@@ -39,8 +39,8 @@ class MainWindowTest : public QObject {
 
   std::unique_ptr<Program> program;
   TMainForm& form() { return program->form; }
-  Ui::TMainForm& ui() { return *program->form.ui; }
-  CSheet& sheet() { return *program->form.Sheet; }
+  Ui::TMainForm& ui() { return program->form.Controls(); }
+  CSheet& sheet() { return program->form.CurrentSheet(); }
 
   QPoint GridPixel(SPoint grid) { return ToQPoint(sheet().view.GridToScreen(grid)); }
 
@@ -81,7 +81,7 @@ class MainWindowTest : public QObject {
   // Wires the two pins of a vertical two-pin component to the meter's pins, top to top and
   // bottom to bottom, with the corners outside both bodies.
   void WireAcrossMeter(const CPct* part, bool checkAfterFirst = false) {
-    const CPct* meter = sheet().pictures.At(IndexOfComponent(form().meter));
+    const CPct* meter = sheet().pictures.At(IndexOfComponent(form().Meter()));
     SPoint mTop = meter->PinPos(0), mBottom = meter->PinPos(1);
     if (mTop.y > mBottom.y) std::swap(mTop, mBottom);
     SPoint top = part->PinPos(0), bottom = part->PinPos(1);
@@ -113,8 +113,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(form().windowTitle().remove("[*]"), "Untitled — " + QString(ApplicationName));
     QVERIFY(!form().isWindowModified());
     QCOMPARE(sheet().pictures.Count(), 1);
-    QVERIFY(form().meter != nullptr);
-    QCOMPARE(sheet().pictures.At(0)->cmp, form().meter);
+    QVERIFY(form().Meter() != nullptr);
+    QCOMPARE(sheet().pictures.At(0)->cmp, form().Meter());
     QCOMPARE(sheet().pictures.At(0)->selected, false);
     QCOMPARE(sheet().view.Zoom, 32);
     QCOMPARE(ui().REdit->text(), QStringLiteral("Infinity"));
@@ -251,16 +251,15 @@ class MainWindowTest : public QObject {
     QFETCH(QString, shown);
     QFETCH(int, unitAfter);
     AddCapacitor();
-    form().Frequency = frequency;
-    form().FrequencyUnit = unit;
+    form().PutWorkingFrequency({frequency, unit});
     ui().FComboBox->setCurrentIndex(unit);
     ui().FEdit->clear();
     QTest::keyClicks(ui().FEdit, typed);
     QTest::keyClick(ui().FEdit, Qt::Key_Return);
     QCOMPARE(ui().FEdit->text(), shown);
-    QCOMPARE(form().FrequencyUnit, unitAfter);
+    QCOMPARE(form().WorkingFrequency().Unit, unitAfter);
     QCOMPARE(ui().FComboBox->currentIndex(), unitAfter);
-    QVERIFY(std::isfinite(form().Frequency) && form().Frequency >= 0);
+    QVERIFY(std::isfinite(form().WorkingFrequency().Value) && form().WorkingFrequency().Value >= 0);
   }
 
   void escapeRestoresTheFrequencyText() {
@@ -270,7 +269,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ui().FEdit->text(), QStringLiteral("1234"));
     QTest::keyClick(ui().FEdit, Qt::Key_Escape);
     QCOMPARE(ui().FEdit->text(), QStringLiteral("1"));
-    QCOMPARE(form().Frequency, 1.0);
+    QCOMPARE(form().WorkingFrequency().Value, 1.0);
   }
 
   void unitChoiceKeepsTheNumberAndRemeasures() {
@@ -295,7 +294,7 @@ class MainWindowTest : public QObject {
   }
 
   void deleteIsRefusedForTheMeterAndDuringADrag() {
-    const int meterIndex = IndexOfComponent(form().meter);
+    const int meterIndex = IndexOfComponent(form().Meter());
     sheet().SelectOnly(meterIndex);
     form().UpdateActions();
     QVERIFY(!ui().EditDelete->isEnabled());
@@ -373,8 +372,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ui().RLabel->text(), QStringLiteral("Mag"));
     QCOMPARE(ui().XLabel->text(), QStringLiteral("Phase"));
     DragFromPalette(ui().ImageC, {3, 1});
-    form().Frequency = 2.5;
-    form().FrequencyUnit = 1;
+    form().PutWorkingFrequency({2.5, 1});
     ui().CirZoomIn->trigger();
     sheet().view.PanX = 3.25;
     // The placed capacitor is unsaved: New asks first.
@@ -384,12 +382,12 @@ class MainWindowTest : public QObject {
     });
     ui().NewBtn->trigger();
     QCOMPARE(sheet().pictures.Count(), 1);
-    QCOMPARE(sheet().pictures.At(0)->cmp, form().meter);
+    QCOMPARE(sheet().pictures.At(0)->cmp, form().Meter());
     QCOMPARE(sheet().components.Count(), 1);
     QCOMPARE(sheet().view.Zoom, 32);
     QCOMPARE(sheet().view.PanX, 0.0);
-    QCOMPARE(form().Frequency, 2.5);
-    QCOMPARE(form().FrequencyUnit, 1);
+    QCOMPARE(form().WorkingFrequency().Value, 2.5);
+    QCOMPARE(form().WorkingFrequency().Unit, 1);
     QCOMPARE(DisplayMode, 1);
     QCOMPARE(ui().REdit->text(), QStringLiteral("Infinity"));
     QVERIFY(!ui().FEdit->isEnabled());
