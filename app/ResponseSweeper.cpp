@@ -4,15 +4,25 @@
 #include <QFutureWatcher>
 #include <QtConcurrent>
 #include <atomic>
+#include <optional>
 
 #include "analysis/CCalc.h"
 #include "analysis/Measure.h"
 #include "analysis/Sweep.h"
 #include "components/CCmp.h"
 
+// Everything a sweep reads on its worker; the worker shares only `cancel` with the window.
 struct TResponseSweeper::SJob {
   std::atomic<bool> cancel{false};
   int mode = 0;
+  // Each sweep solves its own copies: building writes the unknowns' numbers into the parts.
+  SCircuitCopy live;
+  std::optional<SCircuitCopy> pinned;
+  std::vector<double> hertz;
+  // Set once the job is filled in, read first on the worker. The pool's own hand-over happens
+  // inside Qt, where ThreadSanitizer cannot see it (Qt is not built with it); this pair
+  // states the same order where it can.
+  std::atomic<bool> filled{false};
 };
 
 namespace {
@@ -58,19 +68,19 @@ void TResponseSweeper::Start(const SCircuitCopy& live, const SCircuitCopy& pinne
   Cancel();
   auto job = std::make_shared<SJob>();
   job->mode = mode;
+  job->live = CopyCircuit(*live.Cmps, live.Meter);
+  if (pinned.Cmps) job->pinned = CopyCircuit(*pinned.Cmps, pinned.Meter);
+  job->hertz = std::move(hertz);
+  job->filled.store(true, std::memory_order_release);
   pending = job;
-  // Each sweep solves its own copy: building writes the unknowns' numbers into the parts.
-  auto copy = std::make_shared<SCircuitCopy>(CopyCircuit(*live.Cmps, live.Meter));
-  std::shared_ptr<SCircuitCopy> pinnedCopy;
-  if (pinned.Cmps)
-    pinnedCopy = std::make_shared<SCircuitCopy>(CopyCircuit(*pinned.Cmps, pinned.Meter));
   auto* watcher = new QFutureWatcher<SSweepResult>(this);
   connect(watcher, &QFutureWatcher<SSweepResult>::finished, this, [this, watcher, job] {
     watcher->deleteLater();
     Finished(job, watcher->result());
   });
-  watcher->setFuture(QtConcurrent::run([job, copy, pinnedCopy, hertz = std::move(hertz)] {
-    return Sweep(*copy, pinnedCopy.get(), hertz, job->cancel);
+  watcher->setFuture(QtConcurrent::run([job] {
+    (void)job->filled.load(std::memory_order_acquire);
+    return Sweep(job->live, job->pinned ? &*job->pinned : nullptr, job->hertz, job->cancel);
   }));
 }
 
