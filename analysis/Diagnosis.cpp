@@ -10,6 +10,7 @@
 #include "analysis/UnionFind.h"
 #include "components/CCmp.h"
 #include "components/Kinds.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 
 namespace {
@@ -27,14 +28,8 @@ std::vector<SParam> ValuesOf(const CCmp& cmp) {
 }
 
 std::string HertzText(double hertz) {
-  static const char* const units[] = {" Hz", " kHz", " MHz", " GHz"};
-  int k = 0;
-  double shown = hertz;
-  while (k < 3 && std::fabs(shown) >= 1e3) {
-    shown /= 1e3;
-    ++k;
-  }
-  return FormatValue(4, shown) + units[k];
+  const int unit = FrequencyUnitOf(hertz);
+  return FormatValue(4, hertz / std::pow(1e3, unit)) + FrequencyUnitSuffix(unit);
 }
 
 // "a", "a and b", "a, b and c"; beyond four names the rest is counted.

@@ -25,6 +25,7 @@
 #include "components/CCmp.h"
 #include "sheet/SheetPainting.h"
 #include "ui_Main.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 #include "view/DrawStyle.h"
 
@@ -45,18 +46,6 @@ bool IsHistoryKey(const QKeyEvent& key) {
 // The text shown for a frequency; the point is the decimal separator in every locale.
 QString FrequencyText(double f) {
   return QString::fromStdString(FloatText(f));
-}
-
-// The frequency that its own text reads back as. The field, the settings, the sheet file and
-// the undo steps all hold that text, so a frequency with more digits than it shows (a picked
-// resonance, a typed value scaled to another unit) would read differently after an undo or an
-// open than before it.
-double AsShown(double f) {
-  try {
-    return ParseValue(FloatText(f));
-  } catch (const Exception&) {
-    return f;
-  }
 }
 
 }  // namespace
@@ -379,10 +368,7 @@ void TMainForm::PaintBoxPaint(QPainter& painter) {
 }
 
 void TMainForm::SetSheetCursor(int id) {
-  const QCursor cursor = SheetCursor(id);
-  ui->PaintBox->setCursor(cursor);
-  // While the window holds the mouse its own cursor is the one on screen.
-  if (Capturing()) setCursor(cursor);
+  ui->PaintBox->ShowCursor(SheetCursor(id));
 }
 
 void TMainForm::MoveRefused() {
@@ -402,10 +388,6 @@ void TMainForm::EditParameter(CCmp& cmp, int index) {
 
 // ---- palette and mouse forwarding
 
-bool TMainForm::Capturing() const {
-  return QWidget::mouseGrabber() == this;
-}
-
 QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
   return ui->PaintBox->mapFromGlobal(mapToGlobal(formPoint));
 }
@@ -413,7 +395,7 @@ QPoint TMainForm::ToPaintBox(QPoint formPoint) const {
 void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl) {
   HintPanelHide();
   Sheet->ArmPlacing(tag, Orientation::R90);
-  grabMouse();
+  ui->PaintBox->Capture();
   // The press position inside the palette control is read as a window position: the new
   // component starts above the paint area and the first move brings it under the pointer.
   FormMouseDown(button, pointInControl);
@@ -421,43 +403,6 @@ void TMainForm::ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInCo
 
 void TMainForm::FormMouseDown(Qt::MouseButton button, QPoint point) {
   if (button == Qt::LeftButton) PaintBoxMouseDown(button, ToPaintBox(point));
-}
-
-void TMainForm::FormMouseMove(Qt::MouseButtons buttons, QPoint point) {
-  PaintBoxMouseMove(buttons, ToPaintBox(point));
-}
-
-void TMainForm::FormMouseUp(Qt::MouseButton button, QPoint point) {
-  if (Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
-  if (button == Qt::LeftButton) PaintBoxMouseUp(button, ToPaintBox(point));
-}
-
-void TMainForm::mousePressEvent(QMouseEvent* event) {
-  // Only a captured mouse belongs to the sheet; presses on the window's own surface do not.
-  if (Capturing()) {
-    FormMouseDown(event->button(), event->position().toPoint());
-  } else {
-    QMainWindow::mousePressEvent(event);
-  }
-}
-
-void TMainForm::mouseMoveEvent(QMouseEvent* event) {
-  if (Capturing()) {
-    FormMouseMove(event->buttons(), event->position().toPoint());
-  } else {
-    QMainWindow::mouseMoveEvent(event);
-  }
-}
-
-void TMainForm::mouseReleaseEvent(QMouseEvent* event) {
-  if (Capturing()) {
-    FormMouseUp(event->button(), event->position().toPoint());
-  } else {
-    QMainWindow::mouseReleaseEvent(event);
-  }
 }
 
 void TMainForm::PaintBoxMouseDown(Qt::MouseButton button, QPoint point) {
@@ -487,11 +432,8 @@ void TMainForm::PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point) {
 }
 
 void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
-  // A release found missing at a move ends a palette drag too: the window lets the mouse go.
-  if (button == Qt::LeftButton && Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
+  // A release found missing at a move ends a palette drag too: the mouse is let go.
+  if (button == Qt::LeftButton) ui->PaintBox->Release();
   if (button == Qt::LeftButton) Sheet->MouseUp(ClientRect(), ToSPoint(point));
   UpdateActions();
 }
@@ -535,32 +477,18 @@ bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
 bool TMainForm::FEditKeyPress(int key) {
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     AbortGesture();  // a half-finished gesture never becomes part of the frequency's step
-    try {
-      double f = ParseValue(ui->FEdit->text().toStdString());
-      // A negative, infinite or undefined frequency has no meaning: refused like bad text.
-      if (!std::isfinite(f) || f < 0) throw Exception("Syntax error: " + std::to_string(f));
-      if (f == 0) f = 0.0;  // no "-0"
-      int unit = FrequencyUnit;
-      while (std::fabs(f) < 1 && unit > 0) {
-        f *= 1000;
-        --unit;
-      }
-      while (std::fabs(f) >= 1000 && unit < 2) {
-        f *= 0.001;
-        ++unit;
-      }
-      Frequency = AsShown(f);
-      FrequencyUnit = unit;
+    if (const auto entry = ReadFrequencyEntry(ui->FEdit->text().toStdString(), FrequencyUnit)) {
+      Frequency = entry->Value;
+      FrequencyUnit = entry->Unit;
       {
         const QSignalBlocker block(ui->FComboBox);
-        ui->FComboBox->setCurrentIndex(unit);
+        ui->FComboBox->setCurrentIndex(FrequencyUnit);
       }
       Recompute(true);
       SaveSettings();
       CommitStep();
-    } catch (...) {
-      // The field simply reverts below.
     }
+    // Else the field simply reverts below.
     ui->FEdit->setText(FrequencyText(Frequency));
     return true;
   }
@@ -576,15 +504,14 @@ bool TMainForm::FrequencyBeingTyped() const {
 }
 
 void TMainForm::SetWorkingFrequency(double hertz) {
-  if (!std::isfinite(hertz) || hertz < 0) return;
+  const auto entry = FrequencyEntryOf(hertz);
+  if (!entry) return;
   AbortGesture();
-  int unit = 0;
-  while (unit < 2 && std::fabs(hertz) >= 1000 * std::pow(1000.0, unit)) ++unit;
-  Frequency = AsShown(hertz / std::pow(1000.0, unit));
-  FrequencyUnit = unit;
+  Frequency = entry->Value;
+  FrequencyUnit = entry->Unit;
   {
     const QSignalBlocker block(ui->FComboBox);
-    ui->FComboBox->setCurrentIndex(unit);
+    ui->FComboBox->setCurrentIndex(FrequencyUnit);
   }
   ui->FEdit->setText(HasReactive ? FrequencyText(Frequency) : QString());
   Recompute(true);
@@ -624,10 +551,7 @@ void TMainForm::NewBtnClick() {
 
 bool TMainForm::AbortGesture() {
   if (!Sheet->AbortGesture()) return false;
-  if (Capturing()) {
-    releaseMouse();
-    unsetCursor();
-  }
+  ui->PaintBox->Release();
   UpdateActions();
   return true;
 }

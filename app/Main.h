@@ -15,6 +15,7 @@
 #include "analysis/CCalc.h"
 #include "sheet/CSheet.h"
 #include "sheet/SheetHost.h"
+#include "value/Frequency.h"
 
 class QAction;
 class QLabel;
@@ -65,8 +66,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   void FormShow();
   void ImageMouseDown(int tag, Qt::MouseButton button, QPoint pointInControl);
   void FormMouseDown(Qt::MouseButton button, QPoint point);
-  void FormMouseMove(Qt::MouseButtons buttons, QPoint point);
-  void FormMouseUp(Qt::MouseButton button, QPoint point);
   void PaintBoxPaint(QPainter& painter);
   void PaintBoxMouseDown(Qt::MouseButton button, QPoint point);
   void PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point);
@@ -128,10 +127,39 @@ class TMainForm : public QMainWindow, public SheetHost {
   QString DeltaFirstText() const;
   QString DeltaSecondText() const;
 
+  // ---- what the program entry and the tests reach
+  // The dialogs are created after the main window by the program entry (or a test).
+  void UseDialogs(TElemWinForm* elemWin, TSettingsForm* settings) {
+    ElemWinForm = elemWin;
+    SettingsForm = settings;
+  }
+  CSheet& CurrentSheet() const { return *Sheet; }
+  Ui::TMainForm& Controls() const { return *ui; }
+  TResponseDock& Response() const { return *ResponseDock; }
+  QUndoStack& History() const { return *UndoStack; }
+  // The sheet's file, empty while it has none.
+  const QString& SheetPath() const { return FileName; }
+  // The working frequency as its entry holds it.
+  SFrequencyEntry WorkingFrequency() const { return {Frequency, FrequencyUnit}; }
+  // Puts an entry in place as the settings or a sheet file would, measuring nothing.
+  void PutWorkingFrequency(SFrequencyEntry entry) {
+    Frequency = entry.Value;
+    FrequencyUnit = entry.Unit;
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
   QUndoStack* UndoStack = nullptr;  // owned by the window as its Qt parent
   QString FileName;                 // the sheet's file, empty while it has none
 
-  // The dialogs are created after the main window by the program entry (or a test).
   TElemWinForm* ElemWinForm = nullptr;    // not owned
   TSettingsForm* SettingsForm = nullptr;  // not owned
 
@@ -145,19 +173,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   std::unique_ptr<Ui::TMainForm> ui;
   TResponseDock* ResponseDock = nullptr;  // owned by the window
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
   // The constructor's parts, in the order it runs them.
   void SetUpColours();
   void SetUpStatusLine();
@@ -177,7 +192,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool AbortGesture();
   void RenderSheet();
   QPoint ToPaintBox(QPoint formPoint) const;
-  bool Capturing() const;
 
   // The frequency field holds typing not yet entered.
   bool FrequencyBeingTyped() const;

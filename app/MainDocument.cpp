@@ -34,6 +34,7 @@
 #include "document/SheetFile.h"
 #include "sheet/SheetPainting.h"
 #include "ui_Main.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 
 namespace {
@@ -63,8 +64,6 @@ class CSheetStep : public QUndoCommand {
   std::string after;
   bool pushed = false;
 };
-
-const char* const UnitTexts[] = {"Hz", "kHz", "MHz", "GHz"};
 
 // Two overlapping sheets, the usual picture of copying, small enough for the narrow button.
 QIcon CopyIcon() {
@@ -404,8 +403,8 @@ QString TMainForm::ReadoutText() const {
   bool number = false;
   r.toDouble(&number);
   if (!number) return QStringLiteral("Z = ") + r;  // "Error", "Infinity"
-  const QString at = QStringLiteral(" at ") + QString::fromStdString(FloatText(Frequency)) + ' ' +
-                     UnitTexts[FrequencyUnit >= 0 && FrequencyUnit < 4 ? FrequencyUnit : 0];
+  const QString at = QStringLiteral(" at ") + QString::fromStdString(FloatText(Frequency)) +
+                     QLatin1String(FrequencyUnitSuffix(FrequencyUnit));
   if (polar) {
     QString text = QStringLiteral("|Z| = ") + r + QStringLiteral(" Ω");
     if (HasReactive && !x.isEmpty()) text += QStringLiteral(", phase ") + x + QStringLiteral(" °");

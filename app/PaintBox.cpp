@@ -13,6 +13,25 @@ TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
+void TPaintBox::Capture() {
+  grabMouse();
+}
+
+void TPaintBox::Release() {
+  if (!Capturing()) return;
+  releaseMouse();
+  window()->unsetCursor();
+}
+
+bool TPaintBox::Capturing() const {
+  return QWidget::mouseGrabber() == this;
+}
+
+void TPaintBox::ShowCursor(const QCursor& cursor) {
+  setCursor(cursor);
+  if (Capturing()) window()->setCursor(cursor);
+}
+
 void TPaintBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (Form) {
@@ -35,6 +54,7 @@ void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
 
 void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
   if (!Form) return QWidget::mouseReleaseEvent(event);
+  Release();  // any button's release ends the hold; the sheet sees only the left one
   Form->PaintBoxMouseUp(event->button(), event->position().toPoint());
 }
 

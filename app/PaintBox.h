@@ -1,5 +1,5 @@
 // The paint area of the main window: hands its paint, mouse, wheel and key events to the
-// main window, which owns the sheet.
+// main window, which owns the sheet, and holds the mouse for a gesture begun outside it.
 #pragma once
 
 #include <QWidget>
@@ -12,6 +12,16 @@ class TPaintBox : public QWidget {
   explicit TPaintBox(QWidget* parent = nullptr);
 
   TMainForm* Form = nullptr;  // not owned; set by the main window after its layout is built
+
+  // Holds the mouse for a gesture begun outside the paint area (a drag from the palette), so
+  // that its moves and its release come here wherever the pointer goes.
+  void Capture();
+  // Lets the mouse go, if held.
+  void Release();
+  bool Capturing() const;
+  // The sheet's cursor; while the mouse is held it is the window's too, so that it stays
+  // the same over the palette.
+  void ShowCursor(const QCursor& cursor);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,40 +1,30 @@
 // The frequency-response panel; see ResponseDock.h.
 #include "ResponseDock.h"
 
-#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QFileDialog>
-#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QListWidget>
-#include <QLogValueAxis>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
-#include <QScatterSeries>
 #include <QSpinBox>
-#include <QSvgGenerator>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QValueAxis>
-#include <QtConcurrent>
 #include <algorithm>
 #include <cmath>
 #include <functional>
 
-#include "analysis/CCalc.h"
+#include "ResponseExport.h"
+#include "ResponsePlot.h"
 #include "analysis/Measure.h"
-#include "analysis/Sweep.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 
 // The chart view hands its pointer movements and clicks to the panel.
@@ -64,42 +54,18 @@ class TResponseChartView : public QChartView {
   QPointF pressAt;
 };
 
-struct TResponseDock::SJob {
-  std::atomic<bool> cancel{false};
-  int mode = 0;
-};
-
-struct TResponseDock::SResult {
-  SResponse response;
-  std::vector<SResponsePoint> reference;
-};
-
 namespace {
-
-const QColor FirstTrace(20, 90, 200);
-const QColor SecondTrace(210, 80, 0);
-const QColor Marker(0, 150, 60);
-const QColor Reference(150, 150, 150);
 
 // A frequency in the unit that keeps the number short: "5.0329 kHz".
 QString HertzText(double hertz, int digits) {
-  static const char* const units[] = {" Hz", " kHz", " MHz", " GHz"};
-  int k = 0;
-  while (k < 3 && std::fabs(hertz) >= 1e3 * std::pow(1e3, k)) ++k;
-  return QString::number(hertz / std::pow(1e3, k), 'g', digits) + QLatin1String(units[k]);
+  const int unit = FrequencyUnitOf(hertz);
+  return QString::number(hertz / std::pow(1e3, unit), 'g', digits) +
+         QLatin1String(FrequencyUnitSuffix(unit));
 }
 
 QString OhmText(int digits, double value) {
   if (std::isinf(value)) return QStringLiteral("∞ Ω");
   return QString::fromStdString(FormatValue(digits, value)) + QStringLiteral(" Ω");
-}
-
-// The texts of the two traces for a display mode.
-QString FirstName(int mode) {
-  return mode == 1 ? QStringLiteral("|Z|") : QStringLiteral("R");
-}
-QString SecondName(int mode) {
-  return mode == 1 ? QStringLiteral("Phase") : QStringLiteral("X");
 }
 
 // A range limit as engineering text that the field parses back: "5", "2.4G", "100m".
@@ -117,124 +83,13 @@ QString LimitText(double hertz) {
   return QString::number(hertz, 'g', 6);
 }
 
-bool WriteAtomically(const QString& fileName, const QByteArray& bytes, QString& error) {
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    error = file.errorString();
-    return false;
-  }
-  return true;
-}
-
-// Padded bounds of the values, never empty.
-std::pair<double, double> LinearRange(double low, double high) {
-  if (!(low <= high)) return {-1.0, 1.0};
-  double pad = (high - low) * 0.05;
-  if (pad == 0) pad = std::max(std::fabs(high) * 0.1, 1.0);
-  return {low - pad, high + pad};
-}
-
-// The two traces of a sweep as the readout shows them, in runs split at gaps (and at |Z| = 0,
-// which a log axis cannot show), with the bounds of their values.
-struct STraces {
-  std::vector<std::vector<QPointF>> first{1}, second{1};
-  double firstLow = INFINITY, firstHigh = -INFINITY, secondLow = INFINITY, secondHigh = -INFINITY;
-};
-
-void SplitTraces(const std::vector<SResponsePoint>& points, int mode, STraces& t) {
-  auto add = [](std::vector<std::vector<QPointF>>& runs, bool ok, double f, double v, double& low,
-                double& high) {
-    if (ok) {
-      runs.back().emplace_back(f, v);
-      low = std::min(low, v);
-      high = std::max(high, v);
-    } else if (!runs.back().empty()) {
-      runs.emplace_back();
-    }
-  };
-  for (const SResponsePoint& p : points) {
-    double first = 0, second = 0;
-    if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
-    add(t.first, p.Solved && std::isfinite(first) && (mode != 1 || first > 0), p.Hertz, first,
-        t.firstLow, t.firstHigh);
-    add(t.second, p.Solved && std::isfinite(second), p.Hertz, second, t.secondLow, t.secondHigh);
-  }
-}
-
-// One trace's runs as line series on `yAxis`, with one legend entry however many gaps split it.
-void AddRuns(QChart& chart, QAbstractAxis* fAxis, const std::vector<std::vector<QPointF>>& runs,
-             const QString& name, const QPen& pen, QAbstractAxis* yAxis) {
-  bool named = false;
-  for (const std::vector<QPointF>& run : runs) {
-    if (run.empty()) continue;
-    auto* series = new QLineSeries();
-    series->setName(name);
-    series->setPen(pen);
-    series->replace(QList<QPointF>(run.begin(), run.end()));
-    chart.addSeries(series);
-    series->attachAxis(fAxis);
-    series->attachAxis(yAxis);
-    if (named)
-      for (QLegendMarker* m : chart.legend()->markers(series)) m->setVisible(false);
-    named = true;
-  }
-}
-
-struct SValueAxes {
-  QAbstractAxis* first = nullptr;  // R, or |Z| on a log scale
-  QValueAxis* second = nullptr;    // X, or the phase
-};
-
-// The value axes, ranged to hold the live and the pinned traces.
-SValueAxes AddValueAxes(QChart& chart, int mode, const STraces& live, const STraces& reference) {
-  QAbstractAxis* firstAxis = nullptr;
-  auto* secondAxis = new QValueAxis();
-  secondAxis->setTitleText(mode == 1 ? TResponseDock::tr("Phase (°)") : TResponseDock::tr("X (Ω)"));
-  secondAxis->setLabelFormat(QStringLiteral("%g"));
-  const double firstLow = std::min(live.firstLow, reference.firstLow);
-  const double firstHigh = std::max(live.firstHigh, reference.firstHigh);
-  const double secondLow = std::min(live.secondLow, reference.secondLow);
-  const double secondHigh = std::max(live.secondHigh, reference.secondHigh);
-  if (mode == 1) {
-    auto* log = new QLogValueAxis();
-    log->setLabelFormat(QStringLiteral("%g"));
-    log->setMinorTickCount(-1);
-    if (firstLow <= firstHigh) {
-      log->setRange(firstLow / (firstLow == firstHigh ? 2 : 1.2),
-                    firstHigh * (firstLow == firstHigh ? 2 : 1.2));
-    } else {
-      log->setRange(1, 1e3);
-    }
-    firstAxis = log;
-    firstAxis->setTitleText(TResponseDock::tr("|Z| (Ω)"));
-    secondAxis->setRange(-90, 90);
-    secondAxis->setTickCount(7);
-  } else {
-    auto* linear = new QValueAxis();
-    linear->setLabelFormat(QStringLiteral("%g"));
-    const auto [low, high] = LinearRange(firstLow, firstHigh);
-    linear->setRange(low, high);
-    linear->applyNiceNumbers();
-    firstAxis = linear;
-    firstAxis->setTitleText(TResponseDock::tr("R (Ω)"));
-    const auto [low2, high2] = LinearRange(secondLow, secondHigh);
-    secondAxis->setRange(low2, high2);
-    secondAxis->applyNiceNumbers();
-  }
-  firstAxis->setLinePenColor(FirstTrace);
-  firstAxis->setTitleBrush(FirstTrace);
-  secondAxis->setLinePenColor(SecondTrace);
-  secondAxis->setTitleBrush(SecondTrace);
-  chart.addAxis(firstAxis, Qt::AlignLeft);
-  chart.addAxis(secondAxis, Qt::AlignRight);
-  return {firstAxis, secondAxis};
-}
-
 }  // namespace
 
 TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency response"), parent) {
   setObjectName(QStringLiteral("ResponseDock"));
   UseOrdinaryPalette();
+  sweeper = new TResponseSweeper(this);
+  connect(sweeper, &TResponseSweeper::Done, this, [this](const SSweepResult& r) { Finished(r); });
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -346,10 +201,8 @@ void TResponseDock::ConnectControls() {
   });
 }
 
-TResponseDock::~TResponseDock() {
-  // A sweep still running ends at its next point; its result goes nowhere.
-  if (pending) pending->cancel = true;
-}
+// The sweeper, a child, cancels a sweep still running.
+TResponseDock::~TResponseDock() = default;
 
 QChartView* TResponseDock::ChartView() const {
   return view;
@@ -412,44 +265,11 @@ void TResponseDock::UpdateRangeFields() {
 }
 
 void TResponseDock::Start() {
-  if (pending) pending->cancel = true;
-  pending.reset();
-  if (!haveCircuit || !isVisible()) return;
-  auto job = std::make_shared<SJob>();
-  job->mode = displayMode;
-  pending = job;
-  // Each sweep solves its own copy: building writes the unknowns' numbers into the parts.
-  auto copy = std::make_shared<SCircuitCopy>(CopyCircuit(*circuit.Cmps, circuit.Meter));
-  std::shared_ptr<SCircuitCopy> pinned;
-  if (reference.Cmps)
-    pinned = std::make_shared<SCircuitCopy>(CopyCircuit(*reference.Cmps, reference.Meter));
-  const std::vector<double> hertz = LogFrequencies(start, stop, points);
-  auto* watcher = new QFutureWatcher<SResult>(this);
-  connect(watcher, &QFutureWatcher<SResult>::finished, this, [this, watcher, job] {
-    watcher->deleteLater();
-    Finished(job, watcher->result());
-  });
-  watcher->setFuture(QtConcurrent::run([job, copy, pinned, hertz] {
-    SResult result;
-    CCalc solver;
-    if (copy->Meter == nullptr) {
-      for (double f : hertz) result.response.Points.push_back({f, false, 0, 0});
-    } else {
-      result.response = SweepMeter(*copy->Cmps, *copy->Meter, solver, hertz, &job->cancel);
-    }
-    // The pinned circuit at the live trace's frequencies, the points added around its
-    // resonances included; the pinned resonances are not searched.
-    if (pinned && pinned->Meter != nullptr && !job->cancel) {
-      std::vector<double> at;
-      for (const SResponsePoint& p : result.response.Points) at.push_back(p.Hertz);
-      const std::vector<SImpedance> z =
-          SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, at, &job->cancel);
-      for (size_t i = 0; i < at.size(); ++i)
-        result.reference.push_back(
-            {at[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});
-    }
-    return result;
-  }));
+  if (!haveCircuit || !isVisible()) {
+    sweeper->Cancel();
+    return;
+  }
+  sweeper->Start(circuit, reference, LogFrequencies(start, stop, points), displayMode);
 }
 
 void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
@@ -459,13 +279,10 @@ void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
   Start();
 }
 
-void TResponseDock::Finished(const std::shared_ptr<SJob>& job, SResult result) {
-  // Only the newest request is ever shown.
-  if (job != pending) return;
-  pending.reset();
-  shown = std::move(result.response);
-  shownReference = std::move(result.reference);
-  shownMode = job->mode;
+void TResponseDock::Finished(SSweepResult result) {
+  shown = std::move(result.Response);
+  shownReference = std::move(result.Reference);
+  shownMode = result.Mode;
   hover.clear();
   Redraw();
   emit SweepShown();
@@ -480,87 +297,23 @@ QString TResponseDock::HoverText() const {
 }
 
 void TResponseDock::Redraw() {
-  chart->removeAllSeries();
-  for (QAbstractAxis* axis : chart->axes()) {
-    chart->removeAxis(axis);
-    delete axis;
-  }
-  const int mode = shownMode;
-  QLogValueAxis* fAxis = AddFrequencyAxis();
-  STraces live, reference;
-  // The pinned circuit's traces count in the ranges too.
-  SplitTraces(shownReference, mode, reference);
-  SplitTraces(shown.Points, mode, live);
-  const SValueAxes axes = AddValueAxes(*chart, mode, live, reference);
-
-  // Grey and drawn first, the pinned traces lie behind the live ones.
-  AddRuns(*chart, fAxis, reference.first, tr("pinned %1").arg(FirstName(mode)),
-          QPen(Reference, 1.4), axes.first);
-  AddRuns(*chart, fAxis, reference.second, tr("pinned %1").arg(SecondName(mode)),
-          QPen(Reference, 1.4, Qt::DashLine), axes.second);
-  AddRuns(*chart, fAxis, live.first, FirstName(mode), QPen(FirstTrace, 1.6), axes.first);
-  AddRuns(*chart, fAxis, live.second, SecondName(mode), QPen(SecondTrace, 1.6), axes.second);
-  AddWorkingLine(fAxis, axes.second, mode);
-  ShowResonances(fAxis, axes.second);
+  DrawResponse(*chart, {shown, shownReference, shownMode, start, stop, working});
+  ShowResonances();
   ShowNote();
   hoverLabel->setText(hover);
 }
 
-QLogValueAxis* TResponseDock::AddFrequencyAxis() {
-  auto* fAxis = new QLogValueAxis();
-  fAxis->setTitleText(tr("Frequency (Hz)"));
-  fAxis->setMinorTickCount(-1);
-  fAxis->setRange(start, stop);
-  if (!shown.Points.empty()) fAxis->setRange(shown.Points.front().Hertz, shown.Points.back().Hertz);
-  // Over many decades a label at every power of ten runs into the next; every second one fits.
-  fAxis->setLabelFormat(QStringLiteral("%g"));
-  if (fAxis->max() / fAxis->min() > 1e4) fAxis->setBase(100);
-  chart->addAxis(fAxis, Qt::AlignBottom);
-  return fAxis;
-}
-
-// The working frequency, drawn across the whole height of the plot.
-void TResponseDock::AddWorkingLine(QLogValueAxis* fAxis, QValueAxis* secondAxis, int mode) {
-  if (working >= fAxis->min() && working <= fAxis->max()) {
-    auto* line = new QLineSeries();
-    line->setName(tr("f"));
-    line->setPen(QPen(Marker, 1.2, Qt::DashLine));
-    line->append(working, -90);
-    line->append(working, 90);
-    chart->addSeries(line);
-    line->attachAxis(fAxis);
-    line->attachAxis(secondAxis);
-    if (mode != 1) {
-      line->replace(0, working, secondAxis->min());
-      line->replace(1, working, secondAxis->max());
-    }
-    for (QLegendMarker* m : chart->legend()->markers(line)) m->setVisible(false);
-  }
-}
-
-void TResponseDock::ShowResonances(QLogValueAxis* fAxis, QValueAxis* secondAxis) {
+void TResponseDock::ShowResonances() {
   resonanceList->clear();
-  if (!shown.Resonances.empty()) {
-    auto* marks = new QScatterSeries();
-    marks->setName(tr("Resonance"));
-    marks->setMarkerSize(9);
-    marks->setColor(Marker);
-    for (const SResonance& r : shown.Resonances) {
-      // Placed on the phase/X axis at its zero, where the reactance changes sign.
-      marks->append(r.Hertz, 0.0);
-      const QString q =
-          std::isinf(r.Q) ? QStringLiteral("∞") : QString::fromStdString(FormatValue(digits, r.Q));
-      auto* item = new QListWidgetItem(
-          tr("%1 resonance at %2, Q %3%4, |Z| %5")
-              .arg(r.Series ? tr("Series") : tr("Parallel"), HertzText(r.Hertz, 10), q,
-                   r.QFromSlope ? tr(" (from the slope)") : QString(),
-                   OhmText(digits, r.Magnitude)),
-          resonanceList);
-      item->setData(Qt::UserRole, r.Hertz);
-    }
-    chart->addSeries(marks);
-    marks->attachAxis(fAxis);
-    marks->attachAxis(secondAxis);
+  for (const SResonance& r : shown.Resonances) {
+    const QString q =
+        std::isinf(r.Q) ? QStringLiteral("∞") : QString::fromStdString(FormatValue(digits, r.Q));
+    auto* item = new QListWidgetItem(
+        tr("%1 resonance at %2, Q %3%4, |Z| %5")
+            .arg(r.Series ? tr("Series") : tr("Parallel"), HertzText(r.Hertz, 10), q,
+                 r.QFromSlope ? tr(" (from the slope)") : QString(), OhmText(digits, r.Magnitude)),
+        resonanceList);
+    item->setData(Qt::UserRole, r.Hertz);
   }
 }
 
@@ -604,11 +357,12 @@ void TResponseDock::Hover(QPointF viewPoint) {
     if (nearest->Solved) {
       double first = 0, second = 0;
       DisplayValues(shownMode, nearest->R, nearest->X, first, second);
-      hover += tr(", %1 %2, %3 %4")
-                   .arg(FirstName(shownMode), OhmText(digits, first), SecondName(shownMode),
-                        shownMode == 1 ? QString::fromStdString(FormatValue(digits, second)) +
-                                             QStringLiteral("°")
-                                       : OhmText(digits, second));
+      hover +=
+          tr(", %1 %2, %3 %4")
+              .arg(FirstTraceName(shownMode), OhmText(digits, first), SecondTraceName(shownMode),
+                   shownMode == 1
+                       ? QString::fromStdString(FormatValue(digits, second)) + QStringLiteral("°")
+                       : OhmText(digits, second));
     } else {
       hover += tr(": Infinity");
     }
@@ -617,35 +371,19 @@ void TResponseDock::Hover(QPointF viewPoint) {
 }
 
 bool TResponseDock::ExportCsv(const QString& fileName, QString& error) const {
-  return WriteAtomically(fileName, QByteArray::fromStdString(ResponseCsv(shown.Points)), error);
+  return ExportResponseCsv(shown.Points, fileName, error);
 }
 
 bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error) const {
-  return WriteAtomically(fileName, QByteArray::fromStdString(ResponseTouchstone(shown.Points)),
-                         error);
+  return ExportResponseTouchstone(shown.Points, fileName, error);
 }
 
 bool TResponseDock::ExportImage(const QString& fileName, QString& error) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (fileName.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(view->size());
-    svg.setViewBox(QRect(QPoint(0, 0), view->size()));
-    svg.setTitle(tr("Frequency response"));
-    QPainter painter(&svg);
-    view->render(&painter);
-  } else if (!view->grab().save(&buffer, "PNG")) {
-    error = tr("The picture could not be made");
-    return false;
-  }
-  return WriteAtomically(fileName, bytes, error);
+  return ExportChartImage(*view, fileName, error);
 }
 
 void TResponseDock::CopyImage() {
-  QGuiApplication::clipboard()->setPixmap(view->grab());
+  CopyChartImage(*view);
 }
 
 void TResponseDock::ExportWithDialog(int kind) {

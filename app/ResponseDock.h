@@ -4,9 +4,9 @@
 #pragma once
 
 #include <QDockWidget>
-#include <atomic>
 #include <memory>
 
+#include "ResponseSweeper.h"
 #include "analysis/Response.h"
 
 class QChart;
@@ -15,13 +15,8 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QLogValueAxis;
-class QAbstractAxis;
-class QScatterSeries;
-class QLineSeries;
 class QSpinBox;
 class QToolButton;
-class QValueAxis;
 class QHBoxLayout;
 class QVBoxLayout;
 class TResponseChartView;
@@ -55,7 +50,7 @@ class TResponseDock : public QDockWidget {
 
   // What the plot shows now, and whether a sweep is still under way.
   const SResponse& Shown() const { return shown; }
-  bool Busy() const { return pending != nullptr; }
+  bool Busy() const { return sweeper->Busy(); }
   QString NoteText() const;
   QString HoverText() const;
   QListWidget* ResonanceList() const { return resonanceList; }
@@ -76,10 +71,8 @@ class TResponseDock : public QDockWidget {
   void SweepShown();
 
  private:
-  struct SJob;
-  struct SResult;
   void Start();
-  void Finished(const std::shared_ptr<SJob>& job, SResult result);
+  void Finished(SSweepResult result);
   // The constructor's parts, in the order it runs them.
   void UseOrdinaryPalette();
   QHBoxLayout* MakeRangeRow(QWidget* body);
@@ -88,9 +81,7 @@ class TResponseDock : public QDockWidget {
   void ConnectControls();
   // Redraw's parts: the axes and marks of the plot, the resonance list and the note under it.
   void Redraw();
-  QLogValueAxis* AddFrequencyAxis();
-  void AddWorkingLine(QLogValueAxis* fAxis, QValueAxis* secondAxis, int mode);
-  void ShowResonances(QLogValueAxis* fAxis, QValueAxis* secondAxis);
+  void ShowResonances();
   void ShowNote();
   void UpdateRangeFields();
   void RangeEdited();
@@ -108,7 +99,7 @@ class TResponseDock : public QDockWidget {
   double start = 1e-3;
   double stop = 1e3;
   int points = 400;
-  std::shared_ptr<SJob> pending;  // the sweep whose result will be shown
+  TResponseSweeper* sweeper = nullptr;  // owned as a child
   SResponse shown;
   int shownMode = 0;
   QString hover;

@@ -14,8 +14,7 @@ struct TProgramWindows {
   TSettingsForm settings{&form};
 
   TProgramWindows() {
-    form.ElemWinForm = &elemWin;
-    form.SettingsForm = &settings;
+    form.UseDialogs(&elemWin, &settings);
     // The stored value's label is drawn anew before the measurement, which keeps the wiring
     // as it is.
     QObject::connect(&elemWin, &TElemWinForm::ValueStored, &form, [this] {

@@ -24,16 +24,16 @@ std::unique_ptr<Program> ShowLarge() {
   auto p = std::make_unique<Program>();
   p->form.show();
   QApplication::processEvents();
-  QWidget* box = p->form.ui->PaintBox;
+  QWidget* box = p->form.Controls().PaintBox;
   p->form.resize(p->form.width() + 1280 - box->width(), p->form.height() + 800 - box->height());
   QApplication::processEvents();
-  p->form.ui->HintPanel->hide();
+  p->form.Controls().HintPanel->hide();
   return p;
 }
 
 std::unique_ptr<Program> ShowLadder(int sections) {
   auto p = ShowLarge();
-  BuildRcLadder(*p->form.Sheet, sections);
+  BuildRcLadder(p->form.CurrentSheet(), sections);
   p->form.UpdateReadoutState();
   p->form.Recompute(true);
   QApplication::processEvents();
@@ -45,7 +45,7 @@ void BM_StartUpToFirstPaint(benchmark::State& state) {
     auto p = std::make_unique<Program>();
     p->form.show();
     QApplication::processEvents();
-    benchmark::DoNotOptimize(p->form.ui->REdit->text());
+    benchmark::DoNotOptimize(p->form.Controls().REdit->text());
     state.PauseTiming();
     p.reset();
     state.ResumeTiming();
@@ -55,28 +55,28 @@ BENCHMARK(BM_StartUpToFirstPaint)->Unit(benchmark::kMillisecond);
 
 void BM_PaintSheet(benchmark::State& state) {
   auto p = ShowLadder(static_cast<int>(state.range(0)));
-  if (p->form.ui->PaintBox->width() != 1280 || p->form.ui->PaintBox->height() != 800)
+  if (p->form.Controls().PaintBox->width() != 1280 || p->form.Controls().PaintBox->height() != 800)
     state.SkipWithError("paint area is not 1280 x 800");
   for (auto _ : state) {
     p->form.PaintSheet();
     QApplication::processEvents();
   }
-  state.counters["pictures"] = p->form.Sheet->pictures.Count();
+  state.counters["pictures"] = p->form.CurrentSheet().pictures.Count();
 }
 BENCHMARK(BM_PaintSheet)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // A pixel on the body of the element centred on `centre` where a press selects it rather than
 // opening its value.
 SPoint BodyPixel(TMainForm& form, SPoint centre) {
-  const CVC& view = form.Sheet->view;
+  const CVC& view = form.CurrentSheet().view;
   const SPoint middle = view.GridToScreen(centre);
   for (int d = 0; d < view.Zoom; ++d) {
     for (int sign : {1, -1}) {
       const SPoint p{middle.x, middle.y + sign * d};
       int j = -1;
-      const int labelled = form.Sheet->pictures.FindLabel(j, p);
+      const int labelled = form.CurrentSheet().pictures.FindLabel(j, p);
       if ((labelled < 0 || j < 0) &&
-          form.Sheet->pictures.FindNear(view.ScreenToFine(p), view.ScreenToGrid(p)) >= 0)
+          form.CurrentSheet().pictures.FindNear(view.ScreenToFine(p), view.ScreenToGrid(p)) >= 0)
         return p;
     }
   }
@@ -88,13 +88,13 @@ SPoint BodyPixel(TMainForm& form, SPoint centre) {
 void BM_CompleteEdit(benchmark::State& state) {
   auto p = ShowLadder(static_cast<int>(state.range(0)));
   TMainForm& form = p->form;
-  form.ElemWinForm = nullptr;  // a stray press on a value must not block on the dialog
+  form.UseDialogs(nullptr, &p->settings);  // a stray press on a value must not block
   const int k = static_cast<int>(state.range(0)) / 2;
   SPoint centre = RcLadder::ResistorCentre(k);
   int step = 1;
   for (auto _ : state) {
     state.PauseTiming();
-    const CVC& view = form.Sheet->view;
+    const CVC& view = form.CurrentSheet().view;
     const SPoint from = BodyPixel(form, centre);
     const SPoint to = from + SPoint{0, step * view.Zoom};
     form.PaintBoxMouseDown(Qt::LeftButton, QPoint(from.x, from.y));
@@ -103,11 +103,11 @@ void BM_CompleteEdit(benchmark::State& state) {
     state.ResumeTiming();
     form.PaintBoxMouseUp(Qt::LeftButton, QPoint(to.x, to.y));
     QApplication::processEvents();
-    benchmark::DoNotOptimize(form.ui->REdit->text());
+    benchmark::DoNotOptimize(form.Controls().REdit->text());
     centre.y += step;
     step = -step;
   }
-  state.SetLabel(form.ui->REdit->text().toStdString());
+  state.SetLabel(form.Controls().REdit->text().toStdString());
 }
 BENCHMARK(BM_CompleteEdit)->Arg(100)->Unit(benchmark::kMillisecond);
 
@@ -119,21 +119,22 @@ void BM_UndoStep(benchmark::State& state) {
   form.StartHistory();
   const int k = static_cast<int>(state.range(0)) / 2;
   const SPoint centre = RcLadder::ResistorCentre(k);
-  for (int i = 0; i < form.Sheet->pictures.Count(); ++i)
-    if (form.Sheet->pictures.At(i)->cmp && form.Sheet->pictures.At(i)->RefPoint() == centre)
-      form.Sheet->SelectOnly(i);
-  if (!form.Sheet->Rotate(1) || !form.UndoStack->canUndo())
+  for (int i = 0; i < form.CurrentSheet().pictures.Count(); ++i)
+    if (form.CurrentSheet().pictures.At(i)->cmp &&
+        form.CurrentSheet().pictures.At(i)->RefPoint() == centre)
+      form.CurrentSheet().SelectOnly(i);
+  if (!form.CurrentSheet().Rotate(1) || !form.History().canUndo())
     state.SkipWithError("the rotation made no undo step");
   for (auto _ : state) {
-    form.UndoStack->undo();
+    form.History().undo();
     QApplication::processEvents();
-    benchmark::DoNotOptimize(form.ui->REdit->text());
+    benchmark::DoNotOptimize(form.Controls().REdit->text());
     state.PauseTiming();
-    form.UndoStack->redo();
+    form.History().redo();
     QApplication::processEvents();
     state.ResumeTiming();
   }
-  state.SetLabel(form.ui->REdit->text().toStdString());
+  state.SetLabel(form.Controls().REdit->text().toStdString());
 }
 BENCHMARK(BM_UndoStep)->Arg(100)->Unit(benchmark::kMillisecond);
 

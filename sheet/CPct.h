@@ -25,6 +25,12 @@ constexpr int32_t DirBit(PinDirCode d) {
   return int32_t{1} << static_cast<int>(d);
 }
 
+// The mask of a point where ends from the four axis directions meet and nothing else: there
+// numbers pass straight through only.
+constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |
+                                  DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
+constexpr int32_t DotBit = DirBit(PinDirCode::Dot);
+
 // The quarter direction opposite d (east and west, south and north); d must be a quarter.
 constexpr PinDirCode Opposite(PinDirCode d) {
   return static_cast<PinDirCode>((static_cast<int>(d) + 2) % 4);

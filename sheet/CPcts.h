@@ -28,14 +28,6 @@ constexpr int32_t SheetCoordinateLimit = 1000000;
 constexpr int32_t SheetPinReach = 2;  // the farthest a pin lies from its component's position
 constexpr int32_t SheetPointLimit = SheetCoordinateLimit + SheetPinReach;
 
-// One distinct connection point met during numbering.
-struct PointRecord {
-  int32_t x = 0;
-  int32_t y = 0;
-  int32_t mask = 0;   // DirBit(d): some connection point here has PinDir d
-  int32_t count = 0;  // connection points other than dots (wire ends and pins)
-};
-
 class CPcts {
  public:
   CPcts() = default;
@@ -86,8 +78,8 @@ class CPcts {
   void AddDot(SPoint p);
   bool CutWiresUnder(int i);
   bool AttachElements();
+  // Normalises the wiring and numbers its nodes (sheet/Numbering.cpp).
   void Renumber();
-  int PointMask(SPoint p) const;
 
   // ---- editing
   void StartWire(SPoint p);
@@ -122,32 +114,8 @@ class CPcts {
   // "E1 (4,0) o0 | D (5,0) | W (0,0)-(4,0)"; selected pictures carry a trailing '*'.
   std::string Describe() const;
 
-  std::vector<PointRecord> points;  // exists only during Renumber
-
  private:
-  // One connection point of a picture: the picture's index and the point's index in it.
-  using PinRef = std::pair<int32_t, int32_t>;
-
-  // The steps of Renumber() after the first normalisation, in their order.
-  void RecordConnectionPoints();
-  bool RemoveIdleDots();  // true when a dot went
-  void AddJunctionDots();
-  void NumberFromElements();
-
-  PointRecord& RecordAt(SPoint p);
-  int RecordIndex(SPoint p) const;  // -1 when no record holds p
-  void BuildPinIndex();
-  // Spreads `node` from p along the wires and returns it, lowered where it met a smaller one;
-  // dir: the direction a number arrives from, or none when it may leave any way.
-  int Propagate(std::optional<PinDirCode> dir, int node, SPoint p);
-  void MergeNodes(CCmp& c, int m, int& node);
-  // Numbering keeps joined numbers as sets: a pin's number names a set, which a new number
-  // (or one some pin holds now) starts and a join ends; each set stands for its number.
-  void BeginNumberSets();
-  int32_t FreshSet(int32_t number);
-  int32_t FindSet(int32_t set);
-  // Every component of the sheet (all of Cmps, or those of the elements without it).
-  void ForEachComponent(const std::function<void(CCmp&)>& f);
+  friend class CNodeNumbering;
 
   void Forget(const CPct* p);
   // Deletes, in one pass, every picture for which `gone` is true (called once per picture in
@@ -189,15 +157,4 @@ class CPcts {
   CLine* wireLegs[2] = {nullptr, nullptr};  // not owned: items holds them
   bool legFree = false;                     // the first leg may still turn (see DragWire)
   CPct* newElement = nullptr;               // not owned: items holds it
-  // Lookups by coordinate, valid while numbering runs: record index of each point, and the
-  // connection points at each point in list order.
-  std::unordered_map<uint64_t, int32_t> pointIndex;
-  std::vector<PinRef> pinRefs;     // grouped by point record
-  std::vector<uint32_t> pinStart;  // record r's connection points: [pinStart[r], pinStart[r+1])
-  // While numbering: the sets (parent, number, the live set of each number), and for each
-  // point record and way of arrival (a quarter direction, or 4 for any) a set walked there.
-  std::vector<int32_t> setParent;
-  std::vector<int32_t> setNumber;
-  std::unordered_map<int32_t, int32_t> setOfNumber;
-  std::vector<int32_t> expanded;
 };

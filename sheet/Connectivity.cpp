@@ -1,5 +1,5 @@
-// Wiring clean-up and node numbering of the picture list: merging and cutting wires, fitting
-// dropped elements into wires, junction dots and the spreading of node numbers.
+// Wiring clean-up of the picture list: merging and cutting wires, fitting dropped elements
+// into wires. Node numbering is in Numbering.cpp.
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
@@ -11,11 +11,6 @@
 #include "sheet/PointKey.h"
 
 namespace {
-
-// Ends from the four axis directions and nothing else.
-constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |
-                                  DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
-constexpr int32_t DotBit = DirBit(PinDirCode::Dot);
 
 // Sorted, distinct (line, coordinate) pairs: the stops along each grid line, in one block.
 using Stops = std::vector<std::pair<int32_t, int32_t>>;
@@ -236,10 +231,6 @@ SPinsOnWire PinsOnWire(const CPct* e, const CLine* w) {
   return r;
 }
 
-// What CutWiresUnder does to one wire: nothing, a change reported though no end moves (an end
-// set to the pin where it already is), or a real change.
-enum WireCut { CutNothing = 0, CutInPlace = 1, CutMoves = 2 };
-
 // The side of pin m, along a horizontal or vertical line, where another pin of the element
 // lies on that line with the body between them: +1 toward larger coordinates, -1 toward
 // smaller, 0 for none. No wire may run between two such pins; one that holds the pin but not
@@ -265,19 +256,40 @@ int EndCutToPin(const CPct* e, const CLine* w, int m1) {
   return side > 0 ? 2 : side < 0 ? 1 : 0;
 }
 
-WireCut CutOf(const CPct* e, const CLine* w, const SPinsOnWire& on) {
+// Where an element cuts one wire: nowhere, one end back to the single pin on the wire, or out
+// between its two pins where the body lies between them. The one rule of both the clean-up
+// and the check whether a clean-up would move anything.
+enum class CutAt { Nowhere, FirstEnd, SecondEnd, BetweenPins };
+
+CutAt WhereToCut(const CPct* e, const CLine* w, const SPinsOnWire& on) {
   if (on.found == 1) {
     const int end = EndCutToPin(e, w, on.m1);
-    if (end == 0) return CutNothing;
-    const SPoint at = end == 2 ? SPoint{w->x2, w->y2} : SPoint{w->x, w->y};
-    return at == on.p1 ? CutInPlace : CutMoves;
+    return end == 2 ? CutAt::SecondEnd : end == 1 ? CutAt::FirstEnd : CutAt::Nowhere;
   }
   if (on.found == 2) {
     const SPoint mid{static_cast<int32_t>((int64_t{on.p1.x} + on.p2.x) / 2),
                      static_cast<int32_t>((int64_t{on.p1.y} + on.p2.y) / 2)};
-    return e->BodyContains(mid) ? CutMoves : CutNothing;
+    return e->BodyContains(mid) ? CutAt::BetweenPins : CutAt::Nowhere;
   }
-  return CutNothing;
+  return CutAt::Nowhere;
+}
+
+// What CutWiresUnder does to one wire: nothing, a change reported though no end moves (an end
+// set to the pin where it already is), or a real change.
+enum WireCut { CutNothing = 0, CutInPlace = 1, CutMoves = 2 };
+
+WireCut CutOf(const CPct* e, const CLine* w, const SPinsOnWire& on) {
+  switch (WhereToCut(e, w, on)) {
+    case CutAt::Nowhere:
+      return CutNothing;
+    case CutAt::FirstEnd:
+      return SPoint{w->x, w->y} == on.p1 ? CutInPlace : CutMoves;
+    case CutAt::SecondEnd:
+      return SPoint{w->x2, w->y2} == on.p1 ? CutInPlace : CutMoves;
+    case CutAt::BetweenPins:
+      break;
+  }
+  return CutMoves;
 }
 
 // The wires through each grid point (a superset of those whose HitPoint is true there), or
@@ -333,25 +345,18 @@ bool CPcts::CutWiresUnder(int i) {
     if (w == nullptr) continue;
 
     const SPinsOnWire on = PinsOnWire(e, w);
-    const int found = on.found, m1 = on.m1;
     SPoint p1 = on.p1, p2 = on.p2;
-
-    if (found == 1) {
+    const CutAt cut = WhereToCut(e, w, on);
+    if (cut == CutAt::Nowhere) continue;
+    changed = true;
+    if (cut == CutAt::SecondEnd) {
       // Drop the part of the wire that runs under the body, beyond the pin.
-      const int end = EndCutToPin(e, w, m1);
-      if (end == 2) {
-        w->x2 = p1.x;
-        w->y2 = p1.y;
-      } else if (end == 1) {
-        w->x = p1.x;
-        w->y = p1.y;
-      }
-      changed = changed || end != 0;
-    } else if (found == 2) {
-      const SPoint mid{static_cast<int32_t>((int64_t{p1.x} + p2.x) / 2),
-                       static_cast<int32_t>((int64_t{p1.y} + p2.y) / 2)};
-      if (!e->BodyContains(mid)) continue;
-      changed = true;
+      w->x2 = p1.x;
+      w->y2 = p1.y;
+    } else if (cut == CutAt::FirstEnd) {
+      w->x = p1.x;
+      w->y = p1.y;
+    } else {
       const SPoint a{w->x, w->y}, b{w->x2, w->y2};
       if ((p1 == a && p2 == b) || (p1 == b && p2 == a)) {
         w->x2 = w->x;  // the element replaces the whole wire
@@ -431,236 +436,4 @@ bool CPcts::AttachElements() {
     indexed = Tidy(*this) && BuildWireCover(*this, cover);
   }
   return changed;
-}
-
-// ---- node numbering
-
-PointRecord& CPcts::RecordAt(SPoint p) {
-  const auto [it, added] = pointIndex.try_emplace(PointKey(p), static_cast<int32_t>(points.size()));
-  if (added) points.push_back({p.x, p.y, 0, 0});
-  return points[static_cast<size_t>(it->second)];
-}
-
-int CPcts::RecordIndex(SPoint p) const {
-  // RecordAt is the only way records are made, so the lookup table holds every one of them.
-  const auto it = pointIndex.find(PointKey(p));
-  return it != pointIndex.end() ? it->second : -1;
-}
-
-int CPcts::PointMask(SPoint p) const {
-  const int k = RecordIndex(p);
-  return k >= 0 ? points[static_cast<size_t>(k)].mask : 0;
-}
-
-void CPcts::Renumber() {
-  Normalize();
-  RecordConnectionPoints();
-  if (RemoveIdleDots()) Normalize();
-  AddJunctionDots();
-  for (auto& q : items) q->visited = 0;
-  BuildPinIndex();
-  NumberFromElements();
-  pinRefs.clear();
-  pinStart.clear();
-  points.clear();
-  pointIndex.clear();
-}
-
-void CPcts::RecordConnectionPoints() {
-  points.clear();
-  pointIndex.clear();
-  for (const auto& q : items) {
-    for (int k = 0; k < q->PinCount(); ++k) {
-      const PinDirCode d = q->PinDir(k);
-      PointRecord& r = RecordAt(q->PinPos(k));
-      r.mask |= DirBit(d);
-      if (d != PinDirCode::Dot) ++r.count;
-    }
-  }
-}
-
-bool CPcts::RemoveIdleDots() {
-  // Dots where two or fewer ends meet join nothing that is not joined already.
-  return RemovePictures([this](const CPct& q) {
-    if (q.PictureKind() != PctDot) return false;
-    const int k = RecordIndex({q.x, q.y});
-    if (k < 0 || points[static_cast<size_t>(k)].count > 2) return false;
-    points[static_cast<size_t>(k)].mask &= ~DotBit;
-    return true;
-  });
-}
-
-void CPcts::AddJunctionDots() {
-  // The list is sorted here: the new dots are merged in at once, each where a sorted
-  // insertion would put it (no dot stands at their places).
-  const auto before = static_cast<std::ptrdiff_t>(items.size());
-  for (auto& r : points) {
-    if (r.count >= 3 && (r.mask & DotBit) == 0 && r.mask != PlainCrossing) {
-      items.push_back(std::make_unique<CDot>(r.x, r.y));
-      r.mask |= DotBit;
-    }
-  }
-  const auto less = [](const auto& a, const auto& b) { return Compare(*a, *b) < 0; };
-  std::stable_sort(items.begin() + before, items.end(), less);
-  std::inplace_merge(items.begin(), items.begin() + before, items.end(), less);
-}
-
-void CPcts::NumberFromElements() {
-  // Each pin without a number starts a new one; numbers spread from the pins in list order.
-  // While the numbers spread, pins hold the sets their numbers belong to; a join keeps the
-  // set of the smaller number, as if the larger had been replaced on every pin at once.
-  BeginNumberSets();
-  expanded.assign(points.size() * 5, -1);
-  int next = 1;
-  for (int e = 0; e < Count(); ++e) {
-    CPct* q = At(e);
-    if (q->PictureKind() != PctElement || q->cmp == nullptr) continue;
-    for (int m = 0; m < q->PinCount(); ++m) {
-      auto& nodes = q->cmp->Nodes;
-      if (static_cast<size_t>(m) >= nodes.size()) break;
-      int32_t& set = nodes[static_cast<size_t>(m)];
-      if (set < 0) set = FreshSet(next++);
-      Propagate(q->PinDir(m), FindSet(set), q->PinPos(m));
-    }
-  }
-  ForEachComponent([this](CCmp& c) {
-    for (auto& n : c.Nodes)
-      if (n >= 0) n = setNumber[static_cast<size_t>(FindSet(n))];
-  });
-  setParent.clear();
-  setNumber.clear();
-  setOfNumber.clear();
-  expanded.clear();
-}
-
-void CPcts::ForEachComponent(const std::function<void(CCmp&)>& f) {
-  if (Cmps != nullptr) {
-    for (int i = 0; i < Cmps->Count(); ++i) f(*Cmps->At(i));
-    return;
-  }
-  for (const auto& q : items)
-    if (q->PictureKind() == PctElement && q->cmp != nullptr) f(*q->cmp);
-}
-
-void CPcts::BeginNumberSets() {
-  // Pins that arrive numbered share a set when their numbers are equal.
-  setParent.clear();
-  setNumber.clear();
-  setOfNumber.clear();
-  ForEachComponent([this](CCmp& c) {
-    for (auto& n : c.Nodes)
-      if (n >= 0) n = FreshSet(n);
-  });
-}
-
-int32_t CPcts::FreshSet(int32_t number) {
-  // A number that some pin holds now names that pin's set.
-  const auto [it, added] = setOfNumber.try_emplace(number, static_cast<int32_t>(setParent.size()));
-  if (added) {
-    setParent.push_back(it->second);
-    setNumber.push_back(number);
-  }
-  return it->second;
-}
-
-int32_t CPcts::FindSet(int32_t set) {
-  int32_t root = set;
-  while (setParent[static_cast<size_t>(root)] != root) root = setParent[static_cast<size_t>(root)];
-  while (set != root) set = std::exchange(setParent[static_cast<size_t>(set)], root);
-  return root;
-}
-
-void CPcts::BuildPinIndex() {
-  // Only elements and wires carry numbers; dots are joined through the records' masks. The
-  // connection points at each point record lie side by side, in list order.
-  std::vector<std::pair<int32_t, PinRef>> at;
-  for (int i = 0; i < Count(); ++i) {
-    const CPct* q = At(i);
-    const int kind = q->PictureKind();
-    if (kind != PctElement && kind != PctLine) continue;
-    for (int m = 0; m < q->PinCount(); ++m) {
-      const SPoint p = q->PinPos(m);
-      RecordAt(p);  // a point without a record gets one, of mask 0 as PointMask says
-      at.push_back({RecordIndex(p), {i, m}});
-    }
-  }
-  pinStart.assign(points.size() + 1, 0);
-  for (const auto& [record, ref] : at) ++pinStart[static_cast<size_t>(record) + 1];
-  for (size_t r = 1; r < pinStart.size(); ++r) pinStart[r] += pinStart[r - 1];
-  pinRefs.resize(at.size());
-  std::vector<uint32_t> fill(pinStart.begin(), pinStart.end() - 1);
-  for (const auto& [record, ref] : at) pinRefs[fill[static_cast<size_t>(record)]++] = ref;
-}
-
-void CPcts::MergeNodes(CCmp& c, int m, int& node) {
-  if (static_cast<size_t>(m) >= c.Nodes.size()) return;
-  int32_t& v = c.Nodes[static_cast<size_t>(m)];
-  if (v < 0) {
-    v = node;
-    return;
-  }
-  const int32_t set = FindSet(v);
-  if (set == node) return;
-  // The lower number survives; the other is free to be handed out again.
-  int32_t loser = set, winner = node;
-  if (setNumber[static_cast<size_t>(set)] < setNumber[static_cast<size_t>(node)])
-    std::swap(loser, winner);
-  setParent[static_cast<size_t>(loser)] = winner;
-  setOfNumber.erase(setNumber[static_cast<size_t>(loser)]);
-  node = winner;
-}
-
-int CPcts::Propagate(std::optional<PinDirCode> dir, int node, SPoint p) {
-  // The walk along the wires, with an explicit stack instead of recursion so that long
-  // chains of wires cannot exhaust the call stack. Each frame is one visit of a point and
-  // resumes its scan of the point's connection points, in list order, where it left off.
-  struct Frame {
-    std::optional<PinDirCode> dir;
-    const PinRef* refs;
-    size_t count;
-    size_t next;
-    int32_t picture;  // picture of the last entry examined
-    bool accepted;    // whether that picture was open to the walk when first met here
-  };
-  std::vector<Frame> stack;
-  const auto enter = [&](std::optional<PinDirCode> d, SPoint at) {
-    // Across a plain crossing numbers pass straight through only; there every direction is
-    // a quarter, so Opposite applies.
-    const int record = RecordIndex(at);
-    if (record < 0) return;  // no picture has a connection point here
-    if (points[static_cast<size_t>(record)].mask != PlainCrossing) d.reset();
-    // A point already walked, the same way, for a number of the same set has nothing left
-    // to give: its elements share the set and its wires are walked. Skipping it keeps many
-    // wires or stacked parts at one point from being scanned once for each of them.
-    int32_t& walked = expanded[static_cast<size_t>(record) * 5 + (d ? static_cast<size_t>(*d) : 4)];
-    if (walked >= 0 && FindSet(walked) == node) return;
-    walked = node;
-    const size_t first = pinStart[static_cast<size_t>(record)];
-    stack.push_back({d, pinRefs.data() + first, pinStart[static_cast<size_t>(record) + 1] - first,
-                     0, -1, false});
-  };
-
-  enter(dir, p);
-  while (!stack.empty()) {
-    Frame& f = stack.back();
-    if (f.next >= f.count) {
-      stack.pop_back();
-      continue;
-    }
-    const auto [i, m] = f.refs[f.next++];
-    CPct* q = At(i);
-    if (i != f.picture) {
-      f.picture = i;
-      f.accepted = q->PictureKind() == PctElement || q->visited == 0;
-    }
-    if (!f.accepted) continue;
-    if (f.dir && q->PinDir(m) != Opposite(*f.dir)) continue;
-    if (q->PictureKind() == PctLine) {
-      q->visited = 1;
-      enter(q->PinDir(1 - m), q->PinPos(1 - m));  // invalidates f
-    } else if (q->cmp != nullptr) {
-      MergeNodes(*q->cmp, m, node);
-    }
-  }
-  return node;
 }

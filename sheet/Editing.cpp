@@ -24,9 +24,6 @@ struct MoveRecord {
   PinDirCode movingDir = PinDirCode::Dot;  // of a moving connection point here
 };
 
-constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |
-                                  DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
-
 }  // namespace
 
 void CPcts::StartWire(SPoint p) {

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int32_t PlainCrossing = DirBit(PinDirCode::East) | DirBit(PinDirCode::South) |
-                                  DirBit(PinDirCode::West) | DirBit(PinDirCode::North);
 // How far a detour may stray from the straight line, in grid steps.
 constexpr int DetourReach = 8;
 

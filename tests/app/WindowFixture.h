@@ -53,8 +53,8 @@ inline void AddWire(CSheet& sheet, SPoint a, SPoint b) {
 
 // Attaches what was put on the sheet and lets the window read it, as the end of an edit does.
 inline void FinishSheet(TMainForm& form) {
-  form.Sheet->SelectOnly(-1);
-  form.Sheet->pictures.AttachElements();
+  form.CurrentSheet().SelectOnly(-1);
+  form.CurrentSheet().pictures.AttachElements();
   form.UpdateReadoutState();
   form.Recompute(true);
 }

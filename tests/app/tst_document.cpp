@@ -35,12 +35,13 @@ class DocumentTest : public QObject {
   std::unique_ptr<TProgramWindows<>> program;
   QString promptText;  // the text of the last message box answered
   TMainForm& form() { return program->form; }
-  Ui::TMainForm& ui() { return *program->form.ui; }
+  Ui::TMainForm& ui() { return program->form.Controls(); }
   std::string Text() {
-    return WriteSheetFile(*form().Sheet, form().Frequency, form().FrequencyUnit, false);
+    return WriteSheetFile(form().CurrentSheet(), form().WorkingFrequency().Value,
+                          form().WorkingFrequency().Unit, false);
   }
   QPoint Pixel(SPoint g) {
-    const SPoint p = form().Sheet->view.GridToScreen(g);
+    const SPoint p = form().CurrentSheet().view.GridToScreen(g);
     return {p.x, p.y};
   }
 
@@ -70,9 +71,8 @@ class DocumentTest : public QObject {
   std::vector<std::string> Draw() {
     std::vector<std::string> texts{Text()};
     QTest::mousePress(ui().ImageR, Qt::LeftButton, {}, ui().ImageR->rect().center());
-    const QPoint drop = ui().PaintBox->mapTo(&form(), Pixel({0, -1}));
-    QTest::mouseMove(&form(), drop);
-    QTest::mouseRelease(&form(), Qt::LeftButton, {}, drop);
+    QTest::mouseMove(ui().PaintBox, Pixel({0, -1}));
+    QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, Pixel({0, -1}));
     texts.push_back(Text());
     Wire({-4, -2}, {0, -2});
     texts.push_back(Text());
@@ -101,7 +101,7 @@ class DocumentTest : public QObject {
       QTest::keyClick(&form(), Qt::Key_Z, Qt::ControlModifier);
       QCOMPARE(Text(), texts[static_cast<size_t>(k)]);
     }
-    QVERIFY(!form().UndoStack->canUndo());
+    QVERIFY(!form().History().canUndo());
     QVERIFY(!form().isWindowModified());
     QCOMPARE(ui().REdit->text(), QStringLiteral("Infinity"));
     QTest::keyClick(&form(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
@@ -110,16 +110,16 @@ class DocumentTest : public QObject {
     QTest::keyClick(&form(), Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(Text(), texts[3]);
     QCOMPARE(ui().REdit->text(), full);
-    QVERIFY(!form().UndoStack->canRedo());
+    QVERIFY(!form().History().canRedo());
 
     // A frequency change is a step of its own.
     form().FComboBoxChange(2);
     QTest::keyClick(&form(), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(form().FrequencyUnit, 0);
+    QCOMPARE(form().WorkingFrequency().Unit, 0);
     QCOMPARE(Text(), texts[3]);
 
     // Escape in the middle of a wire: the sheet as at the press, and no step.
-    const int steps = form().UndoStack->count();
+    const int steps = form().History().count();
     QTest::mousePress(ui().PaintBox, Qt::LeftButton, {}, Pixel({0, 0}));
     QTest::mouseMove(ui().PaintBox, Pixel({3, 0}));
     QTest::mouseMove(ui().PaintBox, Pixel({3, 4}));
@@ -127,7 +127,7 @@ class DocumentTest : public QObject {
     QTest::keyClick(ui().PaintBox, Qt::Key_Escape);
     QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, Pixel({3, 4}));
     QCOMPARE(Text(), texts[3]);
-    QCOMPARE(form().UndoStack->count(), steps);
+    QCOMPARE(form().History().count(), steps);
   }
 
   void unsavedChangesAreNotDroppedWithoutAQuestion() {
@@ -155,7 +155,7 @@ class DocumentTest : public QObject {
     QVERIFY(form().windowTitle().startsWith("ladder.vorzeta"));
     QCOMPARE(TMainForm::RecentFiles().value(0), path);
     ui().NewBtn->trigger();
-    QCOMPARE(form().Sheet->pictures.Count(), 1);
+    QCOMPARE(form().CurrentSheet().pictures.Count(), 1);
     QVERIFY(form().OpenFile(path));
     QCOMPARE(Text(), drawn);
     QCOMPARE(ui().REdit->text(), readout);
@@ -201,7 +201,8 @@ class DocumentTest : public QObject {
     // A picked frequency with more digits than the field shows is the one its text holds, so
     // the sheet text (and with it an undo or an open) reads at the same frequency.
     form().SetWorkingFrequency(5032.921210448712);
-    QVERIFY(ReadSheetFile(Text()).Frequency == form().Frequency);  // exactly, not fuzzily
+    QVERIFY(ReadSheetFile(Text()).Frequency ==
+            form().WorkingFrequency().Value);  // exactly, not fuzzily
 
     // The unit is stored as soon as it is chosen, not only at close.
     form().FComboBoxChange(2);
@@ -234,7 +235,7 @@ class DocumentTest : public QObject {
     QVERIFY2(
         title.endsWith(ApplicationName) && title.count(ApplicationName) == 1 && title.contains('*'),
         qPrintable(title));
-    PlacePart(*form().Sheet, KindC, Orientation::R90, {6, 0});
+    PlacePart(form().CurrentSheet(), KindC, Orientation::R90, {6, 0});
     FinishSheet(form());
     form().CommitStep();
     const std::string withC = Text();
@@ -244,7 +245,7 @@ class DocumentTest : public QObject {
     ui().FEdit->selectAll();
     QTest::keyClicks(ui().FEdit, "2k");
     QTest::keyClick(ui().FEdit, Qt::Key_Return);
-    QCOMPARE(form().FrequencyUnit, 1);
+    QCOMPARE(form().WorkingFrequency().Unit, 1);
     QTest::keyClick(ui().FEdit, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Text(), withC);
     QTest::keyClicks(ui().FEdit, "7");
@@ -253,17 +254,17 @@ class DocumentTest : public QObject {
     QCOMPARE(ui().FEdit->text(), QStringLiteral("1"));
 
     QTest::mousePress(ui().ImageC, Qt::LeftButton, {}, ui().ImageC->rect().center());
-    QTest::mouseMove(&form(), ui().PaintBox->mapTo(&form(), Pixel({6, 2})));
-    const int step = form().UndoStack->index();
+    QTest::mouseMove(ui().PaintBox, Pixel({6, 2}));
+    const int step = form().History().index();
     form().FComboBoxChange(1);
-    QCOMPARE(form().UndoStack->index(), step + 1);  // a step without the half-placed part
+    QCOMPARE(form().History().index(), step + 1);  // a step without the half-placed part
     QCOMPARE(ReadSheetFile(Text()).Components.size(), ReadSheetFile(withC).Components.size());
     QVERIFY(QWidget::mouseGrabber() == nullptr);
 
-    form().Sheet->view.PanX = 5;
+    form().CurrentSheet().view.PanX = 5;
     Answer(QMessageBox::Discard);
     QTest::keyClick(&form(), Qt::Key_N, Qt::ControlModifier);
-    QCOMPARE(form().Sheet->view.PanX, 0.0);
+    QCOMPARE(form().CurrentSheet().view.PanX, 0.0);
   }
 };
 

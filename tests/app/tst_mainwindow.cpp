@@ -39,8 +39,8 @@ class MainWindowTest : public QObject {
 
   std::unique_ptr<Program> program;
   TMainForm& form() { return program->form; }
-  Ui::TMainForm& ui() { return *program->form.ui; }
-  CSheet& sheet() { return *program->form.Sheet; }
+  Ui::TMainForm& ui() { return program->form.Controls(); }
+  CSheet& sheet() { return program->form.CurrentSheet(); }
 
   QPoint GridPixel(SPoint grid) { return ToQPoint(sheet().view.GridToScreen(grid)); }
 
@@ -60,11 +60,11 @@ class MainWindowTest : public QObject {
   // A palette press, a drag onto the paint area and the release at `grid`.
   void DragFromPalette(QWidget* image, SPoint grid) {
     QTest::mousePress(image, Qt::LeftButton, {}, image->rect().center());
-    QCOMPARE(QWidget::mouseGrabber(), &form());
-    const QPoint target = ui().PaintBox->mapTo(&form(), GridPixel(grid));
-    QTest::mouseMove(&form(), target + QPoint(-20, -20));
-    QTest::mouseMove(&form(), target);
-    QTest::mouseRelease(&form(), Qt::LeftButton, {}, target);
+    QCOMPARE(QWidget::mouseGrabber(), ui().PaintBox);
+    const QPoint target = GridPixel(grid);
+    QTest::mouseMove(ui().PaintBox, target + QPoint(-20, -20));
+    QTest::mouseMove(ui().PaintBox, target);
+    QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, target);
     QVERIFY(QWidget::mouseGrabber() == nullptr);
   }
 
@@ -81,7 +81,7 @@ class MainWindowTest : public QObject {
   // Wires the two pins of a vertical two-pin component to the meter's pins, top to top and
   // bottom to bottom, with the corners outside both bodies.
   void WireAcrossMeter(const CPct* part, bool checkAfterFirst = false) {
-    const CPct* meter = sheet().pictures.At(IndexOfComponent(form().meter));
+    const CPct* meter = sheet().pictures.At(IndexOfComponent(form().Meter()));
     SPoint mTop = meter->PinPos(0), mBottom = meter->PinPos(1);
     if (mTop.y > mBottom.y) std::swap(mTop, mBottom);
     SPoint top = part->PinPos(0), bottom = part->PinPos(1);
@@ -113,8 +113,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(form().windowTitle().remove("[*]"), "Untitled — " + QString(ApplicationName));
     QVERIFY(!form().isWindowModified());
     QCOMPARE(sheet().pictures.Count(), 1);
-    QVERIFY(form().meter != nullptr);
-    QCOMPARE(sheet().pictures.At(0)->cmp, form().meter);
+    QVERIFY(form().Meter() != nullptr);
+    QCOMPARE(sheet().pictures.At(0)->cmp, form().Meter());
     QCOMPARE(sheet().pictures.At(0)->selected, false);
     QCOMPARE(sheet().view.Zoom, 32);
     QCOMPARE(ui().REdit->text(), QStringLiteral("Infinity"));
@@ -179,9 +179,11 @@ class MainWindowTest : public QObject {
 
   void componentReleasedOutsideThePaintAreaIsDropped() {
     QTest::mousePress(ui().ImageL, Qt::LeftButton, {}, ui().ImageL->rect().center());
-    const QPoint outside = ui().SelectCmpPanel->mapTo(&form(), QPoint(300, 40));
-    QTest::mouseMove(&form(), outside);
-    QTest::mouseRelease(&form(), Qt::LeftButton, {}, outside);
+    // The paint area holds the mouse: the events outside it come to it.
+    const QPoint outside =
+        ui().PaintBox->mapFrom(&form(), ui().SelectCmpPanel->mapTo(&form(), QPoint(300, 40)));
+    QTest::mouseMove(ui().PaintBox, outside);
+    QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, outside);
     QCOMPARE(sheet().pictures.Count(), 1);
     QVERIFY(!ui().FEdit->isEnabled());
     QVERIFY(!sheet().buttonDown);
@@ -202,7 +204,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(sheet().ArmedKind(), 5);
     QCOMPARE(sheet().ArmedOrientation(), Orientation::R90);
     QCOMPARE(sheet().pictures.Count(), 1);
-    QTest::mouseRelease(&form(), Qt::RightButton, {}, QPoint(3, 3));
+    QTest::mouseRelease(ui().PaintBox, Qt::RightButton, {},
+                        ui().PaintBox->mapFrom(&form(), QPoint(3, 3)));
     QCOMPARE(sheet().pictures.Count(), 1);
     // The next left press on the paint area places an ideal transformer there.
     QTest::mousePress(ui().PaintBox, Qt::LeftButton, {}, GridPixel({4, 2}));
@@ -248,16 +251,15 @@ class MainWindowTest : public QObject {
     QFETCH(QString, shown);
     QFETCH(int, unitAfter);
     AddCapacitor();
-    form().Frequency = frequency;
-    form().FrequencyUnit = unit;
+    form().PutWorkingFrequency({frequency, unit});
     ui().FComboBox->setCurrentIndex(unit);
     ui().FEdit->clear();
     QTest::keyClicks(ui().FEdit, typed);
     QTest::keyClick(ui().FEdit, Qt::Key_Return);
     QCOMPARE(ui().FEdit->text(), shown);
-    QCOMPARE(form().FrequencyUnit, unitAfter);
+    QCOMPARE(form().WorkingFrequency().Unit, unitAfter);
     QCOMPARE(ui().FComboBox->currentIndex(), unitAfter);
-    QVERIFY(std::isfinite(form().Frequency) && form().Frequency >= 0);
+    QVERIFY(std::isfinite(form().WorkingFrequency().Value) && form().WorkingFrequency().Value >= 0);
   }
 
   void escapeRestoresTheFrequencyText() {
@@ -267,7 +269,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ui().FEdit->text(), QStringLiteral("1234"));
     QTest::keyClick(ui().FEdit, Qt::Key_Escape);
     QCOMPARE(ui().FEdit->text(), QStringLiteral("1"));
-    QCOMPARE(form().Frequency, 1.0);
+    QCOMPARE(form().WorkingFrequency().Value, 1.0);
   }
 
   void unitChoiceKeepsTheNumberAndRemeasures() {
@@ -292,7 +294,7 @@ class MainWindowTest : public QObject {
   }
 
   void deleteIsRefusedForTheMeterAndDuringADrag() {
-    const int meterIndex = IndexOfComponent(form().meter);
+    const int meterIndex = IndexOfComponent(form().Meter());
     sheet().SelectOnly(meterIndex);
     form().UpdateActions();
     QVERIFY(!ui().EditDelete->isEnabled());
@@ -370,8 +372,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ui().RLabel->text(), QStringLiteral("Mag"));
     QCOMPARE(ui().XLabel->text(), QStringLiteral("Phase"));
     DragFromPalette(ui().ImageC, {3, 1});
-    form().Frequency = 2.5;
-    form().FrequencyUnit = 1;
+    form().PutWorkingFrequency({2.5, 1});
     ui().CirZoomIn->trigger();
     sheet().view.PanX = 3.25;
     // The placed capacitor is unsaved: New asks first.
@@ -381,12 +382,12 @@ class MainWindowTest : public QObject {
     });
     ui().NewBtn->trigger();
     QCOMPARE(sheet().pictures.Count(), 1);
-    QCOMPARE(sheet().pictures.At(0)->cmp, form().meter);
+    QCOMPARE(sheet().pictures.At(0)->cmp, form().Meter());
     QCOMPARE(sheet().components.Count(), 1);
     QCOMPARE(sheet().view.Zoom, 32);
     QCOMPARE(sheet().view.PanX, 0.0);
-    QCOMPARE(form().Frequency, 2.5);
-    QCOMPARE(form().FrequencyUnit, 1);
+    QCOMPARE(form().WorkingFrequency().Value, 2.5);
+    QCOMPARE(form().WorkingFrequency().Unit, 1);
     QCOMPARE(DisplayMode, 1);
     QCOMPARE(ui().REdit->text(), QStringLiteral("Infinity"));
     QVERIFY(!ui().FEdit->isEnabled());

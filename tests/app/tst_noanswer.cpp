@@ -135,14 +135,14 @@ class NoAnswerTest : public QObject {
 
   std::unique_ptr<TProgramWindows<>> program;
   TMainForm& form() { return program->form; }
-  CSheet& sheet() { return *program->form.Sheet; }
-  TResponseDock& dock() { return *program->form.ResponseDock; }
+  CSheet& sheet() { return program->form.CurrentSheet(); }
+  TResponseDock& dock() { return program->form.Response(); }
 
   void Fresh() {
     program = std::make_unique<TProgramWindows<>>();
     form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&form()));
-    form().ui->HintPanel->hide();
+    form().Controls().HintPanel->hide();
   }
   // Draws the sheet at `hertz` and returns its first part's component.
   CCmp* Draw(const SSheet& s, double hertz) {
@@ -196,7 +196,7 @@ class NoAnswerTest : public QObject {
     for (const SSheetCase& c : SheetCases) {
       Fresh();
       Draw(c.sheet, c.hertz);
-      QVERIFY2(form().ui->REdit->text() == c.readout, c.name);
+      QVERIFY2(form().Controls().REdit->text() == c.readout, c.name);
       QVERIFY2(form().StatusText() == c.status, qPrintable(form().StatusText()));
       QVERIFY2(KindsWith(&CPct::flagged) == c.flagged, c.name);
       Shot(QString::fromLatin1(c.name).replace(' ', '-'));
@@ -206,9 +206,9 @@ class NoAnswerTest : public QObject {
       Wire({-6, -2}, {-6, 0});
       Wire({-6, 0}, {-4, 0});
       Finish();
-      const bool number = form().ui->REdit->text() == QStringLiteral("0");
+      const bool number = form().Controls().REdit->text() == QStringLiteral("0");
       cleared += number;
-      QVERIFY2(number || form().ui->REdit->text() == "Error", c.name);
+      QVERIFY2(number || form().Controls().REdit->text() == "Error", c.name);
       QVERIFY2(KindsWith(&CPct::flagged).empty() == number, c.name);
       QVERIFY2((form().StatusText() == hint) == number, c.name);
     }
@@ -238,7 +238,7 @@ class NoAnswerTest : public QObject {
     Wire({0, 0}, {4, 0});
     Finish();
     QVERIFY(KindsWith(&CPct::dimmed).empty());
-    QCOMPARE(form().ui->REdit->text(), QStringLiteral("320"));
+    QCOMPARE(form().Controls().REdit->text(), QStringLiteral("320"));
   }
 
   void thePinnedDifferenceIsTheDifferenceOfTwoReadings() {
@@ -249,11 +249,13 @@ class NoAnswerTest : public QObject {
       c->Params()[0].Value->Value = 1e-6;
       form().UpdateReadoutState();
       form().Recompute(true);
-      const double r0 = Number(form().ui->REdit->text()), x0 = Number(form().ui->XEdit->text());
+      const double r0 = Number(form().Controls().REdit->text()),
+                   x0 = Number(form().Controls().XEdit->text());
       form().Pin();
       c->Params()[0].Value->Value = 2.2e-6;
       form().Recompute(false);
-      const double r1 = Number(form().ui->REdit->text()), x1 = Number(form().ui->XEdit->text());
+      const double r1 = Number(form().Controls().REdit->text()),
+                   x1 = Number(form().Controls().XEdit->text());
       // "ΔX -2.4e+3" or "Δ|Z| +23.5": the number after the caption.
       const double d1 = Number(form().DeltaFirstText().section(' ', 1));
       const double d2 = Number(form().DeltaSecondText().section(' ', 1));
@@ -267,7 +269,7 @@ class NoAnswerTest : public QObject {
 
     // New keeps the pin (a lone meter has no number to compare); Unpin hides the differences.
     form().Pin();
-    form().UndoStack->setClean();  // nothing to save: no prompt
+    form().History().setClean();  // nothing to save: no prompt
     form().NewBtnClick();
     QVERIFY(form().Pinned());
     QCOMPARE(form().DeltaFirstText(), QStringLiteral("Δ|Z| –"));

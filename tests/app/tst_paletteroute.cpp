@@ -23,13 +23,13 @@ class PaletteRouteTest : public QObject {
   std::unique_ptr<TMainForm> form;
 
   QPoint GridPixel(SPoint grid) {
-    const SPoint p = form->Sheet->view.GridToScreen(grid);
+    const SPoint p = form->CurrentSheet().view.GridToScreen(grid);
     return {p.x, p.y};
   }
   int CountKind(int kind) {
     int n = 0;
-    for (int i = 0; i < form->Sheet->pictures.Count(); ++i) {
-      const CPct* p = form->Sheet->pictures.At(i);
+    for (int i = 0; i < form->CurrentSheet().pictures.Count(); ++i) {
+      const CPct* p = form->CurrentSheet().pictures.At(i);
       if (p->cmp && p->cmp->Type == ElemTypes[kind]) ++n;
     }
     return n;
@@ -54,22 +54,24 @@ class PaletteRouteTest : public QObject {
     QFETCH(QString, image);
     auto* source = form->findChild<QWidget*>(image);
     QVERIFY(source);
-    QWidget* box = form->ui->PaintBox;
+    QWidget* box = form->Controls().PaintBox;
     QTest::mousePress(source, Qt::LeftButton, {}, source->rect().center());
-    QCOMPARE(static_cast<int32_t>(form->Sheet->mode), static_cast<int32_t>(SheetMode::Placing));
+    QCOMPARE(static_cast<int32_t>(form->CurrentSheet().mode),
+             static_cast<int32_t>(SheetMode::Placing));
     // Moves and the release are given at paint-area positions; the window system routing
     // decides who receives them.
     QTest::mouseMove(box, GridPixel({1, 2}));
     QTest::mouseMove(box, GridPixel({3, 2}));
     QTest::mouseRelease(box, Qt::LeftButton, {}, GridPixel({3, 2}));
     QCOMPARE(CountKind(kind), 1);
-    QCOMPARE(static_cast<int32_t>(form->Sheet->mode), static_cast<int32_t>(SheetMode::Idle));
-    QVERIFY(!form->Sheet->buttonDown);
+    QCOMPARE(static_cast<int32_t>(form->CurrentSheet().mode),
+             static_cast<int32_t>(SheetMode::Idle));
+    QVERIFY(!form->CurrentSheet().buttonDown);
     QVERIFY(QWidget::mouseGrabber() == nullptr);
-    QVERIFY(!form->ui->HintPanel->isVisible());
+    QVERIFY(!form->Controls().HintPanel->isVisible());
     // A plain press and release on empty sheet afterwards goes to the sheet as usual.
     QTest::mouseClick(box, Qt::LeftButton, {}, GridPixel({-8, 4}));
-    QVERIFY(!form->Sheet->buttonDown);
+    QVERIFY(!form->CurrentSheet().buttonDown);
     QCOMPARE(CountKind(kind), 1);
   }
 

@@ -10,10 +10,13 @@
 #include <QUndoStack>
 #include <QtTest>
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <numbers>
 
 #include "Main.h"
 #include "ResponseDock.h"
+#include "ResponseSweeper.h"
 #include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
@@ -35,8 +38,8 @@ class ResponseDockTest : public QObject {
 
   std::unique_ptr<Program> program;
   TMainForm& form() { return program->form; }
-  CSheet& sheet() { return *program->form.Sheet; }
-  TResponseDock& dock() { return *program->form.ResponseDock; }
+  CSheet& sheet() { return program->form.CurrentSheet(); }
+  TResponseDock& dock() { return program->form.Response(); }
 
   CCmp* Part(int kind, Orientation orientation, SPoint at, std::vector<const char*> texts = {}) {
     return PlacePart(sheet(), kind, orientation, at, texts);
@@ -79,7 +82,7 @@ class ResponseDockTest : public QObject {
 
   // The impedance of the live sheet at `hertz`, solved now on the window's thread.
   std::optional<Complex> LiveImpedance(double hertz) {
-    SCircuitCopy copy = CopyCircuit(sheet().components, form().meter);
+    SCircuitCopy copy = CopyCircuit(sheet().components, form().Meter());
     CCalc solver;
     return MeterImpedance(*copy.Cmps, *copy.Meter, solver)(hertz);
   }
@@ -116,8 +119,9 @@ class ResponseDockTest : public QObject {
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(dock().isVisible());
     form().SetWorkingFrequency(5000);
-    QCOMPARE(form().ui->FEdit->text(), QString());  // nothing reactive yet: the entry is empty
-    QCOMPARE(form().FrequencyUnit, 1);
+    QCOMPARE(form().Controls().FEdit->text(),
+             QString());  // nothing reactive yet: the entry is empty
+    QCOMPARE(form().WorkingFrequency().Unit, 1);
     SeriesRlc();
     Finish();
     QVERIFY(SweepDone());
@@ -136,10 +140,11 @@ class ResponseDockTest : public QObject {
     const QRect item = list->visualItemRect(list->item(0));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, item.center());
-    QVERIFY(
-        std::fabs(FrequencyInHertz(form().Frequency, form().FrequencyUnit) / r.Resonances[0].Hertz -
-                  1) < 1e-12);
-    QCOMPARE(form().ui->REdit->text(), QStringLiteral("10"));
+    QVERIFY(std::fabs(
+                FrequencyInHertz(form().WorkingFrequency().Value, form().WorkingFrequency().Unit) /
+                    r.Resonances[0].Hertz -
+                1) < 1e-12);
+    QCOMPARE(form().Controls().REdit->text(), QStringLiteral("10"));
 
     QTemporaryDir dir;
     QString error;
@@ -154,7 +159,7 @@ class ResponseDockTest : public QObject {
     QVERIFY(!error.isEmpty());
 
     // The panel is still there when the program starts again.
-    form().UndoStack->setClean();  // nothing to save: no prompt
+    form().History().setClean();  // nothing to save: no prompt
     form().close();
     program = std::make_unique<Program>();
     form().show();
@@ -171,16 +176,21 @@ class ResponseDockTest : public QObject {
     const QPoint at = view->rect().center();
     const std::optional<double> f = dock().HertzAt(at);
     QVERIFY(f.has_value());
-    const double before = FrequencyInHertz(form().Frequency, form().FrequencyUnit);
+    const double before =
+        FrequencyInHertz(form().WorkingFrequency().Value, form().WorkingFrequency().Unit);
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    const double picked = FrequencyInHertz(form().Frequency, form().FrequencyUnit);
+    const double picked =
+        FrequencyInHertz(form().WorkingFrequency().Value, form().WorkingFrequency().Unit);
     QVERIFY(std::fabs(picked / *f - 1) < 1e-3);
     // The unit keeps the number below a thousand, and above one unless it is hertz.
-    QVERIFY(form().Frequency < 1000 && (form().FrequencyUnit == 0 || form().Frequency >= 1));
-    QCOMPARE(form().ui->FEdit->text(), QString::fromStdString(FloatText(form().Frequency)));
+    QVERIFY(form().WorkingFrequency().Value < 1000 &&
+            (form().WorkingFrequency().Unit == 0 || form().WorkingFrequency().Value >= 1));
+    QCOMPARE(form().Controls().FEdit->text(),
+             QString::fromStdString(FloatText(form().WorkingFrequency().Value)));
     // The pick is one step back.
-    form().UndoStack->undo();
-    QCOMPARE(FrequencyInHertz(form().Frequency, form().FrequencyUnit), before);
+    form().History().undo();
+    QCOMPARE(FrequencyInHertz(form().WorkingFrequency().Value, form().WorkingFrequency().Unit),
+             before);
   }
 
   void quickEditsEndWithTheLastCircuitsCurve() {
@@ -216,6 +226,37 @@ class ResponseDockTest : public QObject {
     QCOMPARE(dock().ResonanceList()->count(), 0);
   }
 
+  // The worker alone, without a chart: of requests in a row only the newest is reported, and
+  // a cancelled one never is.
+  void theSweeperReportsOnlyTheNewestRequest() {
+    SeriesRlc();
+    Finish();
+    const SCircuitCopy live = CopyCircuit(sheet().components, form().Meter());
+    TResponseSweeper sweeper;
+    std::vector<SSweepResult> results;
+    connect(&sweeper, &TResponseSweeper::Done,
+            [&](const SSweepResult& r) { results.push_back(r); });
+    const auto settle = [] {
+      QThreadPool::globalInstance()->waitForDone();
+      QCoreApplication::processEvents();
+    };
+    sweeper.Start(live, {}, LogFrequencies(1, 1e7, 5000), 0);
+    sweeper.Start(live, {}, LogFrequencies(100, 1e5, 60), 1);
+    QVERIFY(sweeper.Busy());
+    settle();
+    QVERIFY(!sweeper.Busy());
+    QCOMPARE(results.size(), size_t{1});
+    QCOMPARE(results[0].Mode, 1);
+    QCOMPARE(results[0].Response.Points.front().Hertz, 100.0);
+    QCOMPARE(results[0].Response.Resonances.size(), size_t{1});
+    const double expected = 1 / (2 * std::numbers::pi * std::sqrt(1e-3 * 1e-6));
+    QVERIFY(std::fabs(results[0].Response.Resonances[0].Hertz / expected - 1) < 1e-6);
+    sweeper.Start(live, {}, LogFrequencies(1, 1e7, 5000), 0);
+    sweeper.Cancel();
+    settle();
+    QCOMPARE(results.size(), size_t{1});
+  }
+
   void badRangesAreRefused() {
     dock().show();
     QVERIFY(dock().SetRange("10", "100k", 50));
@@ -243,7 +284,7 @@ class ResponseDockTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
         DisplayMode = mode;
         form().UpdateReadoutState();
-        form().ui->HintPanel->hide();
+        form().Controls().HintPanel->hide();
         dock().show();
         form().resize(1100, 640);
         form().SetWorkingFrequency(5000);

@@ -60,12 +60,12 @@ const Stored Stray{1, 7, 9.5, 2};
 void Put(TMainForm& form, const Stored& s) {
   DisplayMode = s.display;
   SignificantDigits = s.digits;
-  form.Frequency = s.frequency;
-  form.FrequencyUnit = s.unit;
+  form.PutWorkingFrequency({s.frequency, s.unit});
 }
 
 Stored Taken(const TMainForm& form) {
-  return {DisplayMode, SignificantDigits, form.Frequency, form.FrequencyUnit};
+  return {DisplayMode, SignificantDigits, form.WorkingFrequency().Value,
+          form.WorkingFrequency().Unit};
 }
 
 bool Same(const Stored& a, const Stored& b) {
@@ -257,13 +257,12 @@ class SettingsTest : public QObject {
       Program program;
       program.form.show();
       QVERIFY(QTest::qWaitForWindowExposed(&program.form));
-      QCOMPARE(program.form.Frequency, 2.5);
-      QCOMPARE(program.form.FrequencyUnit, 1);
-      QCOMPARE(program.form.ui->FComboBox->currentIndex(), 1);
-      QCOMPARE(program.form.ui->RLabel->text(), QString("Mag"));
+      QCOMPARE(program.form.WorkingFrequency().Value, 2.5);
+      QCOMPARE(program.form.WorkingFrequency().Unit, 1);
+      QCOMPARE(program.form.Controls().FComboBox->currentIndex(), 1);
+      QCOMPARE(program.form.Controls().RLabel->text(), QString("Mag"));
       QCOMPARE(SignificantDigits, 4);
-      program.form.Frequency = 47.0;
-      program.form.FrequencyUnit = 2;
+      program.form.PutWorkingFrequency({47.0, 2});
       DisplayMode = 0;
       SignificantDigits = 6;
       program.form.close();
@@ -311,11 +310,11 @@ class SettingsTest : public QObject {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     // A 1 uF capacitor across the meter, measured at 1 kHz.
-    CSheet& sheet = *form.Sheet;
+    CSheet& sheet = form.CurrentSheet();
     const CPct* capacitor = sheet.pictures.At(sheet.AddElement(KindC, Orientation::R90, 0, -2));
     const CPct* meter = nullptr;
     for (int i = 0; i < sheet.pictures.Count(); ++i) {
-      if (sheet.pictures.At(i)->cmp == form.meter) meter = sheet.pictures.At(i);
+      if (sheet.pictures.At(i)->cmp == form.Meter()) meter = sheet.pictures.At(i);
     }
     QVERIFY(meter != nullptr);
     for (int pin = 0; pin < 2; ++pin) {
@@ -326,25 +325,24 @@ class SettingsTest : public QObject {
     sheet.pictures.AttachElements();
     SParam& slot = *capacitor->cmp->Params()[0].Value;
     slot = SParam{1e-6, "1u"};
-    form.Frequency = 1.0;
-    form.FrequencyUnit = 1;
+    form.PutWorkingFrequency({1.0, 1});
     form.UpdateReadoutState();
     form.Recompute(true);
-    QCOMPARE(form.ui->XEdit->text(), QString("-159"));
+    QCOMPARE(form.Controls().XEdit->text(), QString("-159"));
 
     const int before = form.recomputes;
     WhileOpen(program.settings, [&] {
       QCOMPARE(form.recomputes, before);
       ClickItem(program.settings.ui->ZRadioItem1);
-      QCOMPARE(form.ui->RLabel->text(), QString("Mag"));
-      QCOMPARE(form.ui->XLabel->text(), QString("Phase"));
-      QCOMPARE(form.ui->REdit->text(), QString("159"));
-      QCOMPARE(form.ui->XEdit->text(), QString("90"));
+      QCOMPARE(form.Controls().RLabel->text(), QString("Mag"));
+      QCOMPARE(form.Controls().XLabel->text(), QString("Phase"));
+      QCOMPARE(form.Controls().REdit->text(), QString("159"));
+      QCOMPARE(form.Controls().XEdit->text(), QString("90"));
       QTest::keyClick(program.settings.ui->ZComboBox, Qt::Key_Down);
-      QCOMPARE(form.ui->REdit->text(), QString("159.2"));
+      QCOMPARE(form.Controls().REdit->text(), QString("159.2"));
       QTest::mouseClick(program.settings.ui->OkBtn, Qt::LeftButton);
     });
-    form.ui->SettingsBtn->trigger();
+    form.Controls().SettingsBtn->trigger();
     QVERIFY(!program.settings.isVisible());
     // One measurement per change in the dialog and one after it closed.
     QCOMPARE(form.recomputes, before + 3);
@@ -364,7 +362,7 @@ class SettingsTest : public QObject {
       QCOMPARE(program.settings.ui->ZComboBox->currentIndex(), 4);
       QTest::mouseClick(program.settings.ui->OkBtn, Qt::LeftButton);
     });
-    program.form.ui->SettingsBtn->trigger();
+    program.form.Controls().SettingsBtn->trigger();
     QCOMPARE(program.form.recomputes, before + 1);
     QCOMPARE(DisplayMode, 1);
     QCOMPARE(SignificantDigits, 6);

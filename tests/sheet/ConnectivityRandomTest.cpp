@@ -6,6 +6,7 @@
 
 #include "SheetBuilder.h"
 #include "WiringFixture.h"
+#include "sheet/Numbering.h"
 
 namespace {
 

@@ -1,0 +1,93 @@
+// The response panel's worker; see ResponseSweeper.h.
+#include "ResponseSweeper.h"
+
+#include <QFutureWatcher>
+#include <QtConcurrent>
+#include <atomic>
+#include <optional>
+
+#include "analysis/CCalc.h"
+#include "analysis/Measure.h"
+#include "analysis/Sweep.h"
+#include "components/CCmp.h"
+
+// Everything a sweep reads on its worker; the worker shares only `cancel` with the window.
+struct TResponseSweeper::SJob {
+  std::atomic<bool> cancel{false};
+  int mode = 0;
+  // Each sweep solves its own copies: building writes the unknowns' numbers into the parts.
+  SCircuitCopy live;
+  std::optional<SCircuitCopy> pinned;
+  std::vector<double> hertz;
+  // Set once the job is filled in, read first on the worker. The pool's own hand-over happens
+  // inside Qt, where ThreadSanitizer cannot see it (Qt is not built with it); this pair
+  // states the same order where it can.
+  std::atomic<bool> filled{false};
+};
+
+namespace {
+
+SSweepResult Sweep(const SCircuitCopy& live, const SCircuitCopy* pinned,
+                   const std::vector<double>& hertz, const std::atomic<bool>& cancel) {
+  SSweepResult result;
+  CCalc solver;
+  if (live.Meter == nullptr) {
+    for (double f : hertz) result.Response.Points.push_back({f, false, 0, 0});
+  } else {
+    result.Response = SweepMeter(*live.Cmps, *live.Meter, solver, hertz, &cancel);
+  }
+  // The pinned circuit at the live trace's frequencies, the points added around its
+  // resonances included; the pinned resonances are not searched.
+  if (pinned && pinned->Meter != nullptr && !cancel) {
+    std::vector<double> at;
+    for (const SResponsePoint& p : result.Response.Points) at.push_back(p.Hertz);
+    const std::vector<SImpedance> z =
+        SweepImpedance(*pinned->Cmps, *pinned->Meter, solver, at, &cancel);
+    for (size_t i = 0; i < at.size(); ++i)
+      result.Reference.push_back(
+          {at[i], z[i].has_value(), z[i] ? z[i]->real() : 0.0, z[i] ? z[i]->imag() : 0.0});
+  }
+  return result;
+}
+
+}  // namespace
+
+TResponseSweeper::TResponseSweeper(QObject* parent) : QObject(parent) {}
+
+TResponseSweeper::~TResponseSweeper() {
+  Cancel();
+}
+
+void TResponseSweeper::Cancel() {
+  if (pending) pending->cancel = true;
+  pending.reset();
+}
+
+void TResponseSweeper::Start(const SCircuitCopy& live, const SCircuitCopy& pinned,
+                             std::vector<double> hertz, int mode) {
+  Cancel();
+  auto job = std::make_shared<SJob>();
+  job->mode = mode;
+  job->live = CopyCircuit(*live.Cmps, live.Meter);
+  if (pinned.Cmps) job->pinned = CopyCircuit(*pinned.Cmps, pinned.Meter);
+  job->hertz = std::move(hertz);
+  job->filled.store(true, std::memory_order_release);
+  pending = job;
+  auto* watcher = new QFutureWatcher<SSweepResult>(this);
+  connect(watcher, &QFutureWatcher<SSweepResult>::finished, this, [this, watcher, job] {
+    watcher->deleteLater();
+    Finished(job, watcher->result());
+  });
+  watcher->setFuture(QtConcurrent::run([job] {
+    (void)job->filled.load(std::memory_order_acquire);
+    return Sweep(job->live, job->pinned ? &*job->pinned : nullptr, job->hertz, job->cancel);
+  }));
+}
+
+void TResponseSweeper::Finished(const std::shared_ptr<SJob>& job, SSweepResult result) {
+  // Only the newest request is ever reported.
+  if (job != pending) return;
+  pending.reset();
+  result.Mode = job->mode;
+  emit Done(result);
+}

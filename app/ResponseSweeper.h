@@ -1,0 +1,40 @@
+// The response panel's worker: sweeps copies of a circuit on a pool thread, so the window
+// never waits for the plot. A newer request cancels an older one, whose result is dropped.
+#pragma once
+
+#include <QObject>
+#include <memory>
+#include <vector>
+
+#include "analysis/Response.h"
+
+struct SSweepResult {
+  SResponse Response;
+  std::vector<SResponsePoint> Reference;  // the pinned circuit at the same frequencies
+  int Mode = 0;                           // the display mode asked for with the sweep
+};
+
+class TResponseSweeper : public QObject {
+  Q_OBJECT
+ public:
+  explicit TResponseSweeper(QObject* parent = nullptr);
+  // A sweep still running ends at its next point; its result goes nowhere.
+  ~TResponseSweeper() override;
+
+  // Sweeps a copy of `live` (and of `pinned` when it has parts) at `hertz`; the copies are
+  // taken now, on the calling thread, which must be the one that edits the circuits.
+  void Start(const SCircuitCopy& live, const SCircuitCopy& pinned, std::vector<double> hertz,
+             int mode);
+  // Drops the sweep under way, if any.
+  void Cancel();
+  bool Busy() const { return pending != nullptr; }
+
+ signals:
+  // The newest request's sweep is done; only it is ever reported.
+  void Done(const SSweepResult& result);
+
+ private:
+  struct SJob;
+  void Finished(const std::shared_ptr<SJob>& job, SSweepResult result);
+  std::shared_ptr<SJob> pending;  // the sweep whose result will be reported
+};
