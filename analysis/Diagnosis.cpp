@@ -19,11 +19,7 @@ bool IsKind(const CCmp& cmp, const SElemType& type) {
 }
 
 std::vector<SParam> ValuesOf(const CCmp& cmp) {
-  std::vector<SParam> values;
-  // Binding the kind's shared table points it at this component's own slots.
-  for (CParam* p = const_cast<CCmp&>(cmp).Params(); p != nullptr && p->Caption != nullptr; ++p)
-    values.push_back(*p->Value);
-  return values;
+  return {cmp.Values(), cmp.Values() + cmp.ValueCount()};
 }
 
 std::string HertzText(double hertz) {

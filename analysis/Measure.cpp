@@ -10,9 +10,6 @@
 #include "components/CCmp.h"
 #include "value/Value.h"
 
-int DisplayMode = 0;
-int SignificantDigits = 3;
-
 namespace {
 
 double UnitFactor(int frequencyUnit) {
