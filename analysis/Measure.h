@@ -10,6 +10,10 @@ class CCalc;
 class CCmp;
 class CCmps;
 
+// The impedance the last solve reads across the meter's pins, not necessarily finite; none
+// where the meter has no two pins inside the solver's numbering.
+std::optional<std::complex<double>> MeterReading(const CCalc& solver, const CCmp& meter);
+
 struct SReadout {
   std::string R;                 // text for REdit
   std::optional<std::string> X;  // text for XEdit, or none (XEdit keeps its text)
