@@ -20,7 +20,7 @@ bool IsKind(const CCmp& cmp, const SElemType& type) {
 }
 
 std::vector<SParam> ValuesOf(const CCmp& cmp) {
-  return {cmp.Values(), cmp.Values() + cmp.ValueCount()};
+  return {cmp.ParamValues(), cmp.ParamValues() + cmp.ParamCount()};
 }
 
 std::string HertzText(double hertz) {

@@ -124,8 +124,8 @@ SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter) {
     to->Nodes = from->Nodes;
     to->FirstExtra = from->FirstExtra;
     CParam* slots = to->Params();
-    for (int k = 0; k < std::min(from->ValueCount(), to->ValueCount()); ++k)
-      *slots[k].Value = from->Values()[k];
+    for (int k = 0; k < std::min(from->ParamCount(), to->ParamCount()); ++k)
+      *slots[k].Value = from->ParamValues()[k];
     if (from == meter) copy.Meter = to;
   }
   return copy;

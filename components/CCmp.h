@@ -78,8 +78,8 @@ class CCmp {
   CParam* Params() { return valueCount > 0 ? bound : nullptr; }
   const CParam* Params() const { return valueCount > 0 ? bound : nullptr; }
   // The values alone, in the table's order.
-  const SParam* Values() const { return values; }
-  int ValueCount() const { return valueCount; }
+  const SParam* ParamValues() const { return values; }
+  int ParamCount() const { return valueCount; }
   virtual int32_t ExtraCount() const;
   virtual void Stamp(CStampTarget& calc) const;
 
