@@ -11,8 +11,6 @@
 #include "components/CCmp.h"
 #include "components/Kinds.h"
 
-double CancelTolerance = 1e-12;
-
 namespace {
 
 uint64_t Key(int row, int col) {

@@ -24,9 +24,6 @@ struct SPencil {
   std::vector<SMatrixEntry> B;
 };
 
-// Relative tolerance under which a difference counts as cancelled to an exact zero.
-extern double CancelTolerance;
-
 class CCalc : public CStampTarget {
  public:
   // Systems beyond this many unknowns are refused as storage that cannot be had.
@@ -71,17 +68,6 @@ class CCalc : public CStampTarget {
   // What has been stamped at (row, col) since the last clear, adds and assignments in order.
   long double StampedRe(int row, int col) const { return Stamped(row, col, false); }
   long double StampedIm(int row, int col) const { return Stamped(row, col, true); }
-
-  template <class Real>
-  static bool SubtractWithCancel(Real& entry, Real x) {
-    const Real d = entry - x;
-    if (std::fabs(d) > static_cast<Real>(CancelTolerance) * std::fabs(x)) {
-      entry = d;
-      return true;
-    }
-    entry = 0;
-    return false;
-  }
 
   // The built circuit's system for reading the meter `meterUnknown`, assembled from the
   // components' stamps (a Solve is not needed first); Solve drives it with -1 in the meter's

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "analysis/CCalc.h"
+#include "analysis/Measure.h"
 #include "analysis/UnionFind.h"
 #include "components/CCmp.h"
 #include "components/Kinds.h"
@@ -20,11 +21,7 @@ bool IsKind(const CCmp& cmp, const SElemType& type) {
 }
 
 std::vector<SParam> ValuesOf(const CCmp& cmp) {
-  std::vector<SParam> values;
-  // Binding the kind's shared table points it at this component's own slots.
-  for (CParam* p = const_cast<CCmp&>(cmp).Params(); p != nullptr && p->Caption != nullptr; ++p)
-    values.push_back(*p->Value);
-  return values;
+  return {cmp.ParamValues(), cmp.ParamValues() + cmp.ParamCount()};
 }
 
 std::string HertzText(double hertz) {
@@ -218,14 +215,9 @@ SNoAnswer DiagnoseNoAnswer(CCmps& cmps, const CCmp& meter, double hertz) {
     return NoSolution(solver, meter, hertz);
   }
 
-  auto inRange = [&](int32_t node) { return node >= 0 && node < solver.Count; };
-  if (!inRange(meter.Nodes[0]) || !inRange(meter.Nodes[1]))
-    return Answer(ENoAnswer::Unsolvable, "The meter cannot be read", {&meter});
-  const size_t a = static_cast<size_t>(meter.Nodes[0]);
-  const size_t b = static_cast<size_t>(meter.Nodes[1]);
-  const double r = solver.VecRe[b] - solver.VecRe[a];
-  const double x = solver.VecIm[b] - solver.VecIm[a];
-  if (!std::isfinite(r) || !std::isfinite(x))
+  const std::optional<std::complex<double>> z = MeterReading(solver, meter);
+  if (!z) return Answer(ENoAnswer::Unsolvable, "The meter cannot be read", {&meter});
+  if (!std::isfinite(z->real()) || !std::isfinite(z->imag()))
     return Answer(ENoAnswer::Overflow,
                   "The impedance at " + HertzText(hertz) + " is beyond the range of numbers");
   return {};

@@ -10,9 +10,6 @@
 #include "components/CCmp.h"
 #include "value/Value.h"
 
-int DisplayMode = 0;
-int SignificantDigits = 3;
-
 namespace {
 
 double UnitFactor(int frequencyUnit) {
@@ -38,6 +35,16 @@ struct SReleaseOnExit {
 
 double FrequencyInHertz(double frequency, int frequencyUnit) {
   return frequency * UnitFactor(frequencyUnit);
+}
+
+std::optional<std::complex<double>> MeterReading(const CCalc& solver, const CCmp& meter) {
+  if (meter.Nodes.size() < 2 || solver.VecRe == nullptr) return std::nullopt;
+  const int32_t a = meter.Nodes[0], b = meter.Nodes[1];
+  // A meter outside the component list was not numbered with it: nothing to read.
+  if (a < 0 || b < 0 || a >= solver.Count || b >= solver.Count) return std::nullopt;
+  const size_t ua = static_cast<size_t>(a), ub = static_cast<size_t>(b);
+  return std::complex<double>(solver.VecRe[ub] - solver.VecRe[ua],
+                              solver.VecIm[ub] - solver.VecIm[ua]);
 }
 
 void DisplayValues(int displayMode, double r, double x, double& first, double& second) {
@@ -66,13 +73,9 @@ SReadout MeasureImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
   if (!solver.Finite) return {"Error", std::string()};
   if (!solved) return {"Infinity", std::string()};
 
-  // A meter outside the component list was not numbered with it: nothing to read.
-  auto inRange = [&](int32_t node) { return node >= 0 && node < solver.Count; };
-  if (!inRange(meter.Nodes[0]) || !inRange(meter.Nodes[1])) return {"Error", std::string()};
-  const size_t a = static_cast<size_t>(meter.Nodes[0]);
-  const size_t b = static_cast<size_t>(meter.Nodes[1]);
-  const double r = solver.VecRe[b] - solver.VecRe[a];
-  const double x = solver.VecIm[b] - solver.VecIm[a];
+  const std::optional<std::complex<double>> z = MeterReading(solver, meter);
+  if (!z) return {"Error", std::string()};
+  const double r = z->real(), x = z->imag();
   // Overflow inside the solve (infinite or extreme values) must never reach the readout as
   // raw "inf" or "nan" text.
   if (std::isnan(r) || std::isnan(x)) return {"Error", std::string()};

@@ -10,9 +10,9 @@ class CCalc;
 class CCmp;
 class CCmps;
 
-// Program-wide display settings: 0 R and X, 1 magnitude and phase; significant digits 2..8.
-extern int DisplayMode;
-extern int SignificantDigits;
+// The impedance the last solve reads across the meter's pins, not necessarily finite; none
+// where the meter has no two pins inside the solver's numbering.
+std::optional<std::complex<double>> MeterReading(const CCalc& solver, const CCmp& meter);
 
 struct SReadout {
   std::string R;                 // text for REdit
@@ -31,7 +31,7 @@ void DisplayValues(int displayMode, double r, double x, double& first, double& s
 struct SMeasureSettings {
   double frequency = 1.0;
   int frequencyUnit = 0;     // 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3)
-  int displayMode = 0;       // as DisplayMode
+  int displayMode = 0;       // 0 R and X, 1 magnitude and phase
   int digits = 3;            // significant digits; clamped to 2..8
   bool hasReactive = false;  // without a reactive part there is no second number
 };

@@ -215,7 +215,8 @@ SResonance Characterise(const ImpedanceFunction& z, double f0, bool series, SNei
     res.QFromSlope = true;
   }
   // Loss under the solver's own cancellation tolerance is none: a pole or a zero.
-  if (res.Q * CancelTolerance > 1) return {f0, series, Infinite, false, series ? 0.0 : Infinite};
+  if (res.Q * CSparseLu::CancelTolerance > 1)
+    return {f0, series, Infinite, false, series ? 0.0 : Infinite};
   return res;
 }
 

@@ -112,9 +112,8 @@ SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter) {
   copy.Cmps = std::make_unique<CCmps>();
   for (int i = 0; i < cmps.Count(); ++i) {
     CCmp* from = cmps.At(i);
-    int kind = 0;
-    while (kind < ElemKindCount && ElemTypes[kind] != from->Type) ++kind;
-    if (kind == ElemKindCount) continue;  // not made through the kind table: nothing to copy
+    const int kind = KindOf(from->Type);
+    if (kind < 0) continue;  // not made through the kind table: nothing to copy
     // Made straight from the kind's record: the list's own Create looks for a free id,
     // which would make the copy quadratic in the number of parts.
     std::unique_ptr<CCmp> made = ElemTypes[kind]->Create(ElemTypes[kind]);
@@ -125,14 +124,9 @@ SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter) {
     to->SetNodeCount(from->NodeCount);
     to->Nodes = from->Nodes;
     to->FirstExtra = from->FirstExtra;
-    // The parameter table is shared by a kind's components and points at the last bound one,
-    // so the values are read out before the copy binds it.
-    std::vector<SParam> values;
-    for (CParam* p = from->Params(); p != nullptr && p->Caption != nullptr; ++p)
-      values.push_back(*p->Value);
-    size_t k = 0;
-    for (CParam* p = to->Params(); p != nullptr && p->Caption != nullptr && k < values.size(); ++p)
-      *p->Value = values[k++];
+    CParam* slots = to->Params();
+    for (int k = 0; k < std::min(from->ParamCount(), to->ParamCount()); ++k)
+      *slots[k].Value = from->ParamValues()[k];
     if (from == meter) copy.Meter = to;
   }
   return copy;

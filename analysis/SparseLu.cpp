@@ -1,13 +1,11 @@
 // Markowitz ordering, factoring and substitution of the sparse complex system. Every
-// subtraction goes through CCalc::SubtractWithCancel, so a difference that cancels to within
+// subtraction goes through CSparseLu::SubtractWithCancel, so a difference that cancels to within
 // the tolerance becomes an exact zero and leaves the pattern.
 #include "analysis/SparseLu.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-#include "analysis/CCalc.h"
 
 namespace {
 
@@ -51,8 +49,8 @@ inline bool LostValue(T d, T x) {
 template <class T>
 inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost, int& zeroed) {
   const T dRe = entry.Re - x.Re, dIm = entry.Im - x.Im;
-  const bool re = CCalc::SubtractWithCancel(entry.Re, x.Re);
-  const bool im = CCalc::SubtractWithCancel(entry.Im, x.Im);
+  const bool re = CSparseLu::SubtractWithCancel(entry.Re, x.Re);
+  const bool im = CSparseLu::SubtractWithCancel(entry.Im, x.Im);
   lost += (!re && LostValue(dRe, x.Re)) + (!im && LostValue(dIm, x.Im));
   zeroed += (!re && dRe != 0) + (!im && dIm != 0);
   return re || im;
@@ -62,7 +60,7 @@ inline bool Subtract(TComplex<T>& entry, TComplex<T> x, int& lost, int& zeroed) 
 // left of a cancellation spread over several subtractions: rounding, not a pivot.
 template <class T>
 inline bool Genuine(TComplex<T> v, T scale) {
-  return Size(v) > static_cast<T>(CancelTolerance) * scale;
+  return Size(v) > static_cast<T>(CSparseLu::CancelTolerance) * scale;
 }
 
 template <class T>

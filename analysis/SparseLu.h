@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -85,6 +86,21 @@ class CSparseLu {
  public:
   // A candidate pivot must reach this share of the largest magnitude in its column.
   static constexpr long double Threshold = 0.1L;
+  // Relative tolerance under which a difference counts as cancelled to an exact zero. A
+  // constant, so factorisers on any thread agree without sharing anything.
+  static constexpr double CancelTolerance = 1e-12;
+
+  // entry - x, made an exact zero (and false returned) where it is within the tolerance of x.
+  template <class Real>
+  static bool SubtractWithCancel(Real& entry, Real x) {
+    const Real d = entry - x;
+    if (std::fabs(d) > static_cast<Real>(CancelTolerance) * std::fabs(x)) {
+      entry = d;
+      return true;
+    }
+    entry = 0;
+    return false;
+  }
 
   // Factors the n x n matrix given by its entries (each position once). With `replay` the
   // stored pivot order is followed; false then means that a replayed pivot failed the

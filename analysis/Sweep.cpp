@@ -5,23 +5,8 @@
 #include <cmath>
 
 #include "analysis/CCalc.h"
+#include "analysis/Measure.h"
 #include "components/CCmp.h"
-
-namespace {
-
-// The reading of the last solve across the meter's pins.
-SImpedance Reading(const CCalc& solver, const CCmp& meter) {
-  if (meter.Nodes.size() < 2) return std::nullopt;
-  const int32_t a = meter.Nodes[0], b = meter.Nodes[1];
-  if (a < 0 || b < 0 || a >= solver.Count || b >= solver.Count) return std::nullopt;
-  const size_t ua = static_cast<size_t>(a), ub = static_cast<size_t>(b);
-  const std::complex<double> z(solver.VecRe[ub] - solver.VecRe[ua],
-                               solver.VecIm[ub] - solver.VecIm[ua]);
-  if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) return std::nullopt;
-  return z;
-}
-
-}  // namespace
 
 CImpedanceProbe::CImpedanceProbe(CCmps& cmps, const CCmp& m, CCalc& s) : meter(m), solver(s) {
   solver.Cmps = &cmps;
@@ -34,7 +19,9 @@ CImpedanceProbe::~CImpedanceProbe() {
 
 SImpedance CImpedanceProbe::At(double hertz) {
   if (!built || !solver.Resolve(meter.FirstExtra, hertz)) return std::nullopt;
-  return Reading(solver, meter);
+  const SImpedance z = MeterReading(solver, meter);
+  if (!z || !std::isfinite(z->real()) || !std::isfinite(z->imag())) return std::nullopt;
+  return z;
 }
 
 SImpedance CImpedanceProbe::AtListed(const std::vector<double>& hertz, size_t i) {

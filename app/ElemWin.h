@@ -60,8 +60,7 @@ class TElemWinForm : public QDialog {
   void OkBtnClick();
   void HideSuffixTable();
   void CentreOverMainWindow();
-  // The edited entry of the kind's shared table, bound to `component` at this moment: any
-  // other component's Params() since the dialog opened would have bound it elsewhere.
+  // The edited entry of `component`'s table; null when the index is past its end.
   CParam* BoundParameter() const;
 
   QRect centreOver;  // the main window's frame while Edit runs

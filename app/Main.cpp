@@ -59,7 +59,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   Sheet = std::make_unique<CSheet>(this);
   Solver.Cmps = &Sheet->components;
   LoadSheetCursors();
-  FillElemTypes();
   Frequency = 1.0;
   FrequencyUnit = 0;
   HasReactive = false;
@@ -216,8 +215,6 @@ void TMainForm::FormShow() {
     if (!geometry.isEmpty()) restoreGeometry(geometry);
   }
   InitDrawStyle();
-  // The solver's cancellation threshold is set once, with the rest of the start-up state.
-  CancelTolerance = 1e-12;
   LoadSettings();
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
   ui->FEdit->setText(FrequencyText(Frequency));

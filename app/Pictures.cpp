@@ -26,29 +26,10 @@ struct SBounds {
 // Bounds of a symbol command list in fine units once turned to `orientation`.
 SBounds SymbolBounds(const int32_t* symbol, Orientation orientation) {
   SBounds b;
-  if (!symbol) return b;
-  for (const int32_t* s = symbol; *s != SymEnd;) {
-    const int32_t command = *s++;
-    switch (command) {
-      case SymMove:
-      case SymLine:
-        b.Add(RotatePoint(orientation, s[0], s[1]));
-        s += 2;
-        break;
-      case SymCircle:
-      case SymDisc:
-        b.Add(RotatePoint(orientation, s[0], s[1]), s[2]);
-        s += 3;
-        break;
-      case SymBar:
-        b.Add(RotatePoint(orientation, s[0], s[1]));
-        b.Add(RotatePoint(orientation, s[2], s[3]));
-        s += 4;
-        break;
-      default:
-        return b;  // an unknown word ends the list rather than misreading what follows
-    }
-  }
+  WalkSymbol(symbol, [&](const SSymbolCommand& c) {
+    b.Add(RotatePoint(orientation, c.P1), c.Radius);
+    if (c.Command == SymBar) b.Add(RotatePoint(orientation, c.P2));
+  });
   return b;
 }
 

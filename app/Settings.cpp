@@ -8,6 +8,8 @@
 #include "analysis/Measure.h"
 #include "ui_Settings.h"
 
+int DisplayMode = 0;
+int SignificantDigits = 3;
 bool DimIdleParts = true;
 const char* const DimIdlePartsKey = "DimIdleParts";
 

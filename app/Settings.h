@@ -15,6 +15,11 @@ inline constexpr char ApplicationName[] = "Vorzeta";
 // users.
 QSettings UserStore();
 
+// The window's display settings, handed to the measurement with each reading: 0 R and X,
+// 1 magnitude and phase; significant digits 2..8.
+extern int DisplayMode;
+extern int SignificantDigits;
+
 // Parts that carry no current are drawn dimmed; stored under its own key, on by default.
 extern bool DimIdleParts;
 extern const char* const DimIdlePartsKey;

@@ -5,15 +5,17 @@
 
 #include "components/Kinds.h"
 
-const SElemType* ElemTypes[ElemKindCount] = {};
+// Constant-initialised: the table is whole before any code runs, on every thread.
+constinit const SElemType* const ElemTypes[ElemKindCount] = {
+    &CElemA::TypeRecord, &CElemR::TypeRecord,  &CElemC::TypeRecord,
+    &CElemL::TypeRecord, &CElemLC::TypeRecord, &CElemW::TypeRecord,
+};
 
-void FillElemTypes() {
-  ElemTypes[KindMeter] = &CElemA::TypeRecord;
-  ElemTypes[KindR] = &CElemR::TypeRecord;
-  ElemTypes[KindC] = &CElemC::TypeRecord;
-  ElemTypes[KindL] = &CElemL::TypeRecord;
-  ElemTypes[KindLC] = &CElemLC::TypeRecord;
-  ElemTypes[KindW] = &CElemW::TypeRecord;
+int KindOf(const SElemType* type) {
+  for (int kind = 0; kind < ElemKindCount; ++kind) {
+    if (type != nullptr && ElemTypes[kind] == type) return kind;
+  }
+  return -1;
 }
 
 // ---- CCmp
@@ -24,15 +26,25 @@ CCmp::CCmp(const SElemType* type) : Type(type) {
 
 CCmp::~CCmp() = default;
 
-CParam* CCmp::Params() {
-  return nullptr;
-}
-
 int32_t CCmp::ExtraCount() const {
   return Type != nullptr ? Type->ExtraCount : 0;
 }
 
 void CCmp::Stamp(CStampTarget& /*calc*/) const {}
+
+void CCmp::BindParams(SParam* slots, int count) {
+  const CParam* table = Type != nullptr ? Type->Params : nullptr;
+  valueCount = 0;
+  values = slots;
+  if (table == nullptr) return;
+  // The copy keeps the table's end marker; a table longer than the slots is cut at them.
+  while (valueCount < count && valueCount < MaxParams && table[valueCount].Caption != nullptr) {
+    bound[valueCount] = table[valueCount];
+    bound[valueCount].Value = &slots[valueCount];
+    ++valueCount;
+  }
+  bound[valueCount] = {};
+}
 
 void CCmp::SetNodeCount(int32_t n) {
   if (n == NodeCount) return;
@@ -79,9 +91,8 @@ CCmp* CCmps::Create(int kind) {
 }
 
 CCmp* CCmps::Create(int kind, int32_t id) {
-  // An unknown kind or a table not filled yet creates nothing rather than reading past it.
+  // An unknown kind creates nothing rather than reading past the table.
   if (kind < 0 || kind >= ElemKindCount) return nullptr;
-  if (ElemTypes[kind] == nullptr) FillElemTypes();
   const SElemType* type = ElemTypes[kind];
   std::unique_ptr<CCmp> c = type->Create(type);
   c->Id = id;

@@ -36,8 +36,9 @@ struct SLabelPlace {
   int32_t Align = 0;
 };
 
-// Static description of one parameter of a kind. A kind's table ends with an entry whose
-// Caption is null. Value addresses the slot of the component the table was last bound to.
+// One parameter of a kind. A table ends with an entry whose Caption is null. In the kind's
+// table Value is null; in a component's own copy (CCmp::Params) it addresses that
+// component's slot.
 struct CParam {
   const char* Caption = nullptr;
   const char* Label = nullptr;
@@ -53,13 +54,17 @@ struct SElemType {
   const CPin* Pins = nullptr;       // PinCount entries
   int32_t Body[4] = {0, 0, 0, 0};   // x1, y1, x2, y2 in grid units
   CmpFactory Create = nullptr;
-  CParam* Params = nullptr;  // null for the meter
-  int32_t ExtraCount = 0;    // extra unknowns reserved in the solver
+  const CParam* Params = nullptr;  // null for the meter
+  int32_t ExtraCount = 0;          // extra unknowns reserved in the solver
 };
 
-// Indexed by kind; filled once by FillElemTypes.
-extern const SElemType* ElemTypes[ElemKindCount];
-void FillElemTypes();
+// The most parameters a kind has.
+constexpr int MaxParams = 3;
+
+// Indexed by kind; complete before the program runs and never written.
+extern const SElemType* const ElemTypes[ElemKindCount];
+// The kind of a type record; -1 for a record that is none of ElemTypes.
+int KindOf(const SElemType* type);
 
 class CCmp {
  public:
@@ -68,8 +73,13 @@ class CCmp {
   CCmp(const CCmp&) = delete;
   CCmp& operator=(const CCmp&) = delete;
 
-  // Binds the kind's shared table to this component's parameter slots and returns it.
-  virtual CParam* Params();
+  // This component's copy of its kind's table, each Value addressing this component's own
+  // slot; null for a kind without parameters. Nothing shared is written.
+  CParam* Params() { return valueCount > 0 ? bound : nullptr; }
+  const CParam* Params() const { return valueCount > 0 ? bound : nullptr; }
+  // The values alone, in the table's order.
+  const SParam* ParamValues() const { return values; }
+  int ParamCount() const { return valueCount; }
   virtual int32_t ExtraCount() const;
   virtual void Stamp(CStampTarget& calc) const;
 
@@ -82,6 +92,15 @@ class CCmp {
   std::vector<int32_t> Nodes;  // one node number per pin
   int32_t FirstExtra = 0;
   bool Reactive = false;
+
+ protected:
+  // Copies the kind's table and points its entries at `slots`, the kind's count of them.
+  void BindParams(SParam* slots, int count);
+
+ private:
+  CParam bound[MaxParams + 1] = {};
+  SParam* values = nullptr;
+  int valueCount = 0;
 };
 
 class CCmps {

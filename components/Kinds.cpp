@@ -102,25 +102,25 @@ constexpr CParam Entry(const char* caption, const char* label, int32_t x, int32_
   return entry;
 }
 
-CParam ResistorParams[2] = {
+constexpr CParam ResistorParams[2] = {
     Entry("Resistor", "Resistance, Ohm", 32, -22, {0, 1, 0, -1}),
     {},
 };
-CParam CapacitorParams[2] = {
+constexpr CParam CapacitorParams[2] = {
     Entry("Capacitor", "Capacitance, F", 32, -28, {0, 1, 0, -1}),
     {},
 };
-CParam InductorParams[2] = {
+constexpr CParam InductorParams[2] = {
     Entry("Inductor", "Inductance, H", 32, -28, {0, 1, 0, -1}),
     {},
 };
-CParam CoupledParams[4] = {
+constexpr CParam CoupledParams[4] = {
     Entry("Coupled inductors", "Inductance 1, H", 32, 10, {0, -1, 0, 1}),
     Entry("Coupled inductors", "Inductance 2, H", 32, -74, {0, 1, 0, -1}),
     Entry("Coupled inductors", "Couplng coefficient", -28, -32, {-1, 0, 1, 0}),
     {},
 };
-CParam TransformerParams[3] = {
+constexpr CParam TransformerParams[3] = {
     Entry("Ideal transformer", "Number of turns 1", 32, 10, {0, -1, 0, 1}),
     Entry("Ideal transformer", "Number of turns 2", 32, -74, {0, 1, 0, -1}),
     {},
@@ -129,15 +129,6 @@ CParam TransformerParams[3] = {
 template <class Kind>
 std::unique_ptr<CCmp> CreateKind(const SElemType* type) {
   return std::make_unique<Kind>(type);
-}
-
-// Points every entry of the kind's shared table at this component's slots.
-template <size_t N>
-CParam* Bind(const SElemType* type, SParam (&values)[N]) {
-  CParam* table = type->Params;
-  if (table == nullptr) return nullptr;
-  for (size_t i = 0; i < N && table[i].Caption != nullptr; ++i) table[i].Value = &values[i];
-  return table;
 }
 
 }  // namespace
@@ -170,10 +161,7 @@ void CElemA::Stamp(CStampTarget& calc) const {
 
 CElemR::CElemR(const SElemType* type) : CCmp(type) {
   Values[0] = {1000.0, "1k"};
-}
-
-CParam* CElemR::Params() {
-  return Bind(Type, Values);
+  BindParams(Values, 1);
 }
 
 int32_t CElemR::ExtraCount() const {
@@ -194,10 +182,7 @@ void CElemR::Stamp(CStampTarget& calc) const {
 CElemC::CElemC(const SElemType* type) : CCmp(type) {
   Values[0] = {1.0e-9, "1n"};
   Reactive = true;
-}
-
-CParam* CElemC::Params() {
-  return Bind(Type, Values);
+  BindParams(Values, 1);
 }
 
 void CElemC::Stamp(CStampTarget& calc) const {
@@ -213,10 +198,7 @@ void CElemC::Stamp(CStampTarget& calc) const {
 CElemL::CElemL(const SElemType* type) : CCmp(type) {
   Values[0] = {1.0e-6, "1u"};
   Reactive = true;
-}
-
-CParam* CElemL::Params() {
-  return Bind(Type, Values);
+  BindParams(Values, 1);
 }
 
 void CElemL::Stamp(CStampTarget& calc) const {
@@ -232,10 +214,7 @@ CElemLC::CElemLC(const SElemType* type) : CCmp(type) {
   Values[1] = {1.0e-6, "1u"};
   Values[2] = {1.0, "1"};
   Reactive = true;
-}
-
-CParam* CElemLC::Params() {
-  return Bind(Type, Values);
+  BindParams(Values, 3);
 }
 
 void CElemLC::Stamp(CStampTarget& calc) const {
@@ -267,10 +246,7 @@ void CElemLC::Stamp(CStampTarget& calc) const {
 CElemW::CElemW(const SElemType* type) : CCmp(type) {
   Values[0] = {1.0, "1"};
   Values[1] = {1.0, "1"};
-}
-
-CParam* CElemW::Params() {
-  return Bind(Type, Values);
+  BindParams(Values, 2);
 }
 
 void CElemW::Stamp(CStampTarget& calc) const {

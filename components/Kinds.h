@@ -16,7 +16,6 @@ class CElemA : public CCmp {
 class CElemR : public CCmp {
  public:
   explicit CElemR(const SElemType* type);
-  CParam* Params() override;
   // A resistance of exactly 0 is a short carried by its own current unknown.
   int32_t ExtraCount() const override;
   void Stamp(CStampTarget& calc) const override;
@@ -28,7 +27,6 @@ class CElemR : public CCmp {
 class CElemC : public CCmp {
  public:
   explicit CElemC(const SElemType* type);
-  CParam* Params() override;
   void Stamp(CStampTarget& calc) const override;
 
   SParam Values[1];  // capacitance
@@ -38,7 +36,6 @@ class CElemC : public CCmp {
 class CElemL : public CCmp {
  public:
   explicit CElemL(const SElemType* type);
-  CParam* Params() override;
   void Stamp(CStampTarget& calc) const override;
 
   SParam Values[1];  // inductance
@@ -48,7 +45,6 @@ class CElemL : public CCmp {
 class CElemLC : public CCmp {
  public:
   explicit CElemLC(const SElemType* type);
-  CParam* Params() override;
   void Stamp(CStampTarget& calc) const override;
 
   SParam Values[3];  // L1, L2, coupling coefficient
@@ -58,7 +54,6 @@ class CElemLC : public CCmp {
 class CElemW : public CCmp {
  public:
   explicit CElemW(const SElemType* type);
-  CParam* Params() override;
   void Stamp(CStampTarget& calc) const override;
 
   SParam Values[2];  // turns N1, turns N2

@@ -246,14 +246,15 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
   std::vector<const CPct*> dots;
   for (int i = 0; i < sheet.pictures.Count(); ++i) {
     const CPct* p = sheet.pictures.At(i);
-    if (p->PictureKind() == PctElement && p->cmp != nullptr) elements.push_back(p);
+    // A part of no known kind has no name to be written under.
+    if (p->PictureKind() == PctElement && p->cmp != nullptr && KindOf(p->cmp->Type) >= 0)
+      elements.push_back(p);
     if (p->PictureKind() == PctLine) wires.push_back(p);
     if (p->PictureKind() == PctDot) dots.push_back(p);
   }
   WriteList(out, "components", elements, [&](const CPct* p) {
     CCmp* c = p->cmp;
-    int kind = 0;
-    while (kind < ElemKindCount - 1 && ElemTypes[kind] != c->Type) ++kind;
+    const int kind = KindOf(c->Type);
     std::string line = "{\"kind\": " + Text(KindNames[kind]) + ", \"x\": " + std::to_string(p->x) +
                        ", \"y\": " + std::to_string(p->y) +
                        ", \"orientation\": " + std::to_string(QuarterTurns(p->orientation)) +
@@ -303,7 +304,6 @@ json ParseSheetJson(std::string_view text) {
 }  // namespace
 
 SSheetContent ReadSheetFile(std::string_view text) {
-  FillElemTypes();
   const json root = ParseSheetJson(text);
   Typed(root, json::value_t::object, "file", "a JSON object");
 
@@ -408,7 +408,6 @@ std::vector<size_t> PinGroups(const CCmps& components) {
 }  // namespace
 
 CCmp* ApplySheetFile(const SSheetContent& content, CSheet& sheet, std::string* notice) {
-  FillElemTypes();
   sheet.AbortGesture();
   sheet.Clear();
   CCmp* meter = PutContent(content, sheet);

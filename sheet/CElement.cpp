@@ -119,7 +119,6 @@ void CElement::Draw(Canvas& canvas, const CVC& view) {
 
   labelCount = 0;
   if (cmp == nullptr) return;
-  // Binding the kind's shared table to this component makes each Value point at our own slot.
   const CParam* table = cmp->Params();
   if (table == nullptr) return;  // the meter has no value
   const int maxLabels = static_cast<int>(std::size(labelRects));

@@ -13,11 +13,7 @@ namespace {
 // The component kind shown by an element, found through its type record; -1 if unknown.
 int ElementKind(const CPct& p) {
   const auto* e = dynamic_cast<const CElement*>(&p);
-  if (e == nullptr) return -1;
-  for (int k = 0; k < ElemKindCount; ++k) {
-    if (ElemTypes[k] != nullptr && ElemTypes[k] == e->Type) return k;
-  }
-  return -1;
+  return e != nullptr ? KindOf(e->Type) : -1;
 }
 
 std::string PointText(int32_t x, int32_t y) {

@@ -42,21 +42,6 @@ int FineToScreenAxis(int zoom, double pan, int f, int origin) {
   return TruncToInt(static_cast<double>(origin + q) - zoom * pan);
 }
 
-// Reads a symbol's operands, turned by the orientation and scaled onto the screen.
-struct SymbolReader {
-  const int32_t* word;
-  Orientation orientation;
-  int zoom;
-  SPoint origin;  // screen pixel of the element's grid point
-
-  SPoint Point() {
-    const SPoint r = RotatePoint(orientation, word[0], word[1]);
-    word += 2;
-    return {MulDiv(r.x, zoom, FinePerGrid) + origin.x, MulDiv(r.y, zoom, FinePerGrid) + origin.y};
-  }
-  int Radius() { return std::max(MulDiv(*word++, zoom, FinePerGrid), 1); }
-};
-
 // A bar thinner than the pen would vanish at small zooms (the transformer's core is one fine
 // unit thick), so it is widened to 2·w pixels around its middle.
 void DrawBar(Canvas& canvas, SPoint p1, SPoint p2, int w) {
@@ -75,6 +60,29 @@ void DrawBar(Canvas& canvas, SPoint p1, SPoint p2, int w) {
 }
 
 }  // namespace
+
+const int32_t* ReadSymbolCommand(const int32_t* word, SSymbolCommand& out) {
+  if (word == nullptr || *word == SymEnd) return nullptr;
+  out = SSymbolCommand{};
+  out.Command = *word++;
+  switch (out.Command) {
+    case SymMove:
+    case SymLine:
+      out.P1 = {word[0], word[1]};
+      return word + 2;
+    case SymCircle:
+    case SymDisc:
+      out.P1 = {word[0], word[1]};
+      out.Radius = word[2];
+      return word + 3;
+    case SymBar:
+      out.P1 = {word[0], word[1]};
+      out.P2 = {word[2], word[3]};
+      return word + 4;
+    default:
+      return nullptr;
+  }
+}
 
 SPoint RotatePoint(int r, int x, int y) {
   switch (((r % 4) + 4) % 4) {
@@ -135,41 +143,22 @@ void CVC::DrawSymbol(Canvas& canvas, Orientation orientation, int penWidth, SCol
   canvas.SetPen(color, penWidth < 0 ? 1 : MulDiv(w, Zoom, FinePerGrid));
   canvas.SetBrush(color);
 
-  SymbolReader in{symbol, orientation, Zoom, GridToScreen(gx, gy)};
-  while (*in.word != SymEnd) {
-    const int32_t command = *in.word++;
-    switch (command) {
-      case SymMove: {
-        const SPoint p = in.Point();
-        canvas.MoveTo(p.x, p.y);
-        break;
-      }
-      case SymLine: {
-        const SPoint p = in.Point();
-        canvas.LineTo(p.x, p.y);
-        break;
-      }
-      case SymCircle:
-      case SymDisc: {
-        const SPoint p = in.Point();
-        const int r = in.Radius();
-        if (command == SymCircle)
-          canvas.CircleOutline(p.x - r, p.y - r, p.x + r, p.y + r);
-        else
-          canvas.Ellipse(p.x - r, p.y - r, p.x + r, p.y + r);
-        break;
-      }
-      case SymBar: {
-        const SPoint p1 = in.Point();
-        const SPoint p2 = in.Point();
-        DrawBar(canvas, p1, p2, w);
-        break;
-      }
-      default:
-        in.word += 4;  // an unknown command carries two points that are not drawn
-        break;
-    }
-  }
+  // Operands are turned by the orientation and scaled onto the screen.
+  const SPoint origin = GridToScreen(gx, gy);
+  auto screen = [&](SPoint p) {
+    const SPoint r = RotatePoint(orientation, p);
+    return SPoint{MulDiv(r.x, Zoom, FinePerGrid) + origin.x,
+                  MulDiv(r.y, Zoom, FinePerGrid) + origin.y};
+  };
+  WalkSymbol(symbol, [&](const SSymbolCommand& c) {
+    const SPoint p = screen(c.P1);
+    const int r = std::max(MulDiv(c.Radius, Zoom, FinePerGrid), 1);
+    if (c.Command == SymMove) canvas.MoveTo(p.x, p.y);
+    if (c.Command == SymLine) canvas.LineTo(p.x, p.y);
+    if (c.Command == SymCircle) canvas.CircleOutline(p.x - r, p.y - r, p.x + r, p.y + r);
+    if (c.Command == SymDisc) canvas.Ellipse(p.x - r, p.y - r, p.x + r, p.y + r);
+    if (c.Command == SymBar) DrawBar(canvas, p, screen(c.P2), w);
+  });
 }
 
 SRect CVC::DrawLabel(Canvas& canvas, const SFont& font, int align, SColor color,

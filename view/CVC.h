@@ -41,6 +41,26 @@ enum SymbolCommand : int32_t {
   SymBar = 'b',     // x1, y1, x2, y2: filled, with a minimum thickness
 };
 
+// One command of a symbol list with its operands, in the element's own frame (fine units).
+struct SSymbolCommand {
+  int32_t Command = SymEnd;
+  SPoint P1;           // every command's point; a bar's first corner
+  SPoint P2;           // a bar's second corner
+  int32_t Radius = 0;  // a circle's or a disc's
+};
+
+// Reads the command at `word` into `out` and returns the word after it; null at the end of the
+// list and at an unknown word, whose operands, and so where the next command starts, are unknown.
+const int32_t* ReadSymbolCommand(const int32_t* word, SSymbolCommand& out);
+
+// Calls visit(const SSymbolCommand&) for each command of `symbol` up to its end or to the first
+// unknown word; a null list has none.
+template <class Visit>
+void WalkSymbol(const int32_t* symbol, Visit&& visit) {
+  SSymbolCommand command;
+  for (const int32_t* s = symbol; (s = ReadSymbolCommand(s, command)) != nullptr;) visit(command);
+}
+
 class CVC {
  public:
   virtual ~CVC() = default;

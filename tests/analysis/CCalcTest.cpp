@@ -161,7 +161,7 @@ TEST(CCalcStamps, SubtractWithCancelTurnsNearCancellationIntoExactZero) {
   };
   for (const SCase& c : cases) {
     long double entry = c.entry;
-    EXPECT_EQ(CCalc::SubtractWithCancel(entry, c.x), c.kept) << static_cast<double>(c.entry);
+    EXPECT_EQ(CSparseLu::SubtractWithCancel(entry, c.x), c.kept) << static_cast<double>(c.entry);
     EXPECT_NEAR(static_cast<double>(entry), static_cast<double>(c.result), 1e-18);
     if (!c.kept) {
       EXPECT_FALSE(std::signbit(entry)) << "a cancelled entry is +0";

@@ -198,7 +198,6 @@ class AppPartsTest : public QObject {
   }
 
   void paletteImagesShowEachKindsSymbol() {
-    FillElemTypes();
     std::vector<QImage> images;
     for (int kind = KindR; kind <= KindW; ++kind) {
       const QSize size = kind >= KindLC ? QSize(40, 51) : QSize(18, 51);
@@ -222,7 +221,6 @@ class AppPartsTest : public QObject {
   }
 
   void highDensityPaletteImagesKeepTheirLogicalSize() {
-    FillElemTypes();
     const QPixmap pixmap = PalettePicture(KindR, QSize(18, 51), 2.0);
     QCOMPARE(pixmap.size(), QSize(36, 102));
     QCOMPARE(pixmap.devicePixelRatio(), 2.0);

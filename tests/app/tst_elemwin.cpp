@@ -39,7 +39,6 @@ int EditWith(TElemWinForm& dialog, CCmp& cmp, const QRect& frame,
 }
 
 std::unique_ptr<CCmp> NewCapacitor(const SParam& value) {
-  FillElemTypes();
   std::unique_ptr<CCmp> c = ElemTypes[KindC]->Create(ElemTypes[KindC]);
   *c->Params()[0].Value = value;
   return c;
@@ -303,8 +302,7 @@ class TestElemWin : public QObject {
   }
 
   void storeReachesTheEditedComponentAfterAnotherBinding() {
-    // The kind's table is shared; painting another capacitor binds it to that one while the
-    // dialog is open.
+    // Another capacitor's table is asked for (painting does) while the dialog is open.
     const std::unique_ptr<CCmp> other = NewCapacitor(SParam{3.3e-6, "3u3"});
     EditWith(*dialog, *capacitor, QRect(0, 0, 548, 456), [&] {
       Retype(ui().ParamEdit, "22p");

@@ -19,7 +19,6 @@ std::string Tag(char owner, int i) {
 
 class ComponentList : public testing::Test {
  protected:
-  void SetUp() override { FillElemTypes(); }
   CCmps cmps;
 };
 
@@ -153,7 +152,7 @@ TEST_F(ComponentList, AssignExtraHandsOutIndicesOnlyWhereUnknownsAreReserved) {
   EXPECT_EQ(next, 13);
 }
 
-TEST_F(ComponentList, ParamsBindTheSharedTableToTheAskingComponent) {
+TEST_F(ComponentList, ParamsAreEachComponentsOwnTable) {
   CCmp* a = cmps.Create(KindLC);
   CCmp* b = cmps.Create(KindLC);
   CParam* ta = a->Params();
@@ -161,13 +160,14 @@ TEST_F(ComponentList, ParamsBindTheSharedTableToTheAskingComponent) {
   for (int i = 0; ta[i].Caption != nullptr; ++i) ta[i].Value->Text = Tag('a', i);
 
   CParam* tb = b->Params();
-  EXPECT_EQ(tb, ta);  // one table per kind
+  EXPECT_NE(tb, ta);  // asking for b's table leaves a's bound to a
   for (int i = 0; tb[i].Caption != nullptr; ++i) {
     EXPECT_NE(tb[i].Value->Text, Tag('a', i)) << i;
     tb[i].Value->Text = Tag('b', i);
     tb[i].Value->Value = i + 0.5;
   }
-  // Writing through the table bound to b left a alone.
+  // Writing through b's table left a alone; the kind's own table has no slots.
+  EXPECT_EQ(a->Type->Params[0].Value, nullptr);
   ta = a->Params();
   for (int i = 0; ta[i].Caption != nullptr; ++i) {
     EXPECT_EQ(ta[i].Value->Text, Tag('a', i)) << i;

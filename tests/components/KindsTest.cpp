@@ -14,22 +14,20 @@
 
 namespace {
 
-TEST(Kinds, TableIsFilledInKindOrderAndOnlyOnce) {
-  FillElemTypes();
-  const SElemType* first[ElemKindCount];
+TEST(Kinds, EveryKindHasItsOwnRecordAndKindOfFindsIt) {
   for (int kind = 0; kind < ElemKindCount; ++kind) {
     ASSERT_NE(ElemTypes[kind], nullptr);
-    first[kind] = ElemTypes[kind];
-    for (int other = 0; other < kind; ++other) EXPECT_NE(first[other], first[kind]);
+    for (int other = 0; other < kind; ++other) EXPECT_NE(ElemTypes[other], ElemTypes[kind]);
+    EXPECT_EQ(KindOf(ElemTypes[kind]), kind);
   }
-  FillElemTypes();
-  for (int kind = 0; kind < ElemKindCount; ++kind) EXPECT_EQ(ElemTypes[kind], first[kind]);
+  const SElemType stranger = *ElemTypes[KindR];
+  EXPECT_EQ(KindOf(&stranger), -1);
+  EXPECT_EQ(KindOf(nullptr), -1);
 }
 
 // The parameter tables as the dialog and the value labels use them: each ends with an empty
 // entry, names its kind with one caption of its own, and starts with a value its text reads as.
 TEST(Kinds, ParameterTablesAreTerminatedAndConsistent) {
-  FillElemTypes();
   CCmps cmps;
   std::set<std::string> captions;
   for (int kind = 0; kind < ElemKindCount; ++kind) {
@@ -74,7 +72,6 @@ TEST(Kinds, ParameterTablesAreTerminatedAndConsistent) {
 }
 
 TEST(Kinds, ResistorReservesAnUnknownExactlyWhenItsValueIsZero) {
-  FillElemTypes();
   CCmps cmps;
   CCmp* r = cmps.Create(KindR);
   SParam* value = r->Params()[0].Value;
@@ -134,7 +131,6 @@ int CountOf(const std::vector<SymbolStep>& steps, int32_t command) {
 }
 
 TEST(Kinds, SymbolsAreWellFormedAndReachEveryPin) {
-  FillElemTypes();
   for (int kind = 0; kind < ElemKindCount; ++kind) {
     SCOPED_TRACE("kind " + std::to_string(kind));
     const SElemType* t = ElemTypes[kind];
@@ -166,7 +162,6 @@ TEST(Kinds, SymbolsAreWellFormedAndReachEveryPin) {
 }
 
 TEST(Kinds, SymbolsCarryTheirDistinguishingMarks) {
-  FillElemTypes();
   // the meter: one circle round the body's centre
   auto meter = ReadSymbol(ElemTypes[KindMeter]->Symbol);
   ASSERT_EQ(CountOf(meter, SymCircle), 1);
@@ -200,7 +195,6 @@ TEST(Kinds, SymbolsCarryTheirDistinguishingMarks) {
 }
 
 TEST(Kinds, EachFactoryBuildsItsOwnKindUnowned) {
-  FillElemTypes();
   for (int kind = 0; kind < ElemKindCount; ++kind) {
     const SElemType* t = ElemTypes[kind];
     std::unique_ptr<CCmp> c = t->Create(t);

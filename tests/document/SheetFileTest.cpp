@@ -181,6 +181,7 @@ struct SOpened {
     host.meter = ApplySheetFile(content, sheet, &notice);
     host.frequency = content.Frequency;
     host.frequencyUnit = content.FrequencyUnit;
+    host.UpdateReadoutState();
     host.Recompute(true);
     text = WriteSheetFile(sheet, content.Frequency, content.FrequencyUnit);
   }
@@ -213,18 +214,25 @@ TEST(SheetFile, FilesOpenSavedAndReopenedReadTheSame) {
   const struct {
     std::string name, file, reading;
     bool notice;
+    std::string x = "";  // checked where given
   } cases[] = {
       {"transformer on a wire", StoredFile("reopen-loses-wire.vorzeta"), "1e+3", false},
       {"wire of zero length", StoredFile("zero-length-wire.vorzeta"), "Infinity", false},
       {"wire under a resistor", underBody, "1e+3", true},
       {"parts at the edge", StoredFile("edge-part-unreadable-save.vorzeta"), "Infinity", false},
+      // Files of version 1 as saved: 4k7 through 10:2.5, 100 behind 1m:4m at k 0.5, RLC.
+      {"v1 transformer", StoredFile("v1-transformer-load.vorzeta"), "75.2e+3", false, "0"},
+      {"v1 coupled", StoredFile("v1-coupled-load.vorzeta"), "371e-3", false, "6.19"},
+      {"v1 series RLC", StoredFile("v1-series-rlc.vorzeta"), "50", false, "-96.3"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const SOpened first(c.file);
     EXPECT_EQ(first.host.readout.R, c.reading);
+    EXPECT_TRUE(c.x.empty() || first.host.readout.X == c.x) << first.host.readout.X.value_or("");
     EXPECT_EQ(!first.notice.empty(), c.notice) << first.notice;
     EXPECT_EQ(first.text.find("[3, 3]"), std::string::npos) << "a zero-length wire stays";
+    EXPECT_TRUE(!c.name.starts_with("v1") || first.text == c.file) << "saved as read";
     const SOpened again(first.text);
     EXPECT_EQ(again.host.readout.R, c.reading);
     EXPECT_EQ(again.notice, "");

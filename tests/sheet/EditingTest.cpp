@@ -189,7 +189,6 @@ TEST_F(SheetEditing, BeginMoveStretchesALoneWireAndBridgesAJunction) {
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(c.name);
     CSheet s;
-    FillElemTypes();
     s.AddElement(KindR, Orientation::R0, 0, 0);  // selected
     std::vector<CLine*> wires;
     for (const auto& [a, b] : c.wires) wires.push_back(AddWire(s, a, b));
@@ -702,7 +701,6 @@ TEST_F(SheetEditing, RotateWaitsUntilTheMoveHasEnded) {
 // ---- the container
 
 TEST(SheetContainer, AddElementAndClear) {
-  FillElemTypes();
   CSheet sheet;
   EXPECT_EQ(sheet.view.Zoom, 32);
   EXPECT_EQ(sheet.mode, SheetMode::Idle);

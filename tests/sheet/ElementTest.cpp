@@ -20,10 +20,7 @@ using enum Orientation;
 
 class ElementTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FillElemTypes();
-    InitDrawStyle();
-  }
+  void SetUp() override { InitDrawStyle(); }
 
   CElement& Make(int kind, Orientation orientation, int x, int y) {
     auto e = std::make_unique<CElement>(ElemTypes[kind]);

@@ -19,10 +19,7 @@ namespace {
 
 class PaintingTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FillElemTypes();
-    InitDrawStyle();
-  }
+  void SetUp() override { InitDrawStyle(); }
   void TearDown() override { InitDrawStyle(); }
 
   RecordingCanvas Paint() {

@@ -31,10 +31,7 @@ inline void SplitWiresAt(CPcts& list, SPoint p) {
 }
 
 struct Wiring {
-  Wiring() {
-    FillElemTypes();
-    pcts.Cmps = &comps;
-  }
+  Wiring() { pcts.Cmps = &comps; }
 
   // An element at (x, y) turned by `orientation`, sorted in among the pictures, unselected.
   CElement& Element(int kind, int x, int y, Orientation orientation = Orientation::R0) {

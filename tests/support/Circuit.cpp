@@ -4,20 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-void EnsureKindTable() {
-  static const bool filled = [] {
-    FillElemTypes();
-    return true;
-  }();
-  (void)filled;
-}
-
-}  // namespace
-
 CCircuit::CCircuit(int32_t a, int32_t b) {
-  EnsureKindTable();
   Meter = Add(KindMeter, {a, b});
 }
 

@@ -7,7 +7,6 @@
 #include "view/DrawStyle.h"
 
 FakeHost::FakeHost(CSheet& s) : sheet(s) {
-  FillElemTypes();
   InitDrawStyle();
   sheet.Host = this;
   solver.Cmps = &sheet.components;

@@ -87,10 +87,11 @@ TEST(DrawSymbolTest, CirclesAndDiscs) {
             (std::vector<std::string>{"ellipse -1,-1,1,1", "circle 19,-1,21,1"}));
 }
 
-TEST(DrawSymbolTest, UnknownCommandsSkipTwoPointsAndEmptyListsDrawNothing) {
-  const std::vector<int32_t> s{'x', 1, 2, 3, 4,       SymMove, 5, 6,     'q',
-                               9,   9, 9, 9, SymLine, 7,       8, SymEnd};
+TEST(DrawSymbolTest, AnUnknownCommandEndsTheSymbolAndEmptyListsDrawNothing) {
+  // Nothing past the unknown word is read: here the list ends right after it.
+  const std::vector<int32_t> s{SymMove, 5, 6, SymLine, 7, 8, 'q', SymEnd};
   EXPECT_EQ(Shapes(Draw(s, 32)), (std::vector<std::string>{"move 5,6", "line 5,6-7,8"}));
+  EXPECT_TRUE(Shapes(Draw({'x', SymEnd}, 32)).empty());
 
   CVC view;
   RecordingCanvas canvas;
