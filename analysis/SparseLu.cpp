@@ -79,6 +79,15 @@ void CSparseLu::ForgetOrder() {
   lanesValid = false;
 }
 
+void CSparseLu::ClearPlan(size_t un) {
+  steps.clear();
+  lower.clear();
+  upper.clear();
+  updates.clear();
+  restSlots.clear();
+  pivotRow.assign(un, 0);
+}
+
 void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   n = size;
   const size_t un = static_cast<size_t>(n);
@@ -94,12 +103,7 @@ void CSparseLu::Load(int size, const std::vector<SMatrixEntry>& entries) {
   recording = true;
   slotCount = static_cast<int>(entries.size());
   inputSlot.resize(entries.size());
-  steps.clear();
-  lower.clear();
-  upper.clear();
-  updates.clear();
-  restSlots.clear();
-  pivotRow.assign(un, 0);
+  ClearPlan(un);
   exact.v.assign(entries.size(), {});
   for (size_t i = 0; i < entries.size(); ++i) {
     const SMatrixEntry& e = entries[i];
@@ -383,12 +387,7 @@ void CSparseLu::Plan(const std::vector<SMatrixEntry>& entries) {
     active[static_cast<size_t>(entries[i].Row)].push_back({entries[i].Col, slotCount++});
     column[static_cast<size_t>(entries[i].Col)].push_back(entries[i].Row);
   }
-  steps.clear();
-  lower.clear();
-  upper.clear();
-  updates.clear();
-  restSlots.clear();
-  pivotRow.assign(un, 0);
+  ClearPlan(un);
   where.assign(un, -1);
   planned = true;
   baseReady = false;

@@ -180,6 +180,8 @@ class CSparseLu {
   };
 
   // ---- the Markowitz search on the active matrix
+  // Empties the recorded steps and factors for a system of `un` unknowns.
+  void ClearPlan(size_t un);
   void Load(int size, const std::vector<SMatrixEntry>& entries);
   bool FindPivot(int& row, int& col);
   void Eliminate(int row, int col);

@@ -64,14 +64,16 @@ std::string LargeSheet(int shape, size_t bytes) {
     ++n;
   }
   const int end = shape == 0 ? 4 * n : n;
-  std::string wires = Wire(-4, -2, end, -2) + ",\n" + Wire(end, -2, end, 0) + ",\n" +
-                      Wire(-4, 0, end, 0);
-  if (shape == 1) wires = Wire(-4, 0, 2 * n, 0) + ",\n" + Wire(-4, -2, -2, -2) + ",\n" +
-                          Wire(-2, -2, -2, 2) + ",\n" + Wire(-2, 2, 2 * n, 2);
+  std::string wires =
+      Wire(-4, -2, end, -2) + ",\n" + Wire(end, -2, end, 0) + ",\n" + Wire(-4, 0, end, 0);
+  if (shape == 1)
+    wires = Wire(-4, 0, 2 * n, 0) + ",\n" + Wire(-4, -2, -2, -2) + ",\n" + Wire(-2, -2, -2, 2) +
+            ",\n" + Wire(-2, 2, 2 * n, 2);
   return "{\n  \"format\": \"vorzeta-sheet\",\n  \"version\": 1,\n  \"frequency\": \"1\",\n"
          "  \"unit\": \"Hz\",\n  \"components\": [\n" +
-         parts + "    {\"kind\": \"meter\", \"x\": -4, \"y\": -2, \"orientation\": 1, "
-                 "\"values\": []}\n  ],\n  \"wires\": [\n" +
+         parts +
+         "    {\"kind\": \"meter\", \"x\": -4, \"y\": -2, \"orientation\": 1, "
+         "\"values\": []}\n  ],\n  \"wires\": [\n" +
          wires + "\n  ],\n  \"dots\": [" + dots + "]\n}\n";
 }
 
