@@ -30,7 +30,7 @@ void DisplayValues(int displayMode, double r, double x, double& first, double& s
 // The frequency a reading is taken at and how its numbers are written.
 struct SMeasureSettings {
   double frequency = 1.0;
-  int frequencyUnit = 0;     // 0 Hz, 1 kHz, 2 MHz, 3 GHz (only a stored value can hold 3)
+  int frequencyUnit = 0;     // 0 Hz, 1 kHz, 2 MHz, 3 GHz
   int displayMode = 0;       // 0 R and X, 1 magnitude and phase
   int digits = 3;            // significant digits; clamped to 2..8
   bool hasReactive = false;  // without a reactive part there is no second number

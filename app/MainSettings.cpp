@@ -10,6 +10,7 @@
 #include "Main.h"
 #include "Settings.h"
 #include "analysis/Measure.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 
 namespace {
@@ -53,7 +54,7 @@ std::optional<SMeasureSettings> Load(const QSettings& store) {
   s.frequencyUnit = *unit;
   if (s.displayMode < 0 || s.displayMode > 1) return std::nullopt;
   if (s.digits < 2 || s.digits > 8) return std::nullopt;
-  if (s.frequencyUnit < 0 || s.frequencyUnit > 2) return std::nullopt;
+  if (s.frequencyUnit < 0 || s.frequencyUnit > FrequencyHighestUnit) return std::nullopt;
   if (!std::isfinite(s.frequency) || s.frequency < 0) return std::nullopt;
   return s;
 }

@@ -10,6 +10,7 @@
 #include "components/CCmp.h"
 #include "sheet/CElement.h"
 #include "sheet/CSheet.h"
+#include "value/Frequency.h"
 #include "value/Value.h"
 
 namespace {
@@ -18,7 +19,8 @@ using json = nlohmann::json;
 
 constexpr const char* KindNames[ElemKindCount] = {"meter",    "resistor",          "capacitor",
                                                   "inductor", "coupled-inductors", "transformer"};
-constexpr const char* UnitNames[3] = {"Hz", "kHz", "MHz"};
+constexpr int UnitCount = FrequencyHighestUnit + 1;
+constexpr const char* UnitNames[UnitCount] = {"Hz", "kHz", "MHz", "GHz"};
 
 // JSON text of one value; every character beyond ASCII is escaped, so any byte string of a
 // value text survives.
@@ -229,7 +231,7 @@ SSheetComponent ReadComponent(const json& c, const std::string& path) {
 
 std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyUnit,
                            bool withView) {
-  const int unit = frequencyUnit >= 0 && frequencyUnit < 3 ? frequencyUnit : 0;
+  const int unit = frequencyUnit >= 0 && frequencyUnit < UnitCount ? frequencyUnit : 0;
   std::string out = "{\n";
   out += "  \"format\": " + Text(SheetFileFormat) + ",\n";
   out += "  \"version\": " + std::to_string(SheetFileVersion) + ",\n";
@@ -319,7 +321,8 @@ SSheetContent ReadSheetFile(std::string_view text) {
   SSheetContent out;
   out.Frequency = Frequency(String(Member(root, "", "frequency"), "frequency"));
   if (out.Frequency < 0) Fail("frequency", "negative");
-  out.FrequencyUnit = Named(String(Member(root, "", "unit"), "unit"), UnitNames, 3, "unit", "unit");
+  out.FrequencyUnit =
+      Named(String(Member(root, "", "unit"), "unit"), UnitNames, UnitCount, "unit", "unit");
 
   if (root.contains("view")) {
     const json& view = Object(root, "", "view");

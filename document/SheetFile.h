@@ -41,7 +41,7 @@ struct SSheetWire {
 // Everything a sheet file holds, checked and ready to be put on a sheet.
 struct SSheetContent {
   double Frequency = 1.0;
-  int FrequencyUnit = 0;  // 0 Hz, 1 kHz, 2 MHz
+  int FrequencyUnit = 0;  // 0 Hz, 1 kHz, 2 MHz, 3 GHz
   bool HasView = false;   // a file may leave the view out; the sheet then keeps its own
   int32_t Zoom = DefaultZoom;
   double PanX = 0.0;

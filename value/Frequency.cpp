@@ -28,6 +28,7 @@ std::optional<SFrequencyEntry> ReadFrequencyEntry(const std::string& text, int u
   double f = 0;
   try {
     f = ParseValue(text);
+    if (HasMultiplier(text)) unit = 0;
   } catch (const Exception&) {
     return std::nullopt;
   }

@@ -87,9 +87,10 @@ bool ScanExponent(std::string_view text, size_t pos, int& result) {
 struct SMantissaScan {
   std::string_view text;
   size_t pos = 0;
-  double value = 0.0;  // unsigned; the sign is applied last
-  double place = 1.0;  // weight of the last digit after the separator
-  int exponent = 0;    // of the last suffix letter, or of the exponent
+  double value = 0.0;       // unsigned; the sign is applied last
+  double place = 1.0;       // weight of the last digit after the separator
+  int exponent = 0;         // of the last suffix letter, or of the exponent
+  bool multiplier = false;  // the exponent is a suffix letter's
   bool seenDigit = false;
   bool afterSeparator = false;
   bool scanning = true;
@@ -141,10 +142,14 @@ bool ScanStep(SMantissaScan& s) {
     AddDigit(s, ch - '0');
   } else if (ch == 'e' || ch == 'E') {
     int scanned = 0;
-    if (ScanExponent(s.text, s.pos + 1, scanned)) s.exponent = scanned;
+    if (ScanExponent(s.text, s.pos + 1, scanned)) {
+      s.exponent = scanned;
+      s.multiplier = false;
+    }
     s.scanning = false;
   } else if (SuffixPower(ch, power)) {
     s.exponent = power;
+    s.multiplier = true;
     SeparatorStep(s, true);
   } else if (ch == '.' && !s.afterSeparator) {
     SeparatorStep(s, false);
@@ -223,15 +228,32 @@ std::string TrimText(const std::string& text) {
   return text.substr(first, last - first);
 }
 
+namespace {
+
+// The whole scan of a trimmed text; the sign is kept apart. Throws for text that is no number.
+SMantissaScan ScanValue(std::string_view text, double& sign) {
+  SMantissaScan scan{text};
+  sign = ReadSign(scan);
+  while (scan.scanning && scan.pos < text.size()) {
+    if (!ScanStep(scan)) throw Exception("Syntax error: " + std::string(text));
+  }
+  if (!scan.seenDigit) throw Exception("Syntax error: " + std::string(text));
+  return scan;
+}
+
+}  // namespace
+
 double ParseValue(const std::string& input) {
   const std::string text = TrimText(input);
-  SMantissaScan scan{text};
-  const double sign = ReadSign(scan);
-  while (scan.scanning && scan.pos < text.size()) {
-    if (!ScanStep(scan)) throw Exception("Syntax error: " + text);
-  }
-  if (!scan.seenDigit) throw Exception("Syntax error: " + text);
+  double sign = 1.0;
+  const SMantissaScan scan = ScanValue(text, sign);
   return ApplyExponent(scan.value, scan.exponent) * sign;
+}
+
+bool HasMultiplier(const std::string& input) {
+  const std::string text = TrimText(input);
+  double sign = 1.0;
+  return ScanValue(text, sign).multiplier;
 }
 
 std::string FormatValue(int digits, double x) {

@@ -17,6 +17,10 @@ std::string TrimText(const std::string& text);
 // Parses engineering text; throws Exception("Syntax error: " + trimmed text) when it is no number.
 double ParseValue(const std::string& text);
 
+// Whether a number's power of ten comes from its own multiplier letter (4k7, 2.4G, 10n) rather
+// than from an exponent or from nothing. Throws as ParseValue does for text that is no number.
+bool HasMultiplier(const std::string& text);
+
 // Engineering notation with `digits` significant digits: mantissa 1..<1000, exponent a multiple
 // of three ("1.23e+3", "470e-9"). Never throws.
 std::string FormatValue(int digits, double x);

@@ -125,8 +125,9 @@ class MainWindowTest : public QObject {
     QVERIFY(!ui().XEdit->isEnabled());
     QCOMPARE(ui().RLabel->text(), QStringLiteral("R"));
     QCOMPARE(ui().XLabel->text(), QStringLiteral("X"));
-    QCOMPARE(ui().FComboBox->count(), 3);
+    QCOMPARE(ui().FComboBox->count(), 4);
     QCOMPARE(ui().FComboBox->itemText(1), QStringLiteral(" kHz"));
+    QCOMPARE(ui().FComboBox->itemText(3), QStringLiteral(" GHz"));
     QVERIFY(ui().HintPanel->isVisible());
     // The window ends four pixels right of the Impedance group.
     QCOMPARE(form().width(), ui().ZPanel->geometry().right() + 1 + 4);
@@ -229,8 +230,12 @@ class MainWindowTest : public QObject {
                                   << "0.5" << 0;
     QTest::newRow("5e6 Hz is 5 MHz") << 1.0 << 0 << "5e6"
                                      << "5" << 2;
-    QTest::newRow("4000 MHz stays") << 1.0 << 2 << "4000"
-                                    << "4000" << 2;
+    QTest::newRow("4000 MHz is 4 GHz") << 1.0 << 2 << "4000"
+                                       << "4" << 3;
+    QTest::newRow("a typed multiplier means what it says") << 1.0 << 2 << "2.4G"
+                                                           << "2.4" << 3;
+    QTest::newRow("kilohertz typed with MHz selected") << 1.0 << 2 << "5.033k"
+                                                       << "5.033" << 1;
     QTest::newRow("0 MHz is 0 Hz") << 1.0 << 2 << "0"
                                    << "0" << 0;
     QTest::newRow("engineering text") << 1.0 << 0 << "4k7"

@@ -199,7 +199,8 @@ class SettingsTest : public QObject {
     row("digits 9", "1", "9", "2.5", "1", false);
     row("digits 2", "1", "2", "2.5", "1", true, 2.5);
     row("digits 8", "1", "8", "2.5", "1", true, 2.5);
-    row("unit 3", "1", "5", "2.5", "3", false);
+    row("unit 4", "1", "5", "2.5", "4", false);
+    row("unit 3 (GHz)", "1", "5", "2.5", "3", true, 2.5);
     row("unit -1", "1", "5", "2.5", "-1", false);
     row("unit 2", "1", "5", "2.5", "2", true, 2.5);
     row("negative frequency", "1", "5", "-2.5", "1", false);

@@ -147,7 +147,7 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
        "components[0].values[0]: \"x4k7\" is not a value"},
       {"too many values", Replace(ok, "[\"4k7\"]", "[\"4k7\", \"1\"]"),
        "components[0].values: expected 1 value texts for a resistor, found 2"},
-      {"bad unit", Replace(ok, "\"Hz\"", "\"GHz\""), "unit: unknown unit \"GHz\""},
+      {"bad unit", Replace(ok, "\"Hz\"", "\"THz\""), "unit: unknown unit \"THz\""},
       {"zoom too large", Replace(ok, "\"zoom\": 32", "\"zoom\": 500"), "view.zoom: out of range"},
       {"10 MB of junk", junk, "file: not a sheet file"},
       {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),

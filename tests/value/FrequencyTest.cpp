@@ -25,7 +25,7 @@ TEST(FrequencyEntry, TypedAndPickedFrequenciesAgree) {
   std::uniform_real_distribution<double> decades(-4, 11);
   for (int i = 0; i < 2000; ++i) {
     const double hertz = std::pow(10.0, decades(random));
-    const int unit = static_cast<int>(random() % 3);
+    const int unit = static_cast<int>(random() % (FrequencyEntryHighestUnit + 1));
     const auto typed = ReadFrequencyEntry(FloatText(hertz / std::pow(1000.0, unit)), unit);
     const auto picked = FrequencyEntryOf(hertz);
     ASSERT_TRUE(typed && picked) << hertz;
@@ -34,6 +34,28 @@ TEST(FrequencyEntry, TypedAndPickedFrequenciesAgree) {
     EXPECT_EQ(typed->Unit, picked->Unit) << hertz;
     EXPECT_EQ(FrequencyUnitOf(hertz, FrequencyEntryHighestUnit), picked->Unit);
   }
+}
+
+// A plain number is in the selected unit; a multiplier letter says the unit itself, whatever
+// was selected.
+TEST(FrequencyEntry, ATypedMultiplierMeansWhatItSays) {
+  struct SCase {
+    const char* Typed;
+    int Selected;
+    double Hertz;
+  };
+  const SCase cases[] = {
+      {"2.4G", 2, 2.4e9},   {"2.4G", 0, 2.4e9}, {"5.033k", 2, 5033}, {"4k7", 1, 4700},
+      {"2.4GHz", 1, 2.4e9}, {"10m", 1, 0.01},   {"100M", 3, 1e8},    {"2.4", 3, 2.4e9},
+      {"2400", 2, 2.4e9},   {"1e3", 1, 1e6},    {"3.3kHz", 2, 3300}, {"7", 0, 7},
+  };
+  for (const SCase& c : cases) {
+    const auto entry = ReadFrequencyEntry(c.Typed, c.Selected);
+    ASSERT_TRUE(entry) << c.Typed;
+    ExpectNormalised(*entry, c.Hertz);
+    EXPECT_EQ(entry->Value, AsShown(entry->Value)) << c.Typed;
+  }
+  EXPECT_FALSE(HasMultiplier("1k5e3"));  // the exponent written last decides
 }
 
 TEST(FrequencyEntry, RefusesWhatIsNoFrequency) {
