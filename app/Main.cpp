@@ -29,11 +29,11 @@
 #include "value/Value.h"
 #include "view/DrawStyle.h"
 
-namespace {
-
 SPoint ToSPoint(QPoint p) {
   return {p.x(), p.y()};
 }
+
+namespace {
 
 // Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y: the keys of the undo history.
 bool IsHistoryKey(const QKeyEvent& key) {
@@ -217,6 +217,8 @@ void TMainForm::FormShow() {
   InitDrawStyle();
   LoadSettings();
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
+  TuningSeries =
+      ReadTuningSeries(UserStore().value(QString::fromLatin1(TuningSeriesKey)).toString());
   ui->FEdit->setText(FrequencyText(Frequency));
   {
     const QSignalBlocker block(ui->FComboBox);
@@ -404,6 +406,7 @@ void TMainForm::FormMouseDown(Qt::MouseButton button, QPoint point) {
 
 void TMainForm::PaintBoxMouseDown(Qt::MouseButton button, QPoint point) {
   HintPanelHide();
+  EndTuningRun();
   if (button == Qt::LeftButton) {
     dialogDuringPress = false;
     Sheet->MouseDown(ToSPoint(point));
@@ -435,8 +438,9 @@ void TMainForm::PaintBoxMouseUp(Qt::MouseButton button, QPoint point) {
   UpdateActions();
 }
 
-bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers) {
-  if (!(modifiers & Qt::ControlModifier) || delta == 0) return false;
+bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers, QPoint point) {
+  if (delta == 0) return false;
+  if (!(modifiers & Qt::ControlModifier)) return TuneLabel(point, delta, modifiers);
   if (delta > 0) {
     CirZoomInExecute();
   } else {
@@ -446,6 +450,7 @@ bool TMainForm::PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TMainForm::PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers) {
+  EndTuningRun();
   if (key == Qt::Key_Escape) return AbortGesture();
   // Space or '/' turns the corner of the wire being drawn.
   if ((key == Qt::Key_Space || key == Qt::Key_Slash) && Sheet->FlipWireCorner()) {

@@ -15,6 +15,7 @@
 #include "analysis/CCalc.h"
 #include "sheet/CSheet.h"
 #include "sheet/SheetHost.h"
+#include "value/ESeries.h"
 #include "value/Frequency.h"
 
 class QAction;
@@ -70,7 +71,8 @@ class TMainForm : public QMainWindow, public SheetHost {
   void PaintBoxMouseDown(Qt::MouseButton button, QPoint point);
   void PaintBoxMouseMove(Qt::MouseButtons buttons, QPoint point);
   void PaintBoxMouseUp(Qt::MouseButton button, QPoint point);
-  bool PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers);
+  // Ctrl zooms; over a value label the wheel tunes that value (MainTuning.cpp).
+  bool PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers, QPoint point);
   bool PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers);
   bool FEditKeyPress(int key);
   void FComboBoxChange(int index);
@@ -103,7 +105,13 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool ExportSheet(const QString& path);
   void FileExport();
   // The undo step of a change: snapshot of the sheet text (without view) after the change.
-  void CommitStep();
+  // The steps of one run of wheel notches on a value label merge into one.
+  struct STuningRun {
+    const CCmp* Cmp = nullptr;
+    int Label = -1;
+    unsigned Run = 0;
+  };
+  void CommitStep(std::optional<STuningRun> run = std::nullopt);
   // Puts a snapshot back: the sheet, the frequency and its unit; the view stays.
   void RestoreText(const std::string& text);
   // The sheet as it is now counts as saved and has no history (start, New, Open).
@@ -207,7 +215,13 @@ class TMainForm : public QMainWindow, public SheetHost {
   QLabel* statusLine = nullptr;    // owned by the status bar
   std::string committedText;       // the sheet text after the last undo step
   bool restoring = false;          // an undo step is being put back
-  QMenu* recentMenu = nullptr;     // owned by the window
+  // Wheel tuning: the run of notches under way, and the part of a notch turned so far (a fine
+  // wheel turns in smaller steps than a notch).
+  bool TuneLabel(QPoint point, int delta, Qt::KeyboardModifiers modifiers);
+  void EndTuningRun() { tuning = {nullptr, -1, tuning.Run + 1}, wheelRemainder = 0; }
+  STuningRun tuning;
+  int wheelRemainder = 0;
+  QMenu* recentMenu = nullptr;  // owned by the window
   void StoreDockState();
 
   void SetUpComparison();
@@ -227,3 +241,6 @@ class TMainForm : public QMainWindow, public SheetHost {
   QLabel* deltaFirst = nullptr;                 // owned by the top panel
   QLabel* deltaSecond = nullptr;                // owned by the top panel
 };
+
+// A point of the paint area in the sheet's screen coordinates.
+SPoint ToSPoint(QPoint p);

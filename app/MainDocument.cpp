@@ -48,8 +48,9 @@ const char* const Suffix = ".vorzeta";
 // when the step is pushed, so the first redo does nothing.
 class CSheetStep : public QUndoCommand {
  public:
-  CSheetStep(TMainForm& form, std::string before, std::string after)
-      : form(form), before(std::move(before)), after(std::move(after)) {
+  CSheetStep(TMainForm& form, std::string before, std::string after,
+             std::optional<TMainForm::STuningRun> run)
+      : form(form), before(std::move(before)), after(std::move(after)), run(run) {
     setText(QObject::tr("edit"));
   }
   void undo() override { form.RestoreText(before); }
@@ -57,11 +58,23 @@ class CSheetStep : public QUndoCommand {
     if (pushed) form.RestoreText(after);
     pushed = true;
   }
+  // Notches of one run on one label take the place of each other's end.
+  int id() const override { return run ? 1 : -1; }
+  bool mergeWith(const QUndoCommand* other) override {
+    const auto* next = static_cast<const CSheetStep*>(other);
+    if (!run || !next->run || next->run->Cmp != run->Cmp || next->run->Label != run->Label ||
+        next->run->Run != run->Run)
+      return false;
+    after = next->after;
+    setObsolete(after == before);  // notched back to where the run began
+    return true;
+  }
 
  private:
   TMainForm& form;
   std::string before;
   std::string after;
+  std::optional<TMainForm::STuningRun> run;
   bool pushed = false;
 };
 
@@ -178,7 +191,7 @@ void TMainForm::EditCompleted() {
   CommitStep();
 }
 
-void TMainForm::CommitStep() {
+void TMainForm::CommitStep(std::optional<STuningRun> run) {
   if (restoring || !UndoStack) return;
   std::string text = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, false);
   if (text == committedText) return;
@@ -193,10 +206,11 @@ void TMainForm::CommitStep() {
   }
   std::string before = std::move(committedText);
   committedText = text;
-  UndoStack->push(new CSheetStep(*this, std::move(before), std::move(text)));
+  UndoStack->push(new CSheetStep(*this, std::move(before), std::move(text), run));
 }
 
 void TMainForm::RestoreText(const std::string& text) {
+  EndTuningRun();
   restoring = true;
   try {
     ApplyContent(ReadSheetFile(text));

@@ -59,7 +59,10 @@ void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TPaintBox::wheelEvent(QWheelEvent* event) {
-  if (Form && Form->PaintBoxWheel(event->angleDelta().y(), event->modifiers())) {
+  // Some systems turn a wheel held with Shift into a sideways one.
+  const QPoint angle = event->angleDelta();
+  const int delta = angle.y() != 0 ? angle.y() : angle.x();
+  if (Form && Form->PaintBoxWheel(delta, event->modifiers(), event->position().toPoint())) {
     event->accept();
     return;
   }

@@ -12,6 +12,16 @@ int DisplayMode = 0;
 int SignificantDigits = 3;
 bool DimIdleParts = true;
 const char* const DimIdlePartsKey = "DimIdleParts";
+ESeries TuningSeries = DefaultESeries;
+const char* const TuningSeriesKey = "TuningSeries";
+
+ESeries ReadTuningSeries(const QString& name) {
+  for (int i = 0; i < ESeriesCount; ++i) {
+    const auto series = static_cast<ESeries>(i);
+    if (name == QLatin1String(ESeriesName(series))) return series;
+  }
+  return DefaultESeries;
+}
 
 TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingsForm) {
   ui->setupUi(this);

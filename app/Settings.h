@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <memory>
 
+#include "value/ESeries.h"
+
 class QButtonGroup;
 
 // The names the program and its settings go by.
@@ -23,6 +25,12 @@ extern int SignificantDigits;
 // Parts that carry no current are drawn dimmed; stored under its own key, on by default.
 extern bool DimIdleParts;
 extern const char* const DimIdlePartsKey;
+
+// The series of preferred values that the wheel steps a value through; stored by name.
+extern ESeries TuningSeries;
+extern const char* const TuningSeriesKey;
+// The stored name read back; the default series for a name that is none.
+ESeries ReadTuningSeries(const QString& name);
 
 namespace Ui {
 class TSettingsForm;

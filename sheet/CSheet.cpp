@@ -224,16 +224,35 @@ void CSheet::PlaceArmedElement(SPoint point) {
   UpdateCursor(point);
 }
 
+namespace {
+
+// The component's parameter that label j shows; null where it has none. Label j belongs to
+// parameter j; a stale rectangle must not reach past the table.
+CParam* LabelParam(CCmp* c, int j) {
+  CParam* table = c != nullptr ? c->Params() : nullptr;
+  if (table == nullptr || j < 0) return nullptr;
+  for (int k = 0; k <= j; ++k) {
+    if (table[k].Caption == nullptr) return nullptr;
+  }
+  return &table[j];
+}
+
+}  // namespace
+
+CCmp* CSheet::LabelledAt(SPoint screen, int& j) {
+  const int labelled = pictures.FindLabel(j, screen);
+  if (labelled < 0) return nullptr;
+  CCmp* c = pictures.At(labelled)->cmp;
+  return LabelParam(c, j) != nullptr ? c : nullptr;
+}
+
 void CSheet::EditLabel(int labelled, int j) {
   SelectOnly(labelled);
   if (Host != nullptr) Host->PaintSheet();
   CCmp* c = pictures.At(labelled)->cmp;
-  CParam* table = c != nullptr ? c->Params() : nullptr;
-  // Label j belongs to parameter j; a stale rectangle must not reach past the table.
-  bool inTable = table != nullptr;
-  for (int k = 0; inTable && k <= j; ++k) inTable = table[k].Caption != nullptr;
-  if (inTable && Host != nullptr) {
-    const SParam* slot = table[j].Value;
+  const CParam* parameter = LabelParam(c, j);
+  if (parameter != nullptr && Host != nullptr) {
+    const SParam* slot = parameter->Value;
     const SParam before = slot != nullptr ? *slot : SParam{};
     Host->EditParameter(*c, j);
     if (slot != nullptr && (slot->Text != before.Text || slot->Value != before.Value))

@@ -74,6 +74,12 @@ class CSheet {
   bool CanDelete(const CCmp* meter) const;
   bool CanRotate() const;
 
+  // The component whose value label j lies under a screen point, and that label's slot;
+  // null when no value label lies there.
+  CCmp* LabelledAt(SPoint screen, int& j);
+  // True while a wire, a move or a placing is under way.
+  bool Busy() const { return GestureOpen(); }
+
   SheetHost* Host = nullptr;  // not owned
   SheetMode mode = SheetMode::Idle;
   // Declared before the lists so that destruction frees components, then pictures, then view.

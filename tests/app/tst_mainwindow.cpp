@@ -9,7 +9,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUndoStack>
 #include <QToolBar>
+#include <QWheelEvent>
 #include <QtTest>
 #include <memory>
 
@@ -176,6 +178,36 @@ class MainWindowTest : public QObject {
     QTest::mouseRelease(ui().PaintBox, Qt::LeftButton, {}, labelCentre);
     QVERIFY(!sheet().buttonDown);
     QCOMPARE(ui().REdit->text(), QStringLiteral("4.7e+3"));
+  }
+
+  // The wheel over a value label steps it through the series; one run is one undo step, and
+  // Ctrl+wheel still zooms.
+  void wheelTunesAValueLabel() {
+    DragFromPalette(ui().ImageR, {2, -2});
+    WireAcrossMeter(PictureOfKind(KindR));
+    const SRect label = PictureOfKind(KindR)->labelRects[0];
+    const QPointF at((label.left + label.right) / 2, (label.top + label.bottom) / 2);
+    const auto wheel = [&](int notches, Qt::KeyboardModifiers mods = {}) {
+      QWheelEvent event(at, ui().PaintBox->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton,
+                        mods, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(ui().PaintBox, &event);
+    };
+    const int steps = form().History().count();
+    wheel(1);
+    wheel(1);
+    wheel(1);
+    QCOMPARE(ui().REdit->text(), QStringLiteral("1.8e+3"));  // 1k, 1k2, 1k5, 1k8
+    QCOMPARE(QString::fromStdString(PictureOfKind(KindR)->cmp->Params()[0].Value->Text),
+             QStringLiteral("1k8"));
+    wheel(-2, Qt::ShiftModifier);  // E96: snapped to the nearest, 1k82, then one down
+    QCOMPARE(ui().REdit->text(), QStringLiteral("1.78e+3"));
+    QCOMPARE(form().History().count(), steps + 1);
+    form().History().undo();
+    QCOMPARE(ui().REdit->text(), QStringLiteral("1e+3"));
+    const int32_t zoom = sheet().view.Zoom;
+    wheel(1, Qt::ControlModifier);
+    QVERIFY(sheet().view.Zoom != zoom);
+    QCOMPARE(ui().REdit->text(), QStringLiteral("1e+3"));
   }
 
   void componentReleasedOutsideThePaintAreaIsDropped() {
