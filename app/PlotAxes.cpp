@@ -58,18 +58,19 @@ std::vector<double> LinearValues(double low, double high) {
   return values;
 }
 
-// The values at ±decades (from the knee up) and zero of a symmetric logarithmic scale.
-std::vector<double> SymlogValues(double low, double high, double knee,
+// The values at ±decades and zero of a symmetric logarithmic scale, of magnitude at least
+// `smallest`: the decade of the knee itself would crowd the zero.
+std::vector<double> SymlogValues(double low, double high, double smallest,
                                  const std::vector<double>& mantissas, int stride) {
   std::vector<double> values;
   if (low < 0) {
-    for (double v : DecadeValues(std::max(knee, -std::min(high, 0.0)), -low, mantissas, stride))
+    for (double v : DecadeValues(std::max(smallest, -std::min(high, 0.0)), -low, mantissas, stride))
       values.push_back(-v);
     std::reverse(values.begin(), values.end());
   }
   if (low <= 0 && high >= 0) values.push_back(0.0);
   if (high > 0)
-    for (double v : DecadeValues(std::max(knee, std::max(low, 0.0)), high, mantissas, stride))
+    for (double v : DecadeValues(std::max(smallest, std::max(low, 0.0)), high, mantissas, stride))
       values.push_back(v);
   return values;
 }
@@ -77,7 +78,7 @@ std::vector<double> SymlogValues(double low, double high, double knee,
 std::vector<double> ScaleValues(const SPlotScale& scale, double low, double high,
                                 const std::vector<double>& mantissas, int stride) {
   if (scale.Kind == EPlotScale::Log) return DecadeValues(low, high, mantissas, stride);
-  return SymlogValues(low, high, scale.Knee, mantissas, stride);
+  return SymlogValues(low, high, scale.Knee * (mantissas.size() == 1 ? 10 : 2), mantissas, stride);
 }
 
 // The tick values: decades, thinned to `most`; else 1-2-5 steps; else round multiples.
@@ -138,7 +139,7 @@ bool SPlotScale::Shows(double value) const {
 double SymlogKnee(double smallest, double largest) {
   if (!(largest > 0) || !std::isfinite(largest)) return 1.0;
   const double scale = std::max(std::isfinite(smallest) ? smallest : 0.0, largest * 1e-6);
-  return PowerOfTen(FloorLog10(scale));
+  return PowerOfTen(FloorLog10(scale) - 1);
 }
 
 std::vector<SAxisTick> AxisTicks(const SPlotScale& scale, double low, double high, int most) {

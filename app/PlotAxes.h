@@ -21,8 +21,8 @@ struct SPlotScale {
 };
 
 // The knee of a symmetric logarithmic axis for values whose smallest magnitude of interest is
-// `smallest` and whose largest is `largest`: a power of ten at or below the smallest, at most
-// six decades below the largest.
+// `smallest` and whose largest is `largest`: the power of ten a decade below the smallest (or
+// below a millionth of the largest), so that the smallest decade of interest is labelled.
 double SymlogKnee(double smallest, double largest);
 
 struct SAxisTick {
@@ -32,7 +32,8 @@ struct SAxisTick {
 };
 
 // Ticks of `scale` between the values low < high, in rising order: decades on a logarithmic
-// scale (every second or third one when more than `most` would show), the 1-2-5 steps of a
+// scale (every second or third one when more than `most` would show; on a symmetric one zero
+// and the decades from ten times the knee), the 1-2-5 steps of a
 // decade when fewer than three decades fall inside, and 1-2-5 multiples of a round step
 // otherwise, so that a range inside a decade still shows at least three labels.
 std::vector<SAxisTick> AxisTicks(const SPlotScale& scale, double low, double high, int most);

@@ -88,6 +88,9 @@ std::pair<double, double> ValueRange(const SPlotScale& scale, const std::vector<
     if (scale.Kind == EPlotScale::Symlog) return {-10 * scale.Knee, 10 * scale.Knee};
     return {-1.0, 1.0};
   }
+  // A logarithmic axis shows six decades below the largest value: a dip to nearly nothing
+  // at a resonance runs off its foot instead of squeezing the rest.
+  if (scale.Kind == EPlotScale::Log) low = std::min(std::max(low, high * 1e-6), high);
   const double a = scale.Forward(low), b = scale.Forward(high);
   double pad = (b - a) * 0.05;
   if (pad == 0) pad = scale.Kind == EPlotScale::Linear ? std::max(std::fabs(high) * 0.1, 1.0) : 0.3;
@@ -100,11 +103,11 @@ QCategoryAxis* ScaleAxis(const SPlotScale& scale, double low, double high, int m
   auto* axis = new QCategoryAxis();
   axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   const double a = scale.Forward(low), b = scale.Forward(high);
-  axis->setRange(a, b);
   // The first tick may lie on the lower end: the start is put a hair below it.
   axis->setStartValue(a - (b - a) * 1e-9);
   for (const SAxisTick& tick : AxisTicks(scale, low, high, most))
     axis->append(QString::fromStdString(tick.Text), tick.At);
+  axis->setRange(a, b);
   return axis;
 }
 
