@@ -54,9 +54,10 @@ struct SScales {
 };
 
 // |Z| on a log scale, the phase on a linear one; R linear and X as chosen. A symmetric
-// logarithmic X bends at a power of ten near the smallest |Z| of either circuit.
+// logarithmic X bends a decade below the smallest |Z| at a resonance, or without one below the
+// smallest |Z| of either circuit.
 SScales ChooseScales(int mode, EReactanceAxis reactance, const STraceValues& live,
-                     const STraceValues& reference) {
+                     const STraceValues& reference, const std::vector<SResonance>& resonances) {
   if (mode == 1) return {{EPlotScale::Log}, {EPlotScale::Linear}};
   if (reactance == EReactanceAxis::Linear) return {{EPlotScale::Linear}, {EPlotScale::Linear}};
   if (reactance == EReactanceAxis::Magnitude) return {{EPlotScale::Linear}, {EPlotScale::Log}};
@@ -67,6 +68,10 @@ SScales ChooseScales(int mode, EReactanceAxis reactance, const STraceValues& liv
       smallest = std::min(smallest, std::hypot(t->first[i], t->second[i]));
       largest = std::max(largest, std::fabs(t->second[i]));
     }
+  }
+  if (!resonances.empty()) {
+    smallest = INFINITY;
+    for (const SResonance& r : resonances) smallest = std::min(smallest, r.Magnitude);
   }
   return {{EPlotScale::Linear}, {EPlotScale::Symlog, SymlogKnee(smallest, largest)}};
 }
@@ -244,7 +249,7 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
   QValueAxis* fAxis = AddFrequencyAxis(chart, in);
   const STraceValues live = TraceValues(in.Shown.Points, mode, in.Reactance);
   const STraceValues reference = TraceValues(in.Reference, mode, in.Reactance);
-  const SScales scales = ChooseScales(mode, in.Reactance, live, reference);
+  const SScales scales = ChooseScales(mode, in.Reactance, live, reference, in.Shown.Resonances);
   const SValueAxes axes = AddValueAxes(chart, mode, scales, live, reference);
   const QString first = FirstTraceName(mode), second = SecondTraceName(mode, in.Reactance);
 
