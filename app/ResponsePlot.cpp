@@ -18,7 +18,6 @@ namespace {
 
 const QColor FirstTrace(20, 90, 200);
 const QColor SecondTrace(210, 80, 0);
-const QColor ResonanceMarker(0, 150, 60);
 const QColor Reference(150, 150, 150);
 
 // Labels along the frequency axis need more room than those up the value axes.
@@ -217,7 +216,7 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
   auto* marks = new QScatterSeries();
   marks->setName(Tr("Resonance"));
   marks->setMarkerSize(9);
-  marks->setColor(ResonanceMarker);
+  marks->setColor(ResonanceMarkerColor());
   const double y = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
   for (const SResonance& r : shown.Resonances) marks->append(std::log10(r.Hertz), y);
   chart.addSeries(marks);
@@ -229,6 +228,9 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
 
 QColor WorkingMarkerColor() {
   return {170, 30, 170};
+}
+QColor ResonanceMarkerColor() {
+  return {0, 150, 60};
 }
 
 QString FirstTraceName(int mode) {

@@ -27,9 +27,10 @@ struct SPlotInput {
   EReactanceAxis Reactance = EReactanceAxis::Symlog;
 };
 
-// The colour of the working frequency's mark, wherever a response is drawn; distinct from
-// the traces and the resonance marks.
+// The colours of the working frequency's mark and of the resonance marks, wherever a response
+// is drawn; distinct from each other and from the traces.
 QColor WorkingMarkerColor();
+QColor ResonanceMarkerColor();
 
 // Replaces everything on the chart with the plot of `in`.
 void DrawResponse(QChart& chart, const SPlotInput& in);
