@@ -46,11 +46,14 @@ double RoundStep(double span) {
   return raw;
 }
 
-// The multiples of a round step within [low, high]: three to eight of them.
+// The multiples of a round step within [low, high]: three to eight of them, none for a span
+// too narrow for the numbers to tell its steps apart.
 std::vector<double> LinearValues(double low, double high) {
   std::vector<double> values;
-  if (!(high > low) || !std::isfinite(high - low)) return values;
-  const double step = RoundStep(high - low);
+  const double span = high - low;
+  if (!(span > 1e-12 * std::max(std::fabs(low), std::fabs(high))) || !std::isfinite(span))
+    return values;
+  const double step = RoundStep(span);
   const double slack = step * 1e-9;
   for (double k = std::ceil((low - slack) / step); k * step <= high + slack; k += 1) {
     values.push_back(k * step == 0 ? 0.0 : k * step);

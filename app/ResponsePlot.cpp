@@ -95,9 +95,14 @@ std::pair<double, double> ValueRange(const SPlotScale& scale, const std::vector<
   // A logarithmic axis shows six decades below the largest value: a dip to nearly nothing
   // at a resonance runs off its foot instead of squeezing the rest.
   if (scale.Kind == EPlotScale::Log) low = std::min(std::max(low, high * 1e-6), high);
-  const double a = scale.Forward(low), b = scale.Forward(high);
+  double a = scale.Forward(low), b = scale.Forward(high);
   double pad = (b - a) * 0.05;
-  if (pad == 0) pad = scale.Kind == EPlotScale::Linear ? std::max(std::fabs(high) * 0.1, 1.0) : 0.3;
+  // A trace flat but for rounding gets the room of a flat one.
+  const bool linear = scale.Kind == EPlotScale::Linear;
+  if (!(b - a > 1e-9 * (linear ? std::max(std::fabs(a), std::fabs(b)) : 1.0))) {
+    a = b = (a + b) / 2;
+    pad = linear ? std::max(std::fabs(a) * 0.1, 1.0) : 0.3;
+  }
   return {scale.Inverse(a - pad), scale.Inverse(b + pad)};
 }
 

@@ -57,6 +57,8 @@ class PlotAxesTest : public QObject {
         QVERIFY2(std::fabs(ReadLabel(text) - t.Value) <= largest * 1e-9, qPrintable(text));
       }
     }
+    // A span the numbers cannot divide gets no ticks rather than repeated ones.
+    QVERIFY(AxisTicks(linear, 10, std::nextafter(10.0, 11.0), 8).empty());
   }
 
   void symlogIsOddRisingAndInvertible() {
