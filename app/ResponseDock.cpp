@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -23,6 +24,7 @@
 
 #include "ResponseExport.h"
 #include "ResponsePlot.h"
+#include "Settings.h"
 #include "analysis/Measure.h"
 #include "value/Frequency.h"
 #include "value/Value.h"
@@ -55,6 +57,9 @@ class TResponseChartView : public QChartView {
 };
 
 namespace {
+
+// The user's choice of reactance axis, an EReactanceAxis.
+const char* const ReactanceAxisKey = "ReactanceAxis";
 
 // A frequency in the unit that keeps the number short: "5.0329 kHz".
 QString HertzText(double hertz, int digits) {
@@ -125,6 +130,18 @@ QHBoxLayout* TResponseDock::MakeRangeRow(QWidget* body) {
   follow = new QCheckBox(tr("Around f"), body);
   follow->setChecked(true);
   follow->setToolTip(tr("Three decades either side of the working frequency"));
+  reactanceAxis = new QComboBox(body);
+  reactanceAxis->addItems({tr("X linear"), tr("|X| log"), tr("X symlog")});
+  reactanceAxis->setToolTip(
+      tr("How the reactance is drawn: linear, its magnitude on a "
+         "logarithmic axis, or signed on a symmetric logarithmic axis"));
+  const int stored =
+      UserStore()
+          .value(QString::fromLatin1(ReactanceAxisKey), static_cast<int>(EReactanceAxis::Symlog))
+          .toInt();
+  reactanceAxis->setCurrentIndex(stored >= 0 && stored < ReactanceAxisCount
+                                     ? stored
+                                     : static_cast<int>(EReactanceAxis::Symlog));
   exportButton = new QToolButton(body);
   exportButton->setText(tr("Export"));
   exportButton->setPopupMode(QToolButton::InstantPopup);
@@ -145,6 +162,7 @@ QHBoxLayout* TResponseDock::MakeRangeRow(QWidget* body) {
   range->addWidget(new QLabel(tr("Points"), body));
   range->addWidget(pointsEdit);
   range->addWidget(follow);
+  range->addWidget(reactanceAxis);
   range->addStretch(1);
   range->addWidget(exportButton);
   return range;
@@ -195,6 +213,10 @@ void TResponseDock::ConnectControls() {
     stop = f * 1e3;
     UpdateRangeFields();
     Start();
+  });
+  connect(reactanceAxis, &QComboBox::currentIndexChanged, this, [this](int index) {
+    UserStore().setValue(QString::fromLatin1(ReactanceAxisKey), index);
+    Redraw();
   });
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Start();
@@ -297,7 +319,9 @@ QString TResponseDock::HoverText() const {
 }
 
 void TResponseDock::Redraw() {
-  DrawResponse(*chart, {shown, shownReference, shownMode, start, stop, working});
+  DrawResponse(*chart, {shown, shownReference, shownMode, start, stop, working,
+                        static_cast<EReactanceAxis>(reactanceAxis->currentIndex())});
+  reactanceAxis->setEnabled(shownMode != 1);
   ShowResonances();
   ShowNote();
   hoverLabel->setText(hover);

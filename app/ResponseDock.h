@@ -12,6 +12,7 @@
 class QChart;
 class QChartView;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -110,6 +111,7 @@ class TResponseDock : public QDockWidget {
   QLineEdit* stopEdit = nullptr;
   QSpinBox* pointsEdit = nullptr;
   QCheckBox* follow = nullptr;
+  QComboBox* reactanceAxis = nullptr;  // how X is drawn in the R and X mode
   QLabel* noteLabel = nullptr;
   QLabel* hoverLabel = nullptr;
   QListWidget* resonanceList = nullptr;

@@ -1,66 +1,139 @@
 // The response panel's plot; see ResponsePlot.h.
 #include "ResponsePlot.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QLogValueAxis>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 
+#include "PlotAxes.h"
 #include "analysis/Measure.h"
 
 namespace {
 
 const QColor FirstTrace(20, 90, 200);
 const QColor SecondTrace(210, 80, 0);
-const QColor Marker(0, 150, 60);
 const QColor Reference(150, 150, 150);
+
+// Labels along the frequency axis need more room than those up the value axes.
+constexpr int MostFrequencyLabels = 8;
+constexpr int MostValueLabels = 9;
 
 // The panel's texts keep the panel's translation context.
 QString Tr(const char* text) {
   return QCoreApplication::translate("TResponseDock", text);
 }
 
-// Padded bounds of the values, never empty.
-std::pair<double, double> LinearRange(double low, double high) {
-  if (!(low <= high)) return {-1.0, 1.0};
-  double pad = (high - low) * 0.05;
-  if (pad == 0) pad = std::max(std::fabs(high) * 0.1, 1.0);
-  return {low - pad, high + pad};
-}
-
-// The two traces of a sweep as the readout shows them, in runs split at gaps (and at |Z| = 0,
-// which a log axis cannot show), with the bounds of their values.
-struct STraces {
-  std::vector<std::vector<QPointF>> first{1}, second{1};
-  double firstLow = INFINITY, firstHigh = -INFINITY, secondLow = INFINITY, secondHigh = -INFINITY;
+// A sweep's two traces as the plot shows them, NaN where a point has no value.
+struct STraceValues {
+  std::vector<double> hertz, first, second;
 };
 
-void SplitTraces(const std::vector<SResponsePoint>& points, int mode, STraces& t) {
-  auto add = [](std::vector<std::vector<QPointF>>& runs, bool ok, double f, double v, double& low,
-                double& high) {
-    if (ok) {
-      runs.back().emplace_back(f, v);
-      low = std::min(low, v);
-      high = std::max(high, v);
-    } else if (!runs.back().empty()) {
-      runs.emplace_back();
-    }
-  };
+STraceValues TraceValues(const std::vector<SResponsePoint>& points, int mode,
+                         EReactanceAxis reactance) {
+  STraceValues t;
   for (const SResponsePoint& p : points) {
-    double first = 0, second = 0;
+    double first = NAN, second = NAN;
     if (p.Solved) DisplayValues(mode, p.R, p.X, first, second);
-    add(t.first, p.Solved && std::isfinite(first) && (mode != 1 || first > 0), p.Hertz, first,
-        t.firstLow, t.firstHigh);
-    add(t.second, p.Solved && std::isfinite(second), p.Hertz, second, t.secondLow, t.secondHigh);
+    if (mode != 1 && reactance == EReactanceAxis::Magnitude) second = std::fabs(second);
+    t.hertz.push_back(p.Hertz);
+    t.first.push_back(first);
+    t.second.push_back(second);
   }
+  return t;
 }
 
-// One trace's runs as line series on `yAxis`, with one legend entry however many gaps split it.
+struct SScales {
+  SPlotScale first, second;
+};
+
+// |Z| on a log scale, the phase on a linear one; R linear and X as chosen. A symmetric
+// logarithmic X bends a decade below the smallest |Z| at a resonance, or without one below the
+// smallest |Z| of either circuit.
+SScales ChooseScales(int mode, EReactanceAxis reactance, const STraceValues& live,
+                     const STraceValues& reference, const std::vector<SResonance>& resonances) {
+  if (mode == 1) return {{EPlotScale::Log}, {EPlotScale::Linear}};
+  if (reactance == EReactanceAxis::Linear) return {{EPlotScale::Linear}, {EPlotScale::Linear}};
+  if (reactance == EReactanceAxis::Magnitude) return {{EPlotScale::Linear}, {EPlotScale::Log}};
+  double smallest = INFINITY, largest = 0;
+  for (const STraceValues* t : {&live, &reference}) {
+    for (size_t i = 0; i < t->hertz.size(); ++i) {
+      if (!std::isfinite(t->first[i]) || !std::isfinite(t->second[i])) continue;
+      smallest = std::min(smallest, std::hypot(t->first[i], t->second[i]));
+      largest = std::max(largest, std::fabs(t->second[i]));
+    }
+  }
+  if (!resonances.empty()) {
+    smallest = INFINITY;
+    for (const SResonance& r : resonances) smallest = std::min(smallest, r.Magnitude);
+  }
+  return {{EPlotScale::Linear}, {EPlotScale::Symlog, SymlogKnee(smallest, largest)}};
+}
+
+// The range of values to show: the values the scale can place in both circuits, padded by a
+// twentieth of their span on the axis, never empty.
+std::pair<double, double> ValueRange(const SPlotScale& scale, const std::vector<double>& live,
+                                     const std::vector<double>& reference) {
+  double low = INFINITY, high = -INFINITY;
+  for (const std::vector<double>* values : {&live, &reference}) {
+    for (double v : *values) {
+      if (!scale.Shows(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+  }
+  if (!(low <= high)) {
+    if (scale.Kind == EPlotScale::Log) return {1.0, 1e3};
+    if (scale.Kind == EPlotScale::Symlog) return {-10 * scale.Knee, 10 * scale.Knee};
+    return {-1.0, 1.0};
+  }
+  // A logarithmic axis shows six decades below the largest value: a dip to nearly nothing
+  // at a resonance runs off its foot instead of squeezing the rest.
+  if (scale.Kind == EPlotScale::Log) low = std::min(std::max(low, high * 1e-6), high);
+  double a = scale.Forward(low), b = scale.Forward(high);
+  double pad = (b - a) * 0.05;
+  // A trace flat but for rounding gets the room of a flat one.
+  const bool linear = scale.Kind == EPlotScale::Linear;
+  if (!(b - a > 1e-9 * (linear ? std::max(std::fabs(a), std::fabs(b)) : 1.0))) {
+    a = b = (a + b) / 2;
+    pad = linear ? std::max(std::fabs(a) * 0.1, 1.0) : 0.3;
+  }
+  return {scale.Inverse(a - pad), scale.Inverse(b + pad)};
+}
+
+// An axis over [low, high] of `scale`, drawn linear in the scale's coordinate, its grid lines
+// and labels at the ticks.
+QCategoryAxis* ScaleAxis(const SPlotScale& scale, double low, double high, int most) {
+  auto* axis = new QCategoryAxis();
+  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  const double a = scale.Forward(low), b = scale.Forward(high);
+  // The first tick may lie on the lower end: the start is put a hair below it.
+  axis->setStartValue(a - (b - a) * 1e-9);
+  for (const SAxisTick& tick : AxisTicks(scale, low, high, most))
+    axis->append(QString::fromStdString(tick.Text), tick.At);
+  axis->setRange(a, b);
+  return axis;
+}
+
+// One trace's values as runs of chart points, split wherever the scale has no place for one.
+std::vector<std::vector<QPointF>> Runs(const std::vector<double>& hertz,
+                                       const std::vector<double>& values, const SPlotScale& scale) {
+  std::vector<std::vector<QPointF>> runs(1);
+  for (size_t i = 0; i < hertz.size(); ++i) {
+    if (scale.Shows(values[i]))
+      runs.back().emplace_back(std::log10(hertz[i]), scale.Forward(values[i]));
+    else if (!runs.back().empty())
+      runs.emplace_back();
+  }
+  return runs;
+}
+
+// One trace's runs as line series, with one legend entry however many gaps split it.
 void AddRuns(QChart& chart, QAbstractAxis* fAxis, const std::vector<std::vector<QPointF>>& runs,
              const QString& name, const QPen& pen, QAbstractAxis* yAxis) {
   bool named = false;
@@ -80,98 +153,77 @@ void AddRuns(QChart& chart, QAbstractAxis* fAxis, const std::vector<std::vector<
 }
 
 struct SValueAxes {
-  QAbstractAxis* first = nullptr;  // R, or |Z| on a log scale
-  QValueAxis* second = nullptr;    // X, or the phase
+  QValueAxis* first = nullptr;   // R, or |Z|
+  QValueAxis* second = nullptr;  // X as chosen, or the phase
 };
 
 // The value axes, ranged to hold the live and the pinned traces.
-SValueAxes AddValueAxes(QChart& chart, int mode, const STraces& live, const STraces& reference) {
-  QAbstractAxis* firstAxis = nullptr;
-  auto* secondAxis = new QValueAxis();
-  secondAxis->setTitleText(mode == 1 ? Tr("Phase (°)") : Tr("X (Ω)"));
-  secondAxis->setLabelFormat(QStringLiteral("%g"));
-  const double firstLow = std::min(live.firstLow, reference.firstLow);
-  const double firstHigh = std::max(live.firstHigh, reference.firstHigh);
-  const double secondLow = std::min(live.secondLow, reference.secondLow);
-  const double secondHigh = std::max(live.secondHigh, reference.secondHigh);
+SValueAxes AddValueAxes(QChart& chart, int mode, const SScales& scales, const STraceValues& live,
+                        const STraceValues& reference) {
+  const auto [low, high] = ValueRange(scales.first, live.first, reference.first);
+  QValueAxis* first = ScaleAxis(scales.first, low, high, MostValueLabels);
+  first->setTitleText(mode == 1 ? Tr("|Z| (Ω)") : Tr("R (Ω)"));
+  QValueAxis* second = nullptr;
   if (mode == 1) {
-    auto* log = new QLogValueAxis();
-    log->setLabelFormat(QStringLiteral("%g"));
-    log->setMinorTickCount(-1);
-    if (firstLow <= firstHigh) {
-      log->setRange(firstLow / (firstLow == firstHigh ? 2 : 1.2),
-                    firstHigh * (firstLow == firstHigh ? 2 : 1.2));
-    } else {
-      log->setRange(1, 1e3);
-    }
-    firstAxis = log;
-    firstAxis->setTitleText(Tr("|Z| (Ω)"));
-    secondAxis->setRange(-90, 90);
-    secondAxis->setTickCount(7);
+    second = new QValueAxis();
+    second->setLabelFormat(QStringLiteral("%g"));
+    second->setRange(-90, 90);
+    second->setTickCount(7);
+    second->setTitleText(Tr("Phase (°)"));
   } else {
-    auto* linear = new QValueAxis();
-    linear->setLabelFormat(QStringLiteral("%g"));
-    const auto [low, high] = LinearRange(firstLow, firstHigh);
-    linear->setRange(low, high);
-    linear->applyNiceNumbers();
-    firstAxis = linear;
-    firstAxis->setTitleText(Tr("R (Ω)"));
-    const auto [low2, high2] = LinearRange(secondLow, secondHigh);
-    secondAxis->setRange(low2, high2);
-    secondAxis->applyNiceNumbers();
+    const auto [low2, high2] = ValueRange(scales.second, live.second, reference.second);
+    second = ScaleAxis(scales.second, low2, high2, MostValueLabels);
+    second->setTitleText(scales.second.Kind == EPlotScale::Log ? Tr("|X| (Ω)") : Tr("X (Ω)"));
   }
-  firstAxis->setLinePenColor(FirstTrace);
-  firstAxis->setTitleBrush(FirstTrace);
-  secondAxis->setLinePenColor(SecondTrace);
-  secondAxis->setTitleBrush(SecondTrace);
-  chart.addAxis(firstAxis, Qt::AlignLeft);
-  chart.addAxis(secondAxis, Qt::AlignRight);
-  return {firstAxis, secondAxis};
+  first->setLinePenColor(FirstTrace);
+  first->setTitleBrush(FirstTrace);
+  second->setLinePenColor(SecondTrace);
+  second->setTitleBrush(SecondTrace);
+  chart.addAxis(first, Qt::AlignLeft);
+  chart.addAxis(second, Qt::AlignRight);
+  return {first, second};
 }
 
-QLogValueAxis* AddFrequencyAxis(QChart& chart, const SPlotInput& in) {
-  auto* fAxis = new QLogValueAxis();
+// The frequency axis, its coordinate the decimal logarithm of the frequency.
+QValueAxis* AddFrequencyAxis(QChart& chart, const SPlotInput& in) {
+  double low = in.Start, high = in.Stop;
+  if (!in.Shown.Points.empty()) {
+    low = in.Shown.Points.front().Hertz;
+    high = in.Shown.Points.back().Hertz;
+  }
+  if (!(low < high)) high = low * 10;
+  QValueAxis* fAxis = ScaleAxis({EPlotScale::Log}, low, high, MostFrequencyLabels);
   fAxis->setTitleText(Tr("Frequency (Hz)"));
-  fAxis->setMinorTickCount(-1);
-  fAxis->setRange(in.Start, in.Stop);
-  if (!in.Shown.Points.empty())
-    fAxis->setRange(in.Shown.Points.front().Hertz, in.Shown.Points.back().Hertz);
-  // Over many decades a label at every power of ten runs into the next; every second one fits.
-  fAxis->setLabelFormat(QStringLiteral("%g"));
-  if (fAxis->max() / fAxis->min() > 1e4) fAxis->setBase(100);
   chart.addAxis(fAxis, Qt::AlignBottom);
   return fAxis;
 }
 
 // The working frequency, drawn across the whole height of the plot.
-void AddWorkingLine(QChart& chart, double working, QLogValueAxis* fAxis, QValueAxis* secondAxis,
-                    int mode) {
-  if (working >= fAxis->min() && working <= fAxis->max()) {
-    auto* line = new QLineSeries();
-    line->setName(Tr("f"));
-    line->setPen(QPen(Marker, 1.2, Qt::DashLine));
-    line->append(working, -90);
-    line->append(working, 90);
-    chart.addSeries(line);
-    line->attachAxis(fAxis);
-    line->attachAxis(secondAxis);
-    if (mode != 1) {
-      line->replace(0, working, secondAxis->min());
-      line->replace(1, working, secondAxis->max());
-    }
-    for (QLegendMarker* m : chart.legend()->markers(line)) m->setVisible(false);
-  }
+void AddWorkingLine(QChart& chart, double working, QValueAxis* fAxis, QValueAxis* secondAxis) {
+  const double at = std::log10(working);
+  if (!(at >= fAxis->min() && at <= fAxis->max())) return;
+  auto* line = new QLineSeries();
+  line->setName(Tr("f"));
+  line->setPen(QPen(WorkingMarkerColor(), 1.4, Qt::DashLine));
+  line->append(at, secondAxis->min());
+  line->append(at, secondAxis->max());
+  chart.addSeries(line);
+  line->attachAxis(fAxis);
+  line->attachAxis(secondAxis);
+  for (QLegendMarker* m : chart.legend()->markers(line)) m->setVisible(false);
 }
 
-// Each resonance on the phase/X axis at its zero, where the reactance changes sign.
-void AddResonanceMarks(QChart& chart, const SResponse& shown, QLogValueAxis* fAxis,
-                       QValueAxis* secondAxis) {
+// Each resonance on the phase or X axis at its zero, where the reactance changes sign; on a
+// logarithmic |X| axis, which has no zero, along its lower edge.
+void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
+                       QValueAxis* secondAxis, const SPlotScale& scale) {
   if (shown.Resonances.empty()) return;
   auto* marks = new QScatterSeries();
   marks->setName(Tr("Resonance"));
   marks->setMarkerSize(9);
-  marks->setColor(Marker);
-  for (const SResonance& r : shown.Resonances) marks->append(r.Hertz, 0.0);
+  marks->setColor(ResonanceMarkerColor());
+  const double y = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
+  for (const SResonance& r : shown.Resonances) marks->append(std::log10(r.Hertz), y);
   chart.addSeries(marks);
   marks->attachAxis(fAxis);
   marks->attachAxis(secondAxis);
@@ -179,11 +231,19 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QLogValueAxis* fAx
 
 }  // namespace
 
+QColor WorkingMarkerColor() {
+  return {170, 30, 170};
+}
+QColor ResonanceMarkerColor() {
+  return {0, 150, 60};
+}
+
 QString FirstTraceName(int mode) {
   return mode == 1 ? QStringLiteral("|Z|") : QStringLiteral("R");
 }
-QString SecondTraceName(int mode) {
-  return mode == 1 ? QStringLiteral("Phase") : QStringLiteral("X");
+QString SecondTraceName(int mode, EReactanceAxis reactance) {
+  if (mode == 1) return QStringLiteral("Phase");
+  return reactance == EReactanceAxis::Magnitude ? QStringLiteral("|X|") : QStringLiteral("X");
 }
 
 void DrawResponse(QChart& chart, const SPlotInput& in) {
@@ -193,20 +253,22 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
     delete axis;
   }
   const int mode = in.Mode;
-  QLogValueAxis* fAxis = AddFrequencyAxis(chart, in);
-  STraces live, reference;
-  // The pinned circuit's traces count in the ranges too.
-  SplitTraces(in.Reference, mode, reference);
-  SplitTraces(in.Shown.Points, mode, live);
-  const SValueAxes axes = AddValueAxes(chart, mode, live, reference);
+  QValueAxis* fAxis = AddFrequencyAxis(chart, in);
+  const STraceValues live = TraceValues(in.Shown.Points, mode, in.Reactance);
+  const STraceValues reference = TraceValues(in.Reference, mode, in.Reactance);
+  const SScales scales = ChooseScales(mode, in.Reactance, live, reference, in.Shown.Resonances);
+  const SValueAxes axes = AddValueAxes(chart, mode, scales, live, reference);
+  const QString first = FirstTraceName(mode), second = SecondTraceName(mode, in.Reactance);
 
   // Grey and drawn first, the pinned traces lie behind the live ones.
-  AddRuns(chart, fAxis, reference.first, Tr("pinned %1").arg(FirstTraceName(mode)),
-          QPen(Reference, 1.4), axes.first);
-  AddRuns(chart, fAxis, reference.second, Tr("pinned %1").arg(SecondTraceName(mode)),
-          QPen(Reference, 1.4, Qt::DashLine), axes.second);
-  AddRuns(chart, fAxis, live.first, FirstTraceName(mode), QPen(FirstTrace, 1.6), axes.first);
-  AddRuns(chart, fAxis, live.second, SecondTraceName(mode), QPen(SecondTrace, 1.6), axes.second);
-  AddWorkingLine(chart, in.Working, fAxis, axes.second, mode);
-  AddResonanceMarks(chart, in.Shown, fAxis, axes.second);
+  AddRuns(chart, fAxis, Runs(reference.hertz, reference.first, scales.first),
+          Tr("pinned %1").arg(first), QPen(Reference, 1.4), axes.first);
+  AddRuns(chart, fAxis, Runs(reference.hertz, reference.second, scales.second),
+          Tr("pinned %1").arg(second), QPen(Reference, 1.4, Qt::DashLine), axes.second);
+  AddRuns(chart, fAxis, Runs(live.hertz, live.first, scales.first), first, QPen(FirstTrace, 1.6),
+          axes.first);
+  AddRuns(chart, fAxis, Runs(live.hertz, live.second, scales.second), second,
+          QPen(SecondTrace, 1.6), axes.second);
+  AddWorkingLine(chart, in.Working, fAxis, axes.second);
+  AddResonanceMarks(chart, in.Shown, fAxis, axes.second, scales.second);
 }

@@ -1,13 +1,21 @@
 // The response panel's plot: R and X (or |Z| and phase) over a logarithmic frequency axis,
 // the pinned circuit's traces in grey behind them, the working frequency and the resonances.
+// Every axis but the phase is labelled in engineering text ("1 k", "10 M").
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <vector>
 
 #include "analysis/Response.h"
 
 class QChart;
+
+// How X is drawn in the R and X display mode: on a linear axis, as |X| on a logarithmic one,
+// or signed on a symmetric logarithmic axis, where a large reactance far from a resonance does
+// not flatten the region around it.
+enum class EReactanceAxis { Linear = 0, Magnitude = 1, Symlog = 2 };
+inline constexpr int ReactanceAxisCount = 3;
 
 struct SPlotInput {
   const SResponse& Shown;
@@ -16,10 +24,16 @@ struct SPlotInput {
   double Start = 1e-3;                           // the range while there are no points
   double Stop = 1e3;
   double Working = 1.0;
+  EReactanceAxis Reactance = EReactanceAxis::Symlog;
 };
+
+// The colours of the working frequency's mark and of the resonance marks, wherever a response
+// is drawn; distinct from each other and from the traces.
+QColor WorkingMarkerColor();
+QColor ResonanceMarkerColor();
 
 // Replaces everything on the chart with the plot of `in`.
 void DrawResponse(QChart& chart, const SPlotInput& in);
-// The names of the two traces in a display mode.
+// The names of the two traces in a display mode (and, in R and X, a reactance axis).
 QString FirstTraceName(int mode);
-QString SecondTraceName(int mode);
+QString SecondTraceName(int mode, EReactanceAxis reactance = EReactanceAxis::Linear);

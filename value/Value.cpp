@@ -306,3 +306,16 @@ std::string FloatText(double x) {
   while (d + 1 < text.size() && text[d] == '0') ++d;
   return mantissa + "E" + (negative ? "-" : "") + text.substr(d);
 }
+
+std::string PrefixedValue(int digits, double x) {
+  static const char* const prefixes[] = {"f", "p", "n", "\u00b5", "m", "", "k", "M", "G", "T"};
+  const std::string text = FormatValue(digits, x);
+  const size_t e = text.find('e');
+  if (e == std::string::npos || !std::isfinite(x)) return text;
+  int exponent = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                  exponent);
+  const int index = exponent / 3 + 5;
+  if (exponent % 3 != 0 || index < 0 || index > 9) return text;
+  return text.substr(0, e) + " " + prefixes[index];
+}

@@ -25,6 +25,11 @@ bool HasMultiplier(const std::string& text);
 // of three ("1.23e+3", "470e-9"). Never throws.
 std::string FormatValue(int digits, double x);
 
+// FormatValue's text with its exponent written as a multiplier letter after a space, as plot
+// labels show a value: "4.7 k", "100 m", "1 µ" (UTF-8), "0". Exponents beyond femto and tera
+// keep the exponent form.
+std::string PrefixedValue(int digits, double x);
+
 // General float text as the frequency entry and the stored settings show it: at most 15
 // significant digits, positional for 1e-4 <= |x| < 1e15 and zero, else "5E-5", "1E15".
 std::string FloatText(double x);
