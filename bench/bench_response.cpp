@@ -6,6 +6,7 @@
 
 #include "Circuit.h"
 #include "analysis/Response.h"
+#include "analysis/Tolerance.h"
 
 namespace {
 
@@ -43,6 +44,23 @@ void BM_SweepBandPass20Parts(benchmark::State& state) {
   Sweep(state, circuit);
 }
 BENCHMARK(BM_SweepBandPass20Parts)->Unit(benchmark::kMillisecond);
+
+// The tolerance band of the 20-part filter: 200 samples of 400 points, with the spread of each
+// resonance, as the worker computes it after a sweep.
+void BM_ToleranceBand20Parts(benchmark::State& state) {
+  CCircuit circuit;
+  AddBandPass(circuit);
+  SBandRequest request;
+  request.Hertz = LogFrequencies(50, 500e3, 400);
+  request.Resonances =
+      SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver, request.Hertz).Resonances;
+  for (auto _ : state) {
+    SToleranceBand band = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, request);
+    benchmark::DoNotOptimize(band);
+  }
+  state.counters["resonances"] = static_cast<double>(request.Resonances.size());
+}
+BENCHMARK(BM_ToleranceBand20Parts)->Unit(benchmark::kMillisecond);
 
 void BM_SweepRcLadder(benchmark::State& state) {
   CCircuit circuit;
