@@ -184,6 +184,8 @@ void TMainForm::ConnectResponseDock(QAction* toggle) {
   connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
           [this](double hertz) { SetWorkingFrequency(hertz); });
+  connect(ResponseDock, &TResponseDock::BandChanged, this, [this] { ShowReadoutSpread(); });
+  ResponseDock->SetTolerances(LoadTolerances());
 }
 
 TMainForm::~TMainForm() {
