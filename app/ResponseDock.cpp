@@ -326,7 +326,11 @@ void TResponseDock::Start() {
     sweeper->Cancel();
     return;
   }
-  sweeper->Start(circuit, reference, LogFrequencies(start, stop, points), displayMode);
+  // The working frequency is swept too: the Smith chart's working point is then exact.
+  std::vector<double> hertz = LogFrequencies(start, stop, points);
+  const auto at = std::lower_bound(hertz.begin(), hertz.end(), working);
+  if (at != hertz.begin() && at != hertz.end() && *at != working) hertz.insert(at, working);
+  sweeper->Start(circuit, reference, hertz, displayMode);
 }
 
 void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {

@@ -172,6 +172,7 @@ void TSmithChart::Paint(QPainter& painter, QSizeF size) const {
   PaintTrace(painter, frame, pinned, QPen(ResponseColor::Pinned, 1.4));
   PaintTrace(painter, frame, shown.Points, QPen(ResponseColor::Trace, 1.8));
   PaintMarks(painter, frame);
+  PaintKey(painter, size.width() - 4);
   painter.restore();
 }
 
@@ -244,22 +245,50 @@ void TSmithChart::PaintTrace(QPainter& painter, const SSmithFrame& frame,
 }
 
 void TSmithChart::PaintMarks(QPainter& painter, const SSmithFrame& frame) const {
-  // At a resonance X is zero, so Z is the |Z| that the search found there.
+  const std::optional<Gamma> g = WorkingGamma();
+  if (g) {
+    // The constant-|Γ| circle through the working point: every load of the same VSWR.
+    const double radius = std::abs(*g) * frame.Radius;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(ResponseColor::Working, 1.2, Qt::DashLine));
+    painter.drawEllipse(frame.Centre, radius, radius);
+    painter.setPen(QPen(Qt::white, 1.0));
+    painter.setBrush(ResponseColor::Working);
+    painter.drawEllipse(frame.PointOf(*g), 6.0, 6.0);
+  }
+  // Smaller and on top, a resonance at the working frequency stays in sight. At a resonance
+  // X is zero, so Z is the |Z| that the search found there.
   painter.setPen(QPen(Qt::white, 1.0));
   painter.setBrush(ResponseColor::Resonance);
   for (const SResonance& r : shown.Resonances)
-    if (const std::optional<Gamma> g = Reflection(r.Magnitude, z0))
-      painter.drawEllipse(frame.PointOf(*g), 4.5, 4.5);
+    if (const std::optional<Gamma> at = Reflection(r.Magnitude, z0))
+      painter.drawEllipse(frame.PointOf(*at), 3.5, 3.5);
+}
+
+void TSmithChart::PaintKey(QPainter& painter, double right) const {
+  // Top right, clear of the rim's labels: what the marks are, and the working point's figures.
+  const QFontMetricsF metrics(painter.font());
   const std::optional<Gamma> g = WorkingGamma();
-  if (!g) return;
-  // The constant-|Γ| circle through the working point: every load of the same VSWR.
-  const double radius = std::abs(*g) * frame.Radius;
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(ResponseColor::Working, 1.2, Qt::DashLine));
-  painter.drawEllipse(frame.Centre, radius, radius);
-  painter.setPen(QPen(Qt::white, 1.0));
-  painter.setBrush(ResponseColor::Working);
-  painter.drawEllipse(frame.PointOf(*g), 5.5, 5.5);
+  const double line = metrics.height();
+  double y = metrics.ascent() + 2;
+  const auto row = [&](const QColor& color, const QString& text) {
+    const double w = metrics.horizontalAdvance(text);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(QPointF(right - w - 8, y - metrics.ascent() / 2 + 1), 3.5, 3.5);
+    painter.setPen(LabelColor);
+    painter.drawText(QPointF(right - w, y), text);
+    y += line;
+  };
+  if (g) {
+    QString vswr = QStringLiteral("—");
+    if (const std::optional<std::complex<double>> z = ImpedanceOfReflection(*g, z0))
+      if (const std::optional<double> v = MatchFigures(*z, z0).Vswr)
+        vswr = std::isinf(*v) ? QStringLiteral("∞") : QString::number(*v, 'g', 3);
+    row(ResponseColor::Working,
+        tr("f: |Γ| %1, VSWR %2").arg(QString::number(std::abs(*g), 'f', 3), vswr));
+  }
+  if (!shown.Resonances.empty()) row(ResponseColor::Resonance, tr("Resonance"));
 }
 
 void TSmithChart::paintEvent(QPaintEvent*) {

@@ -77,6 +77,8 @@ class TSmithChart : public QWidget {
   void PaintTrace(QPainter& painter, const SSmithFrame& frame,
                   const std::vector<SResponsePoint>& points, const QPen& pen) const;
   void PaintMarks(QPainter& painter, const SSmithFrame& frame) const;
+  // What the marks mean, right-aligned at `right`, with the working point's |Γ| and VSWR.
+  void PaintKey(QPainter& painter, double right) const;
   std::optional<std::complex<double>> WorkingGamma() const;
   double Margin() const;
 
