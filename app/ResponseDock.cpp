@@ -216,7 +216,8 @@ void TResponseDock::SmithHover(std::optional<size_t> index) {
     const SResponsePoint& p = shown.Points[*index];
     const std::complex<double> g = smith->GammaOf(p).value_or(0.0);
     hover = tr("f %1, Z %2 %3 j%4, Γ %5 ∠ %6°")
-                .arg(HertzText(p.Hertz, digits), QString::fromStdString(FormatValue(digits, p.R)),
+                .arg(HertzText(PickedHertz(shown.Points, *index), 12),
+                     QString::fromStdString(FormatValue(digits, p.R)),
                      p.X < 0 ? QStringLiteral("−") : QStringLiteral("+"),
                      OhmText(digits, std::fabs(p.X)), QString::number(std::abs(g), 'g', digits),
                      QString::number(std::arg(g) * 180 / std::numbers::pi, 'f', 1));

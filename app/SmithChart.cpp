@@ -18,7 +18,7 @@ using Gamma = std::complex<double>;
 constexpr double GridValues[] = {0.2, 0.5, 1.0, 2.0, 5.0};
 constexpr int CurveSteps = 120;
 
-const QColor GridColor(165, 165, 175);
+const QColor GridColor(185, 185, 195);
 const QColor RimColor(90, 90, 100);
 const QColor AdmittanceColor(232, 200, 170);
 const QColor LabelColor(70, 70, 80);
@@ -169,7 +169,7 @@ void TSmithChart::Paint(QPainter& painter, QSizeF size) const {
   const SSmithFrame frame = SmithFrameFor(size, Margin());
   PaintGrid(painter, frame);
   PaintLabels(painter, frame);
-  PaintTrace(painter, frame, pinned, QPen(ResponseColor::Pinned, 1.4));
+  PaintTrace(painter, frame, pinned, QPen(ResponseColor::Pinned, 2.2));
   PaintTrace(painter, frame, shown.Points, QPen(ResponseColor::Trace, 1.8));
   PaintMarks(painter, frame);
   PaintKey(painter, size.width() - 4);
