@@ -51,8 +51,8 @@ bool ExportChartImage(QWidget& view, const QString& fileName, QString& error) {
     svg.setTitle(Tr("Frequency response"));
     QPainter painter(&svg);
     // A chart view draws its scene; any other widget draws itself.
-    if (auto* scene = qobject_cast<QGraphicsView*>(&view))
-      scene->render(&painter);
+    if (auto* graphics = qobject_cast<QGraphicsView*>(&view))
+      graphics->render(&painter);
     else
       view.render(&painter);
   } else if (!view.grab().save(&buffer, "PNG")) {

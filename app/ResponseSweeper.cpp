@@ -34,7 +34,7 @@ SSweepResult Sweep(const SCircuitCopy& live, const SCircuitCopy* pinned,
   if (live.Meter == nullptr) {
     for (double f : hertz) result.Response.Points.push_back({f, false, 0, 0});
   } else {
-    // Smoothed: the Smith chart draws the same points as the plot.
+    // Smoothed for the Smith chart's loops; the plot draws the same points.
     result.Response = SweepMeter(*live.Cmps, *live.Meter, solver, hertz, &cancel, true);
   }
   // The pinned circuit at the live trace's frequencies, the points added around its

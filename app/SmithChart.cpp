@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "ResponseColors.h"
 #include "analysis/Match.h"
 
 namespace {

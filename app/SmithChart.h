@@ -4,7 +4,6 @@
 // circuit's trace. Painted by one function for the screen and for picture files.
 #pragma once
 
-#include <QColor>
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
@@ -14,14 +13,6 @@
 #include <vector>
 
 #include "analysis/Response.h"
-
-// The colours that the plot and the chart share.
-namespace ResponseColor {
-inline const QColor Trace(20, 90, 200);
-inline const QColor Pinned(150, 150, 150);
-inline const QColor Resonance(0, 150, 60);
-inline const QColor Working(200, 30, 140);
-}  // namespace ResponseColor
 
 // Where the unit disc of Γ lies in a widget: Γ = 0 at the centre, |Γ| = 1 on the circle of
 // `Radius`, positive imaginary parts upward. The painting, the hover and the click all map
