@@ -13,13 +13,14 @@
 #include <cmath>
 
 #include "PlotAxes.h"
+#include "ResponseColors.h"
 #include "analysis/Measure.h"
 
 namespace {
 
-const QColor FirstTrace(20, 90, 200);
-const QColor SecondTrace(210, 80, 0);
-const QColor Reference(150, 150, 150);
+const QColor& FirstTrace = ResponseColor::Trace;
+const QColor& SecondTrace = ResponseColor::SecondTrace;
+const QColor& Reference = ResponseColor::Pinned;
 
 // Labels along the frequency axis need more room than those up the value axes.
 constexpr int MostFrequencyLabels = 8;
@@ -205,7 +206,7 @@ void AddWorkingLine(QChart& chart, double working, QValueAxis* fAxis, QValueAxis
   if (!(at >= fAxis->min() && at <= fAxis->max())) return;
   auto* line = new QLineSeries();
   line->setName(Tr("f"));
-  line->setPen(QPen(WorkingMarkerColor(), 1.4, Qt::DashLine));
+  line->setPen(QPen(ResponseColor::Working, 1.4, Qt::DashLine));
   line->append(at, secondAxis->min());
   line->append(at, secondAxis->max());
   chart.addSeries(line);
@@ -222,7 +223,7 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
   auto* marks = new QScatterSeries();
   marks->setName(Tr("Resonance"));
   marks->setMarkerSize(9);
-  marks->setColor(ResonanceMarkerColor());
+  marks->setColor(ResponseColor::Resonance);
   const double y = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
   for (const SResonance& r : shown.Resonances) marks->append(std::log10(r.Hertz), y);
   chart.addSeries(marks);
@@ -231,13 +232,6 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
 }
 
 }  // namespace
-
-QColor WorkingMarkerColor() {
-  return {170, 30, 170};
-}
-QColor ResonanceMarkerColor() {
-  return {0, 150, 60};
-}
 
 QString FirstTraceName(int mode) {
   return mode == 1 ? QStringLiteral("|Z|") : QStringLiteral("R");

@@ -30,11 +30,6 @@ struct SPlotInput {
   const SToleranceBand* Band = nullptr;
 };
 
-// The colours of the working frequency's mark and of the resonance marks, wherever a response
-// is drawn; distinct from each other and from the traces.
-QColor WorkingMarkerColor();
-QColor ResonanceMarkerColor();
-
 // Replaces everything on the chart with the plot of `in`.
 void DrawResponse(QChart& chart, const SPlotInput& in);
 // The names of the two traces in a display mode (and, in R and X, a reactance axis).
