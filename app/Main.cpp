@@ -73,6 +73,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   QAction* toggle = SetUpResponseDock();
   ConnectResponseDock(toggle);
   SetUpComparison();
+  SetUpMatchLine();
 }
 
 void TMainForm::SetUpColours() {
@@ -184,6 +185,9 @@ void TMainForm::ConnectResponseDock(QAction* toggle) {
   connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
           [this](double hertz) { SetWorkingFrequency(hertz); });
+  connect(ResponseDock, &TResponseDock::RangeChanged, this, [this] {
+    if (formShown) StoreSweep();
+  });
 }
 
 TMainForm::~TMainForm() {
@@ -217,6 +221,8 @@ void TMainForm::FormShow() {
   InitDrawStyle();
   LoadSettings();
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
+  MatchSettingsChanged(false);
+  RestoreSweep();
   ui->FEdit->setText(FrequencyText(Frequency));
   {
     const QSignalBlocker block(ui->FComboBox);
@@ -311,6 +317,7 @@ void TMainForm::Recompute(bool renumber) {
     repaint |= ExplainReading(r.R == "Infinity" || r.R == "Error");
     reading = r.Z;
     ShowComparison();
+    ShowMatchFigures();
   }
   if (repaint) PaintSheet();
   if (ResponseDock)

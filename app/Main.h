@@ -24,6 +24,7 @@ class QPainter;
 class QToolButton;
 class QUndoStack;
 struct SSheetContent;
+struct SSheetSettings;
 class TElemWinForm;
 class TResponseDock;
 class TSettingsForm;
@@ -127,6 +128,22 @@ class TMainForm : public QMainWindow, public SheetHost {
   QString DeltaFirstText() const;
   QString DeltaSecondText() const;
 
+  // ---- the match line, Z0 and the remembered sweep (MainMatch.cpp)
+  // The match line's text: Z0, |Γ| and its angle, return loss, VSWR and mismatch loss at the
+  // working frequency, "—" where there is no number.
+  QString MatchText() const;
+  bool MatchShown() const;
+  // Follows a change of Z0 or of "Show match": the panel's Z0, the layout, the line; with
+  // `growWindow` a shown window grows or shrinks by the line, so that the sheet keeps its size.
+  void MatchSettingsChanged(bool growWindow = true);
+  // The settings a saved sheet keeps: Z0 and the response panel's range.
+  SSheetSettings SheetSettings() const;
+  // Puts the settings a sheet file holds in place; those it leaves out stay as they are.
+  void ApplySheetSettings(const SSheetSettings& settings);
+  // The response panel's range in the user store, written as it changes and read at start.
+  void StoreSweep() const;
+  void RestoreSweep();
+
   // ---- what the program entry and the tests reach
   // The dialogs are created after the main window by the program entry (or a test).
   void UseDialogs(TElemWinForm* elemWin, TSettingsForm* settings) {
@@ -209,6 +226,12 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool restoring = false;          // an undo step is being put back
   QMenu* recentMenu = nullptr;     // owned by the window
   void StoreDockState();
+
+  void SetUpMatchLine();
+  void ShowMatchFigures();
+  // Puts the match line at `top` of the top panel, or hides it; returns the height it takes.
+  int PlaceMatchLine(int top);
+  QLabel* matchLine = nullptr;  // owned by the top panel
 
   void SetUpComparison();
   void ShowComparison();

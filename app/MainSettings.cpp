@@ -81,4 +81,5 @@ void TMainForm::LoadSettings() {
   SignificantDigits = s.digits;
   Frequency = s.frequency;
   FrequencyUnit = s.frequencyUnit;
+  LoadMatchSettings();
 }

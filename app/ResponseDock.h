@@ -47,6 +47,13 @@ class TResponseDock : public QDockWidget {
   bool FollowsWorkingFrequency() const;
   // Sets the range as typed texts would; false (and nothing changed) for a bad range.
   bool SetRange(const QString& startText, const QString& stopText, int count);
+  bool SetRangeHertz(double startHertz, double stopHertz, int count);
+  // "Around f": on, the range follows the working frequency; off, it stays where it is.
+  void SetFollowsWorkingFrequency(bool on);
+
+  // The reference impedance of the S-parameter file.
+  void SetReferenceImpedance(double z0);
+  double ReferenceImpedance() const { return referenceImpedance; }
 
   // What the plot shows now, and whether a sweep is still under way.
   const SResponse& Shown() const { return shown; }
@@ -59,7 +66,8 @@ class TResponseDock : public QDockWidget {
   std::optional<double> HertzAt(QPointF viewPoint) const;
 
   bool ExportCsv(const QString& fileName, QString& error) const;
-  bool ExportTouchstone(const QString& fileName, QString& error) const;
+  // S11 against the reference impedance, or with `impedance` the Z parameter.
+  bool ExportTouchstone(const QString& fileName, QString& error, bool impedance = false) const;
   // PNG or SVG by the file name's extension.
   bool ExportImage(const QString& fileName, QString& error);
   void CopyImage();
@@ -69,6 +77,8 @@ class TResponseDock : public QDockWidget {
   void FrequencyPicked(double hertz);
   // A sweep's result is now on the plot.
   void SweepShown();
+  // The range, the point count or "Around f" changed.
+  void RangeChanged();
 
  private:
   void Start();
@@ -99,6 +109,7 @@ class TResponseDock : public QDockWidget {
   double start = 1e-3;
   double stop = 1e3;
   int points = 400;
+  double referenceImpedance = 50.0;
   TResponseSweeper* sweeper = nullptr;  // owned as a child
   SResponse shown;
   int shownMode = 0;

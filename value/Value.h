@@ -2,6 +2,7 @@
 // texts that the user types (4k7, 10n, 2u2) or reads (1.23e+3).
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -16,6 +17,10 @@ std::string TrimText(const std::string& text);
 
 // Parses engineering text; throws Exception("Syntax error: " + trimmed text) when it is no number.
 double ParseValue(const std::string& text);
+
+// The value of engineering text when it is a finite number above zero (a reference
+// impedance), else none. Never throws.
+std::optional<double> PositiveValue(const std::string& text);
 
 // Engineering notation with `digits` significant digits: mantissa 1..<1000, exponent a multiple
 // of three ("1.23e+3", "470e-9"). Never throws.
