@@ -1,17 +1,22 @@
 // The four persisted values of the main window in the user's settings store, and the
 // settings dialog that changes the display with immediate effect.
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
+#include <complex>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <utility>
 
@@ -20,11 +25,13 @@
 #include "Main.h"
 #include "Settings.h"
 #include "Windows.h"
+#include "analysis/Match.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
 #include "ui_Main.h"
 #include "ui_Settings.h"
+#include "value/Value.h"
 
 namespace {
 
@@ -87,6 +94,46 @@ void WhileOpen(QDialog& dialog, std::function<void()> inside) {
   });
 }
 
+// A part across the meter's pins, or across those of the part `beside`; returns its picture.
+const CPct* AcrossMeter(CSheet& sheet, const CCmp* meterCmp, int kind, int x, SParam value,
+                        const CPct* beside = nullptr) {
+  const CPct* part = sheet.pictures.At(sheet.AddElement(kind, Orientation::R90, x, -2));
+  const CPct* to = beside;
+  for (int i = 0; to == nullptr && i < sheet.pictures.Count(); ++i)
+    if (sheet.pictures.At(i)->cmp == meterCmp) to = sheet.pictures.At(i);
+  for (int pin = 0; pin < 2; ++pin)
+    sheet.pictures.Add(std::make_unique<CLine>(to->PinPos(pin), part->PinPos(pin), false));
+  *part->cmp->Params()[0].Value = value;
+  sheet.SelectOnly(-1);
+  sheet.pictures.AttachElements();
+  return part;
+}
+
+// The figures of the match line agree with the match of `z` against `z0`, to the digits shown.
+void CheckMatchLine(const QString& line, std::complex<double> z, double z0) {
+  static const QRegularExpression figures(
+      "\\|Γ\\| (\\S+) ∠ (\\S+)°, RL (\\S+) dB, VSWR (\\S+), ML (\\S+) dB");
+  const QRegularExpressionMatch m = figures.match(line);
+  QVERIFY2(m.hasMatch(), qPrintable(line));
+  const SMatch want = MatchFigures(z, z0);
+  QVERIFY(want.Gamma.has_value());
+  const std::optional<double> values[] = {std::abs(*want.Gamma),
+                                          std::arg(*want.Gamma) * 180 / std::numbers::pi,
+                                          want.ReturnLossDb, want.Vswr, want.MismatchLossDb};
+  for (int i = 0; i < 5; ++i) {
+    const QString text = m.captured(i + 1);
+    if (!values[i]) {
+      QCOMPARE(text, QString("—"));
+    } else if (std::isinf(*values[i])) {
+      QCOMPARE(text, QString("Infinity"));
+    } else {
+      const double got = ParseValue(text.toStdString());
+      QVERIFY2(std::abs(got - *values[i]) <= 1e-3 * std::abs(*values[i]) + 1e-9,
+               qPrintable(line + " vs " + QString::number(*values[i])));
+    }
+  }
+}
+
 QString Text(const Stored& s) {
   return QString("Display %1, Digits %2, F %3, FP %4")
       .arg(s.display)
@@ -123,6 +170,8 @@ class SettingsTest : public QObject {
     ClearStore();
     DisplayMode = 0;
     SignificantDigits = 3;
+    ShowMatch = false;
+    PutReferenceImpedance(DefaultReferenceImpedance);
   }
 
   void firstRunTakesTheDefaults() {
@@ -170,11 +219,13 @@ class SettingsTest : public QObject {
     QTest::addColumn<QVariant>("unit");
     QTest::addColumn<bool>("taken");  // false: all four defaults
     QTest::addColumn<double>("expectedFrequency");
+    QTest::addColumn<QVariant>("z0");  // Z0 stands apart: it alone falls back to its default
+    QTest::addColumn<double>("expectedZ0");
 
     const QVariant none;
     auto row = [](const char* name, QVariant d, QVariant g, QVariant f, QVariant p, bool taken,
-                  double expected = 1.0) {
-      QTest::newRow(name) << d << g << f << p << taken << expected;
+                  double expected = 1.0, QVariant z0 = QVariant(), double expectedZ0 = 50) {
+      QTest::newRow(name) << d << g << f << p << taken << expected << z0 << expectedZ0;
     };
     row("all good", "1", "5", "2.5", "1", true, 2.5);
     row("scientific", "1", "5", "5E-5", "1", true, 5e-5);
@@ -205,6 +256,14 @@ class SettingsTest : public QObject {
     row("negative frequency", "1", "5", "-2.5", "1", false);
     row("infinite frequency", "1", "5", "1e400", "1", false);
     row("zero frequency", "1", "5", "0", "1", true, 0.0);
+    row("Z0 75", "1", "5", "2.5", "1", true, 2.5, "75", 75);
+    row("Z0 with a suffix", "1", "5", "2.5", "1", true, 2.5, "1k2", 1200);
+    row("Z0 beside a bad F", "1", "5", "x", "1", false, 1.0, "75", 75);
+    row("Z0 zero", "1", "5", "2.5", "1", true, 2.5, "0", 50);
+    row("Z0 negative", "1", "5", "2.5", "1", true, 2.5, "-75", 50);
+    row("Z0 infinite", "1", "5", "2.5", "1", true, 2.5, "1e400", 50);
+    row("Z0 a word", "1", "5", "2.5", "1", true, 2.5, "ohms", 50);
+    row("Z0 a list", "1", "5", "2.5", "1", true, 2.5, QStringList{"75"}, 50);
   }
 
   void storedTextIsCheckedAllOrNothing() {
@@ -214,8 +273,12 @@ class SettingsTest : public QObject {
     QFETCH(QVariant, unit);
     QFETCH(bool, taken);
     QFETCH(double, expectedFrequency);
+    QFETCH(QVariant, z0);
+    QFETCH(double, expectedZ0);
+    PutReferenceImpedance("33");
     {
       QSettings store = ExpectedStore();
+      if (z0.isValid()) store.setValue("Z0", z0);
       if (display.isValid()) store.setValue("Display", display);
       if (digits.isValid()) store.setValue("Digits", digits);
       if (frequency.isValid()) store.setValue("F", frequency);
@@ -228,6 +291,7 @@ class SettingsTest : public QObject {
                                            expectedFrequency, unit.toString().toInt()}
                                   : Defaults;
     QVERIFY2(Same(Taken(form), expected), qPrintable(Text(Taken(form))));
+    QCOMPARE(ReferenceImpedance, expectedZ0);
   }
 
   void valuesAreWrittenAsText() {
@@ -366,6 +430,70 @@ class SettingsTest : public QObject {
     QCOMPARE(program.form.recomputes, before + 1);
     QCOMPARE(DisplayMode, 1);
     QCOMPARE(SignificantDigits, 6);
+  }
+  void dialogRefusesAZ0ThatIsNoResistance() {
+    Program program;
+    TSettingsForm& dialog = program.settings;
+    PutReferenceImpedance("50");
+    WhileOpen(dialog, [&] {
+      for (const char* bad : {"0", "-50", "abc", "1e400", ""}) {
+        dialog.ui->Z0Edit->setText(bad);
+        QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
+        QVERIFY2(dialog.isVisible() && dialog.ui->Z0Note->isVisible(), bad);
+        QCOMPARE(ReferenceImpedance, 50.0);
+      }
+      dialog.ui->Z0Edit->setText(" 75 ");
+      QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(ReferenceImpedance, 75.0);
+    QCOMPARE(ExpectedStore().value("Z0").toString(), QString("75"));
+  }
+
+  // The match line appears with its setting, the sheet keeping its size, and follows the
+  // reading and Z0; the copy of the result takes it along.
+  void matchLineShowsTheFiguresOfTheReading() {
+    Program program;
+    CountingMainForm& form = program.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(!ShowMatch);
+    auto* line = form.findChild<QLabel*>("MatchLine");
+    QVERIFY(line && !line->isVisible());
+    SignificantDigits = 6;
+    const int sheetHeight = form.Controls().PaintBox->height();
+    WhileOpen(program.settings, [&] {
+      program.settings.ui->MatchCheckBox->click();
+      QTest::mouseClick(program.settings.ui->OkBtn, Qt::LeftButton);
+    });
+    program.settings.exec();
+    QTRY_COMPARE(form.Controls().PaintBox->height(), sheetHeight);
+    QVERIFY(ShowMatch && line->isVisible());
+    // The meter alone reads "Infinity": an open reflects everything.
+    QCOMPARE(form.Controls().REdit->text(), QString("Infinity"));
+    CheckMatchLine(line->text(), std::numeric_limits<double>::infinity(), 50);
+
+    // 30 Ω beside 1 uF at 1 kHz, against 50 Ω and then 75 Ω typed in the dialog.
+    CSheet& sheet = form.CurrentSheet();
+    const CPct* c = AcrossMeter(sheet, form.Meter(), KindC, 0, SParam{1e-6, "1u"});
+    AcrossMeter(sheet, form.Meter(), KindR, 3, SParam{30, "30"}, c);
+    form.PutWorkingFrequency({1.0, 1});
+    form.UpdateReadoutState();
+    form.Recompute(true);
+    for (const char* z0 : {"50", "75"}) {
+      WhileOpen(program.settings, [&] {
+        program.settings.ui->Z0Edit->setText(z0);
+        QTest::mouseClick(program.settings.ui->OkBtn, Qt::LeftButton);
+      });
+      program.settings.exec();
+      const std::complex<double> z(ParseValue(form.Controls().REdit->text().toStdString()),
+                                   ParseValue(form.Controls().XEdit->text().toStdString()));
+      QVERIFY2(z.real() > 1 && z.imag() < -1, qPrintable(form.Controls().REdit->text()));
+      QVERIFY(line->text().startsWith(QString("Z0 %1 Ω").arg(z0)));
+      CheckMatchLine(line->text(), z, ParseValue(z0));
+    }
+    form.CopyReadout();
+    QVERIFY(QGuiApplication::clipboard()->text().endsWith("; " + line->text()));
   }
 };
 
