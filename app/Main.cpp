@@ -208,6 +208,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
   const QRect z = ui->ZPanel->geometry();
   resize(z.left() + z.width() + 4, height());
+  // The match line's room is part of the first size; a stored size already has it.
+  LoadMatchSettings();
+  MatchSettingsChanged();
   {
     const QSettings store = UserStore();
     const QByteArray state = store.value(QStringLiteral("Panels")).toByteArray();
@@ -221,7 +224,6 @@ void TMainForm::FormShow() {
   InitDrawStyle();
   LoadSettings();
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
-  MatchSettingsChanged(false);
   RestoreSweep();
   ui->FEdit->setText(FrequencyText(Frequency));
   {

@@ -39,13 +39,25 @@ std::optional<double> StoredNumber(const QSettings& store, const char* key) {
   return ok ? std::optional<double>(v) : std::nullopt;
 }
 
+// The line reaches to the readout frame's right edge, or further when its text needs it (at
+// many digits); the top panel, and with it the window, is at least as wide as it.
+void FitMatchLine(QLabel& line, QWidget& panel, const QRect& frame, bool shown) {
+  line.ensurePolished();
+  const int text = line.fontMetrics().horizontalAdvance(line.text()) + 6;
+  const int width = std::max(frame.right() + 1, shown ? text : 0);
+  line.resize(width, line.height());
+  panel.setMinimumWidth(width + 4);
+}
+
 }  // namespace
 
 void TMainForm::SetUpMatchLine() {
   matchLine = new QLabel(ui->SelectCmpPanel);
   matchLine->setObjectName(QStringLiteral("MatchLine"));
   matchLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  matchLine->setStyleSheet(QStringLiteral("font-size: 11px; color: rgb(0, 64, 0);"));
+  // Opaque in the panel's colour: the palette's frame reaches below the panel's usual height.
+  matchLine->setStyleSheet(QStringLiteral(
+      "font-size: 11px; color: rgb(0, 64, 0); background-color: rgb(166, 202, 240);"));
   matchLine->setToolTip(
       tr("Reflection coefficient, return loss, VSWR and mismatch loss against Z0 at the working "
          "frequency"));
@@ -55,10 +67,11 @@ void TMainForm::SetUpMatchLine() {
 int TMainForm::PlaceMatchLine(int top) {
   if (!matchLine) return 0;
   matchLine->setVisible(ShowMatch);
-  if (!ShowMatch) return 0;
+  // From the panel's left edge to the readout frame's right one, down to the panel's bottom.
   const QRect frame = ui->ImpedanceFrame->geometry();
-  matchLine->setGeometry(2, top, frame.right() - 2, MatchLineHeight);
-  return MatchLineHeight + 2;
+  matchLine->setGeometry(0, top, frame.right() + 1, MatchLineHeight + 2);
+  FitMatchLine(*matchLine, *ui->SelectCmpPanel, frame, ShowMatch);
+  return ShowMatch ? MatchLineHeight : 0;
 }
 
 bool TMainForm::MatchShown() const {
@@ -86,7 +99,9 @@ QString TMainForm::MatchText() const {
 }
 
 void TMainForm::ShowMatchFigures() {
-  if (MatchShown()) matchLine->setText(MatchText());
+  if (!MatchShown()) return;
+  matchLine->setText(MatchText());
+  FitMatchLine(*matchLine, *ui->SelectCmpPanel, ui->ImpedanceFrame->geometry(), true);
 }
 
 void TMainForm::MatchSettingsChanged(bool growWindow) {
