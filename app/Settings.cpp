@@ -77,7 +77,7 @@ bool TSettingsForm::ReferenceImpedanceEdited() {
   }
   // A refused text stays in the field to be mended; the setting keeps its old value.
   if (!PutReferenceImpedance(typed)) {
-    ui->Z0Note->setText(tr("Z0 must be a resistance above zero, such as 50 or 75; it stays %1 Ω.")
+    ui->Z0Note->setText(tr("Not a resistance above zero; Z0 stays %1 Ω.")
                             .arg(QString::fromStdString(ReferenceImpedanceText)));
     ui->Z0Note->show();
     return false;
