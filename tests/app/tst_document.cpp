@@ -157,13 +157,11 @@ class DocumentTest : public QObject {
     QVERIFY(form().Response().SetRange("10", "100k", 50));
     QVERIFY(form().SaveFile(path));
     {
-      const auto again = std::make_unique<TProgramWindows<>>();
-      again->form.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&again->form));
-      QCOMPARE(again->form.Response().StartHertz(), 10.0);
-      QCOMPARE(again->form.Response().StopHertz(), 1e5);
-      QCOMPARE(again->form.Response().PointCount(), 50);
-      QVERIFY(!again->form.Response().FollowsWorkingFrequency());
+      TProgramWindows<> again;
+      again.form.show();
+      const TResponseDock& d = again.form.Response();
+      QVERIFY(d.StartHertz() == 10 && d.StopHertz() == 1e5 && d.PointCount() == 50 &&
+              !d.FollowsWorkingFrequency());
     }
     QVERIFY(PutReferenceImpedance("50"));
     form().Response().SetFollowsWorkingFrequency(true);

@@ -160,9 +160,9 @@ class ResponseDockTest : public QObject {
     // Touchstone: S11 against the panel's Z0 unless the Z form is asked for.
     dock().SetReferenceImpedance(75);
     for (const bool impedance : {false, true}) {
-      QVERIFY(dock().ExportTouchstone(dir.filePath("z.s1p"), error, impedance));
       QFile s1p(dir.filePath("z.s1p"));
-      QVERIFY(s1p.open(QIODevice::ReadOnly));
+      QVERIFY(dock().ExportTouchstone(s1p.fileName(), error, impedance) &&
+              s1p.open(QFile::ReadOnly));
       QVERIFY(s1p.readAll().contains(impedance ? "\n# Hz Z RI R 1\n" : "\n# Hz S RI R 75\n"));
     }
 

@@ -79,8 +79,7 @@ TEST(SheetFile, RealSheetsReadTheSameAndSaveToTheSameBytes) {
   } sheets[] = {
       {"ladder", [](CSheet& s) { BuildRcLadder(s, 12); }, {}},
       {"transformer", TransformerCircuit, {"75", SSheetSweep{0.1 / 3, 2.4e9, 1234, false}}},
-      {"dots and crossings", DotsAndCrossings, {"4k7", SSheetSweep{}}},
-      {"ladder, Z0 alone", [](CSheet& s) { BuildRcLadder(s, 2); }, {" 1e-3 ", std::nullopt}}};
+      {"dots and crossings", DotsAndCrossings, {" 1e-3 ", std::nullopt}}};
   for (const auto& [name, build, settings] : sheets) {
     SCOPED_TRACE(name);
     CSheet sheet, copy;
@@ -160,20 +159,12 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"bad unit", Replace(ok, "\"Hz\"", "\"GHz\""), "unit: unknown unit \"GHz\""},
       {"Z0 zero", Replace(ok, "\"view\"", "\"z0\": \"0\", \"view\""),
        "z0: \"0\" is not a resistance above zero"},
-      {"Z0 a number", Replace(ok, "\"view\"", "\"z0\": 50, \"view\""),
-       "z0: expected a string, found number"},
       {"sweep upside down", Replace(ok, "\"view\"", sweep + "\"1e3\", \"stop\": \"1\", " + tail),
        "sweep.stop: not above the start"},
-      {"sweep from zero", Replace(ok, "\"view\"", sweep + "\"0\", \"stop\": \"1\", " + tail),
-       "sweep.start: \"0\" is not a frequency above zero"},
       {"sweep of 9 points",
        Replace(ok, "\"view\"",
                sweep + "\"1\", \"stop\": \"9\", \"points\": 9, \"follow\": true}, \"view\""),
        "sweep.points: out of range (10 to 10000)"},
-      {"sweep follow as text",
-       Replace(ok, "\"view\"",
-               sweep + "\"1\", \"stop\": \"9\", \"points\": 10, \"follow\": 1}, \"view\""),
-       "sweep.follow: expected true or false, found number"},
       {"zoom too large", Replace(ok, "\"zoom\": 32", "\"zoom\": 500"), "view.zoom: out of range"},
       {"10 MB of junk", junk, "file: not a sheet file"},
       {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),
