@@ -53,7 +53,7 @@ class TMainForm : public QMainWindow, public SheetHost {
 
   void ResetSheet();
   // Loads "Display", "Digits", "F", "FP" all-or-nothing: any one missing or unusable gives the
-  // defaults for all four.
+  // defaults for all four. Z0 and "Show match" are loaded beside them, each on its own.
   void LoadSettings();
   // Writes "Display", "Digits", "F", "FP", in that order, as strings.
   void SaveSettings();

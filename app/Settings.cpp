@@ -1,5 +1,6 @@
 // The settings dialog: the radio group and the digits list write the two program-wide
-// display settings and refresh the readout at once.
+// display settings and refresh the readout at once; the check boxes and Z0 are stored as they
+// are applied.
 #include "Settings.h"
 
 #include <QButtonGroup>

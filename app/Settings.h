@@ -1,4 +1,5 @@
-// The settings dialog: display mode and significant digits, with immediate effect.
+// The settings dialog: display mode, significant digits, dimming, the match line and the
+// reference impedance Z0, each with immediate effect.
 #pragma once
 
 #include <QDialog>
