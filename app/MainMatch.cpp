@@ -2,6 +2,7 @@
 // settings a sheet file keeps beside the circuit, and the response panel's remembered range.
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QVariant>
 #include <algorithm>
@@ -55,9 +56,14 @@ void TMainForm::SetUpMatchLine() {
   matchLine = new QLabel(ui->SelectCmpPanel);
   matchLine->setObjectName(QStringLiteral("MatchLine"));
   matchLine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  // Opaque in the panel's colour: the palette's frame reaches below the panel's usual height.
-  matchLine->setStyleSheet(QStringLiteral(
-      "font-size: 11px; color: rgb(0, 64, 0); background-color: rgb(166, 202, 240);"));
+  // Opaque in the panel's colour, as the panel's form gives it: the palette's frame reaches
+  // below the panel's usual height.
+  const QString panelColour = QRegularExpression(QStringLiteral("background-color:\\s*([^;}]+)"))
+                                  .match(ui->SelectCmpPanel->styleSheet())
+                                  .captured(1);
+  matchLine->setStyleSheet(
+      QStringLiteral("font-size: 11px; color: rgb(0, 64, 0); background-color: %1;")
+          .arg(panelColour));
   matchLine->setToolTip(
       tr("Reflection coefficient, return loss, VSWR and mismatch loss against Z0 at the working "
          "frequency"));
