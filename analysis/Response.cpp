@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "analysis/CCalc.h"
+#include "analysis/Match.h"
 #include "analysis/Measure.h"
 #include "analysis/Sweep.h"
 #include "components/CCmp.h"
@@ -207,19 +208,40 @@ std::string ResponseCsv(const std::vector<SResponsePoint>& points) {
   return out;
 }
 
+namespace {
+
+void AppendPoint(std::string& out, double hertz, std::complex<double> value) {
+  AppendNumber(out, hertz);
+  out += ' ';
+  AppendNumber(out, value.real());
+  out += ' ';
+  AppendNumber(out, value.imag());
+  out += '\n';
+}
+
+}  // namespace
+
 std::string ResponseTouchstone(const std::vector<SResponsePoint>& points) {
   std::string out =
       "! One-port impedance between the meter's pins, written by Vorzeta\n"
       "! Frequencies without a finite impedance are left out\n"
       "# Hz Z RI R 1\n";
+  for (const SResponsePoint& p : points)
+    if (p.Solved) AppendPoint(out, p.Hertz, {p.R, p.X});
+  return out;
+}
+
+std::string ResponseTouchstoneS(const std::vector<SResponsePoint>& points, double z0) {
+  std::string out =
+      "! One-port reflection S11 of the impedance between the meter's pins, written by Vorzeta\n"
+      "! Frequencies without a finite impedance are left out\n"
+      "# Hz S RI R ";
+  AppendNumber(out, z0);
+  out += '\n';
   for (const SResponsePoint& p : points) {
     if (!p.Solved) continue;
-    AppendNumber(out, p.Hertz);
-    out += ' ';
-    AppendNumber(out, p.R);
-    out += ' ';
-    AppendNumber(out, p.X);
-    out += '\n';
+    if (const std::optional<std::complex<double>> gamma = Reflection({p.R, p.X}, z0))
+      AppendPoint(out, p.Hertz, *gamma);
   }
   return out;
 }

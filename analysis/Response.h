@@ -101,3 +101,6 @@ SCircuitCopy CopyCircuit(CCmps& cmps, const CCmp* meter);
 // one-port Touchstone file of Z parameters in real and imaginary form (gaps left out).
 std::string ResponseCsv(const std::vector<SResponsePoint>& points);
 std::string ResponseTouchstone(const std::vector<SResponsePoint>& points);
+// The one-port Touchstone file of S11, the reflection against the reference impedance `z0`, in
+// real and imaginary form, as RF tools read it (gaps and points without a reflection left out).
+std::string ResponseTouchstoneS(const std::vector<SResponsePoint>& points, double z0);

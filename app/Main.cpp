@@ -73,6 +73,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::TMainFor
   QAction* toggle = SetUpResponseDock();
   ConnectResponseDock(toggle);
   SetUpComparison();
+  SetUpMatchLine();
 }
 
 void TMainForm::SetUpColours() {
@@ -186,6 +187,9 @@ void TMainForm::ConnectResponseDock(QAction* toggle) {
           [this](double hertz) { SetWorkingFrequency(hertz); });
   connect(ResponseDock, &TResponseDock::BandChanged, this, [this] { ShowReadoutSpread(); });
   ResponseDock->SetTolerances(LoadTolerances());
+  connect(ResponseDock, &TResponseDock::RangeChanged, this, [this] {
+    if (formShown) StoreSweep();
+  });
 }
 
 TMainForm::~TMainForm() {
@@ -206,6 +210,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
   const QRect z = ui->ZPanel->geometry();
   resize(z.left() + z.width() + 4, height());
+  // The match line's room is part of the first size; a stored size already has it.
+  LoadMatchSettings();
+  MatchSettingsChanged();
   {
     const QSettings store = UserStore();
     const QByteArray state = store.value(QStringLiteral("Panels")).toByteArray();
@@ -221,6 +228,7 @@ void TMainForm::FormShow() {
   DimIdleParts = UserStore().value(QString::fromLatin1(DimIdlePartsKey), true).toBool();
   TuningSeries =
       ReadTuningSeries(UserStore().value(QString::fromLatin1(TuningSeriesKey)).toString());
+  RestoreSweep();
   ui->FEdit->setText(FrequencyText(Frequency));
   {
     const QSignalBlocker block(ui->FComboBox);
@@ -315,6 +323,7 @@ void TMainForm::Recompute(bool renumber) {
     repaint |= ExplainReading(r.R == "Infinity" || r.R == "Error");
     reading = r.Z;
     ShowComparison();
+    ShowMatchFigures();
   }
   if (repaint) PaintSheet();
   if (ResponseDock)

@@ -25,6 +25,7 @@ class QPainter;
 class QToolButton;
 class QUndoStack;
 struct SSheetContent;
+struct SSheetSettings;
 class TElemWinForm;
 class TResponseDock;
 class TSettingsForm;
@@ -53,7 +54,7 @@ class TMainForm : public QMainWindow, public SheetHost {
 
   void ResetSheet();
   // Loads "Display", "Digits", "F", "FP" all-or-nothing: any one missing or unusable gives the
-  // defaults for all four.
+  // defaults for all four. Z0 and "Show match" are loaded beside them, each on its own.
   void LoadSettings();
   // Writes "Display", "Digits", "F", "FP", in that order, as strings.
   void SaveSettings();
@@ -134,6 +135,22 @@ class TMainForm : public QMainWindow, public SheetHost {
   // The differences now shown under the readout: now minus pinned, in the display mode.
   QString DeltaFirstText() const;
   QString DeltaSecondText() const;
+
+  // ---- the match line, Z0 and the remembered sweep (MainMatch.cpp)
+  // The match line's text: Z0, |Γ| and its angle, return loss, VSWR and mismatch loss at the
+  // working frequency, "—" where there is no number.
+  QString MatchText() const;
+  bool MatchShown() const;
+  // Follows a change of Z0 or of "Show match": the panel's Z0, the layout, the line; with
+  // `growWindow` a shown window grows or shrinks by the line, so that the sheet keeps its size.
+  void MatchSettingsChanged(bool growWindow = true);
+  // The settings a saved sheet keeps: Z0 and the response panel's range.
+  SSheetSettings SheetSettings() const;
+  // Puts the settings a sheet file holds in place; those it leaves out stay as they are.
+  void ApplySheetSettings(const SSheetSettings& settings);
+  // The response panel's range in the user store, written as it changes and read at start.
+  void StoreSweep() const;
+  void RestoreSweep();
 
   // ---- what the program entry and the tests reach
   // The dialogs are created after the main window by the program entry (or a test).
@@ -226,6 +243,12 @@ class TMainForm : public QMainWindow, public SheetHost {
   int wheelRemainder = 0;
   QMenu* recentMenu = nullptr;  // owned by the window
   void StoreDockState();
+
+  void SetUpMatchLine();
+  void ShowMatchFigures();
+  // Puts the match line at `top` of the top panel, or hides it; returns the height it takes.
+  int PlaceMatchLine(int top);
+  QLabel* matchLine = nullptr;  // owned by the top panel
 
   void SetUpComparison();
   void ShowComparison();

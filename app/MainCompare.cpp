@@ -169,11 +169,13 @@ void TMainForm::SetUpComparison() {
   deltaSecond->setObjectName(QStringLiteral("DeltaSecond"));
 }
 
-// While pinned the top panel grows by two small lines; unpinned it has its usual layout.
+// While pinned the top panel grows by two small lines, and by the match line while that is
+// shown; otherwise it has its usual layout.
 void TMainForm::SetPinLayout(bool pinned) {
   const int grow = pinned ? 2 * DeltaLine : 0;
-  ui->SelectCmpPanel->setMinimumHeight(82 + grow);
-  ui->SelectCmpPanel->setMaximumHeight(82 + grow);
+  const int match = PlaceMatchLine(80 + grow);
+  ui->SelectCmpPanel->setMinimumHeight(82 + grow + match);
+  ui->SelectCmpPanel->setMaximumHeight(82 + grow + match);
   QRect frame = ui->ImpedanceFrame->geometry();
   frame.setHeight(57 + grow);
   ui->ImpedanceFrame->setGeometry(frame);

@@ -242,6 +242,7 @@ void TMainForm::ApplyContent(const SSheetContent& content, std::string* notice) 
     const QSignalBlocker block(ui->FComboBox);
     ui->FComboBox->setCurrentIndex(FrequencyUnit);
   }
+  ApplySheetSettings(content.Settings);
   UpdateReadoutState();
   PaintSheet();
   Recompute(false);  // numbered by the load already
@@ -288,7 +289,7 @@ bool TMainForm::OpenFile(const QString& path) {
 }
 
 bool TMainForm::SaveFile(const QString& path) {
-  const std::string text = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, true);
+  const std::string text = WriteSheetFile(*Sheet, Frequency, FrequencyUnit, true, SheetSettings());
   QSaveFile file(path);
   bool ok = file.open(QIODevice::WriteOnly);
   if (ok) {
@@ -431,7 +432,9 @@ QString TMainForm::ReadoutText() const {
 }
 
 void TMainForm::CopyReadout() {
-  QGuiApplication::clipboard()->setText(ReadoutText());
+  QString text = ReadoutText();
+  if (MatchShown()) text += QStringLiteral("; ") + MatchText();
+  QGuiApplication::clipboard()->setText(text);
 }
 
 bool TMainForm::ExportSheet(const QString& path) {

@@ -82,4 +82,5 @@ void TMainForm::LoadSettings() {
   SignificantDigits = s.digits;
   Frequency = s.frequency;
   FrequencyUnit = s.frequencyUnit;
+  LoadMatchSettings();
 }

@@ -30,6 +30,7 @@
 #include "SmithChart.h"
 #include "analysis/Match.h"
 #include "analysis/Measure.h"
+#include "document/SheetFile.h"
 #include "value/Frequency.h"
 #include "value/Value.h"
 
@@ -148,7 +149,7 @@ QHBoxLayout* TResponseDock::MakeRangeRow(QWidget* body) {
   startEdit = new QLineEdit(body);
   stopEdit = new QLineEdit(body);
   pointsEdit = new QSpinBox(body);
-  pointsEdit->setRange(10, 10000);
+  pointsEdit->setRange(SweepPointsMin, SweepPointsMax);
   pointsEdit->setValue(points);
   pointsEdit->setKeyboardTracking(false);
   follow = new QCheckBox(tr("Around f"), body);
@@ -235,6 +236,10 @@ void TResponseDock::SetReferenceImpedance(double z0) {
   smith->SetReferenceImpedance(z0);
 }
 
+double TResponseDock::ReferenceImpedance() const {
+  return smith->ReferenceImpedance();
+}
+
 void TResponseDock::SmithHover(std::optional<size_t> index) {
   hover.clear();
   if (index) {
@@ -280,15 +285,18 @@ void TResponseDock::ConnectControls() {
   connect(pointsEdit, &QSpinBox::valueChanged, this, [this](int n) {
     points = n;
     Start();
+    emit RangeChanged();
   });
   connect(follow, &QCheckBox::toggled, this, [this](bool on) {
-    if (!on) return;
-    // Back to the default range around the working frequency.
-    const double f = working > 0 ? working : 1e3;
-    start = f / 1e3;
-    stop = f * 1e3;
-    UpdateRangeFields();
-    Start();
+    if (on) {
+      // Back to the default range around the working frequency.
+      const double f = working > 0 ? working : 1e3;
+      start = f / 1e3;
+      stop = f * 1e3;
+      UpdateRangeFields();
+      Start();
+    }
+    emit RangeChanged();
   });
   connect(reactanceAxis, &QComboBox::currentIndexChanged, this, [this](int index) {
     UserStore().setValue(QString::fromLatin1(ReactanceAxisKey), index);
@@ -334,7 +342,12 @@ bool TResponseDock::SetRange(const QString& startText, const QString& stopText, 
   } catch (const Exception&) {
     return false;
   }
-  if (!(a > 0) || !(b > a) || !std::isfinite(b) || count < 10 || count > 10000) return false;
+  return SetRangeHertz(a, b, count);
+}
+
+bool TResponseDock::SetRangeHertz(double a, double b, int count) {
+  if (!(a > 0) || !(b > a) || !std::isfinite(b) || count < SweepPointsMin || count > SweepPointsMax)
+    return false;
   start = a;
   stop = b;
   points = count;
@@ -348,7 +361,12 @@ bool TResponseDock::SetRange(const QString& startText, const QString& stopText, 
   }
   UpdateRangeFields();
   Start();
+  emit RangeChanged();
   return true;
+}
+
+void TResponseDock::SetFollowsWorkingFrequency(bool on) {
+  follow->setChecked(on);
 }
 
 void TResponseDock::RangeEdited() {
@@ -511,8 +529,10 @@ bool TResponseDock::ExportCsv(const QString& fileName, QString& error) const {
   return ExportResponseCsv(shown.Points, fileName, error);
 }
 
-bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error) const {
-  return ExportResponseTouchstone(shown.Points, fileName, error);
+bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error,
+                                     bool impedance) const {
+  return impedance ? ExportResponseTouchstone(shown.Points, fileName, error)
+                   : ExportResponseTouchstoneS(shown.Points, ReferenceImpedance(), fileName, error);
 }
 
 bool TResponseDock::ExportImage(const QString& fileName, QString& error) {
@@ -529,16 +549,19 @@ QWidget& TResponseDock::ShownPicture() const {
 }
 
 void TResponseDock::ExportWithDialog(int kind) {
-  static const char* const filters[] = {"CSV (*.csv)", "Touchstone (*.s1p *.z1p)",
+  // The S-parameter form comes first: it is what RF tools read.
+  static const char* const filters[] = {"CSV (*.csv)",
+                                        "Touchstone S11 (*.s1p);;Touchstone Z (*.s1p *.z1p)",
                                         "PNG image (*.png);;SVG image (*.svg)"};
   static const char* const suffixes[] = {".csv", ".s1p", ".png"};
+  QString filter;
   QString name = QFileDialog::getSaveFileName(this, tr("Export"), ExportFolder,
-                                              QString::fromLatin1(filters[kind]));
+                                              QString::fromLatin1(filters[kind]), &filter);
   if (name.isEmpty()) return;
   if (QFileInfo(name).suffix().isEmpty()) name += QLatin1String(suffixes[kind]);
   QString error;
   const bool ok = kind == 0   ? ExportCsv(name, error)
-                  : kind == 1 ? ExportTouchstone(name, error)
+                  : kind == 1 ? ExportTouchstone(name, error, filter.startsWith("Touchstone Z"))
                               : ExportImage(name, error);
   if (!ok)
     QMessageBox::warning(this, tr("Export"),

@@ -50,6 +50,14 @@ class TResponseDock : public QDockWidget {
   bool FollowsWorkingFrequency() const;
   // Sets the range as typed texts would; false (and nothing changed) for a bad range.
   bool SetRange(const QString& startText, const QString& stopText, int count);
+  bool SetRangeHertz(double startHertz, double stopHertz, int count);
+  // "Around f": on, the range follows the working frequency; off, it stays where it is.
+  void SetFollowsWorkingFrequency(bool on);
+
+  // The reference impedance of the Smith chart and the S-parameter file (50 Ω until set);
+  // the chart repaints at once.
+  void SetReferenceImpedance(double z0);
+  double ReferenceImpedance() const;
 
   // The parts' tolerances (fractions by kind); with the band shown, each sweep is followed by
   // the band of the live traces over them.
@@ -70,14 +78,13 @@ class TResponseDock : public QDockWidget {
   // The frequency under a point of the chart view, or none outside the plot area.
   std::optional<double> HertzAt(QPointF viewPoint) const;
 
-  // The Smith chart's reference impedance (50 Ω until set); the chart repaints at once.
-  void SetReferenceImpedance(double z0);
   // The plot's tab first, then the Smith chart's.
   QTabWidget* Tabs() const { return tabs; }
   TSmithChart* SmithChart() const { return smith; }
 
   bool ExportCsv(const QString& fileName, QString& error) const;
-  bool ExportTouchstone(const QString& fileName, QString& error) const;
+  // S11 against the reference impedance, or with `impedance` the Z parameter.
+  bool ExportTouchstone(const QString& fileName, QString& error, bool impedance = false) const;
   // The picture of the tab showing, PNG or SVG by the file name's extension.
   bool ExportImage(const QString& fileName, QString& error);
   void CopyImage();
@@ -89,6 +96,8 @@ class TResponseDock : public QDockWidget {
   void SweepShown();
   // A tolerance band is now on the plot, or the band was dropped.
   void BandChanged();
+  // The range, the point count or "Around f" changed.
+  void RangeChanged();
 
  private:
   void Start();

@@ -39,6 +39,12 @@ bool ExportResponseTouchstone(const std::vector<SResponsePoint>& points, const Q
   return WriteAtomically(fileName, QByteArray::fromStdString(ResponseTouchstone(points)), error);
 }
 
+bool ExportResponseTouchstoneS(const std::vector<SResponsePoint>& points, double z0,
+                               const QString& fileName, QString& error) {
+  return WriteAtomically(fileName, QByteArray::fromStdString(ResponseTouchstoneS(points, z0)),
+                         error);
+}
+
 bool ExportChartImage(QWidget& view, const QString& fileName, QString& error) {
   QByteArray bytes;
   QBuffer buffer(&bytes);

@@ -13,6 +13,8 @@ bool ExportResponseCsv(const std::vector<SResponsePoint>& points, const QString&
                        QString& error);
 bool ExportResponseTouchstone(const std::vector<SResponsePoint>& points, const QString& fileName,
                               QString& error);
+bool ExportResponseTouchstoneS(const std::vector<SResponsePoint>& points, double z0,
+                               const QString& fileName, QString& error);
 // PNG or SVG by the file name's extension.
 bool ExportChartImage(QWidget& view, const QString& fileName, QString& error);
 void CopyChartImage(QWidget& view);

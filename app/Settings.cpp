@@ -1,13 +1,17 @@
 // The settings dialog: the radio group and the digits list write the two program-wide
-// display settings and refresh the readout at once.
+// display settings and refresh the readout at once; the check boxes and Z0 are stored as they
+// are applied.
 #include "Settings.h"
 
 #include <QButtonGroup>
+#include <QLineEdit>
 #include <QShowEvent>
+#include <QVariant>
 #include <cmath>
 
 #include "analysis/Measure.h"
 #include "ui_Settings.h"
+#include "value/Value.h"
 
 int DisplayMode = 0;
 int SignificantDigits = 3;
@@ -56,10 +60,33 @@ ESeries ReadTuningSeries(const QString& name) {
   return DefaultESeries;
 }
 
+std::string ReferenceImpedanceText = DefaultReferenceImpedance;
+double ReferenceImpedance = *PositiveValue(DefaultReferenceImpedance);
+const char* const ReferenceImpedanceKey = "Z0";
+bool ShowMatch = false;
+const char* const ShowMatchKey = "ShowMatch";
+
+bool PutReferenceImpedance(const std::string& text) {
+  const std::optional<double> z0 = PositiveValue(text);
+  if (!z0) return false;
+  ReferenceImpedanceText = TrimText(text);
+  ReferenceImpedance = *z0;
+  return true;
+}
+
+void LoadMatchSettings() {
+  const QSettings store = UserStore();
+  const QVariant z0 = store.value(QString::fromLatin1(ReferenceImpedanceKey));
+  if (z0.metaType().id() != QMetaType::QString ||
+      !PutReferenceImpedance(z0.toString().toStdString()))
+    PutReferenceImpedance(DefaultReferenceImpedance);
+  ShowMatch = store.value(QString::fromLatin1(ShowMatchKey), false).toBool();
+}
+
 TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingsForm) {
   ui->setupUi(this);
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setFixedSize(189, 209);
+  setFixedSize(189, 300);
   move(452, 338);
 
   radioItems = new QButtonGroup(this);
@@ -73,7 +100,38 @@ TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSet
     UserStore().setValue(QString::fromLatin1(DimIdlePartsKey), on);
     emit DimIdlePartsChanged();
   });
-  connect(ui->OkBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(ui->MatchCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+    if (guard) return;
+    ShowMatch = on;
+    UserStore().setValue(QString::fromLatin1(ShowMatchKey), on);
+    emit ShowMatchChanged();
+  });
+  connect(ui->Z0Edit, &QLineEdit::editingFinished, this, [this] { ReferenceImpedanceEdited(); });
+  // A refused Z0 keeps the dialog open, so that its note is read.
+  connect(ui->OkBtn, &QPushButton::clicked, this, [this] {
+    if (ReferenceImpedanceEdited()) accept();
+  });
+}
+
+bool TSettingsForm::ReferenceImpedanceEdited() {
+  if (guard) return true;
+  const std::string typed = ui->Z0Edit->text().toStdString();
+  if (TrimText(typed) == ReferenceImpedanceText) {
+    ui->Z0Note->hide();
+    return true;
+  }
+  // A refused text stays in the field to be mended; the setting keeps its old value.
+  if (!PutReferenceImpedance(typed)) {
+    ui->Z0Note->setText(tr("Not a resistance above zero; Z0 stays %1 Ω.")
+                            .arg(QString::fromStdString(ReferenceImpedanceText)));
+    ui->Z0Note->show();
+    return false;
+  }
+  ui->Z0Note->hide();
+  ui->Z0Edit->setText(QString::fromStdString(ReferenceImpedanceText));
+  UserStore().setValue(QString::fromLatin1(ReferenceImpedanceKey), ui->Z0Edit->text());
+  emit ReferenceImpedanceChanged();
+  return true;
 }
 
 TSettingsForm::~TSettingsForm() = default;
@@ -88,6 +146,9 @@ void TSettingsForm::FormShow() {
   SetRadioIndex(DisplayMode);
   ui->ZComboBox->setCurrentIndex(SignificantDigits - 2);
   ui->DimCheckBox->setChecked(DimIdleParts);
+  ui->MatchCheckBox->setChecked(ShowMatch);
+  ui->Z0Edit->setText(QString::fromStdString(ReferenceImpedanceText));
+  ui->Z0Note->hide();
   guard = false;
 }
 

@@ -1,9 +1,11 @@
-// The settings dialog: display mode and significant digits, with immediate effect.
+// The settings dialog: display mode, significant digits, dimming, the match line and the
+// reference impedance Z0, each with immediate effect.
 #pragma once
 
 #include <QDialog>
 #include <QSettings>
 #include <memory>
+#include <string>
 
 #include "analysis/Tolerance.h"
 #include "value/ESeries.h"
@@ -37,6 +39,24 @@ ESeries ReadTuningSeries(const QString& name);
 SKindTolerances LoadTolerances();
 void StoreTolerances(const SKindTolerances& tolerances);
 
+// The reference impedance Z0 of the match figures and the S-parameter file: the text as typed
+// and its value. Stored under its own key; a stored text that is no value above zero gives
+// the default.
+inline constexpr char DefaultReferenceImpedance[] = "50";
+extern std::string ReferenceImpedanceText;
+extern double ReferenceImpedance;
+extern const char* const ReferenceImpedanceKey;
+// Makes `text` the reference impedance when it is a value above zero; else false and nothing
+// changes.
+bool PutReferenceImpedance(const std::string& text);
+
+// The match line under the readout; stored under its own key, off by default.
+extern bool ShowMatch;
+extern const char* const ShowMatchKey;
+
+// Reads Z0 and the match line's setting from the store, each on its own.
+void LoadMatchSettings();
+
 namespace Ui {
 class TSettingsForm;
 }
@@ -64,10 +84,16 @@ class TSettingsForm : public QDialog {
   void SettingsChanged();
   // DimIdleParts was applied and stored.
   void DimIdlePartsChanged();
+  // A new reference impedance was applied and stored.
+  void ReferenceImpedanceChanged();
+  // ShowMatch was applied and stored.
+  void ShowMatchChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   QButtonGroup* radioItems = nullptr;  // owned by the dialog as its Qt parent
+  // Applies the typed reference impedance; false when it is refused (with a note saying why).
+  bool ReferenceImpedanceEdited();
 };

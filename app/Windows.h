@@ -28,6 +28,10 @@ struct TProgramWindows {
     });
     QObject::connect(&settings, &TSettingsForm::DimIdlePartsChanged, &form,
                      [this] { form.Recompute(false); });
+    QObject::connect(&settings, &TSettingsForm::ReferenceImpedanceChanged, &form,
+                     [this] { form.MatchSettingsChanged(); });
+    QObject::connect(&settings, &TSettingsForm::ShowMatchChanged, &form,
+                     [this] { form.MatchSettingsChanged(); });
     // A setting is stored the moment it changes (after the readout followed it), so that a
     // crash does not lose it.
     QObject::connect(&settings, &TSettingsForm::SettingsChanged, &form,

@@ -227,16 +227,63 @@ SSheetComponent ReadComponent(const json& c, const std::string& path) {
   return out;
 }
 
+// The settings a sheet keeps, each on a line of its own; version 1 readers pass over keys
+// they do not know, so these need no new version.
+void WriteSettings(std::string& out, const SSheetSettings& settings) {
+  if (settings.ReferenceImpedance) out += "  \"z0\": " + Text(*settings.ReferenceImpedance) + ",\n";
+  if (const std::optional<SSheetSweep>& s = settings.Sweep) {
+    out += "  \"sweep\": {\"start\": " + Text(ExactText(s->Start)) +
+           ", \"stop\": " + Text(ExactText(s->Stop)) +
+           ", \"points\": " + std::to_string(s->Points) +
+           ", \"follow\": " + (s->Follow ? "true" : "false") + "},\n";
+  }
+}
+
+// A sweep limit as written: exact float text, finite and above zero.
+double SweepLimit(const json& v, const std::string& field) {
+  const std::string text = String(v, field);
+  double d = 0.0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, d);
+  if (error != std::errc() || stop != end) d = ValueText(text, field);
+  if (!std::isfinite(d) || !(d > 0)) Fail(field, Quoted(text) + " is not a frequency above zero");
+  return d;
+}
+
+SSheetSettings ReadSettings(const json& root) {
+  SSheetSettings out;
+  if (root.contains("z0")) {
+    const std::string text = String(Member(root, "", "z0"), "z0");
+    if (!PositiveValue(text)) Fail("z0", Quoted(text) + " is not a resistance above zero");
+    out.ReferenceImpedance = text;
+  }
+  if (root.contains("sweep")) {
+    const json& sweep = Object(root, "", "sweep");
+    SSheetSweep s;
+    s.Start = SweepLimit(Member(sweep, "sweep", "start"), "sweep.start");
+    s.Stop = SweepLimit(Member(sweep, "sweep", "stop"), "sweep.stop");
+    if (!(s.Stop > s.Start)) Fail("sweep.stop", "not above the start");
+    s.Points = static_cast<int>(
+        Integer(Member(sweep, "sweep", "points"), "sweep.points", SweepPointsMin, SweepPointsMax));
+    s.Follow = Typed(Member(sweep, "sweep", "follow"), json::value_t::boolean, "sweep.follow",
+                     "true or false")
+                   .get<bool>();
+    out.Sweep = s;
+  }
+  return out;
+}
+
 }  // namespace
 
-std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyUnit,
-                           bool withView) {
+std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyUnit, bool withView,
+                           const SSheetSettings& settings) {
   const int unit = frequencyUnit >= 0 && frequencyUnit < UnitCount ? frequencyUnit : 0;
   std::string out = "{\n";
   out += "  \"format\": " + Text(SheetFileFormat) + ",\n";
   out += "  \"version\": " + std::to_string(SheetFileVersion) + ",\n";
   out += "  \"frequency\": " + Text(ExactText(frequency)) + ",\n";
   out += "  \"unit\": " + Text(UnitNames[unit]) + ",\n";
+  WriteSettings(out, settings);
   if (withView) {
     out += "  \"view\": {\"zoom\": " + std::to_string(sheet.view.Zoom) +
            ", \"panX\": " + Text(sheet.view.PanX) + ", \"panY\": " + Text(sheet.view.PanY) + "},\n";
@@ -324,6 +371,7 @@ SSheetContent ReadSheetFile(std::string_view text) {
   out.FrequencyUnit =
       Named(String(Member(root, "", "unit"), "unit"), UnitNames, UnitCount, "unit", "unit");
 
+  out.Settings = ReadSettings(root);
   if (root.contains("view")) {
     const json& view = Object(root, "", "view");
     out.HasView = true;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,25 @@ struct SSheetComponent {
   std::vector<std::string> Texts;                 // one per parameter of the kind, as typed
 };
 
+// The frequency-response panel's range as a sheet keeps it: from Start to Stop hertz in
+// Points steps, or three decades either side of the working frequency while Follow is set.
+inline constexpr int SweepPointsMin = 10;
+inline constexpr int SweepPointsMax = 10000;
+struct SSheetSweep {
+  double Start = 1e-3;
+  double Stop = 1e3;
+  int Points = 400;
+  bool Follow = true;
+  bool operator==(const SSheetSweep&) const = default;
+};
+
+// What a sheet file keeps beside the circuit and that the window holds as settings: each may
+// be left out, and a sheet opened without one keeps the window's own.
+struct SSheetSettings {
+  std::optional<std::string> ReferenceImpedance;  // Z0 in ohms as typed, above zero
+  std::optional<SSheetSweep> Sweep;
+};
+
 struct SSheetWire {
   SPoint From;
   SPoint To;
@@ -49,18 +69,21 @@ struct SSheetContent {
   std::vector<SSheetComponent> Components;  // in the order of the sheet's pictures
   std::vector<SSheetWire> Wires;
   std::vector<SPoint> Dots;
+  SSheetSettings Settings;
 };
 
 // The sheet as file text: one line per component, wire and dot, keys in a fixed order, so
 // that two saves of the same sheet give the same bytes and a changed sheet diffs by lines.
-// Without `withView` the view is left out (the undo steps keep the view where the user has it).
+// Without `withView` the view is left out (the undo steps keep the view where the user has it);
+// the settings are written as far as `settings` holds them (the undo steps hold none).
 std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyUnit,
-                           bool withView = true);
+                           bool withView = true, const SSheetSettings& settings = {});
 
 // Reads and checks a whole file text. Throws Exception("field: problem") for the first fault
 // found: too large, nested too deep, not JSON, another format, a newer version, a wrong type,
 // too many parts, an unknown kind, not exactly one meter, a wrong number of values, a value
-// text that does not parse, a coordinate that is not an integer or lies beyond the limits.
+// text that does not parse, a coordinate that is not an integer or lies beyond the limits, a
+// reference impedance not above zero, a sweep range that is empty or of too few or many points.
 // A message quotes at most a short excerpt of an offending text.
 SSheetContent ReadSheetFile(std::string_view text);
 

@@ -256,6 +256,15 @@ bool HasMultiplier(const std::string& input) {
   return ScanValue(text, sign).multiplier;
 }
 
+std::optional<double> PositiveValue(const std::string& text) {
+  try {
+    const double v = ParseValue(text);
+    if (std::isfinite(v) && v > 0) return v;
+  } catch (const Exception&) {
+  }
+  return std::nullopt;
+}
+
 std::string FormatValue(int digits, double x) {
   if (std::isnan(x)) return "NaN";
   if (std::isinf(x)) return x < 0 ? "-Infinity" : "Infinity";

@@ -2,6 +2,7 @@
 // texts that the user types (4k7, 10n, 2u2) or reads (1.23e+3).
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +21,10 @@ double ParseValue(const std::string& text);
 // Whether a number's power of ten comes from its own multiplier letter (4k7, 2.4G, 10n) rather
 // than from an exponent or from nothing. Throws as ParseValue does for text that is no number.
 bool HasMultiplier(const std::string& text);
+
+// The value of engineering text when it is a finite number above zero (a reference
+// impedance), else none. Never throws.
+std::optional<double> PositiveValue(const std::string& text);
 
 // Engineering notation with `digits` significant digits: mantissa 1..<1000, exponent a multiple
 // of three ("1.23e+3", "470e-9"). Never throws.

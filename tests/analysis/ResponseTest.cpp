@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <numbers>
 #include <optional>
@@ -390,4 +393,39 @@ TEST(Response, LogFrequenciesAndExports) {
   const std::string touchstone = ResponseTouchstone(points);
   EXPECT_NE(touchstone.find("\n# Hz Z RI R 1\n1000 50 -25\n"), std::string::npos);
   EXPECT_EQ(touchstone.find("2000"), std::string::npos);
+}
+
+// The S11 file of a known sweep, read back by scikit-rf where it is installed, gives the
+// sweep's Z; Z0 of 75 Ω shows that the file's own reference is the one read.
+TEST(Response, TouchstoneS11OpensInScikitRfWithTheSameImpedance) {
+  // Debian's scikit-rf (0.15, which asks numpy for an alias that numpy 1.24 dropped).
+  const std::string python = "/usr/bin/python3", dir = testing::TempDir() + "/vorzeta-s11";
+  if (std::system((python + " -c 'import skrf' >/dev/null 2>&1").c_str()) != 0)
+    GTEST_SKIP() << "python3 with scikit-rf is not installed";
+  // A 50 Ω antenna model, a series RLC with a 3 Ω loss resistor, and a gap to be left out.
+  CCircuit circuit;
+  circuit.R(1, 3, 3);
+  circuit.L(3, 4, 1e-6);
+  circuit.C(4, 2, 10e-12);
+  std::vector<SResponsePoint> points =
+      SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver, LogFrequencies(1e6, 1e9, 101))
+          .Points;
+  points.push_back({2e9, false, 0, 0});
+  std::ofstream(dir + ".s1p") << ResponseTouchstoneS(points, 75);
+  std::ofstream(dir + ".py") << "import sys, numpy; numpy.complex = complex; import skrf\n"
+                                "n = skrf.Network(sys.argv[1]); print(n.z0[0, 0].real, *(f'{f!r} "
+                                "{z.real!r} {z.imag!r}' for f, z in zip(n.f, n.z[:, 0, 0])), "
+                                "file=open(sys.argv[2], 'w'))\n";
+  ASSERT_EQ(std::system((python + " " + dir + ".py " + dir + ".s1p " + dir + ".txt").c_str()), 0);
+  std::ifstream in(dir + ".txt");
+  double z0 = 0, f = 0, r = 0, x = 0;
+  in >> z0;
+  EXPECT_EQ(z0, 75.0) << "the file's own reference is read";
+  size_t read = 0;
+  for (; read < points.size() && in >> f >> r >> x; ++read) {
+    const std::complex<double> z(points[read].R, points[read].X);
+    EXPECT_EQ(f, points[read].Hertz);
+    EXPECT_LE(std::abs(std::complex<double>(r, x) - z), 1e-9 * std::abs(z)) << f;
+  }
+  EXPECT_EQ(read, points.size() - 1);
 }

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "Main.h"
+#include "ResponseDock.h"
+#include "Settings.h"
 #include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
@@ -150,7 +152,19 @@ class DocumentTest : public QObject {
     const QString path = dir.filePath("ladder.vorzeta");
     const std::string drawn = Draw().back();
     const QString readout = ui().REdit->text();
+    // Z0 and the response range go with the file; the panel's range is also remembered.
+    QVERIFY(PutReferenceImpedance("75"));
+    QVERIFY(form().Response().SetRange("10", "100k", 50));
     QVERIFY(form().SaveFile(path));
+    {
+      TProgramWindows<> again;
+      again.form.show();
+      const TResponseDock& d = again.form.Response();
+      QVERIFY(d.StartHertz() == 10 && d.StopHertz() == 1e5 && d.PointCount() == 50 &&
+              !d.FollowsWorkingFrequency());
+    }
+    QVERIFY(PutReferenceImpedance("50"));
+    form().Response().SetFollowsWorkingFrequency(true);
     QVERIFY(!form().isWindowModified());
     QVERIFY(form().windowTitle().startsWith("ladder.vorzeta"));
     QCOMPARE(TMainForm::RecentFiles().value(0), path);
@@ -159,6 +173,10 @@ class DocumentTest : public QObject {
     QVERIFY(form().OpenFile(path));
     QCOMPARE(Text(), drawn);
     QCOMPARE(ui().REdit->text(), readout);
+    QCOMPARE(ReferenceImpedance, 75.0);
+    QCOMPARE(form().Response().ReferenceImpedance(), 75.0);
+    QCOMPARE(form().Response().StopHertz(), 1e5);
+    QVERIFY(!form().Response().FollowsWorkingFrequency());
     // A file that cannot be read is named in the message and changes nothing.
     Answer(QMessageBox::Ok);
     QVERIFY(!form().OpenFile(dir.filePath("missing.vorzeta")));
@@ -181,7 +199,13 @@ class DocumentTest : public QObject {
                      {"kind": "capacitor", "x": 0, "y": -2, "orientation": 1, "values": ["1u"]}],
       "wires": [{"from": [-4, -2], "to": [0, -2]}, {"from": [-4, 0], "to": [0, 0]}],
       "dots": []})");
+    // A file without Z0 and range leaves both as they are.
+    QVERIFY(PutReferenceImpedance("33"));
+    QVERIFY(form().Response().SetRange("1", "1M", 99));
     QVERIFY(form().OpenFile(dir.filePath("c.vorzeta")));
+    QCOMPARE(ReferenceImpedance, 33.0);
+    QCOMPARE(form().Response().PointCount(), 99);
+    QVERIFY(!form().Response().FollowsWorkingFrequency());
     const struct {
       int mode;
       QString text;

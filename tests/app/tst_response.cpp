@@ -160,6 +160,14 @@ class ResponseDockTest : public QObject {
     QCOMPARE(file.readAll().count('\n'), static_cast<qsizetype>(dock().Shown().Points.size() + 1));
     QVERIFY(!dock().ExportCsv(dir.filePath("missing/z.csv"), error));
     QVERIFY(!error.isEmpty());
+    // Touchstone: S11 against the panel's Z0 unless the Z form is asked for.
+    dock().SetReferenceImpedance(75);
+    for (const bool impedance : {false, true}) {
+      QFile s1p(dir.filePath("z.s1p"));
+      QVERIFY(dock().ExportTouchstone(s1p.fileName(), error, impedance) &&
+              s1p.open(QFile::ReadOnly));
+      QVERIFY(s1p.readAll().contains(impedance ? "\n# Hz Z RI R 1\n" : "\n# Hz S RI R 75\n"));
+    }
 
     // The panel is still there when the program starts again.
     form().History().setClean();  // nothing to save: no prompt

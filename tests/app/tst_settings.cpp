@@ -1,17 +1,21 @@
 // The four persisted values of the main window in the user's settings store, and the
 // settings dialog that changes the display with immediate effect.
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <utility>
 
@@ -20,11 +24,13 @@
 #include "Main.h"
 #include "Settings.h"
 #include "Windows.h"
+#include "analysis/Match.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
 #include "ui_Main.h"
 #include "ui_Settings.h"
+#include "value/Value.h"
 
 namespace {
 
@@ -85,6 +91,21 @@ void WhileOpen(QDialog& dialog, std::function<void()> inside) {
     inside();
     if (dialog.isVisible()) dialog.reject();
   });
+}
+
+// A part across the meter's pins, the wiring attached as after an edit.
+void AcrossMeter(TMainForm& form, int kind, SParam value) {
+  CSheet& sheet = form.CurrentSheet();
+  const CPct* meter = nullptr;
+  for (int i = 0; i < sheet.pictures.Count(); ++i)
+    if (sheet.pictures.At(i)->cmp == form.Meter()) meter = sheet.pictures.At(i);
+  QVERIFY(meter != nullptr);
+  const CPct* part = sheet.pictures.At(sheet.AddElement(kind, Orientation::R90, 0, -2));
+  for (int pin = 0; pin < 2; ++pin)
+    sheet.pictures.Add(std::make_unique<CLine>(meter->PinPos(pin), part->PinPos(pin), false));
+  *part->cmp->Params()[0].Value = value;
+  sheet.SelectOnly(-1);
+  sheet.pictures.AttachElements();
 }
 
 QString Text(const Stored& s) {
@@ -170,11 +191,13 @@ class SettingsTest : public QObject {
     QTest::addColumn<QVariant>("unit");
     QTest::addColumn<bool>("taken");  // false: all four defaults
     QTest::addColumn<double>("expectedFrequency");
+    QTest::addColumn<QVariant>("z0");  // Z0 stands apart: it alone falls back to its default
+    QTest::addColumn<double>("expectedZ0");
 
     const QVariant none;
     auto row = [](const char* name, QVariant d, QVariant g, QVariant f, QVariant p, bool taken,
-                  double expected = 1.0) {
-      QTest::newRow(name) << d << g << f << p << taken << expected;
+                  double expected = 1.0, QVariant z0 = QVariant(), double expectedZ0 = 50) {
+      QTest::newRow(name) << d << g << f << p << taken << expected << z0 << expectedZ0;
     };
     row("all good", "1", "5", "2.5", "1", true, 2.5);
     row("scientific", "1", "5", "5E-5", "1", true, 5e-5);
@@ -206,6 +229,9 @@ class SettingsTest : public QObject {
     row("negative frequency", "1", "5", "-2.5", "1", false);
     row("infinite frequency", "1", "5", "1e400", "1", false);
     row("zero frequency", "1", "5", "0", "1", true, 0.0);
+    row("Z0 with a suffix", "1", "5", "2.5", "1", true, 2.5, "1k2", 1200);
+    row("Z0 beside a bad F", "1", "5", "x", "1", false, 1.0, "75", 75);
+    row("Z0 zero", "1", "5", "2.5", "1", true, 2.5, "0", 50);
   }
 
   void storedTextIsCheckedAllOrNothing() {
@@ -215,8 +241,12 @@ class SettingsTest : public QObject {
     QFETCH(QVariant, unit);
     QFETCH(bool, taken);
     QFETCH(double, expectedFrequency);
+    QFETCH(QVariant, z0);
+    QFETCH(double, expectedZ0);
+    PutReferenceImpedance("33");
     {
       QSettings store = ExpectedStore();
+      if (z0.isValid()) store.setValue("Z0", z0);
       if (display.isValid()) store.setValue("Display", display);
       if (digits.isValid()) store.setValue("Digits", digits);
       if (frequency.isValid()) store.setValue("F", frequency);
@@ -229,6 +259,7 @@ class SettingsTest : public QObject {
                                            expectedFrequency, unit.toString().toInt()}
                                   : Defaults;
     QVERIFY2(Same(Taken(form), expected), qPrintable(Text(Taken(form))));
+    QCOMPARE(ReferenceImpedance, expectedZ0);
   }
 
   void valuesAreWrittenAsText() {
@@ -311,21 +342,7 @@ class SettingsTest : public QObject {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     // A 1 uF capacitor across the meter, measured at 1 kHz.
-    CSheet& sheet = form.CurrentSheet();
-    const CPct* capacitor = sheet.pictures.At(sheet.AddElement(KindC, Orientation::R90, 0, -2));
-    const CPct* meter = nullptr;
-    for (int i = 0; i < sheet.pictures.Count(); ++i) {
-      if (sheet.pictures.At(i)->cmp == form.Meter()) meter = sheet.pictures.At(i);
-    }
-    QVERIFY(meter != nullptr);
-    for (int pin = 0; pin < 2; ++pin) {
-      sheet.pictures.Add(
-          std::make_unique<CLine>(meter->PinPos(pin), capacitor->PinPos(pin), false));
-    }
-    sheet.SelectOnly(-1);
-    sheet.pictures.AttachElements();
-    SParam& slot = *capacitor->cmp->Params()[0].Value;
-    slot = SParam{1e-6, "1u"};
+    AcrossMeter(form, KindC, SParam{1e-6, "1u"});
     form.PutWorkingFrequency({1.0, 1});
     form.UpdateReadoutState();
     form.Recompute(true);
@@ -367,6 +384,59 @@ class SettingsTest : public QObject {
     QCOMPARE(program.form.recomputes, before + 1);
     QCOMPARE(DisplayMode, 1);
     QCOMPARE(SignificantDigits, 6);
+  }
+  // Z0 is refused unless above zero; the match line shows the reading's figures against Z0.
+  void matchLineShowsTheFiguresOfTheReading() {
+    Program program;
+    CountingMainForm& form = program.form;
+    TSettingsForm& dialog = program.settings;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* line = form.findChild<QLabel*>("MatchLine");
+    QVERIFY(line && !line->isVisible());
+    const int sheetHeight = form.Controls().PaintBox->height();
+    SignificantDigits = 6;
+    for (const char* z0 : {"75", "33"}) {
+      WhileOpen(dialog, [&] {
+        if (!ShowMatch) dialog.ui->MatchCheckBox->click();
+        const double before = ReferenceImpedance;
+        for (const char* bad : {"0", "-50", "abc", "1e400"}) {
+          dialog.ui->Z0Edit->setText(bad);
+          QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
+          QVERIFY2(dialog.isVisible() && ReferenceImpedance == before, bad);
+        }
+        dialog.ui->Z0Edit->setText(z0);
+        QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
+      });
+      QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+      QCOMPARE(ExpectedStore().value("Z0").toString(), QString(z0));
+      QVERIFY(line->isVisible() && line->text().startsWith(QString("Z0 %1 Ω").arg(z0)));
+      // The meter alone reads "Infinity", an open; then 30 Ω across it.
+      const QString r = form.Controls().REdit->text();
+      const SMatch want = MatchFigures(
+          r == "Infinity" ? std::numeric_limits<double>::infinity() : ParseValue(r.toStdString()),
+          ReferenceImpedance);
+      const QStringList shown =
+          QRegularExpression("\\|Γ\\| (\\S+) ∠ (\\S+)°, RL (\\S+) dB, VSWR (\\S+), ML (\\S+) dB")
+              .match(line->text())
+              .capturedTexts();
+      QVERIFY2(shown.size() == 6 && want.Gamma, qPrintable(line->text()));
+      const double values[] = {std::abs(*want.Gamma),
+                               std::arg(*want.Gamma) * 180 / std::numbers::pi, *want.ReturnLossDb,
+                               *want.Vswr, *want.MismatchLossDb};
+      for (int i = 0; i < 5; ++i)
+        QVERIFY2(std::isinf(values[i]) ? shown[i + 1] == "Infinity"
+                                       : std::abs(ParseValue(shown[i + 1].toStdString()) -
+                                                  values[i]) <= 1e-3 * std::abs(values[i]) + 1e-9,
+                 qPrintable(line->text()));
+      if (r == "Infinity") {
+        AcrossMeter(form, KindR, SParam{30, "30"});
+        form.Recompute(true);
+      }
+    }
+    QTRY_COMPARE(form.Controls().PaintBox->height(), sheetHeight);
+    form.CopyReadout();
+    QVERIFY(QGuiApplication::clipboard()->text().endsWith("; " + line->text()));
   }
 };
 

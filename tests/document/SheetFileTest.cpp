@@ -59,7 +59,8 @@ void DotsAndCrossings(CSheet& sheet) {
 }
 
 // A sheet as after an edit, measured at 2.5 kHz; returns its file text.
-std::string Drawn(CSheet& sheet, FakeHost& host, void (*build)(CSheet&)) {
+std::string Drawn(CSheet& sheet, FakeHost& host, void (*build)(CSheet&),
+                  const SSheetSettings& settings = {}) {
   host.ResetSheet();
   build(sheet);
   sheet.pictures.Sort();
@@ -67,20 +68,26 @@ std::string Drawn(CSheet& sheet, FakeHost& host, void (*build)(CSheet&)) {
   host.frequency = 2.5;
   host.frequencyUnit = 1;
   host.Recompute(true);
-  return WriteSheetFile(sheet, 2.5, 1);
+  return WriteSheetFile(sheet, 2.5, 1, true, settings);
 }
 
 TEST(SheetFile, RealSheetsReadTheSameAndSaveToTheSameBytes) {
-  const std::pair<const char*, void (*)(CSheet&)> sheets[] = {
-      {"ladder", [](CSheet& s) { BuildRcLadder(s, 12); }},
-      {"transformer", TransformerCircuit},
-      {"dots and crossings", DotsAndCrossings}};
-  for (const auto& [name, build] : sheets) {
+  const struct {
+    const char* name;
+    void (*build)(CSheet&);
+    SSheetSettings settings;  // what the file keeps beside the circuit, none where left out
+  } sheets[] = {
+      {"ladder", [](CSheet& s) { BuildRcLadder(s, 12); }, {}},
+      {"transformer", TransformerCircuit, {"75", SSheetSweep{0.1 / 3, 2.4e9, 1234, false}}},
+      {"dots and crossings", DotsAndCrossings, {" 1e-3 ", std::nullopt}}};
+  for (const auto& [name, build, settings] : sheets) {
     SCOPED_TRACE(name);
     CSheet sheet, copy;
     FakeHost host(sheet), copyHost(copy);
-    const std::string text = Drawn(sheet, host, build);
+    const std::string text = Drawn(sheet, host, build, settings);
     const SSheetContent content = ReadSheetFile(text);
+    EXPECT_EQ(content.Settings.ReferenceImpedance, settings.ReferenceImpedance);
+    EXPECT_EQ(content.Settings.Sweep, settings.Sweep);
     copyHost.meter = ApplySheetFile(content, copy);
     ASSERT_NE(copyHost.meter, nullptr);
     copyHost.frequency = content.Frequency;
@@ -88,7 +95,7 @@ TEST(SheetFile, RealSheetsReadTheSameAndSaveToTheSameBytes) {
     copyHost.Recompute(true);
     EXPECT_EQ(copyHost.readout.R, host.readout.R);
     EXPECT_EQ(copyHost.readout.X, host.readout.X);
-    EXPECT_EQ(WriteSheetFile(copy, 2.5, 1), text);
+    EXPECT_EQ(WriteSheetFile(copy, 2.5, 1, true, content.Settings), text);
     EXPECT_EQ(copy.pictures.Describe(), sheet.pictures.Describe());
   }
 }
@@ -114,6 +121,8 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
   for (char& c : junk) c = static_cast<char>(random());
   std::string many;
   for (size_t k = 0; k < SheetFileMaxParts; ++k) many += "[0, 0], ";
+  const std::string sweep = "\"sweep\": {\"start\": ";
+  const std::string tail = "\"points\": 10, \"follow\": true}, \"view\"";
   const struct {
     const char* name;
     std::string text;
@@ -148,6 +157,14 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"too many values", Replace(ok, "[\"4k7\"]", "[\"4k7\", \"1\"]"),
        "components[0].values: expected 1 value texts for a resistor, found 2"},
       {"bad unit", Replace(ok, "\"Hz\"", "\"THz\""), "unit: unknown unit \"THz\""},
+      {"Z0 zero", Replace(ok, "\"view\"", "\"z0\": \"0\", \"view\""),
+       "z0: \"0\" is not a resistance above zero"},
+      {"sweep upside down", Replace(ok, "\"view\"", sweep + "\"1e3\", \"stop\": \"1\", " + tail),
+       "sweep.stop: not above the start"},
+      {"sweep of 9 points",
+       Replace(ok, "\"view\"",
+               sweep + "\"1\", \"stop\": \"9\", \"points\": 9, \"follow\": true}, \"view\""),
+       "sweep.points: out of range (10 to 10000)"},
       {"zoom too large", Replace(ok, "\"zoom\": 32", "\"zoom\": 500"), "view.zoom: out of range"},
       {"10 MB of junk", junk, "file: not a sheet file"},
       {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),
