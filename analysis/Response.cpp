@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <map>
 
 #include "analysis/CCalc.h"
 #include "analysis/Measure.h"
@@ -85,8 +86,13 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
   };
   // One build serves the sweep and the search of its resonances.
   CImpedanceProbe probe(cmps, meter, solver);
-  const ImpedanceFunction z = [&probe](double f) -> std::optional<Complex> {
-    const SImpedance v = probe.At(f);
+  // The search asks again for frequencies it has solved (a root where its refinement ended, a
+  // resonance's own point when it is drawn): every reading is kept.
+  std::map<double, SImpedance> solved;
+  const ImpedanceFunction z = [&](double f) -> std::optional<Complex> {
+    auto [at, added] = solved.try_emplace(f);
+    if (added) at->second = probe.At(f);
+    const SImpedance& v = at->second;
     if (!v) return std::nullopt;
     return Complex(v->real(), v->imag());
   };
