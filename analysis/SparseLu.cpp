@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -545,7 +546,7 @@ static_assert(Lanes == 4, "the lane loops work on two pairs");
 // Two lanes side by side, for the loops that keep the cancellation rule: a comparison gives a
 // mask of all ones or zeros per lane, and Keep takes a value where its mask is set, else +0.
 using PairD = double __attribute__((vector_size(16)));
-using PairI = long long __attribute__((vector_size(16)));
+using PairI = std::int64_t __attribute__((vector_size(16)));
 
 inline PairD Both(double x) {
   return PairD{x, x};
@@ -562,8 +563,8 @@ inline PairD Keep(PairI mask, PairD v) {
   return reinterpret_cast<PairD>(reinterpret_cast<PairI>(v) & mask);
 }
 inline PairD Abs(PairD v) {
-  const PairI magnitude = {std::numeric_limits<long long>::max(),
-                           std::numeric_limits<long long>::max()};
+  const PairI magnitude = {std::numeric_limits<std::int64_t>::max(),
+                           std::numeric_limits<std::int64_t>::max()};
   return reinterpret_cast<PairD>(reinterpret_cast<PairI>(v) & magnitude);
 }
 
@@ -603,25 +604,26 @@ void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* f
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   const double* scale = lanes.scale.data();
-  const double tol = CancelTolerance;
-  const double threshold = static_cast<double>(Threshold * Threshold);
-  double peak[Lanes];
-  for (size_t f = 0; f < Lanes; ++f) {
-    const size_t p = pivot * Lanes + f;
-    peak[f] =
-        Select(std::fabs(re[p]) + std::fabs(im[p]) > tol * scale[p], re[p] * re[p] + im[p] * im[p]);
-  }
-  for (size_t k = 0; k < count; ++k)
-    for (size_t f = 0; f < Lanes; ++f) {
-      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + f;
-      const double w = re[e] * re[e] + im[e] * im[e];
-      peak[f] = std::max(peak[f], Select(std::fabs(re[e]) + std::fabs(im[e]) > tol * scale[e], w));
+  const PairD tol = Both(CancelTolerance), zero = Both(0);
+  const PairD threshold = Both(static_cast<double>(Threshold * Threshold));
+  const auto weight = [&](size_t at) {
+    return Get(re + at) * Get(re + at) + Get(im + at) * Get(im + at);
+  };
+  const auto genuine = [&](size_t at) {
+    return Abs(Get(re + at)) + Abs(Get(im + at)) > tol * Get(scale + at);
+  };
+  for (size_t h = 0; h < 2; ++h) {
+    const size_t p = pivot * Lanes + 2 * h;
+    PairD peak = Keep(genuine(p), weight(p));
+    for (size_t k = 0; k < count; ++k) {
+      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + 2 * h;
+      const PairD w = Keep(genuine(e), weight(e));
+      peak = peak < w ? w : peak;
     }
-  for (size_t f = 0; f < Lanes; ++f) {
-    const size_t p = pivot * Lanes + f;
-    const double w = re[p] * re[p] + im[p] * im[p];
-    const bool genuine = std::fabs(re[p]) + std::fabs(im[p]) > tol * scale[p];
-    failed[f] = failed[f] || !(w > 0 && w >= threshold * peak[f] && genuine);
+    const PairD w = weight(p);
+    const PairI pass = (w > zero) & (w >= threshold * peak) & genuine(p);
+    failed[2 * h] = failed[2 * h] || pass[0] == 0;
+    failed[2 * h + 1] = failed[2 * h + 1] || pass[1] == 0;
   }
 }
 
