@@ -89,12 +89,26 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
   // The search asks again for frequencies it has solved (a root where its refinement ended, a
   // resonance's own point when it is drawn): every reading is kept.
   std::map<double, SImpedance> solved;
-  const ImpedanceFunction z = [&](double f) -> std::optional<Complex> {
-    auto [at, added] = solved.try_emplace(f);
-    if (added) at->second = probe.At(f);
-    const SImpedance& v = at->second;
+  const auto reading = [](const SImpedance& v) -> std::optional<Complex> {
     if (!v) return std::nullopt;
     return Complex(v->real(), v->imag());
+  };
+  const ImpedanceFunction z = [&](double f) {
+    auto [at, added] = solved.try_emplace(f);
+    if (added) at->second = probe.At(f);
+    return reading(at->second);
+  };
+  // The frequencies not solved yet go through the solver four at a time.
+  std::vector<double> fresh;
+  const ImpedanceBatch batch = [&](const std::vector<double>& hertz,
+                                   std::vector<std::optional<Complex>>& out) {
+    fresh.clear();
+    for (double f : hertz)
+      if (!solved.contains(f) && std::find(fresh.begin(), fresh.end(), f) == fresh.end())
+        fresh.push_back(f);
+    for (size_t i = 0; i < fresh.size(); ++i) solved[fresh[i]] = probe.AtListed(fresh, i);
+    out.clear();
+    for (double f : hertz) out.push_back(reading(solved[f]));
   };
   // Where X keeps one sign there is nothing to search; elsewhere the natural frequencies say
   // where to look.
@@ -107,7 +121,7 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
   if (cancelled()) return response;
   response.Resonances =
       FindResonances(oneSign ? response.Points : BracketPoints(response.Points, z, natural, cancel),
-                     z, cancel, &natural);
+                     z, cancel, &natural, &batch);
   if (cancelled()) return response;
   AddResonancePoints(response, z);
   return response;
