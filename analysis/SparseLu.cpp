@@ -559,6 +559,11 @@ inline PairD Get(const double* p) {
 inline void Put(double* p, PairD v) {
   std::memcpy(p, &v, sizeof v);
 }
+inline PairI GetMask(const std::int64_t* p) {
+  PairI v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
 inline PairD Keep(PairI mask, PairD v) {
   return reinterpret_cast<PairD>(reinterpret_cast<PairI>(v) & mask);
 }
@@ -600,7 +605,7 @@ inline T Select(bool keep, T value) {
 
 // Whether each lane's pivot passes the test of Run against the genuine entries below it.
 template <class Ref>
-void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* failed) {
+void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, std::int64_t* bad) {
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   const double* scale = lanes.scale.data();
@@ -622,8 +627,8 @@ void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* f
     }
     const PairD w = weight(p);
     const PairI pass = (w > zero) & (w >= threshold * peak) & genuine(p);
-    failed[2 * h] = failed[2 * h] || pass[0] == 0;
-    failed[2 * h + 1] = failed[2 * h + 1] || pass[1] == 0;
+    const PairI now = ~pass | GetMask(bad + 2 * h);
+    std::memcpy(bad + 2 * h, &now, sizeof now);
   }
 }
 
@@ -632,7 +637,8 @@ void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* f
 // rule takes a value far above rounding fails. The pivot's reciprocal is kept for the
 // substitutions.
 void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, size_t count,
-                               const SRef* right, size_t width, const int* targets, bool* failed) {
+                               const SRef* right, size_t width, const int* targets,
+                               std::int64_t* bad) {
   double* re = lanes.re.data();
   double* im = lanes.im.data();
   double* scale = lanes.scale.data();
@@ -678,25 +684,30 @@ void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, siz
       }
     }
   }
-  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || lost[f / 2][f % 2] != 0;
+  for (size_t h = 0; h < 2; ++h) {
+    const PairI now = lost[h] | GetMask(bad + 2 * h);
+    std::memcpy(bad + 2 * h, &now, sizeof now);
+  }
 }
 
 // Run with its check, in every lane; `failed` gains the lanes whose replay gives up.
 void CSparseLu::RunLanes(bool* failed) {
   size_t lo = 0, up = 0, update = 0;
+  std::int64_t bad[Lanes] = {};
   lanes.inverseRe.resize(steps.size() * Lanes);
   lanes.inverseIm.resize(steps.size() * Lanes);
   for (size_t step = 0; step < steps.size(); ++step) {
     const SStep& s = steps[step];
     const size_t count = static_cast<size_t>(s.lowerEnd) - lo;
     const size_t width = static_cast<size_t>(s.upperEnd) - up;
-    CheckLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, failed);
+    CheckLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, bad);
     EliminateLanes(step, static_cast<size_t>(s.pivotSlot), lower.data() + lo, count,
-                   upper.data() + up, width, updates.data() + update, failed);
+                   upper.data() + up, width, updates.data() + update, bad);
     lo += count;
     up += width;
     update += count * width;
   }
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || bad[f] != 0;
   const double tol = CancelTolerance;
   for (int slot : restSlots)
     for (size_t f = 0; f < Lanes; ++f) {

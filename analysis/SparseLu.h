@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // Lists of values, one per row or column, in one pool: a list that outgrows its room moves to
@@ -247,9 +248,10 @@ class CSparseLu {
   };
   void RunLanes(bool* failed);
   template <class Ref>
-  void CheckLanes(size_t pivot, const Ref* below, size_t count, bool* failed);
+  // `bad` holds a mask per lane, not zero once the lane's replay gives up.
+  void CheckLanes(size_t pivot, const Ref* below, size_t count, std::int64_t* bad);
   void EliminateLanes(size_t step, size_t pivot, const SRef* below, size_t count, const SRef* right,
-                      size_t width, const int* targets, bool* failed);
+                      size_t width, const int* targets, std::int64_t* bad);
   SLaneValues lanes;
   bool lanesValid = false;
   // The parts, and the constant part per slot with the slots that change with the frequency.
