@@ -98,7 +98,8 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
     if (added) at->second = probe.At(f);
     return reading(at->second);
   };
-  // The frequencies not solved yet go through the solver four at a time.
+  // The frequencies not solved yet go through the solver four at a time; a group of one or
+  // two costs less solved one by one.
   std::vector<double> fresh;
   const ImpedanceBatch batch = [&](const std::vector<double>& hertz,
                                    std::vector<std::optional<Complex>>& out) {
@@ -106,7 +107,10 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
     for (double f : hertz)
       if (!solved.contains(f) && std::find(fresh.begin(), fresh.end(), f) == fresh.end())
         fresh.push_back(f);
-    for (size_t i = 0; i < fresh.size(); ++i) solved[fresh[i]] = probe.AtListed(fresh, i);
+    for (size_t i = 0; i < fresh.size(); ++i) {
+      const bool together = fresh.size() - (i - i % CSparseLu::Lanes) >= 3;
+      solved[fresh[i]] = together ? probe.AtListed(fresh, i) : probe.At(fresh[i]);
+    }
     out.clear();
     for (double f : hertz) out.push_back(reading(solved[f]));
   };

@@ -724,6 +724,7 @@ void CSparseLu::RunLanes(bool* failed) {
 
 void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
   std::fill_n(ok, Lanes, false);
+  lanesValid = false;
   if (!planned || orderN != n || partConstant == nullptr ||
       partConstant->size() != inputSlot.size() || partOmega->size() != inputSlot.size())
     return;
@@ -777,6 +778,8 @@ bool CSparseLu::UseLane(size_t lane) {
 }
 
 bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const {
+  // Without factors from the last FactorFastLanes there is nothing to solve with.
+  if (!lanesValid) return false;
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   std::fill_n(xRe, static_cast<size_t>(n) * Lanes, 0.0);
