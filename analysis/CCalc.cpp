@@ -547,15 +547,15 @@ void CCalc::SolveLanes(int meterUnknown) {
   LaneResiduals(meterUnknown, residual, terms);
   lu.CorrectLanes(laneRe.data(), laneIm.data(), laneDRe.data(), laneDIm.data());
   for (size_t f = 0; f < L; ++f) {
-    long double step = 0, size = 0;
+    // The largest of doubles is a double: compared in extended precision only at the end.
+    double step = 0, size = 0;
     for (size_t i = 0; i < n; ++i) {
       const size_t at = i * L + f;
-      step =
-          std::max(step, static_cast<long double>(std::fabs(laneDRe[at]) + std::fabs(laneDIm[at])));
-      size =
-          std::max(size, static_cast<long double>(std::fabs(laneXRe[at]) + std::fabs(laneXIm[at])));
+      step = std::max(step, std::fabs(laneDRe[at]) + std::fabs(laneDIm[at]));
+      size = std::max(size, std::fabs(laneXRe[at]) + std::fabs(laneXIm[at]));
     }
-    laneDone[f] = laneOk[f] && std::isfinite(step) && size > 0 && step <= 1e-13L * size &&
+    laneDone[f] = laneOk[f] && std::isfinite(step) && size > 0 &&
+                  static_cast<long double>(step) <= 1e-13L * size &&
                   residual[f] <= 1e-10L * terms[f];
     if (!laneDone[f]) continue;
     for (size_t i = 0; i < n; ++i) {

@@ -1,6 +1,7 @@
 // The resonance search: the points that bracket every change of sign of X, the roots refined by
 // direct solves, and each resonance's Q from its -3 dB band.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -48,30 +49,85 @@ int ReactanceSign(const SResponsePoint& p) {
   return p.Solved ? ReactanceSign(p.R, p.X) : 0;
 }
 
-// A function whose change of sign is sought; none where it has no value, which ends the search
-// there.
-using SignedFunction = std::function<std::optional<long double>(double)>;
+// What a reading says about the change of sign sought; none where it says nothing, which ends
+// the search there.
+using SignedReading = std::function<std::optional<long double>(const std::optional<Complex>&)>;
+
+// A search that needs one reading at a time: Next names the frequency it needs (none once it
+// has its answer), Take hands it the reading there.
+class CStepSearch {
+ public:
+  virtual ~CStepSearch() = default;
+  virtual std::optional<double> Next() = 0;
+  virtual void Take(const std::optional<Complex>& z) = 0;
+};
+
+// Reads the impedance at several frequencies, together where that is cheaper.
+struct SReader {
+  const ImpedanceFunction& One;
+  const ImpedanceBatch* Many = nullptr;
+  const std::atomic<bool>* Cancel = nullptr;
+
+  bool Cancelled() const { return Cancel != nullptr && Cancel->load(std::memory_order_relaxed); }
+  void Read(const std::vector<double>& hertz, std::vector<std::optional<Complex>>& out) const {
+    if (Many != nullptr) {
+      (*Many)(hertz, out);
+      return;
+    }
+    out.resize(hertz.size());
+    for (size_t i = 0; i < hertz.size(); ++i) out[i] = One(hertz[i]);
+  }
+};
+
+// Runs the searches side by side, the frequencies they ask for in one round read together.
+// False when cancelled.
+bool RunTogether(const std::vector<CStepSearch*>& searches, const SReader& reader) {
+  std::vector<CStepSearch*> asking;
+  std::vector<double> hertz;
+  std::vector<std::optional<Complex>> readings;
+  for (;;) {
+    if (reader.Cancelled()) return false;
+    asking.clear();
+    hertz.clear();
+    for (CStepSearch* s : searches)
+      if (const std::optional<double> f = s->Next()) {
+        asking.push_back(s);
+        hertz.push_back(*f);
+      }
+    if (asking.empty()) return true;
+    reader.Read(hertz, readings);
+    for (size_t i = 0; i < asking.size(); ++i) asking[i]->Take(readings[i]);
+  }
+}
 
 // Narrows [lo, hi], over which g changes sign (from gLo to gHi), to `width` hertz: regula
 // falsi with the Illinois correction, which needs a handful of solves on a smooth crossing,
 // and a halving whenever the bracket stops shrinking (a pole, or a kink).
-double FindCrossing(const SignedFunction& g, double lo, double hi, long double gLo, long double gHi,
-                    double width) {
-  int side = 0;
-  int slow = 0;
-  double previous = std::numeric_limits<double>::quiet_NaN();
-  for (int i = 0; i < 300 && hi - lo > width; ++i) {
-    const double span = hi - lo;
-    double mid = static_cast<double>(lo + span * (gLo / (gLo - gHi)));
+class CCrossing : public CStepSearch {
+ public:
+  CCrossing(SignedReading g, double lo, double hi, long double gLo, long double gHi, double width)
+      : g(std::move(g)), lo(lo), hi(hi), gLo(gLo), gHi(gHi), width(width) {}
+
+  std::optional<double> Next() override {
+    if (done) return std::nullopt;
+    if (round >= 300 || !(hi - lo > width)) return Finish(lo + (hi - lo) / 2);
+    span = hi - lo;
+    mid = static_cast<double>(lo + span * (gLo / (gLo - gHi)));
     if (slow >= 2 || !(mid > lo && mid < hi)) {
       mid = lo + span / 2;
       slow = 0;
     }
-    if (mid <= lo || mid >= hi) break;
-    const std::optional<long double> v = g(mid);
-    if (!v || *v == 0) return mid;
+    if (mid <= lo || mid >= hi) return Finish(lo + (hi - lo) / 2);
+    return mid;
+  }
+
+  void Take(const std::optional<Complex>& z) override {
+    const std::optional<long double> v = g(z);
     // Interpolation that approaches from one side has settled once its steps are this small.
-    if (std::fabs(mid - previous) < width / 4) return mid;
+    if (!v || *v == 0 || std::fabs(mid - previous) < width / 4) {
+      Finish(mid);
+      return;
+    }
     previous = mid;
     if ((*v < 0) == (gLo < 0)) {
       lo = mid;
@@ -85,45 +141,38 @@ double FindCrossing(const SignedFunction& g, double lo, double hi, long double g
       side = 1;
     }
     slow = hi - lo > span / 2 ? slow + 1 : 0;
+    ++round;
   }
-  return lo + (hi - lo) / 2;
-}
+
+  double Result() const { return result; }
+
+ private:
+  std::nullopt_t Finish(double f) {
+    done = true;
+    result = f;
+    return std::nullopt;
+  }
+
+  SignedReading g;
+  double lo, hi;
+  long double gLo, gHi;
+  double width;
+  int side = 0, slow = 0, round = 0;
+  double previous = std::numeric_limits<double>::quiet_NaN();
+  double span = 0, mid = 0, result = 0;
+  bool done = false;
+};
 
 // The change of sign of X between lo and hi, found on X / |Z|, the sine of the angle of Z,
 // which stays bounded and nearly straight through a resonance, series or parallel. A frequency
 // without a solution is taken as the resonance itself: that is a lossless pole.
-double RefineRoot(const ImpedanceFunction& z, double lo, double hi, Complex zLo, Complex zHi) {
+CCrossing RootSearch(double lo, double hi, Complex zLo, Complex zHi) {
   const auto sine = [](Complex v) { return v.imag() / std::abs(v); };
-  const SignedFunction reactance = [&](double f) -> std::optional<long double> {
-    const std::optional<Complex> v = z(f);
+  SignedReading reactance = [sine](const std::optional<Complex>& v) -> std::optional<long double> {
     if (!v || ReactanceSign(v->real(), v->imag()) == 0) return std::nullopt;
     return sine(*v);
   };
-  return FindCrossing(reactance, lo, hi, sine(zLo), sine(zHi), RootWidth * lo);
-}
-
-// The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
-// `target`. Q is a frequency over the distance of two edges: each edge is found to a small
-// part of its distance from the resonance at f0.
-double RefineEdge(const ImpedanceFunction& z, double f0, double inside, long double insideMag,
-                  double outside, long double outsideMag, long double target, bool series) {
-  const double width = EdgeWidth * std::fabs(outside - f0);
-  // Beyond the edge counts as positive; no solution counts as beyond.
-  const long double sign = series ? 1 : -1;
-  const auto level = [&](long double mag) { return sign * std::log(mag / target); };
-  const SignedFunction excess = [&](double f) -> std::optional<long double> {
-    const std::optional<Complex> v = z(f);
-    if (!v) return 1.0L;
-    const long double d = level(std::abs(*v));
-    return d == 0 ? std::nullopt : std::optional<long double>(d);
-  };
-  const long double in = level(insideMag), out = level(outsideMag);
-  if (in == 0) return inside;
-  if (out == 0) return outside;
-  if (in > 0 || out < 0) return inside + (outside - inside) / 2;
-  const bool upward = outside > inside;
-  return upward ? FindCrossing(excess, inside, outside, in, out, width)
-                : FindCrossing(excess, outside, inside, out, in, width);
+  return CCrossing(std::move(reactance), lo, hi, sine(zLo), sine(zHi), RootWidth * lo);
 }
 
 struct SEdgeSearch {
@@ -137,33 +186,114 @@ struct SEdgeSearch {
 // Walks from the resonance towards `bound` (a neighbouring resonance, or the reach) in steps
 // that grow from the expected half band, to the first point past the -3 dB level, and refines
 // the edge there; none when the level is not crossed before the bound.
-std::optional<double> FindEdge(const ImpedanceFunction& z, const SEdgeSearch& s, double bound) {
-  const int direction = bound > s.F0 ? 1 : -1;
-  double inside = s.F0;
-  long double insideMag = s.Mag0;
-  double step = s.Stride;
-  for (int i = 0; i < 400; ++i, step *= EdgeStride) {
-    double f = s.F0 + direction * step;
-    const bool last = direction > 0 ? f >= bound : f <= bound;
-    if (last) f = bound;
-    const std::optional<Complex> v = z(f);
-    if (!v) return std::nullopt;
-    const long double mag = std::abs(*v);
-    if (s.Series ? mag >= s.Target : mag <= s.Target)
-      return RefineEdge(z, s.F0, inside, insideMag, f, mag, s.Target, s.Series);
-    if (last) return std::nullopt;
-    inside = f;
-    insideMag = mag;
+class CEdgeWalk : public CStepSearch {
+ public:
+  CEdgeWalk(const SEdgeSearch& s, double bound)
+      : s(s),
+        bound(bound),
+        direction(bound > s.F0 ? 1 : -1),
+        inside(s.F0),
+        insideMag(s.Mag0),
+        step(s.Stride) {}
+
+  std::optional<double> Next() override {
+    if (done) return std::nullopt;
+    if (crossing) {
+      const std::optional<double> f = crossing->Next();
+      if (!f) Finish(crossing->Result());
+      return f;
+    }
+    if (round >= 400) return Finish(std::nullopt);
+    at = s.F0 + direction * step;
+    last = direction > 0 ? at >= bound : at <= bound;
+    if (last) at = bound;
+    return at;
   }
-  return std::nullopt;
+
+  void Take(const std::optional<Complex>& v) override {
+    if (crossing) {
+      crossing->Take(v);
+      return;
+    }
+    if (!v) {
+      Finish(std::nullopt);
+      return;
+    }
+    const long double mag = std::abs(*v);
+    if (s.Series ? mag >= s.Target : mag <= s.Target) {
+      Refine(at, mag);
+      return;
+    }
+    if (last) {
+      Finish(std::nullopt);
+      return;
+    }
+    inside = at;
+    insideMag = mag;
+    ++round;
+    step *= EdgeStride;
+  }
+
+  std::optional<double> Edge() const { return edge; }
+
+ private:
+  std::nullopt_t Finish(std::optional<double> found) {
+    done = true;
+    edge = found;
+    return std::nullopt;
+  }
+
+  // The frequency between `inside` (on the resonance's side) and `outside` where |Z| crosses
+  // the target. Q is a frequency over the distance of two edges: each edge is found to a small
+  // part of its distance from the resonance.
+  void Refine(double outside, long double outsideMag) {
+    const double width = EdgeWidth * std::fabs(outside - s.F0);
+    // Beyond the edge counts as positive; no solution counts as beyond.
+    const long double sign = s.Series ? 1 : -1;
+    const long double target = s.Target;
+    const auto level = [sign, target](long double mag) { return sign * std::log(mag / target); };
+    SignedReading excess = [level](const std::optional<Complex>& v) -> std::optional<long double> {
+      if (!v) return 1.0L;
+      const long double d = level(std::abs(*v));
+      return d == 0 ? std::nullopt : std::optional<long double>(d);
+    };
+    const long double in = level(insideMag), out = level(outsideMag);
+    if (in == 0) {
+      Finish(inside);
+    } else if (out == 0) {
+      Finish(outside);
+    } else if (in > 0 || out < 0) {
+      Finish(inside + (outside - inside) / 2);
+    } else if (outside > inside) {
+      crossing.emplace(std::move(excess), inside, outside, in, out, width);
+    } else {
+      crossing.emplace(std::move(excess), outside, inside, out, in, width);
+    }
+  }
+
+  SEdgeSearch s;
+  double bound;
+  int direction;
+  double inside;
+  long double insideMag;
+  double step;
+  int round = 0;
+  double at = 0;
+  bool last = false, done = false;
+  std::optional<CCrossing> crossing;
+  std::optional<double> edge;
+};
+
+// The two frequencies of the central difference behind the slope Q.
+std::array<double, 2> SlopePoints(double f0) {
+  return {static_cast<double>(f0 * (1 - SlopeStep)), static_cast<double>(f0 * (1 + SlopeStep))};
 }
 
-// Q from the slope of the reactance (series) or of the susceptance (parallel) at f0.
-double SlopeQ(const ImpedanceFunction& z, double f0, Complex z0, bool series) {
-  const double below = static_cast<double>(f0 * (1 - SlopeStep));
-  const double above = static_cast<double>(f0 * (1 + SlopeStep));
-  const std::optional<Complex> zb = z(below);
-  const std::optional<Complex> za = z(above);
+// Q from the slope of the reactance (series) or of the susceptance (parallel) at f0, from the
+// readings at the slope points.
+double SlopeQ(double f0, Complex z0, bool series, const std::optional<Complex>& zb,
+              const std::optional<Complex>& za) {
+  const auto [below, above] = SlopePoints(f0);
   if (!zb || !za) return Infinite;
   const Complex w0 = series ? z0 : 1.0L / z0;
   const Complex wb = series ? *zb : 1.0L / *zb;
@@ -186,38 +316,125 @@ struct SNeighbours {
   double Below = 0, Above = 0;  // the resonances either side, or the reach of the edge search
 };
 
-SResonance Characterise(const ImpedanceFunction& z, double f0, bool series, SNeighbours bounds,
-                        const SNaturalFrequencies* natural) {
-  SResonance res{f0, series, Infinite, false, series ? 0.0 : Infinite};
-  const std::complex<double>* root = RootAt(natural, f0, series);
-  // On a root on the axis the resonance is lossless: a pole or a zero of Z itself.
-  if (root != nullptr && OnAxis(*root) && std::fabs(root->imag() - f0) <= SameRoot * f0) return res;
-  const std::optional<Complex> z0 = z(f0);
-  if (!z0) return res;
-  const long double mag = std::abs(*z0);
-  res.Magnitude = static_cast<double>(mag);
-  if ((series && mag == 0) || !std::isfinite(res.Magnitude)) return res;
-  // The first step: most of the half band that the root promises, or else the slope.
-  const bool nearRoot =
-      root != nullptr && std::fabs(root->imag() - f0) < 4 * std::fabs(root->real());
-  std::optional<double> slope;
-  if (!nearRoot) slope = SlopeQ(z, f0, *z0, series);
-  double half = nearRoot ? std::fabs(root->real()) : f0 * 1e-3;
-  if (slope && std::isfinite(*slope) && *slope > 0) half = f0 / (2 * *slope);
-  const SEdgeSearch search{f0, mag, series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L), series,
-                           std::min(half * 0.8, f0 / 2)};
-  const std::optional<double> lower = FindEdge(z, search, bounds.Below);
-  const std::optional<double> upper = lower ? FindEdge(z, search, bounds.Above) : std::nullopt;
-  if (lower && upper && *upper > *lower) {
-    res.Q = f0 / (*upper - *lower);
-  } else {
-    res.Q = slope ? *slope : SlopeQ(z, f0, *z0, series);
-    res.QFromSlope = true;
+// One resonance on its way through the characterisation; `open` until its Q is settled.
+struct SCharacterising {
+  SResonance Res;
+  SNeighbours Bounds;
+  const std::complex<double>* Root = nullptr;
+  Complex Z0;
+  std::optional<double> Slope;
+  std::optional<SEdgeSearch> Search;
+  std::optional<double> Lower, Upper;
+  bool Open = true;
+};
+
+// Reads the impedance at `want(c)` for every open resonance that wants a reading, together,
+// and hands each its readings.
+template <class Want, class Use>
+bool ReadFor(std::vector<SCharacterising>& all, const SReader& reader, Want want, Use use) {
+  std::vector<double> hertz;
+  std::vector<size_t> owner;
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i].Open)
+      for (double f : want(all[i])) {
+        hertz.push_back(f);
+        owner.push_back(i);
+      }
+  if (reader.Cancelled()) return false;
+  std::vector<std::optional<Complex>> readings;
+  if (!hertz.empty()) reader.Read(hertz, readings);
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (!all[i].Open) continue;
+    std::vector<std::optional<Complex>> own;
+    for (size_t k = 0; k < owner.size(); ++k)
+      if (owner[k] == i) own.push_back(readings[k]);
+    use(all[i], own);
   }
-  // Loss under the solver's own cancellation tolerance is none: a pole or a zero.
-  if (res.Q * CSparseLu::CancelTolerance > 1)
-    return {f0, series, Infinite, false, series ? 0.0 : Infinite};
-  return res;
+  return true;
+}
+
+// The reading at the resonance, and the first step of its edge walks: most of the half band
+// that the root promises, or else the slope.
+bool PrepareEdgeWalks(std::vector<SCharacterising>& all, const SReader& reader) {
+  const auto none = [](const SCharacterising&) { return std::vector<double>{}; };
+  const auto own = [](const SCharacterising& c) { return std::vector<double>{c.Res.Hertz}; };
+  if (!ReadFor(all, reader, own, [](SCharacterising& c, const auto& z) {
+        c.Open = z[0].has_value();
+        if (!c.Open) return;
+        c.Z0 = *z[0];
+        const long double mag = std::abs(c.Z0);
+        c.Res.Magnitude = static_cast<double>(mag);
+        c.Open = !((c.Res.Series && mag == 0) || !std::isfinite(c.Res.Magnitude));
+      }))
+    return false;
+  const auto nearRoot = [](const SCharacterising& c) {
+    const double f0 = c.Res.Hertz;
+    return c.Root != nullptr && std::fabs(c.Root->imag() - f0) < 4 * std::fabs(c.Root->real());
+  };
+  const auto slopePoints = [&](const SCharacterising& c) {
+    if (nearRoot(c)) return none(c);
+    const auto p = SlopePoints(c.Res.Hertz);
+    return std::vector<double>{p[0], p[1]};
+  };
+  return ReadFor(all, reader, slopePoints, [&](SCharacterising& c, const auto& z) {
+    const double f0 = c.Res.Hertz;
+    if (!z.empty()) c.Slope = SlopeQ(f0, c.Z0, c.Res.Series, z[0], z[1]);
+    double half = nearRoot(c) ? std::fabs(c.Root->real()) : f0 * 1e-3;
+    if (c.Slope && std::isfinite(*c.Slope) && *c.Slope > 0) half = f0 / (2 * *c.Slope);
+    const long double mag = std::abs(c.Z0);
+    c.Search = SEdgeSearch{f0, mag, c.Res.Series ? mag * std::sqrt(2.0L) : mag / std::sqrt(2.0L),
+                           c.Res.Series, std::min(half * 0.8, f0 / 2)};
+  });
+}
+
+// The walks to the lower edges side by side, then those to the upper edges where a lower one
+// was found.
+bool WalkToEdges(std::vector<SCharacterising>& all, const SReader& reader) {
+  for (bool upper : {false, true}) {
+    std::vector<CEdgeWalk> walks;
+    std::vector<SCharacterising*> owners;
+    for (SCharacterising& c : all)
+      if (c.Open && (!upper || c.Lower)) {
+        walks.emplace_back(*c.Search, upper ? c.Bounds.Above : c.Bounds.Below);
+        owners.push_back(&c);
+      }
+    std::vector<CStepSearch*> searches;
+    for (CEdgeWalk& w : walks) searches.push_back(&w);
+    if (!RunTogether(searches, reader)) return false;
+    for (size_t i = 0; i < walks.size(); ++i)
+      (upper ? owners[i]->Upper : owners[i]->Lower) = walks[i].Edge();
+  }
+  return true;
+}
+
+// Q of every resonance from its -3 dB band, or from the slope where there is no band; a
+// resonance on a root on the axis, or with a loss under the solver's own cancellation
+// tolerance, is lossless: a pole or a zero of Z itself.
+bool Characterise(std::vector<SCharacterising>& all, const SReader& reader,
+                  const SNaturalFrequencies* natural) {
+  for (SCharacterising& c : all) {
+    const double f0 = c.Res.Hertz;
+    c.Root = RootAt(natural, f0, c.Res.Series);
+    c.Open =
+        !(c.Root != nullptr && OnAxis(*c.Root) && std::fabs(c.Root->imag() - f0) <= SameRoot * f0);
+  }
+  if (!PrepareEdgeWalks(all, reader) || !WalkToEdges(all, reader)) return false;
+  const auto slopeStill = [](const SCharacterising& c) {
+    if (c.Slope || (c.Lower && c.Upper && *c.Upper > *c.Lower)) return std::vector<double>{};
+    const auto p = SlopePoints(c.Res.Hertz);
+    return std::vector<double>{p[0], p[1]};
+  };
+  return ReadFor(all, reader, slopeStill, [](SCharacterising& c, const auto& z) {
+    const double f0 = c.Res.Hertz;
+    if (c.Lower && c.Upper && *c.Upper > *c.Lower) {
+      c.Res.Q = f0 / (*c.Upper - *c.Lower);
+    } else {
+      c.Res.Q = c.Slope ? *c.Slope : SlopeQ(f0, c.Z0, c.Res.Series, z[0], z[1]);
+      c.Res.QFromSlope = true;
+    }
+    if (c.Res.Q * CSparseLu::CancelTolerance > 1)
+      c.Res = {f0, c.Res.Series, Infinite, false, c.Res.Series ? 0.0 : Infinite};
+  });
 }
 
 struct SRoot {
@@ -425,35 +642,39 @@ bool ReactanceKeepsItsSign(const CCmps& cmps) {
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
                                        const ImpedanceFunction& impedance,
                                        const std::atomic<bool>* cancel,
-                                       const SNaturalFrequencies* natural) {
-  // The roots first: each one's band stops at its neighbours.
-  std::vector<std::pair<double, bool>> roots;  // frequency, series
-  const SResponsePoint* last = nullptr;        // the last point with a definite sign of X
+                                       const SNaturalFrequencies* natural,
+                                       const ImpedanceBatch* batch) {
+  const SReader reader{impedance, batch, cancel};
+  // The roots first, refined side by side: each one's band stops at its neighbours.
+  std::vector<CCrossing> roots;
+  std::vector<bool> series;
+  const SResponsePoint* last = nullptr;  // the last point with a definite sign of X
   int lastSign = 0;
-  const auto cancelled = [cancel] {
-    return cancel != nullptr && cancel->load(std::memory_order_relaxed);
-  };
   for (const SResponsePoint& p : points) {
     const int s = ReactanceSign(p);
     if (s == 0) continue;
     if (last != nullptr && s != lastSign) {
-      // Each resonance costs dozens of solves; a superseded sweep must not hold the thread.
-      if (cancelled()) return {};
+      roots.push_back(RootSearch(last->Hertz, p.Hertz, {last->R, last->X}, {p.R, p.X}));
       // Capacitive below and inductive above is a series resonance.
-      roots.emplace_back(
-          RefineRoot(impedance, last->Hertz, p.Hertz, {last->R, last->X}, {p.R, p.X}),
-          lastSign < 0);
+      series.push_back(lastSign < 0);
     }
     last = &p;
     lastSign = s;
   }
-  std::vector<SResonance> found;
-  for (size_t i = 0; i < roots.size(); ++i) {
-    if (cancelled()) return found;
-    const double f0 = roots[i].first;
-    const SNeighbours bounds{i > 0 ? roots[i - 1].first : f0 / EdgeReach,
-                             i + 1 < roots.size() ? roots[i + 1].first : f0 * EdgeReach};
-    found.push_back(Characterise(impedance, f0, roots[i].second, bounds, natural));
+  std::vector<CStepSearch*> searches;
+  for (CCrossing& c : roots) searches.push_back(&c);
+  // Each resonance costs dozens of solves; a superseded sweep must not hold the thread.
+  if (!RunTogether(searches, reader)) return {};
+  std::vector<SCharacterising> all(roots.size());
+  for (size_t i = 0; i < roots.size(); ++i)
+    all[i].Res = {roots[i].Result(), series[i], Infinite, false, series[i] ? 0.0 : Infinite};
+  for (size_t i = 0; i < all.size(); ++i) {
+    const double f0 = all[i].Res.Hertz;
+    all[i].Bounds = {i > 0 ? all[i - 1].Res.Hertz : f0 / EdgeReach,
+                     i + 1 < all.size() ? all[i + 1].Res.Hertz : f0 * EdgeReach};
   }
+  if (!Characterise(all, reader, natural)) return {};
+  std::vector<SResonance> found;
+  for (const SCharacterising& c : all) found.push_back(c.Res);
   return found;
 }

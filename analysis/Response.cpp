@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <map>
 
 #include "analysis/CCalc.h"
 #include "analysis/Match.h"
@@ -140,10 +141,33 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
   };
   // One build serves the sweep and the search of its resonances.
   CImpedanceProbe probe(cmps, meter, solver);
-  const ImpedanceFunction z = [&probe](double f) -> std::optional<Complex> {
-    const SImpedance v = probe.At(f);
+  // The search asks again for frequencies it has solved (a root where its refinement ended, a
+  // resonance's own point when it is drawn): every reading is kept.
+  std::map<double, SImpedance> solved;
+  const auto reading = [](const SImpedance& v) -> std::optional<Complex> {
     if (!v) return std::nullopt;
     return Complex(v->real(), v->imag());
+  };
+  const ImpedanceFunction z = [&](double f) {
+    auto [at, added] = solved.try_emplace(f);
+    if (added) at->second = probe.At(f);
+    return reading(at->second);
+  };
+  // The frequencies not solved yet go through the solver four at a time; a group of one or
+  // two costs less solved one by one.
+  std::vector<double> fresh;
+  const ImpedanceBatch batch = [&](const std::vector<double>& hertz,
+                                   std::vector<std::optional<Complex>>& out) {
+    fresh.clear();
+    for (double f : hertz)
+      if (!solved.contains(f) && std::find(fresh.begin(), fresh.end(), f) == fresh.end())
+        fresh.push_back(f);
+    for (size_t i = 0; i < fresh.size(); ++i) {
+      const bool together = fresh.size() - (i - i % CSparseLu::Lanes) >= 3;
+      solved[fresh[i]] = together ? probe.AtListed(fresh, i) : probe.At(fresh[i]);
+    }
+    out.clear();
+    for (double f : hertz) out.push_back(reading(solved[f]));
   };
   // Where X keeps one sign there is nothing to search; elsewhere the natural frequencies say
   // where to look.
@@ -157,7 +181,7 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
   if (cancelled()) return response;
   response.Resonances =
       FindResonances(oneSign ? response.Points : BracketPoints(response.Points, z, natural, cancel),
-                     z, cancel, &natural);
+                     z, cancel, &natural, &batch);
   if (cancelled()) return response;
   AddResonancePoints(response, z);
   return response;

@@ -21,6 +21,9 @@ using Complex = std::complex<long double>;
 // The impedance between the meter's pins at `hertz`, or none where the circuit has no
 // finite solution there (the readout's "Infinity" or "Error").
 using ImpedanceFunction = std::function<std::optional<Complex>(double hertz)>;
+// The same at several frequencies at once: `out` gets one reading per frequency of `hertz`.
+using ImpedanceBatch =
+    std::function<void(const std::vector<double>& hertz, std::vector<std::optional<Complex>>& out)>;
 
 struct SResponsePoint {
   double Hertz = 0.0;
@@ -51,11 +54,13 @@ std::vector<double> LogFrequencies(double start, double stop, int count);
 // its -3 dB band: the nearest crossings of that level either side, searched beyond the points
 // where needed but never beyond a neighbouring resonance. With `natural` known, a resonance on
 // a root that lies on the frequency axis is lossless (Q infinite). A set `cancel` stops the
-// search before the next resonance.
+// search. The searches of all resonances run side by side; with `batch` the frequencies they
+// need at one time are read through it together.
 std::vector<SResonance> FindResonances(const std::vector<SResponsePoint>& points,
                                        const ImpedanceFunction& impedance,
                                        const std::atomic<bool>* cancel = nullptr,
-                                       const SNaturalFrequencies* natural = nullptr);
+                                       const SNaturalFrequencies* natural = nullptr,
+                                       const ImpedanceBatch* batch = nullptr);
 
 // `hertz` (ascending) with the points that draw each lightly damped root inside the range: the
 // root's own frequency and its band edges.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -495,6 +497,7 @@ void CSparseLu::SetParts(const std::vector<SComplex>& constant,
 void CSparseLu::PrepareBase() {
   baseReady = true;
   baseFinite = true;
+  laneBase = {};
   base.v.assign(static_cast<size_t>(slotCount), {});
   base.scale.assign(static_cast<size_t>(slotCount), 0);
   omegaSlots.clear();
@@ -538,6 +541,60 @@ bool CSparseLu::FactorFast(long double omega) {
 namespace {
 
 constexpr size_t Lanes = CSparseLu::Lanes;
+static_assert(Lanes == 4, "the lane loops work on two pairs");
+
+// Two lanes side by side, for the loops that keep the cancellation rule: a comparison gives a
+// mask of all ones or zeros per lane, and Keep takes a value where its mask is set, else +0.
+using PairD = double __attribute__((vector_size(16)));
+using PairI = std::int64_t __attribute__((vector_size(16)));
+
+inline PairD Both(double x) {
+  return PairD{x, x};
+}
+inline PairD Get(const double* p) {
+  PairD v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void Put(double* p, PairD v) {
+  std::memcpy(p, &v, sizeof v);
+}
+inline PairI GetMask(const std::int64_t* p) {
+  PairI v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline PairD Keep(PairI mask, PairD v) {
+  return reinterpret_cast<PairD>(reinterpret_cast<PairI>(v) & mask);
+}
+inline PairD Abs(PairD v) {
+  const PairI magnitude = {std::numeric_limits<std::int64_t>::max(),
+                           std::numeric_limits<std::int64_t>::max()};
+  return reinterpret_cast<PairD>(reinterpret_cast<PairI>(v) & magnitude);
+}
+
+// Two lanes side by side, each operation done on both at once with the rounding of one.
+class CPair {
+ public:
+  using V = double __attribute__((vector_size(16)));
+  static CPair At(const double* p) {
+    CPair r;
+    std::memcpy(&r.v, p, sizeof r.v);
+    return r;
+  }
+  void Put(double* p) const { std::memcpy(p, &v, sizeof v); }
+  friend CPair operator*(CPair a, CPair b) { return Make(a.v * b.v); }
+  friend CPair operator+(CPair a, CPair b) { return Make(a.v + b.v); }
+  friend CPair operator-(CPair a, CPair b) { return Make(a.v - b.v); }
+
+ private:
+  static CPair Make(V v) {
+    CPair r;
+    r.v = v;
+    return r;
+  }
+  V v;
+};
 
 template <class T>
 inline T Select(bool keep, T value) {
@@ -548,92 +605,109 @@ inline T Select(bool keep, T value) {
 
 // Whether each lane's pivot passes the test of Run against the genuine entries below it.
 template <class Ref>
-void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, bool* failed) {
+void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, std::int64_t* bad) {
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   const double* scale = lanes.scale.data();
-  const double tol = CancelTolerance;
-  const double threshold = static_cast<double>(Threshold * Threshold);
-  double peak[Lanes];
-  for (size_t f = 0; f < Lanes; ++f) {
-    const size_t p = pivot * Lanes + f;
-    peak[f] =
-        Select(std::fabs(re[p]) + std::fabs(im[p]) > tol * scale[p], re[p] * re[p] + im[p] * im[p]);
-  }
-  for (size_t k = 0; k < count; ++k)
-    for (size_t f = 0; f < Lanes; ++f) {
-      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + f;
-      const double w = re[e] * re[e] + im[e] * im[e];
-      peak[f] = std::max(peak[f], Select(std::fabs(re[e]) + std::fabs(im[e]) > tol * scale[e], w));
+  const PairD tol = Both(CancelTolerance), zero = Both(0);
+  const PairD threshold = Both(static_cast<double>(Threshold * Threshold));
+  const auto weight = [&](size_t at) {
+    return Get(re + at) * Get(re + at) + Get(im + at) * Get(im + at);
+  };
+  const auto genuine = [&](size_t at) {
+    return Abs(Get(re + at)) + Abs(Get(im + at)) > tol * Get(scale + at);
+  };
+  for (size_t h = 0; h < 2; ++h) {
+    const size_t p = pivot * Lanes + 2 * h;
+    PairD peak = Keep(genuine(p), weight(p));
+    for (size_t k = 0; k < count; ++k) {
+      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + 2 * h;
+      const PairD w = Keep(genuine(e), weight(e));
+      peak = peak < w ? w : peak;
     }
-  for (size_t f = 0; f < Lanes; ++f) {
-    const size_t p = pivot * Lanes + f;
-    const double w = re[p] * re[p] + im[p] * im[p];
-    const bool genuine = std::fabs(re[p]) + std::fabs(im[p]) > tol * scale[p];
-    failed[f] = failed[f] || !(w > 0 && w >= threshold * peak[f] && genuine);
+    const PairD w = weight(p);
+    const PairI pass = (w > zero) & (w >= threshold * peak) & genuine(p);
+    const PairI now = ~pass | GetMask(bad + 2 * h);
+    std::memcpy(bad + 2 * h, &now, sizeof now);
   }
 }
 
 // One step of Run in every lane: the multipliers below the pivot, and the updates of the rows
 // they reach, each subtraction through the cancellation rule as in Subtract. A lane whose
-// rule takes a value far above rounding fails.
-void CSparseLu::EliminateLanes(size_t pivot, const SRef* below, size_t count, const SRef* right,
-                               size_t width, const int* targets, bool* failed) {
+// rule takes a value far above rounding fails. The pivot's reciprocal is kept for the
+// substitutions.
+void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, size_t count,
+                               const SRef* right, size_t width, const int* targets,
+                               std::int64_t* bad) {
   double* re = lanes.re.data();
   double* im = lanes.im.data();
   double* scale = lanes.scale.data();
-  const double tol = CancelTolerance;
-  double pRe[Lanes], pIm[Lanes], lostCount[Lanes] = {};
-  for (size_t f = 0; f < Lanes; ++f) {
-    const size_t p = pivot * Lanes + f;
-    const double d = 1 / (re[p] * re[p] + im[p] * im[p]);
-    pRe[f] = re[p] * d;
-    pIm[f] = -im[p] * d;
+  const PairD tol = Both(CancelTolerance), rounding = Both(1e-13), zero = Both(0);
+  PairD pRe[2], pIm[2];
+  PairI lost[2] = {};
+  for (size_t h = 0; h < 2; ++h) {
+    const size_t p = pivot * Lanes + 2 * h;
+    const PairD vRe = Get(re + p), vIm = Get(im + p);
+    const PairD d = Both(1) / (vRe * vRe + vIm * vIm);
+    pRe[h] = vRe * d;
+    pIm[h] = -vIm * d;
+    Put(lanes.inverseRe.data() + step * Lanes + 2 * h, pRe[h]);
+    Put(lanes.inverseIm.data() + step * Lanes + 2 * h, pIm[h]);
   }
   for (size_t k = 0; k < count; ++k, targets += width) {
-    double mRe[Lanes], mIm[Lanes];
-    for (size_t f = 0; f < Lanes; ++f) {
-      const size_t e = static_cast<size_t>(below[k].slot) * Lanes + f;
-      const bool live = re[e] != 0 || im[e] != 0;
-      mRe[f] = Select(live, re[e] * pRe[f] - im[e] * pIm[f]);
-      mIm[f] = Select(live, re[e] * pIm[f] + im[e] * pRe[f]);
-      re[e] = mRe[f];
-      im[e] = mIm[f];
+    PairD mRe[2], mIm[2];
+    const size_t e = static_cast<size_t>(below[k].slot) * Lanes;
+    for (size_t h = 0; h < 2; ++h) {
+      const PairD eRe = Get(re + e + 2 * h), eIm = Get(im + e + 2 * h);
+      const PairI live = (eRe != zero) | (eIm != zero);
+      mRe[h] = Keep(live, eRe * pRe[h] - eIm * pIm[h]);
+      mIm[h] = Keep(live, eRe * pIm[h] + eIm * pRe[h]);
+      Put(re + e + 2 * h, mRe[h]);
+      Put(im + e + 2 * h, mIm[h]);
     }
     for (size_t u = 0; u < width; ++u) {
       const size_t from = static_cast<size_t>(right[u].slot) * Lanes;
       const size_t to = static_cast<size_t>(targets[u]) * Lanes;
-      for (size_t f = 0; f < Lanes; ++f) {
-        const double tRe = mRe[f] * re[from + f] - mIm[f] * im[from + f];
-        const double tIm = mRe[f] * im[from + f] + mIm[f] * re[from + f];
-        const double dRe = re[to + f] - tRe, dIm = im[to + f] - tIm;
-        const double aRe = std::fabs(tRe), aIm = std::fabs(tIm);
-        const bool keepRe = std::fabs(dRe) > tol * aRe, keepIm = std::fabs(dIm) > tol * aIm;
-        const bool lost = (!keepRe && dRe != 0 && std::fabs(dRe) > 1e-13 * aRe) ||
-                          (!keepIm && dIm != 0 && std::fabs(dIm) > 1e-13 * aIm);
-        re[to + f] = Select(keepRe, dRe);
-        im[to + f] = Select(keepIm, dIm);
-        lostCount[f] += Select(lost, 1.0);
-        scale[to + f] = Select(keepRe || keepIm, std::max(scale[to + f], aRe + aIm));
+      for (size_t h = 0; h < 2; ++h) {
+        const PairD fRe = Get(re + from + 2 * h), fIm = Get(im + from + 2 * h);
+        const PairD tRe = mRe[h] * fRe - mIm[h] * fIm;
+        const PairD tIm = mRe[h] * fIm + mIm[h] * fRe;
+        const PairD dRe = Get(re + to + 2 * h) - tRe, dIm = Get(im + to + 2 * h) - tIm;
+        const PairD aRe = Abs(tRe), aIm = Abs(tIm);
+        const PairI keepRe = Abs(dRe) > tol * aRe, keepIm = Abs(dIm) > tol * aIm;
+        lost[h] |= (~keepRe & (dRe != zero) & (Abs(dRe) > rounding * aRe)) |
+                   (~keepIm & (dIm != zero) & (Abs(dIm) > rounding * aIm));
+        Put(re + to + 2 * h, Keep(keepRe, dRe));
+        Put(im + to + 2 * h, Keep(keepIm, dIm));
+        const PairD was = Get(scale + to + 2 * h), sum = aRe + aIm;
+        Put(scale + to + 2 * h, Keep(keepRe | keepIm, was < sum ? sum : was));
       }
     }
   }
-  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || lostCount[f] != 0;
+  for (size_t h = 0; h < 2; ++h) {
+    const PairI now = lost[h] | GetMask(bad + 2 * h);
+    std::memcpy(bad + 2 * h, &now, sizeof now);
+  }
 }
 
 // Run with its check, in every lane; `failed` gains the lanes whose replay gives up.
 void CSparseLu::RunLanes(bool* failed) {
   size_t lo = 0, up = 0, update = 0;
-  for (const SStep& s : steps) {
+  std::int64_t bad[Lanes] = {};
+  lanes.inverseRe.resize(steps.size() * Lanes);
+  lanes.inverseIm.resize(steps.size() * Lanes);
+  for (size_t step = 0; step < steps.size(); ++step) {
+    const SStep& s = steps[step];
     const size_t count = static_cast<size_t>(s.lowerEnd) - lo;
     const size_t width = static_cast<size_t>(s.upperEnd) - up;
-    CheckLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, failed);
-    EliminateLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, upper.data() + up,
-                   width, updates.data() + update, failed);
+    CheckLanes(static_cast<size_t>(s.pivotSlot), lower.data() + lo, count, bad);
+    EliminateLanes(step, static_cast<size_t>(s.pivotSlot), lower.data() + lo, count,
+                   upper.data() + up, width, updates.data() + update, bad);
     lo += count;
     up += width;
     update += count * width;
   }
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || bad[f] != 0;
   const double tol = CancelTolerance;
   for (int slot : restSlots)
     for (size_t f = 0; f < Lanes; ++f) {
@@ -650,31 +724,43 @@ void CSparseLu::RunLanes(bool* failed) {
 
 void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
   std::fill_n(ok, Lanes, false);
+  lanesValid = false;
   if (!planned || orderN != n || partConstant == nullptr ||
       partConstant->size() != inputSlot.size() || partOmega->size() != inputSlot.size())
     return;
   if (!baseReady) PrepareBase();
   if (!baseFinite) return;
-  const size_t slots = static_cast<size_t>(slotCount);
-  lanes.re.resize(slots * Lanes);
-  lanes.im.resize(slots * Lanes);
-  lanes.scale.resize(slots * Lanes);
-  for (size_t s = 0; s < slots; ++s)
+  if (laneBase.re.size() != static_cast<size_t>(slotCount) * Lanes) {
+    const size_t slots = static_cast<size_t>(slotCount);
+    laneBase.re.resize(slots * Lanes);
+    laneBase.im.resize(slots * Lanes);
+    laneBase.scale.resize(slots * Lanes);
+    for (size_t s = 0; s < slots; ++s)
+      for (size_t f = 0; f < Lanes; ++f) {
+        laneBase.re[s * Lanes + f] = base.v[s].Re;
+        laneBase.im[s * Lanes + f] = base.v[s].Im;
+        laneBase.scale[s * Lanes + f] = base.scale[s];
+      }
+  }
+  lanes.re = laneBase.re;
+  lanes.im = laneBase.im;
+  lanes.scale = laneBase.scale;
+  // Zero times a value is zero for every finite value and NaN otherwise.
+  double probe[Lanes] = {};
+  for (const SOmegaSlot& o : omegaSlots) {
+    const size_t at = static_cast<size_t>(o.slot) * Lanes;
+    double* __restrict re = lanes.re.data() + at;
+    double* __restrict im = lanes.im.data() + at;
+    double* __restrict scale = lanes.scale.data() + at;
     for (size_t f = 0; f < Lanes; ++f) {
-      lanes.re[s * Lanes + f] = base.v[s].Re;
-      lanes.im[s * Lanes + f] = base.v[s].Im;
-      lanes.scale[s * Lanes + f] = base.scale[s];
+      re[f] += omega[f] * o.re;
+      im[f] += omega[f] * o.im;
+      probe[f] += re[f] * 0 + im[f] * 0;
+      scale[f] = std::fabs(re[f]) + std::fabs(im[f]);
     }
-  bool failed[Lanes] = {};
-  for (const SOmegaSlot& o : omegaSlots)
-    for (size_t f = 0; f < Lanes; ++f) {
-      const size_t at = static_cast<size_t>(o.slot) * Lanes + f;
-      const TComplex<double> v{lanes.re[at] + omega[f] * o.re, lanes.im[at] + omega[f] * o.im};
-      failed[f] = failed[f] || !std::isfinite(v.Re) || !std::isfinite(v.Im);
-      lanes.re[at] = v.Re;
-      lanes.im[at] = v.Im;
-      lanes.scale[at] = Size(v);
-    }
+  }
+  bool failed[Lanes];
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = probe[f] != 0;
   RunLanes(failed);
   for (size_t f = 0; f < Lanes; ++f) ok[f] = !failed[f];
   lanesValid = true;
@@ -692,6 +778,8 @@ bool CSparseLu::UseLane(size_t lane) {
 }
 
 bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const {
+  // Without factors from the last FactorFastLanes there is nothing to solve with.
+  if (!lanesValid) return false;
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   std::fill_n(xRe, static_cast<size_t>(n) * Lanes, 0.0);
@@ -699,12 +787,15 @@ bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm)
   size_t k = 0;
   for (const SStep& s : steps) {
     const size_t from = static_cast<size_t>(s.row) * Lanes;
+    const CPair sRe[2] = {CPair::At(bRe + from), CPair::At(bRe + from + 2)};
+    const CPair sIm[2] = {CPair::At(bIm + from), CPair::At(bIm + from + 2)};
     for (; k < static_cast<size_t>(s.lowerEnd); ++k) {
       const size_t m = static_cast<size_t>(lower[k].slot) * Lanes;
       const size_t to = static_cast<size_t>(lower[k].index) * Lanes;
-      for (size_t f = 0; f < Lanes; ++f) {
-        bRe[to + f] -= re[m + f] * bRe[from + f] - im[m + f] * bIm[from + f];
-        bIm[to + f] -= re[m + f] * bIm[from + f] + im[m + f] * bRe[from + f];
+      for (size_t h = 0; h < 2; ++h) {
+        const CPair mRe = CPair::At(re + m + 2 * h), mIm = CPair::At(im + m + 2 * h);
+        (CPair::At(bRe + to + 2 * h) - (mRe * sRe[h] - mIm * sIm[h])).Put(bRe + to + 2 * h);
+        (CPair::At(bIm + to + 2 * h) - (mRe * sIm[h] + mIm * sRe[h])).Put(bIm + to + 2 * h);
       }
     }
   }
@@ -716,27 +807,25 @@ bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm)
   for (size_t s = steps.size(); s-- > 0;) {
     const SStep& step = steps[s];
     const size_t row = static_cast<size_t>(step.row) * Lanes;
-    double sRe[Lanes], sIm[Lanes];
-    for (size_t f = 0; f < Lanes; ++f) {
-      sRe[f] = bRe[row + f];
-      sIm[f] = bIm[row + f];
-    }
+    CPair sRe[2] = {CPair::At(bRe + row), CPair::At(bRe + row + 2)};
+    CPair sIm[2] = {CPair::At(bIm + row), CPair::At(bIm + row + 2)};
     const size_t begin = s == 0 ? 0 : static_cast<size_t>(steps[s - 1].upperEnd);
     for (size_t u = begin; u < static_cast<size_t>(step.upperEnd); ++u) {
       const size_t v = static_cast<size_t>(upper[u].slot) * Lanes;
       const size_t c = static_cast<size_t>(upper[u].index) * Lanes;
-      for (size_t f = 0; f < Lanes; ++f) {
-        sRe[f] -= re[v + f] * xRe[c + f] - im[v + f] * xIm[c + f];
-        sIm[f] -= re[v + f] * xIm[c + f] + im[v + f] * xRe[c + f];
+      for (size_t h = 0; h < 2; ++h) {
+        const CPair vRe = CPair::At(re + v + 2 * h), vIm = CPair::At(im + v + 2 * h);
+        const CPair cRe = CPair::At(xRe + c + 2 * h), cIm = CPair::At(xIm + c + 2 * h);
+        sRe[h] = sRe[h] - (vRe * cRe - vIm * cIm);
+        sIm[h] = sIm[h] - (vRe * cIm + vIm * cRe);
       }
     }
-    const size_t p = static_cast<size_t>(step.pivotSlot) * Lanes;
     const size_t col = static_cast<size_t>(step.col) * Lanes;
-    for (size_t f = 0; f < Lanes; ++f) {
-      const double d = 1 / (re[p + f] * re[p + f] + im[p + f] * im[p + f]);
-      const double pRe = re[p + f] * d, pIm = -im[p + f] * d;
-      xRe[col + f] = sRe[f] * pRe - sIm[f] * pIm;
-      xIm[col + f] = sRe[f] * pIm + sIm[f] * pRe;
+    for (size_t h = 0; h < 2; ++h) {
+      const CPair pRe = CPair::At(lanes.inverseRe.data() + s * Lanes + 2 * h);
+      const CPair pIm = CPair::At(lanes.inverseIm.data() + s * Lanes + 2 * h);
+      (sRe[h] * pRe - sIm[h] * pIm).Put(xRe + col + 2 * h);
+      (sRe[h] * pIm + sIm[h] * pRe).Put(xIm + col + 2 * h);
     }
   }
   return left == 0;
@@ -908,7 +997,10 @@ size_t CSparseLu::Bytes() const {
   bytes += exact.v.capacity() * sizeof(SComplex) + exact.scale.capacity() * sizeof(long double) +
            fast.v.capacity() * sizeof(SComplexD) + fast.scale.capacity() * sizeof(double) +
            (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD) +
-           (lanes.re.capacity() + lanes.im.capacity() + lanes.scale.capacity()) * sizeof(double);
+           (lanes.re.capacity() + lanes.im.capacity() + lanes.scale.capacity() +
+            lanes.inverseRe.capacity() + lanes.inverseIm.capacity() + laneBase.re.capacity() +
+            laneBase.im.capacity() + laneBase.scale.capacity()) *
+               sizeof(double);
   return bytes;
 }
 
@@ -926,6 +1018,7 @@ void CSparseLu::ReleaseWork() {
   fast = {};
   fastValid = false;
   lanes = {};
+  laneBase = {};
   base = {};
   baseReady = false;
   lanesValid = false;

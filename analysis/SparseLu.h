@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // Lists of values, one per row or column, in one pool: a list that outgrows its room moves to
@@ -240,14 +241,17 @@ class CSparseLu {
   SValues<double> fast;
   bool fastValid = false;  // the last factorisation was FactorFast
   // The factors of FactorFastLanes, lane by lane within each slot: slot * Lanes + lane.
+  // The reciprocal of each step's pivot, lane by lane within each step: step * Lanes + lane.
   struct SLaneValues {
     std::vector<double> re, im, scale;
+    std::vector<double> inverseRe, inverseIm;
   };
   void RunLanes(bool* failed);
   template <class Ref>
-  void CheckLanes(size_t pivot, const Ref* below, size_t count, bool* failed);
-  void EliminateLanes(size_t pivot, const SRef* below, size_t count, const SRef* right,
-                      size_t width, const int* targets, bool* failed);
+  // `bad` holds a mask per lane, not zero once the lane's replay gives up.
+  void CheckLanes(size_t pivot, const Ref* below, size_t count, std::int64_t* bad);
+  void EliminateLanes(size_t step, size_t pivot, const SRef* below, size_t count, const SRef* right,
+                      size_t width, const int* targets, std::int64_t* bad);
   SLaneValues lanes;
   bool lanesValid = false;
   // The parts, and the constant part per slot with the slots that change with the frequency.
@@ -259,6 +263,7 @@ class CSparseLu {
   const std::vector<SComplex>* partConstant = nullptr;
   const std::vector<SComplex>* partOmega = nullptr;
   SValues<double> base;
+  SLaneValues laneBase;  // the constant part in every lane
   std::vector<SOmegaSlot> omegaSlots;
   bool baseReady = false, baseFinite = false;
   mutable std::vector<SComplexD> shortB, shortX;
