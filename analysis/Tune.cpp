@@ -274,6 +274,8 @@ STuneResult CTuner::Solve() {
   if (!reached) return result;
   result.Exact = ValueOf(*u);
   result.Reached = *reached;
+  result.Low = std::min(result.Low, *reached);
+  result.High = std::max(result.High, *reached);
   return result;
 }
 

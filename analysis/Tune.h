@@ -30,8 +30,8 @@ struct STuneResult {
   std::optional<double> Exact;
   // The target quantity at Exact: the resonance's hertz, the ohms, or |Γ| for Match.
   double Reached = 0.0;
-  // The least and the most of the target quantity over the values scanned; Known false where
-  // no scanned value gave a reading.
+  // The least and the most of the target quantity over the values scanned and Exact; Known
+  // false where no scanned value gave a reading.
   bool Known = false;
   double Low = 0.0;
   double High = 0.0;

@@ -40,7 +40,7 @@ SParam Exactly(double x) {
 // The two values either side of x that the part is bought or set in: a series' neighbours,
 // whole turns, hundredths of a coupling.
 std::pair<std::optional<SParam>, std::optional<SParam>> Neighbours(double x, ParamStep step,
-                                                                 ESeries series) {
+                                                                   ESeries series) {
   if (step != ParamStep::Series) {
     const double unit = step == ParamStep::Turns ? 1.0 : 0.01;
     const auto at = [unit](double n) {
@@ -84,7 +84,8 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
                        tr("Best match to Z0 (%1 Ω)").arg(TuneReferenceImpedance())});
   ResonanceBox = new QComboBox(this);
   for (const SResonance& r : resonances)
-    ResonanceBox->addItem((r.Series ? tr("series, %1") : tr("parallel, %1")).arg(HertzText(r.Hertz)));
+    ResonanceBox->addItem(
+        (r.Series ? tr("series, %1") : tr("parallel, %1")).arg(HertzText(r.Hertz)));
   ValueEdit = new QLineEdit(this);
   SeriesBox = new QComboBox(this);
   for (int s = 0; s < ESeriesCount; ++s)
@@ -164,9 +165,12 @@ std::optional<STuneTarget> TTuneDialog::ReadTarget() {
 
 QString TTuneDialog::QuantityText(double q) const {
   switch (target.Kind) {
-    case TuneKind::Resonance: return HertzText(q);
-    case TuneKind::Match: return tr("|Γ| = %1").arg(q, 0, 'g', QuantityDigits);
-    default: return QString::number(q, 'g', QuantityDigits) + tr(" Ω");
+    case TuneKind::Resonance:
+      return HertzText(q);
+    case TuneKind::Match:
+      return tr("|Γ| = %1").arg(q, 0, 'g', QuantityDigits);
+    default:
+      return QString::number(q, 'g', QuantityDigits) + tr(" Ω");
   }
 }
 

@@ -59,6 +59,7 @@ TEST(Tune, SolvesTheSeriesInductorOfAnLMatch) {
     EXPECT_NEAR(*r.Exact * W / c.Expected, 1.0, 1e-9) << c.Start;
     EXPECT_NEAR(r.Reached, 0.0, 1e-9) << c.Start;
     EXPECT_LE(r.Low, r.Reached);
+    EXPECT_GE(r.High, r.Reached);
   }
 }
 
