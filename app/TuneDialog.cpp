@@ -77,6 +77,42 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
       resonances(std::move(found)) {
   part = circuit.Cmps->At(partIndex);
   setWindowTitle(tr("Tune to…"));
+  QFormLayout* form = MakeForm();
+  // Enter in the value field solves.
+  auto* solve = new QPushButton(tr("Solve"), this);
+  solve->setDefault(true);
+  Answer = new QLabel(this);
+  Answer->setWordWrap(true);
+  Answer->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* layout = new QVBoxLayout(this);
+  const CParam& tuned = part->Params()[param];
+  layout->addWidget(new QLabel(
+      tr("%1: %2").arg(QLatin1String(tuned.Label), QString::fromStdString(tuned.Value->Text)),
+      this));
+  layout->addLayout(form);
+  layout->addWidget(solve);
+  layout->addWidget(Answer);
+  for (int i = 0; i < 3; ++i) {
+    Choices[i] = new QPushButton(this);
+    Choices[i]->setVisible(false);
+    layout->addWidget(Choices[i]);
+    connect(Choices[i], &QPushButton::clicked, this, [this, i] { Pick(i); });
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(solve, &QPushButton::clicked, this, &TTuneDialog::SolveNow);
+  connect(TargetBox, &QComboBox::currentIndexChanged, this, &TTuneDialog::TargetChanged);
+  connect(SeriesBox, &QComboBox::currentIndexChanged, this, &TTuneDialog::ShowChoices);
+  TargetBox->setCurrentIndex(resonances.empty() ? RowX : RowResonance);
+  TargetChanged();
+  ValueEdit->setFocus();
+}
+
+TTuneDialog::~TTuneDialog() = default;
+
+// The target, the resonance to follow, the value to reach and the series to offer.
+QFormLayout* TTuneDialog::MakeForm() {
   auto* form = new QFormLayout;
   TargetBox = new QComboBox(this);
   TargetBox->addItems({tr("Resonance frequency"), tr("R at the working frequency"),
@@ -95,32 +131,8 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
   form->addRow(tr("Resonance"), ResonanceBox);
   form->addRow(tr("Value"), ValueEdit);
   form->addRow(tr("Series"), SeriesBox);
-  auto* solve = new QPushButton(tr("Solve"), this);
-  Answer = new QLabel(this);
-  Answer->setWordWrap(true);
-  Answer->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addWidget(solve);
-  layout->addWidget(Answer);
-  for (int i = 0; i < 3; ++i) {
-    Choices[i] = new QPushButton(this);
-    Choices[i]->setEnabled(false);
-    layout->addWidget(Choices[i]);
-    connect(Choices[i], &QPushButton::clicked, this, [this, i] { Pick(i); });
-  }
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-  layout->addWidget(buttons);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(solve, &QPushButton::clicked, this, &TTuneDialog::SolveNow);
-  connect(ValueEdit, &QLineEdit::returnPressed, this, &TTuneDialog::SolveNow);
-  connect(TargetBox, &QComboBox::currentIndexChanged, this, &TTuneDialog::TargetChanged);
-  connect(SeriesBox, &QComboBox::currentIndexChanged, this, &TTuneDialog::ShowChoices);
-  TargetBox->setCurrentIndex(resonances.empty() ? RowX : RowResonance);
-  TargetChanged();
+  return form;
 }
-
-TTuneDialog::~TTuneDialog() = default;
 
 void TTuneDialog::TargetChanged() {
   const int row = TargetBox->currentIndex();
@@ -175,7 +187,7 @@ QString TTuneDialog::QuantityText(double q) const {
 }
 
 void TTuneDialog::SolveNow() {
-  for (QPushButton* b : Choices) b->setEnabled(false);
+  for (QPushButton* b : Choices) b->setVisible(false);
   const std::optional<STuneTarget> read = ReadTarget();
   if (!read) return;
   target = *read;
@@ -212,7 +224,7 @@ void TTuneDialog::ShowChoices() {
         v.Text.empty() || i == 0
             ? std::optional<double>(result.Reached)
             : TuneQuantity(*circuit.Cmps, *circuit.Meter, *part, param, near, v.Value);
-    Choices[i]->setEnabled(!v.Text.empty());
+    Choices[i]->setVisible(!v.Text.empty());
     Choices[i]->setText(v.Text.empty() ? QString()
                                        : tr("Apply %1 (gives %2)")
                                              .arg(QString::fromStdString(v.Text),
@@ -221,7 +233,7 @@ void TTuneDialog::ShowChoices() {
 }
 
 void TTuneDialog::Pick(int which) {
-  if (which < 0 || which > 2 || values[which].Text.empty() || !Choices[which]->isEnabled()) return;
+  if (which < 0 || which > 2 || values[which].Text.empty() || Choices[which]->isHidden()) return;
   picked = values[which];
   accept();
 }

@@ -12,6 +12,7 @@
 #include "value/ESeries.h"
 
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -43,6 +44,7 @@ class TTuneDialog : public QDialog {
   QPushButton* Choices[3] = {};
 
  private:
+  QFormLayout* MakeForm();
   void TargetChanged();
   std::optional<STuneTarget> ReadTarget();
   void ShowChoices();
