@@ -22,6 +22,9 @@ class QHBoxLayout;
 class QVBoxLayout;
 class TResponseChartView;
 
+// A frequency in the unit that keeps the number short: "5.0329 kHz".
+QString HertzText(double hertz, int digits);
+
 class TResponseDock : public QDockWidget {
   Q_OBJECT
  public:

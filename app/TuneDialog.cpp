@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "ResponseDock.h"
 #include "Settings.h"
 #include "components/Tuning.h"
 #include "value/Frequency.h"
@@ -23,12 +24,6 @@ constexpr int ExactDigits = 12;
 constexpr int QuantityDigits = 6;
 
 enum TargetRow { RowResonance, RowR, RowX, RowMagnitude, RowMatch };
-
-QString HertzText(double hertz) {
-  const int unit = FrequencyUnitOf(hertz);
-  return QString::number(hertz / std::pow(1e3, unit), 'g', QuantityDigits) +
-         QLatin1String(FrequencyUnitSuffix(unit));
-}
 
 SParam Exactly(double x) {
   SParam p;
@@ -121,7 +116,7 @@ QFormLayout* TTuneDialog::MakeForm() {
   ResonanceBox = new QComboBox(this);
   for (const SResonance& r : resonances)
     ResonanceBox->addItem(
-        (r.Series ? tr("series, %1") : tr("parallel, %1")).arg(HertzText(r.Hertz)));
+        (r.Series ? tr("series, %1") : tr("parallel, %1")).arg(HertzText(r.Hertz, QuantityDigits)));
   ValueEdit = new QLineEdit(this);
   SeriesBox = new QComboBox(this);
   for (int s = 0; s < ESeriesCount; ++s)
@@ -178,7 +173,7 @@ std::optional<STuneTarget> TTuneDialog::ReadTarget() {
 QString TTuneDialog::QuantityText(double q) const {
   switch (target.Kind) {
     case TuneKind::Resonance:
-      return HertzText(q);
+      return HertzText(q, QuantityDigits);
     case TuneKind::Match:
       return tr("|Γ| = %1").arg(q, 0, 'g', QuantityDigits);
     default:
