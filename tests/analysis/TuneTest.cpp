@@ -1,4 +1,4 @@
-// Tuning one part to a target, against closed forms: a series resonance put on a frequency,
+// Tuning one part to a target, against closed forms: a resonance put on a frequency,
 // an L-match from 10 Ω to 50 Ω found by its best match and by X = 0, and a target out of reach.
 #include <gtest/gtest.h>
 
@@ -21,19 +21,23 @@ STuneResult Tuned(CCircuit& circuit, CCmp* part, const STuneTarget& target) {
   return result;
 }
 
-TEST(Tune, PutsASeriesResonanceOnTheTypedFrequency) {
+// Series R–L–C and parallel R ∥ L ∥ C both resonate where ω²LC = 1.
+TEST(Tune, PutsAResonanceOnTheTypedFrequency) {
   const double l = 10e-6;
-  for (const double c0 : {1e-9, 47e-12, 10e-6}) {
-    CCircuit circuit(1, 2);
-    circuit.R(1, 3, 1.0);
-    circuit.L(3, 4, l);
-    CCmp* cap = circuit.C(4, 2, c0);
-    STuneTarget target{TuneKind::Resonance, 1e6};
-    target.FromHertz = 1 / (2 * std::numbers::pi * std::sqrt(l * c0));
-    const STuneResult r = Tuned(circuit, cap, target);
-    ASSERT_TRUE(r.Exact) << c0;
-    EXPECT_NEAR(*r.Exact / (1 / (W * W * l)), 1.0, 1e-9) << c0;
-    EXPECT_NEAR(r.Reached, 1e6, 1e-3);
+  for (const bool series : {true, false}) {
+    for (const double c0 : {1e-9, 47e-12, 10e-6}) {
+      CCircuit circuit(1, 2);
+      circuit.R(1, series ? 3 : 2, series ? 1.0 : 1e3);
+      circuit.L(series ? 3 : 1, series ? 4 : 2, l);
+      CCmp* cap = circuit.C(series ? 4 : 1, 2, c0);
+      STuneTarget target{TuneKind::Resonance, 1e6};
+      target.FromHertz = 1 / (2 * std::numbers::pi * std::sqrt(l * c0));
+      target.Series = series;
+      const STuneResult r = Tuned(circuit, cap, target);
+      ASSERT_TRUE(r.Exact) << series << c0;
+      EXPECT_NEAR(*r.Exact / (1 / (W * W * l)), 1.0, 1e-9) << series << c0;
+      EXPECT_NEAR(r.Reached, 1e6, 1e-3);
+    }
   }
 }
 
