@@ -1,11 +1,17 @@
 // Designing by hand. Tuning by wheel: a notch over a value label steps that value through its
 // series of preferred values (Shift: E96), a transformer's turns by one, a coupling
 // coefficient by a hundredth; the readout and the response panel follow every notch, and a
-// run of notches on one label is one undo step. The readout's spread over the parts'
-// tolerances, in its tooltips.
+// run of notches on one label is one undo step. "Tune to…" in a value label's menu solves for
+// the value that meets a target. The readout's spread over the parts' tolerances, in its
+// tooltips.
+#include <QMenu>
+
 #include "Main.h"
 #include "ResponseDock.h"
 #include "Settings.h"
+#include "TuneDialog.h"
+#include "analysis/CCalc.h"
+#include "analysis/Measure.h"
 #include "components/Tuning.h"
 #include "ui_Main.h"
 #include "value/Value.h"
@@ -61,4 +67,56 @@ void TMainForm::ShowReadoutSpread() {
   }
   ui->REdit->setToolTip(first);
   ui->XEdit->setToolTip(second);
+}
+
+QMenu* TMainForm::LabelMenu(QPoint point) {
+  int j = -1;
+  CCmp* c = Sheet->LabelledAt(ToSPoint(point), j);
+  if (c == nullptr || Sheet->Busy() || Sheet->buttonDown) return nullptr;
+  auto* menu = new QMenu(this);
+  menu->addAction(tr("Tune to…"), this, [this, c, j] { TuneToTarget(*c, j); });
+  return menu;
+}
+
+bool TMainForm::PaintBoxContextMenu(QPoint point, QPoint global) {
+  QMenu* menu = LabelMenu(point);
+  if (menu == nullptr) return false;
+  EndTuningRun();
+  menu->exec(global);
+  menu->deleteLater();
+  return true;
+}
+
+void TMainForm::TuneToTarget(CCmp& c, int j) {
+  if (meter == nullptr || j < 0 || j >= c.ParamCount()) return;
+  CCmps& cmps = Sheet->components;
+  int index = -1;
+  for (int i = 0; i < cmps.Count(); ++i)
+    if (cmps.At(i) == &c) index = i;
+  if (index < 0) return;
+  const double hertz = FrequencyInHertz(Frequency, FrequencyUnit);
+  // The resonances the panel lists, or, while it has none to show, those of its range.
+  std::vector<SResonance> resonances = ResponseDock->Shown().Resonances;
+  if (ResponseDock->Busy() || ResponseDock->Shown().Points.empty()) {
+    SCircuitCopy copy = CopyCircuit(cmps, meter);
+    CCalc solver;
+    if (copy.Meter != nullptr)
+      resonances = SweepMeter(*copy.Cmps, *copy.Meter, solver,
+                              LogFrequencies(ResponseDock->StartHertz(), ResponseDock->StopHertz(),
+                                             ResponseDock->PointCount()))
+                       .Resonances;
+  }
+  SCircuitCopy copy = CopyCircuit(cmps, meter);
+  if (copy.Meter == nullptr || copy.Cmps->Count() != cmps.Count()) return;
+  TTuneDialog dialog(std::move(copy), index, j, hertz, std::move(resonances), this);
+  if (dialog.exec() != QDialog::Accepted || !dialog.Picked()) return;
+  ApplyTuned(c, j, *dialog.Picked());
+}
+
+void TMainForm::ApplyTuned(CCmp& c, int j, const SParam& value) {
+  EndTuningRun();
+  *c.Params()[j].Value = value;
+  PaintSheet();
+  Recompute(false);
+  CommitStep();
 }

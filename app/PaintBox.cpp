@@ -1,5 +1,6 @@
 #include "PaintBox.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -67,6 +68,14 @@ void TPaintBox::wheelEvent(QWheelEvent* event) {
     return;
   }
   QWidget::wheelEvent(event);
+}
+
+void TPaintBox::contextMenuEvent(QContextMenuEvent* event) {
+  if (Form && Form->PaintBoxContextMenu(event->pos(), event->globalPos())) {
+    event->accept();
+    return;
+  }
+  QWidget::contextMenuEvent(event);
 }
 
 void TPaintBox::keyPressEvent(QKeyEvent* event) {

@@ -61,19 +61,18 @@ class TResponseChartView : public QChartView {
   QPointF pressAt;
 };
 
+QString HertzText(double hertz, int digits) {
+  const int unit = FrequencyUnitOf(hertz);
+  return QString::number(hertz / std::pow(1e3, unit), 'g', digits) +
+         QLatin1String(FrequencyUnitSuffix(unit));
+}
+
 namespace {
 
 // The user's choice of reactance axis, an EReactanceAxis.
 const char* const ReactanceAxisKey = "ReactanceAxis";
 // Whether the tolerance band is drawn.
 const char* const BandKey = "ToleranceBand";
-
-// A frequency in the unit that keeps the number short: "5.0329 kHz".
-QString HertzText(double hertz, int digits) {
-  const int unit = FrequencyUnitOf(hertz);
-  return QString::number(hertz / std::pow(1e3, unit), 'g', digits) +
-         QLatin1String(FrequencyUnitSuffix(unit));
-}
 
 QString OhmText(int digits, double value) {
   if (std::isinf(value)) return QStringLiteral("∞ Ω");

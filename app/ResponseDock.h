@@ -24,6 +24,9 @@ class QVBoxLayout;
 class TResponseChartView;
 class TSmithChart;
 
+// A frequency in the unit that keeps the number short: "5.0329 kHz".
+QString HertzText(double hertz, int digits);
+
 class TResponseDock : public QDockWidget {
   Q_OBJECT
  public:

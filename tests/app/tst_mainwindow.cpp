@@ -4,13 +4,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUndoStack>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QWheelEvent>
 #include <QtTest>
 #include <memory>
@@ -18,6 +20,7 @@
 #include "ElemWin.h"
 #include "Main.h"
 #include "Settings.h"
+#include "TuneDialog.h"
 #include "WindowFixture.h"
 #include "Windows.h"
 #include "analysis/Measure.h"
@@ -207,6 +210,41 @@ class MainWindowTest : public QObject {
     const int32_t zoom = sheet().view.Zoom;
     wheel(1, Qt::ControlModifier);
     QVERIFY(sheet().view.Zoom != zoom);
+    QCOMPARE(ui().REdit->text(), QStringLiteral("1e+3"));
+  }
+
+  // A value label's menu offers "Tune to…"; its dialog solves R = 2k, offers the E12 values
+  // either side, and the one picked (1k8) goes in as one undo step.
+  void tuneToTargetAppliesThePickedValue() {
+    DragFromPalette(ui().ImageR, {2, -2});
+    WireAcrossMeter(PictureOfKind(KindR));
+    const SRect label = PictureOfKind(KindR)->labelRects[0];
+    const QPoint at((label.left + label.right) / 2, (label.top + label.bottom) / 2);
+    QVERIFY(form().LabelMenu(GridPixel({-6, 6})) == nullptr);
+    std::unique_ptr<QMenu> menu(form().LabelMenu(at));
+    QVERIFY(menu && menu->actions().size() == 1);
+    QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Tune to…"));
+    const int steps = form().History().count();
+    QString exact;
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<TTuneDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      dialog->TargetBox->setCurrentIndex(1);  // R at the working frequency
+      dialog->ValueEdit->setText(QStringLiteral("2k"));
+      dialog->SolveNow();
+      exact = dialog->Answer->text();
+      QVERIFY(dialog->Choices[1]->text().startsWith(QStringLiteral("Apply 1k8")));
+      QVERIFY(dialog->Choices[2]->text().startsWith(QStringLiteral("Apply 2k2")));
+      dialog->Pick(1);
+      if (dialog->isVisible()) dialog->reject();
+    });
+    menu->actions()[0]->trigger();
+    QVERIFY2(exact.startsWith(QStringLiteral("Exact value: 2e+3,")), qPrintable(exact));
+    QCOMPARE(ui().REdit->text(), QStringLiteral("1.8e+3"));
+    QCOMPARE(QString::fromStdString(PictureOfKind(KindR)->cmp->Params()[0].Value->Text),
+             QStringLiteral("1k8"));
+    QCOMPARE(form().History().count(), steps + 1);
+    form().History().undo();
     QCOMPARE(ui().REdit->text(), QStringLiteral("1e+3"));
   }
 
