@@ -1,5 +1,6 @@
 // Timings of the main window: start-up to the first painted window, painting ladder sheets of
-// growing size at 1280 x 800, and one complete edit from the mouse release to the readout.
+// growing size at 1280 x 800, one complete edit from the mouse release to the readout, and one
+// notch of the wheel over a value until the readout, the plot and the Smith chart show it.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,8 +11,10 @@
 
 #include "ElemWin.h"
 #include "Main.h"
+#include "ResponseDock.h"
 #include "Settings.h"
 #include "SheetBuilder.h"
+#include "SmithChart.h"
 #include "Windows.h"
 #include "ui_Main.h"
 
@@ -137,6 +140,49 @@ void BM_UndoStep(benchmark::State& state) {
   state.SetLabel(form.Controls().REdit->text().toStdString());
 }
 BENCHMARK(BM_UndoStep)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The centre of the first value label of the picture centred on `centre`.
+std::optional<QPoint> LabelCentre(TMainForm& form, SPoint centre) {
+  for (int i = 0; i < form.CurrentSheet().pictures.Count(); ++i) {
+    const CPct* q = form.CurrentSheet().pictures.At(i);
+    if (q->cmp && q->RefPoint() == centre && q->labelCount > 0) {
+      const SRect r = q->labelRects[0];
+      return QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+  }
+  return std::nullopt;
+}
+
+// Waits until the response panel has drawn its newest sweep.
+void WaitForPanel(TResponseDock& dock) {
+  QApplication::processEvents();
+  while (dock.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  QApplication::processEvents();
+}
+
+// One notch up (and next time down) over the third capacitor's value, with the response
+// panel open: the readout, the sweep and its plot, and a painting of the Smith chart.
+void BM_WheelNotch(benchmark::State& state) {
+  const int sections = static_cast<int>(state.range(0));
+  auto p = ShowLadder(sections);
+  TMainForm& form = p->form;
+  TResponseDock& dock = form.Response();
+  dock.show();
+  WaitForPanel(dock);
+  const std::optional<QPoint> at = LabelCentre(form, RcLadder::CapacitorCentre(2));
+  if (!at) state.SkipWithError("no value label on the third capacitor");
+  int delta = 120;
+  for (auto _ : state) {
+    if (!at) break;
+    form.PaintBoxWheel(delta, Qt::NoModifier, *at);
+    WaitForPanel(dock);
+    benchmark::DoNotOptimize(dock.SmithChart()->grab());
+    delta = -delta;
+  }
+  state.counters["points"] = static_cast<double>(dock.Shown().Points.size());
+  state.SetLabel(form.Controls().REdit->text().toStdString());
+}
+BENCHMARK(BM_WheelNotch)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
