@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QShowEvent>
 #include <QVariant>
+#include <array>
 #include <cmath>
 
 #include "analysis/Measure.h"
@@ -86,7 +87,7 @@ void LoadMatchSettings() {
 TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSettingsForm) {
   ui->setupUi(this);
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  setFixedSize(189, 300);
+  setFixedSize(189, 420);
   move(452, 338);
 
   radioItems = new QButtonGroup(this);
@@ -107,6 +108,7 @@ TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent), ui(new Ui::TSet
     emit ShowMatchChanged();
   });
   connect(ui->Z0Edit, &QLineEdit::editingFinished, this, [this] { ReferenceImpedanceEdited(); });
+  ConnectDesignControls();
   // A refused Z0 keeps the dialog open, so that its note is read.
   connect(ui->OkBtn, &QPushButton::clicked, this, [this] {
     if (ReferenceImpedanceEdited()) accept();
@@ -134,6 +136,44 @@ bool TSettingsForm::ReferenceImpedanceEdited() {
   return true;
 }
 
+namespace {
+
+// The tolerance fields of the dialog in the order of the stored percentages.
+std::array<QLineEdit*, std::size(TolerancePercents)> ToleranceEdits(Ui::TSettingsForm& ui) {
+  return {ui.ToleranceREdit, ui.ToleranceCEdit, ui.ToleranceLEdit, ui.ToleranceNEdit,
+          ui.ToleranceKEdit};
+}
+
+}  // namespace
+
+void TSettingsForm::ConnectDesignControls() {
+  for (int i = 0; i < ESeriesCount; ++i)
+    ui->SeriesComboBox->addItem(QLatin1String(ESeriesName(static_cast<ESeries>(i))));
+  connect(ui->SeriesComboBox, &QComboBox::currentIndexChanged, this, [this](int i) {
+    if (guard || i < 0) return;
+    TuningSeries = static_cast<ESeries>(i);
+    UserStore().setValue(QString::fromLatin1(TuningSeriesKey),
+                         QLatin1String(ESeriesName(TuningSeries)));
+  });
+  const auto edits = ToleranceEdits(*ui);
+  for (size_t i = 0; i < edits.size(); ++i) {
+    connect(edits[i], &QLineEdit::editingFinished, this, [this, i, edits] {
+      if (guard) return;
+      // A percentage from 0 to 100 is taken; anything else reverts to the one in use.
+      SKindTolerances t = LoadTolerances();
+      double& field = t.*TolerancePercents[i].Field;
+      try {
+        const double percent = ParseValue(edits[i]->text().toStdString());
+        if (std::isfinite(percent) && percent >= 0 && percent <= 100) field = percent / 100;
+      } catch (const Exception&) {
+      }
+      edits[i]->setText(QString::number(field * 100, 'g', 6));
+      StoreTolerances(t);
+      emit TolerancesChanged();
+    });
+  }
+}
+
 TSettingsForm::~TSettingsForm() = default;
 
 void TSettingsForm::showEvent(QShowEvent* event) {
@@ -149,6 +189,11 @@ void TSettingsForm::FormShow() {
   ui->MatchCheckBox->setChecked(ShowMatch);
   ui->Z0Edit->setText(QString::fromStdString(ReferenceImpedanceText));
   ui->Z0Note->hide();
+  ui->SeriesComboBox->setCurrentIndex(static_cast<int>(TuningSeries));
+  const SKindTolerances t = LoadTolerances();
+  const auto edits = ToleranceEdits(*ui);
+  for (size_t i = 0; i < edits.size(); ++i)
+    edits[i]->setText(QString::number(t.*TolerancePercents[i].Field * 100, 'g', 6));
   guard = false;
 }
 

@@ -88,6 +88,8 @@ class TSettingsForm : public QDialog {
   void ReferenceImpedanceChanged();
   // ShowMatch was applied and stored.
   void ShowMatchChanged();
+  // A part kind's tolerance was applied and stored.
+  void TolerancesChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -96,4 +98,6 @@ class TSettingsForm : public QDialog {
   QButtonGroup* radioItems = nullptr;  // owned by the dialog as its Qt parent
   // Applies the typed reference impedance; false when it is refused (with a note saying why).
   bool ReferenceImpedanceEdited();
+  // The wheel's series and the tolerance fields, each applied and stored as it changes.
+  void ConnectDesignControls();
 };

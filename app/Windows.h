@@ -4,6 +4,7 @@
 
 #include "ElemWin.h"
 #include "Main.h"
+#include "ResponseDock.h"
 #include "Settings.h"
 
 // MainForm lets tests put a subclass of the main window in its place.
@@ -32,6 +33,8 @@ struct TProgramWindows {
                      [this] { form.MatchSettingsChanged(); });
     QObject::connect(&settings, &TSettingsForm::ShowMatchChanged, &form,
                      [this] { form.MatchSettingsChanged(); });
+    QObject::connect(&settings, &TSettingsForm::TolerancesChanged, &form,
+                     [this] { form.Response().SetTolerances(LoadTolerances()); });
     // A setting is stored the moment it changes (after the readout followed it), so that a
     // crash does not lose it.
     QObject::connect(&settings, &TSettingsForm::SettingsChanged, &form,

@@ -336,6 +336,29 @@ class SettingsTest : public QObject {
     QCOMPARE(result, int(QDialog::Accepted));
   }
 
+  // The wheel's series and the tolerances are applied and stored as they change; a tolerance
+  // that is no percentage reverts.
+  void seriesAndTolerancesAreStored() {
+    Program program;
+    TSettingsForm& dialog = program.settings;
+    WhileOpen(dialog, [&] {
+      QCOMPARE(dialog.ui->SeriesComboBox->currentText(), QString("E12"));
+      dialog.ui->SeriesComboBox->setCurrentIndex(static_cast<int>(ESeries::E24));
+      for (const auto& [typed, shown] : {std::pair{"2.5", "2.5"}, {"x", "2.5"}, {"150", "2.5"}}) {
+        dialog.ui->ToleranceCEdit->setText(typed);
+        emit dialog.ui->ToleranceCEdit->editingFinished();
+        QCOMPARE(dialog.ui->ToleranceCEdit->text(), QString(shown));
+      }
+      QTest::mouseClick(dialog.ui->OkBtn, Qt::LeftButton);
+    });
+    dialog.exec();
+    QCOMPARE(TuningSeries, ESeries::E24);
+    QCOMPARE(ReadTuningSeries(UserStore().value(TuningSeriesKey).toString()), ESeries::E24);
+    QCOMPARE(LoadTolerances().C, 0.025);
+    QCOMPARE(LoadTolerances().R, SKindTolerances{}.R);
+    TuningSeries = DefaultESeries;
+  }
+
   void readoutFollowsTheDialogWhileItIsOpen() {
     Program program;
     CountingMainForm& form = program.form;
