@@ -59,6 +59,59 @@ std::vector<SResponsePoint> SolvePoints(CImpedanceProbe& probe, const std::vecto
   return points;
 }
 
+// A step of the trace is split while Z moves along it by more than this part of the geometric
+// mean of |Z| at its ends. The chord that the step draws on a Smith chart is then shorter than
+// this (in radii of the chart) whatever the reference impedance: for loads with R >= 0,
+// |Γb - Γa| = 2 Z0 |Zb - Za| / |(Za + Z0)(Zb + Z0)| <= |Zb - Za| / sqrt(|Za| |Zb|).
+constexpr double SmoothChord = 0.04;
+// A step is halved (on the logarithmic axis) at most this often, and never below a millionth.
+constexpr int SmoothDepth = 40;
+
+class CSmoother {
+ public:
+  CSmoother(const ImpedanceFunction& z, const std::atomic<bool>* cancel, size_t count)
+      : z(z), cancel(cancel), budget(static_cast<long>(count) + 200) {}
+
+  // The points strictly between `a` and `b` that keep the steps short, in order, into `out`.
+  void Between(const SResponsePoint& a, const SResponsePoint& b, int depth,
+               std::vector<SResponsePoint>& out) {
+    if (depth == 0 || budget <= 0 || !a.Solved || !b.Solved || !(b.Hertz > a.Hertz * 1.000001))
+      return;
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return;
+    const double moved = std::hypot(b.R - a.R, b.X - a.X);
+    const double mean = std::sqrt(std::hypot(a.R, a.X) * std::hypot(b.R, b.X));
+    if (!(moved > SmoothChord * mean)) return;
+    --budget;
+    const double f = std::sqrt(a.Hertz * b.Hertz);
+    const std::optional<Complex> v = z(f);
+    const SResponsePoint m{f, v.has_value(), v ? static_cast<double>(v->real()) : 0.0,
+                           v ? static_cast<double>(v->imag()) : 0.0};
+    Between(a, m, depth - 1, out);
+    out.push_back(m);
+    Between(m, b, depth - 1, out);
+  }
+
+ private:
+  const ImpedanceFunction& z;
+  const std::atomic<bool>* cancel;
+  long budget;
+};
+
+// The points with more solved between neighbours where Z moves far, so that no step of the
+// trace draws a long chord across a loop on the Smith chart.
+std::vector<SResponsePoint> SmoothPoints(const std::vector<SResponsePoint>& points,
+                                         const ImpedanceFunction& z,
+                                         const std::atomic<bool>* cancel) {
+  if (points.empty()) return points;
+  CSmoother smoother(z, cancel, points.size());
+  std::vector<SResponsePoint> out{points.front()};
+  for (size_t i = 1; i < points.size(); ++i) {
+    smoother.Between(points[i - 1], points[i], SmoothDepth, out);
+    out.push_back(points[i]);
+  }
+  return out;
+}
+
 // The plotted points gain each resonance: its peak or notch as solved, a lossless pole as a gap.
 void AddResonancePoints(SResponse& response, const ImpedanceFunction& z) {
   std::vector<SResponsePoint> at;
@@ -78,7 +131,8 @@ void AddResonancePoints(SResponse& response, const ImpedanceFunction& z) {
 }  // namespace
 
 SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
-                     const std::vector<double>& hertz, const std::atomic<bool>* cancel) {
+                     const std::vector<double>& hertz, const std::atomic<bool>* cancel,
+                     bool smooth) {
   SResponse response;
   const auto cancelled = [cancel] {
     return cancel != nullptr && cancel->load(std::memory_order_relaxed);
@@ -98,6 +152,7 @@ SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
   if (!oneSign && hertz.size() >= 2 && probe.Pencil(pencil))
     natural = NaturalFrequencies(pencil, std::sqrt(hertz.front() * hertz.back()));
   response.Points = SolvePoints(probe, WithNaturalPoints(hertz, natural), cancel);
+  if (smooth) response.Points = SmoothPoints(response.Points, z, cancel);
   if (cancelled()) return response;
   response.Resonances =
       FindResonances(oneSign ? response.Points : BracketPoints(response.Points, z, natural, cancel),

@@ -81,10 +81,12 @@ ImpedanceFunction MeterImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver);
 
 // Sweeps what `meter` sees from one analysis of the circuit at `hertz` (ascending) and at the
 // points that draw its natural frequencies and resonances, then searches the resonances with
-// direct solves. A set `cancel` ends the work early and returns whatever was done (the caller
-// throws it away).
+// direct solves. With `smooth`, points are also solved between neighbours where Z moves far,
+// so that no step draws a long chord on a Smith chart. A set `cancel` ends the work early and
+// returns whatever was done (the caller throws it away).
 SResponse SweepMeter(CCmps& cmps, const CCmp& meter, CCalc& solver,
-                     const std::vector<double>& hertz, const std::atomic<bool>* cancel = nullptr);
+                     const std::vector<double>& hertz, const std::atomic<bool>* cancel = nullptr,
+                     bool smooth = false);
 
 // A copy of a circuit that shares nothing with the original: parameter values, node numbers
 // and extra unknowns as they stand. Taking it binds the kinds' parameter tables, so it must

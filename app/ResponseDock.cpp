@@ -16,15 +16,19 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 
 #include "ResponseExport.h"
 #include "ResponsePlot.h"
 #include "Settings.h"
+#include "SmithChart.h"
+#include "analysis/Match.h"
 #include "analysis/Measure.h"
 #include "value/Frequency.h"
 #include "value/Value.h"
@@ -86,6 +90,19 @@ QString LimitText(double hertz) {
     }
   }
   return QString::number(hertz, 'g', 6);
+}
+
+// The frequency of point `i` in the fewest digits (four at least) that keep it nearer to that
+// point than to its neighbours: the points crowd around a sharp resonance.
+double PickedHertz(const std::vector<SResponsePoint>& points, size_t i) {
+  const double f = points[i].Hertz;
+  const double low = i > 0 ? std::sqrt(points[i - 1].Hertz * f) : 0.0;
+  const double high = i + 1 < points.size() ? std::sqrt(points[i + 1].Hertz * f) : INFINITY;
+  for (int digits = 4; digits <= 17; ++digits) {
+    const double rounded = QString::number(f, 'g', digits).toDouble();
+    if (rounded > low && rounded < high) return rounded;
+  }
+  return f;
 }
 
 }  // namespace
@@ -182,7 +199,48 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
     if (const std::optional<double> f = HertzAt(p))
       emit FrequencyPicked(QString::number(*f, 'g', 4).toDouble());
   };
-  layout.addWidget(view, 1);
+  tabs = new QTabWidget(body);
+  tabs->setDocumentMode(true);
+  tabs->addTab(view, tr("Plot"));
+  tabs->addTab(MakeSmithPage(), tr("Smith chart"));
+  connect(tabs, &QTabWidget::currentChanged, this, [this] {
+    hover.clear();
+    hoverLabel->setText(hover);
+  });
+  layout.addWidget(tabs, 1);
+}
+
+QWidget* TResponseDock::MakeSmithPage() {
+  auto* page = new QWidget();
+  auto* column = new QVBoxLayout(page);
+  column->setContentsMargins(0, 2, 0, 0);
+  auto* grid = new QCheckBox(tr("Admittance grid"), page);
+  smith = new TSmithChart(shown, shownReference, page);
+  smith->OnHover = [this](std::optional<size_t> i) { SmithHover(i); };
+  smith->OnPick = [this](size_t i) { emit FrequencyPicked(PickedHertz(shown.Points, i)); };
+  connect(grid, &QCheckBox::toggled, smith, &TSmithChart::SetAdmittanceGrid);
+  column->addWidget(grid);
+  column->addWidget(smith, 1);
+  return page;
+}
+
+void TResponseDock::SetReferenceImpedance(double z0) {
+  smith->SetReferenceImpedance(z0);
+}
+
+void TResponseDock::SmithHover(std::optional<size_t> index) {
+  hover.clear();
+  if (index) {
+    const SResponsePoint& p = shown.Points[*index];
+    const std::complex<double> g = smith->GammaOf(p).value_or(0.0);
+    hover = tr("f %1, Z %2 %3 j%4, Γ %5 ∠ %6°")
+                .arg(HertzText(PickedHertz(shown.Points, *index), 12),
+                     QString::fromStdString(FormatValue(digits, p.R)),
+                     p.X < 0 ? QStringLiteral("−") : QStringLiteral("+"),
+                     OhmText(digits, std::fabs(p.X)), QString::number(std::abs(g), 'g', digits),
+                     QString::number(std::arg(g) * 180 / std::numbers::pi, 'f', 1));
+  }
+  hoverLabel->setText(hover);
 }
 
 void TResponseDock::AddReadings(QWidget* body, QVBoxLayout& layout) {
@@ -291,7 +349,11 @@ void TResponseDock::Start() {
     sweeper->Cancel();
     return;
   }
-  sweeper->Start(circuit, reference, LogFrequencies(start, stop, points), displayMode);
+  // The working frequency is swept too: the Smith chart's working point is then exact.
+  std::vector<double> hertz = LogFrequencies(start, stop, points);
+  const auto at = std::lower_bound(hertz.begin(), hertz.end(), working);
+  if (at != hertz.begin() && at != hertz.end() && *at != working) hertz.insert(at, working);
+  sweeper->Start(circuit, reference, hertz, displayMode);
 }
 
 void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
@@ -322,6 +384,7 @@ void TResponseDock::Redraw() {
   DrawResponse(*chart, {shown, shownReference, shownMode, start, stop, working,
                         static_cast<EReactanceAxis>(reactanceAxis->currentIndex())});
   reactanceAxis->setEnabled(shownMode != 1);
+  smith->SetWorkingFrequency(working);
   ShowResonances();
   ShowNote();
   hoverLabel->setText(hover);
@@ -403,11 +466,16 @@ bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error) co
 }
 
 bool TResponseDock::ExportImage(const QString& fileName, QString& error) {
-  return ExportChartImage(*view, fileName, error);
+  return ExportChartImage(ShownPicture(), fileName, error);
 }
 
 void TResponseDock::CopyImage() {
-  CopyChartImage(*view);
+  CopyChartImage(ShownPicture());
+}
+
+QWidget& TResponseDock::ShownPicture() const {
+  if (tabs->currentIndex() == 1) return *smith;
+  return *view;
 }
 
 void TResponseDock::ExportWithDialog(int kind) {

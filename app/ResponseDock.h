@@ -1,6 +1,6 @@
 // The "Frequency response" panel: a live plot of the meter's impedance over a logarithmic
-// frequency range, swept off the window's thread after every recompute, with the resonances
-// found in the range and exports of the sweep and the plot.
+// frequency range and its Smith chart, swept off the window's thread after every recompute,
+// with the resonances found in the range and exports of the sweep and the pictures.
 #pragma once
 
 #include <QDockWidget>
@@ -17,10 +17,12 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QSpinBox;
+class QTabWidget;
 class QToolButton;
 class QHBoxLayout;
 class QVBoxLayout;
 class TResponseChartView;
+class TSmithChart;
 
 class TResponseDock : public QDockWidget {
   Q_OBJECT
@@ -59,9 +61,15 @@ class TResponseDock : public QDockWidget {
   // The frequency under a point of the chart view, or none outside the plot area.
   std::optional<double> HertzAt(QPointF viewPoint) const;
 
+  // The Smith chart's reference impedance (50 Ω until set); the chart repaints at once.
+  void SetReferenceImpedance(double z0);
+  // The plot's tab first, then the Smith chart's.
+  QTabWidget* Tabs() const { return tabs; }
+  TSmithChart* SmithChart() const { return smith; }
+
   bool ExportCsv(const QString& fileName, QString& error) const;
   bool ExportTouchstone(const QString& fileName, QString& error) const;
-  // PNG or SVG by the file name's extension.
+  // The picture of the tab showing, PNG or SVG by the file name's extension.
   bool ExportImage(const QString& fileName, QString& error);
   void CopyImage();
 
@@ -78,6 +86,9 @@ class TResponseDock : public QDockWidget {
   void UseOrdinaryPalette();
   QHBoxLayout* MakeRangeRow(QWidget* body);
   void AddChart(QWidget* body, QVBoxLayout& layout);
+  QWidget* MakeSmithPage();
+  void SmithHover(std::optional<size_t> index);
+  QWidget& ShownPicture() const;  // the plot or the Smith chart, as its tab shows
   void AddReadings(QWidget* body, QVBoxLayout& layout);
   void ConnectControls();
   // Redraw's parts: the axes and marks of the plot, the resonance list and the note under it.
@@ -107,6 +118,8 @@ class TResponseDock : public QDockWidget {
 
   TResponseChartView* view = nullptr;
   QChart* chart = nullptr;
+  QTabWidget* tabs = nullptr;
+  TSmithChart* smith = nullptr;
   QLineEdit* startEdit = nullptr;
   QLineEdit* stopEdit = nullptr;
   QSpinBox* pointsEdit = nullptr;

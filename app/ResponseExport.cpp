@@ -2,13 +2,14 @@
 #include "ResponseExport.h"
 
 #include <QBuffer>
-#include <QChartView>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <QWidget>
 
 namespace {
 
@@ -38,7 +39,7 @@ bool ExportResponseTouchstone(const std::vector<SResponsePoint>& points, const Q
   return WriteAtomically(fileName, QByteArray::fromStdString(ResponseTouchstone(points)), error);
 }
 
-bool ExportChartImage(QChartView& view, const QString& fileName, QString& error) {
+bool ExportChartImage(QWidget& view, const QString& fileName, QString& error) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -49,7 +50,11 @@ bool ExportChartImage(QChartView& view, const QString& fileName, QString& error)
     svg.setViewBox(QRect(QPoint(0, 0), view.size()));
     svg.setTitle(Tr("Frequency response"));
     QPainter painter(&svg);
-    view.render(&painter);
+    // A chart view draws its scene; any other widget draws itself.
+    if (auto* graphics = qobject_cast<QGraphicsView*>(&view))
+      graphics->render(&painter);
+    else
+      view.render(&painter);
   } else if (!view.grab().save(&buffer, "PNG")) {
     error = Tr("The picture could not be made");
     return false;
@@ -57,6 +62,6 @@ bool ExportChartImage(QChartView& view, const QString& fileName, QString& error)
   return WriteAtomically(fileName, bytes, error);
 }
 
-void CopyChartImage(QChartView& view) {
+void CopyChartImage(QWidget& view) {
   QGuiApplication::clipboard()->setPixmap(view.grab());
 }

@@ -7,12 +7,12 @@
 
 #include "analysis/Response.h"
 
-class QChartView;
+class QWidget;
 
 bool ExportResponseCsv(const std::vector<SResponsePoint>& points, const QString& fileName,
                        QString& error);
 bool ExportResponseTouchstone(const std::vector<SResponsePoint>& points, const QString& fileName,
                               QString& error);
 // PNG or SVG by the file name's extension.
-bool ExportChartImage(QChartView& view, const QString& fileName, QString& error);
-void CopyChartImage(QChartView& view);
+bool ExportChartImage(QWidget& view, const QString& fileName, QString& error);
+void CopyChartImage(QWidget& view);

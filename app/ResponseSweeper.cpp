@@ -34,7 +34,8 @@ SSweepResult Sweep(const SCircuitCopy& live, const SCircuitCopy* pinned,
   if (live.Meter == nullptr) {
     for (double f : hertz) result.Response.Points.push_back({f, false, 0, 0});
   } else {
-    result.Response = SweepMeter(*live.Cmps, *live.Meter, solver, hertz, &cancel);
+    // Smoothed for the Smith chart's loops; the plot draws the same points.
+    result.Response = SweepMeter(*live.Cmps, *live.Meter, solver, hertz, &cancel, true);
   }
   // The pinned circuit at the live trace's frequencies, the points added around its
   // resonances included; the pinned resonances are not searched.

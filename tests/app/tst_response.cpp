@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUndoStack>
@@ -17,8 +18,10 @@
 #include "Main.h"
 #include "ResponseDock.h"
 #include "ResponseSweeper.h"
+#include "SmithChart.h"
 #include "WindowFixture.h"
 #include "Windows.h"
+#include "analysis/Match.h"
 #include "analysis/Measure.h"
 #include "components/CCmp.h"
 #include "sheet/CPct.h"
@@ -255,6 +258,75 @@ class ResponseDockTest : public QObject {
     sweeper.Cancel();
     settle();
     QCOMPARE(results.size(), size_t{1});
+  }
+
+  // Loads of known reflection through the mapping that the painting, hover and click use.
+  void theSmithMappingPlacesKnownLoads() {
+    const SSmithFrame frame = SmithFrameFor(QSizeF(440, 300), 50);
+    QCOMPARE(frame.Radius, 100.0);
+    const QPointF c = frame.Centre;
+    const double z0 = 50, inf = std::numeric_limits<double>::infinity();
+    const std::pair<std::complex<double>, QPointF> loads[] = {
+        {{z0, 0}, c},                       // matched: the centre
+        {{0, 0}, c - QPointF(100, 0)},      // short: the left edge
+        {{inf, 0}, c + QPointF(100, 0)},    // open: the right edge
+        {{0, z0}, c - QPointF(0, 100)},     // +jZ0: the top of the rim
+        {{0, -z0}, c + QPointF(0, 100)},    // −jZ0: the bottom of the rim
+        {{z0, z0}, c + QPointF(20, -40)}};  // Γ = (1 + 2j) / 5
+    for (const auto& [z, at] : loads) {
+      const std::optional<std::complex<double>> g = Reflection(z, z0);
+      QVERIFY(g.has_value());
+      const QPointF p = frame.PointOf(*g);
+      QVERIFY2(std::hypot(p.x() - at.x(), p.y() - at.y()) < 1e-9,
+               qPrintable(QString::number(z.imag())));
+      QVERIFY(std::abs(frame.GammaAt(p) - *g) < 1e-12);
+    }
+    // Z0 + jZ0 lies on the circle of r = 1 (centre halfway to the right edge), above the axis.
+    const QPointF p = frame.PointOf(*Reflection({z0, z0}, z0));
+    QVERIFY(std::fabs(std::hypot(p.x() - (c.x() + 50), p.y() - c.y()) - 50) < 1e-9);
+    QVERIFY(p.y() < c.y());
+  }
+
+  void theSmithChartShowsTheSweepAndPicksFromIt() {
+    dock().show();
+    form().SetWorkingFrequency(5000);
+    SeriesRlc();
+    Finish();
+    QVERIFY(SweepDone());
+    QTabWidget* tabs = dock().Tabs();
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Smith chart"));
+    tabs->setCurrentIndex(1);
+    TSmithChart* chart = dock().SmithChart();
+    QVERIFY(QTest::qWaitForWindowExposed(chart));
+    // The point of least |X|, at the series resonance: Z = 10 Ω there.
+    const std::vector<SResponsePoint>& points = dock().Shown().Points;
+    const auto least = std::min_element(points.begin(), points.end(), [](auto& a, auto& b) {
+      return std::fabs(a.X) < std::fabs(b.X);
+    });
+    const QPoint at = chart->Frame().PointOf(*chart->GammaOf(*least)).toPoint();
+    const std::optional<size_t> under = chart->NearestPoint(at, 10);
+    QVERIFY(under.has_value());
+    QTest::mouseMove(chart, at);
+    QVERIFY2(dock().HoverText().startsWith("f ") && dock().HoverText().contains("kHz"),
+             qPrintable(dock().HoverText()));
+    QSignalSpy picked(&dock(), &TResponseDock::FrequencyPicked);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, at);
+    QCOMPARE(picked.count(), 1);
+    // The pick is nearer to the point under the click than to any other point of the sweep.
+    const double f = picked[0][0].toDouble();
+    const auto nearest = std::min_element(points.begin(), points.end(), [f](auto& a, auto& b) {
+      return std::fabs(std::log(a.Hertz / f)) < std::fabs(std::log(b.Hertz / f));
+    });
+    QCOMPARE(static_cast<size_t>(nearest - points.begin()), *under);
+    // Against Z0 = 10 Ω the resonance is matched: the centre.
+    dock().SetReferenceImpedance(10);
+    QVERIFY(std::abs(*chart->GammaOf(*least)) < 1e-3);
+    // The picture exported is the chart's.
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(dock().ExportImage(dir.filePath("smith.png"), error));
+    QCOMPARE(QImage(dir.filePath("smith.png")).size(), chart->size() * chart->devicePixelRatio());
   }
 
   void badRangesAreRefused() {
