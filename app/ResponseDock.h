@@ -23,6 +23,7 @@ class QHBoxLayout;
 class QVBoxLayout;
 class TResponseChartView;
 class TSmithChart;
+class TSensitivityTab;
 
 class TResponseDock : public QDockWidget {
   Q_OBJECT
@@ -66,6 +67,7 @@ class TResponseDock : public QDockWidget {
   // The plot's tab first, then the Smith chart's.
   QTabWidget* Tabs() const { return tabs; }
   TSmithChart* SmithChart() const { return smith; }
+  TSensitivityTab* Sensitivity() const { return sensitivity; }
 
   bool ExportCsv(const QString& fileName, QString& error) const;
   bool ExportTouchstone(const QString& fileName, QString& error) const;
@@ -78,6 +80,8 @@ class TResponseDock : public QDockWidget {
   void FrequencyPicked(double hertz);
   // A sweep's result is now on the plot.
   void SweepShown();
+  // The pointer rests on the sensitivity row of the component with this Id; -1: on none.
+  void PartHovered(int id);
 
  private:
   void Start();
@@ -95,6 +99,8 @@ class TResponseDock : public QDockWidget {
   void Redraw();
   void ShowResonances();
   void ShowNote();
+  // The sensitivity tab for the last circuit asked for, with the selected resonance's F0.
+  void UpdateSensitivity();
   void UpdateRangeFields();
   void RangeEdited();
   void Hover(QPointF viewPoint);
@@ -120,6 +126,7 @@ class TResponseDock : public QDockWidget {
   QChart* chart = nullptr;
   QTabWidget* tabs = nullptr;
   TSmithChart* smith = nullptr;
+  TSensitivityTab* sensitivity = nullptr;
   QLineEdit* startEdit = nullptr;
   QLineEdit* stopEdit = nullptr;
   QSpinBox* pointsEdit = nullptr;
