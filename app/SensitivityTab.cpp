@@ -21,6 +21,8 @@ namespace {
 // The bar's share of the half cell, signed: the item's data under this role.
 constexpr int BarRole = Qt::UserRole + 1;
 constexpr int IdRole = Qt::UserRole + 2;
+// A number this small beside the largest of its column is the rounding of an exact zero.
+constexpr double RoundingShare = 1e-12;
 
 class TBarDelegate : public QStyledItemDelegate {
  public:
@@ -180,8 +182,10 @@ void TSensitivityTab::Fill(const std::vector<SRow>& rows, const SSensitivityRequ
     auto* name = new QTableWidgetItem(r.Name);
     name->setData(IdRole, r.Id);
     table->setItem(i, 0, name);
-    const double v[3] = {r.First, r.Second, r.F0};
+    double v[3] = {r.First, r.Second, r.F0};
     for (int c = 0; c < 3; ++c) {
+      // What stays of an exact zero after rounding is shown as the zero it is.
+      if (std::fabs(v[c]) <= RoundingShare * largest[c]) v[c] = 0;
       auto* item = new QTableWidgetItem(Number(v[c], request.Digits));
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       if (std::isfinite(v[c]) && largest[c] > 0) item->setData(BarRole, v[c] / largest[c]);
