@@ -21,8 +21,9 @@ namespace {
 // The bar's share of the half cell, signed: the item's data under this role.
 constexpr int BarRole = Qt::UserRole + 1;
 constexpr int IdRole = Qt::UserRole + 2;
-// A number this small beside the largest of its column is the rounding of an exact zero.
-constexpr double RoundingShare = 1e-12;
+// A number this small beside the largest of its column is the rounding of an exact zero (a
+// resonance is found to about 1e-11, and its conditions amplify that).
+constexpr double RoundingShare = 1e-9;
 
 class TBarDelegate : public QStyledItemDelegate {
  public:
