@@ -21,6 +21,8 @@ struct SPartSensitivity {
 
 struct SSensitivities {
   bool Valid = false;  // false where the reading has no number (or no adjoint solution)
+  // Z, ScaledOmega and each Scaled are of the admittance Y = 1/Z rather than of Z.
+  bool Admittance = false;
   double Hertz = 0.0;
   std::complex<double> Z;
   std::complex<double> ScaledOmega;  // w dZ/dw
@@ -30,6 +32,9 @@ struct SSensitivities {
 // Solves the circuit at `hertz` and differentiates the meter's impedance with respect to every
 // value of every component but meters, in list order and table order.
 SSensitivities Sensitivities(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz);
+// The same for the admittance Y = 1/Z, with the port driven by a voltage: it has a number at
+// a lossless parallel resonance, where Z has none.
+SSensitivities AdmittanceSensitivities(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz);
 
 // The two numbers the readout would show, differentiated and normalised by |Z| so that they
 // stay finite where R or X is 0: in display mode 0 p dR/dp / |Z| and p dX/dp / |Z|; in mode 1
@@ -39,7 +44,7 @@ bool NormalisedSensitivity(int displayMode, std::complex<double> z, std::complex
                            double& first, double& second);
 
 // (p / F0) dF0/dp for a resonance at `s.Hertz`, by implicit differentiation of its condition:
-// X(F0) = 0 for a series resonance, the susceptance Im(1/Z)(F0) = 0 for a parallel one (the
-// same condition where Z is finite, and the one that stays finite beside a lossless pole).
+// X(F0) = 0 for a series resonance (s of Z), the susceptance Im Y(F0) = 0 for a parallel one
+// (s of Y: the same condition where Z is finite, and one that holds at a lossless pole too).
 // One value per entry of s.Parts; NaN where it has none.
-std::vector<double> ResonanceSensitivities(const SSensitivities& s, bool series);
+std::vector<double> ResonanceSensitivities(const SSensitivities& s);

@@ -136,8 +136,11 @@ void TSensitivityTab::Update(CCmps& cmps, const CCmp& meter, const SSensitivityR
   std::vector<double> f0;
   bool withF0 = false;
   if (request.Resonance) {
-    const SSensitivities at = Sensitivities(cmps, meter, solver, request.Resonance->Hertz);
-    f0 = ResonanceSensitivities(at, request.Resonance->Series);
+    // A parallel resonance is a zero of Im Y: it has a number even at a lossless pole.
+    const double hertz = request.Resonance->Hertz;
+    f0 = ResonanceSensitivities(request.Resonance->Series
+                                    ? Sensitivities(cmps, meter, solver, hertz)
+                                    : AdmittanceSensitivities(cmps, meter, solver, hertz));
     withF0 = f0.size() == s.Parts.size();
   }
   std::vector<SRow> rows;

@@ -97,12 +97,22 @@ TEST(Sensitivity, AdjointAgreesWithCentralDifferences) {
       EXPECT_NEAR(std::abs(part.Scaled - scaled), 0, 1e-6 * std::abs(*z0));
       ++checked;
     }
+    // The admittance's, from the port driven by a voltage: dY = -dZ / Z^2.
+    const SSensitivities y =
+        AdmittanceSensitivities(circuit.Cmps, *circuit.Meter, circuit.Solver, hertz);
+    ASSERT_TRUE(y.Valid) << "network " << net;
+    EXPECT_NEAR(std::abs(y.Z * s.Z - 1.0), 0, 1e-9);
+    for (size_t i = 0; i < s.Parts.size(); ++i)
+      EXPECT_NEAR(std::abs(y.Parts[i].Scaled * s.Z * s.Z + s.Parts[i].Scaled), 0,
+                  1e-9 * std::abs(s.Z) + 1e-9 * std::abs(s.Parts[i].Scaled))
+          << "network " << net << " part " << i;
   }
   EXPECT_GT(checked, 300);
 }
 
 // Series and parallel RLC at f0 = 1 / (2π sqrt(LC)): S_L = S_C = -1/2 and S_R = 0 whichever
-// the resistor, and a resistor in series with the parallel pair moves nothing either.
+// the resistor, and a resistor in series with the parallel pair moves nothing either; the
+// lossless pair has no impedance at f0, but its admittance is 0 there.
 TEST(Sensitivity, ResonanceOfRlcFollowsClosedForm) {
   const double l = 10e-6, c = 2.2e-9, f0 = 1 / (2 * std::numbers::pi * std::sqrt(l * c));
   struct SCase {
@@ -124,14 +134,22 @@ TEST(Sensitivity, ResonanceOfRlcFollowsClosedForm) {
          k.L(3, 2, l);
          k.C(3, 2, c);
        }},
+      {"lossless parallel", false,
+       [](CCircuit& k, double l, double c) {
+         k.R(1, 3, 5);
+         k.L(3, 2, l);
+         k.C(3, 2, c);
+       }},
   };
   for (const SCase& test : cases) {
     CCircuit circuit;
     test.build(circuit, l, c);
     circuit.Renumber();
-    const SSensitivities s = Sensitivities(circuit.Cmps, *circuit.Meter, circuit.Solver, f0);
+    const SSensitivities s =
+        test.series ? Sensitivities(circuit.Cmps, *circuit.Meter, circuit.Solver, f0)
+                    : AdmittanceSensitivities(circuit.Cmps, *circuit.Meter, circuit.Solver, f0);
     ASSERT_TRUE(s.Valid) << test.name;
-    const std::vector<double> shares = ResonanceSensitivities(s, test.series);
+    const std::vector<double> shares = ResonanceSensitivities(s);
     ASSERT_EQ(shares.size(), s.Parts.size());
     for (size_t i = 0; i < shares.size(); ++i) {
       const int kind = KindOf(circuit.Cmps.At(s.Parts[i].Cmp)->Type);
