@@ -185,6 +185,8 @@ void TMainForm::ConnectResponseDock(QAction* toggle) {
   connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
           [this](double hertz) { SetWorkingFrequency(hertz); });
   connect(ResponseDock, &TResponseDock::PartHovered, this, [this](int id) { HighlightPart(id); });
+  connect(ResponseDock, &TResponseDock::BandChanged, this, [this] { ShowReadoutSpread(); });
+  ResponseDock->SetTolerances(LoadTolerances());
 }
 
 TMainForm::~TMainForm() {

@@ -222,6 +222,9 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool TuneLabel(QPoint point, int delta, Qt::KeyboardModifiers modifiers);
   void EndTuningRun() { tuning = {nullptr, -1, tuning.Run + 1}, wheelRemainder = 0; }
   STuningRun tuning;
+  // The readout's tooltips: the range of its numbers over the parts' tolerances, while the
+  // response panel has a band for the working frequency.
+  void ShowReadoutSpread();
   int wheelRemainder = 0;
   QMenu* recentMenu = nullptr;  // owned by the window
   void StoreDockState();

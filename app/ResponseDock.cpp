@@ -65,6 +65,8 @@ namespace {
 
 // The user's choice of reactance axis, an EReactanceAxis.
 const char* const ReactanceAxisKey = "ReactanceAxis";
+// Whether the tolerance band is drawn.
+const char* const BandKey = "ToleranceBand";
 
 // A frequency in the unit that keeps the number short: "5.0329 kHz".
 QString HertzText(double hertz, int digits) {
@@ -113,6 +115,11 @@ TResponseDock::TResponseDock(QWidget* parent) : QDockWidget(tr("Frequency respon
   UseOrdinaryPalette();
   sweeper = new TResponseSweeper(this);
   connect(sweeper, &TResponseSweeper::Done, this, [this](const SSweepResult& r) { Finished(r); });
+  connect(sweeper, &TResponseSweeper::BandDone, this, [this](const SToleranceBand& b) {
+    band = b;
+    Redraw();
+    emit BandChanged();
+  });
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -251,6 +258,17 @@ void TResponseDock::AddReadings(QWidget* body, QVBoxLayout& layout) {
   hoverLabel = new QLabel(body);
   noteLabel = new QLabel(body);
   noteLabel->setWordWrap(true);
+  bandBox = new QCheckBox(tr("Tolerance band"), body);
+  bandBox->setChecked(UserStore().value(QString::fromLatin1(BandKey), false).toBool());
+  bandBox->setToolTip(tr("Shade the range of the traces over the parts' tolerances (Settings)"));
+  connect(bandBox, &QCheckBox::toggled, this, [this](bool on) {
+    UserStore().setValue(QString::fromLatin1(BandKey), on);
+    band = {};
+    emit BandChanged();
+    Redraw();
+    Start();
+  });
+  layout.addWidget(bandBox);
   layout.addWidget(hoverLabel);
   layout.addWidget(noteLabel);
   resonanceList = new QListWidget(body);
@@ -359,7 +377,27 @@ void TResponseDock::Start() {
   std::vector<double> hertz = LogFrequencies(start, stop, points);
   const auto at = std::lower_bound(hertz.begin(), hertz.end(), working);
   if (at != hertz.begin() && at != hertz.end() && *at != working) hertz.insert(at, working);
-  sweeper->Start(circuit, reference, hertz, displayMode);
+  sweeper->Start(circuit, reference, hertz, displayMode, BandShown() ? &tolerances : nullptr,
+                 working);
+}
+
+void TResponseDock::SetTolerances(const SKindTolerances& t) {
+  tolerances = t;
+  if (BandShown()) Start();
+}
+
+bool TResponseDock::BandShown() const {
+  return bandBox->isChecked();
+}
+
+void TResponseDock::ShowBand(bool on) {
+  bandBox->setChecked(on);
+}
+
+std::optional<SBandPoint> TResponseDock::WorkingBand() const {
+  if (band.Points.size() != shown.Points.size() + 1 || !band.Points.back().Solved)
+    return std::nullopt;
+  return band.Points.back();
 }
 
 void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
@@ -371,6 +409,10 @@ void TResponseDock::SetReference(CCmps* cmps, const CCmp* meter) {
 
 void TResponseDock::Finished(SSweepResult result) {
   shown = std::move(result.Response);
+  if (!band.Points.empty()) {
+    band = {};  // drawn for other points; a new one follows when it is on
+    emit BandChanged();
+  }
   shownReference = std::move(result.Reference);
   shownMode = result.Mode;
   hover.clear();
@@ -387,8 +429,10 @@ QString TResponseDock::HoverText() const {
 }
 
 void TResponseDock::Redraw() {
+  const bool haveBand = band.Points.size() == shown.Points.size() + 1;
   DrawResponse(*chart, {shown, shownReference, shownMode, start, stop, working,
-                        static_cast<EReactanceAxis>(reactanceAxis->currentIndex())});
+                        static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
+                        haveBand ? &band : nullptr});
   reactanceAxis->setEnabled(shownMode != 1);
   smith->SetWorkingFrequency(working);
   ShowResonances();
@@ -401,14 +445,20 @@ void TResponseDock::ShowResonances() {
   const int selected = resonanceList->currentRow();
   const QSignalBlocker quiet(resonanceList);
   resonanceList->clear();
-  for (const SResonance& r : shown.Resonances) {
+  const bool haveSpread = band.Resonances.size() == shown.Resonances.size();
+  for (size_t i = 0; i < shown.Resonances.size(); ++i) {
+    const SResonance& r = shown.Resonances[i];
     const QString q =
         std::isinf(r.Q) ? QStringLiteral("∞") : QString::fromStdString(FormatValue(digits, r.Q));
-    auto* item = new QListWidgetItem(
+    QString text =
         tr("%1 resonance at %2, Q %3%4, |Z| %5")
             .arg(r.Series ? tr("Series") : tr("Parallel"), HertzText(r.Hertz, 10), q,
-                 r.QFromSlope ? tr(" (from the slope)") : QString(), OhmText(digits, r.Magnitude)),
-        resonanceList);
+                 r.QFromSlope ? tr(" (from the slope)") : QString(), OhmText(digits, r.Magnitude));
+    if (haveSpread)
+      text += tr(", over the tolerances %1 to %2")
+                  .arg(HertzText(band.Resonances[i].Min, digits),
+                       HertzText(band.Resonances[i].Max, digits));
+    auto* item = new QListWidgetItem(text, resonanceList);
     item->setData(Qt::UserRole, r.Hertz);
   }
   if (selected >= 0 && selected < resonanceList->count()) {

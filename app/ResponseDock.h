@@ -52,6 +52,15 @@ class TResponseDock : public QDockWidget {
   // Sets the range as typed texts would; false (and nothing changed) for a bad range.
   bool SetRange(const QString& startText, const QString& stopText, int count);
 
+  // The parts' tolerances (fractions by kind); with the band shown, each sweep is followed by
+  // the band of the live traces over them.
+  void SetTolerances(const SKindTolerances& tolerances);
+  bool BandShown() const;
+  void ShowBand(bool on);
+  // The band now drawn (empty Points without one), and its range at the working frequency.
+  const SToleranceBand& ShownBand() const { return band; }
+  std::optional<SBandPoint> WorkingBand() const;
+
   // What the plot shows now, and whether a sweep is still under way.
   const SResponse& Shown() const { return shown; }
   bool Busy() const { return sweeper->Busy(); }
@@ -82,6 +91,8 @@ class TResponseDock : public QDockWidget {
   void SweepShown();
   // The pointer rests on the sensitivity row of the component with this Id; -1: on none.
   void PartHovered(int id);
+  // A tolerance band is now on the plot, or the band was dropped.
+  void BandChanged();
 
  private:
   void Start();
@@ -119,6 +130,8 @@ class TResponseDock : public QDockWidget {
   int points = 400;
   TResponseSweeper* sweeper = nullptr;  // owned as a child
   SResponse shown;
+  SToleranceBand band;  // at shown's points and, last, at the working frequency
+  SKindTolerances tolerances;
   int shownMode = 0;
   QString hover;
 
@@ -131,6 +144,7 @@ class TResponseDock : public QDockWidget {
   QLineEdit* stopEdit = nullptr;
   QSpinBox* pointsEdit = nullptr;
   QCheckBox* follow = nullptr;
+  QCheckBox* bandBox = nullptr;
   QComboBox* reactanceAxis = nullptr;  // how X is drawn in the R and X mode
   QLabel* noteLabel = nullptr;
   QLabel* hoverLabel = nullptr;

@@ -1,6 +1,7 @@
 // The response panel's plot; see ResponsePlot.h.
 #include "ResponsePlot.h"
 
+#include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
@@ -12,13 +13,14 @@
 #include <cmath>
 
 #include "PlotAxes.h"
+#include "ResponseColors.h"
 #include "analysis/Measure.h"
 
 namespace {
 
-const QColor FirstTrace(20, 90, 200);
-const QColor SecondTrace(210, 80, 0);
-const QColor Reference(150, 150, 150);
+const QColor& FirstTrace = ResponseColor::Trace;
+const QColor& SecondTrace = ResponseColor::SecondTrace;
+const QColor& Reference = ResponseColor::Pinned;
 
 // Labels along the frequency axis need more room than those up the value axes.
 constexpr int MostFrequencyLabels = 8;
@@ -204,7 +206,7 @@ void AddWorkingLine(QChart& chart, double working, QValueAxis* fAxis, QValueAxis
   if (!(at >= fAxis->min() && at <= fAxis->max())) return;
   auto* line = new QLineSeries();
   line->setName(Tr("f"));
-  line->setPen(QPen(WorkingMarkerColor(), 1.4, Qt::DashLine));
+  line->setPen(QPen(ResponseColor::Working, 1.4, Qt::DashLine));
   line->append(at, secondAxis->min());
   line->append(at, secondAxis->max());
   chart.addSeries(line);
@@ -221,7 +223,7 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
   auto* marks = new QScatterSeries();
   marks->setName(Tr("Resonance"));
   marks->setMarkerSize(9);
-  marks->setColor(ResonanceMarkerColor());
+  marks->setColor(ResponseColor::Resonance);
   const double y = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
   for (const SResonance& r : shown.Resonances) marks->append(std::log10(r.Hertz), y);
   chart.addSeries(marks);
@@ -231,19 +233,75 @@ void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
 
 }  // namespace
 
-QColor WorkingMarkerColor() {
-  return {170, 30, 170};
-}
-QColor ResonanceMarkerColor() {
-  return {0, 150, 60};
-}
-
 QString FirstTraceName(int mode) {
   return mode == 1 ? QStringLiteral("|Z|") : QStringLiteral("R");
 }
 QString SecondTraceName(int mode, EReactanceAxis reactance) {
   if (mode == 1) return QStringLiteral("Phase");
   return reactance == EReactanceAxis::Magnitude ? QStringLiteral("|X|") : QStringLiteral("X");
+}
+
+// The band's range of the two traces as the plot shows them, NaN where a point has none.
+struct SBandValues {
+  STraceValues low, high;
+};
+
+SBandValues BandValues(const SToleranceBand& band, int mode, EReactanceAxis reactance) {
+  SBandValues v;
+  for (const SBandPoint& p : band.Points) {
+    double first[2] = {NAN, NAN}, second[2] = {NAN, NAN};
+    if (p.Solved && mode == 1) {
+      first[0] = p.MagnitudeMin, first[1] = p.MagnitudeMax;
+      second[0] = p.PhaseMin, second[1] = p.PhaseMax;
+    } else if (p.Solved) {
+      first[0] = p.RMin, first[1] = p.RMax;
+      second[0] = p.XMin, second[1] = p.XMax;
+      if (reactance == EReactanceAxis::Magnitude) {
+        const double a = std::fabs(p.XMin), b = std::fabs(p.XMax);
+        second[0] = p.XMin <= 0 && p.XMax >= 0 ? 0.0 : std::min(a, b);
+        second[1] = std::max(a, b);
+      }
+    }
+    for (STraceValues* t : {&v.low, &v.high}) t->hertz.push_back(p.Hertz);
+    v.low.first.push_back(first[0]), v.high.first.push_back(first[1]);
+    v.low.second.push_back(second[0]), v.high.second.push_back(second[1]);
+  }
+  return v;
+}
+
+// One shaded area of a trace's band between two of its series, under the traces.
+void AddArea(QChart& chart, QAbstractAxis* fAxis, QLineSeries* upper, QLineSeries* lower,
+             const QColor& colour, QAbstractAxis* yAxis) {
+  auto* area = new QAreaSeries(upper, lower);
+  upper->setParent(area);  // the area draws its edges but does not own them
+  lower->setParent(area);
+  QColor fill = colour;
+  fill.setAlpha(55);
+  area->setBrush(fill);
+  area->setPen(Qt::NoPen);
+  chart.addSeries(area);
+  area->attachAxis(fAxis);
+  area->attachAxis(yAxis);
+  for (QLegendMarker* m : chart.legend()->markers(area)) m->setVisible(false);
+}
+
+// A trace's band as shaded areas, split wherever either end has no place on the scale.
+void AddBand(QChart& chart, QAbstractAxis* fAxis, const std::vector<double>& hertz,
+             const std::vector<double>& low, const std::vector<double>& high,
+             const SPlotScale& scale, const QColor& colour, QAbstractAxis* yAxis) {
+  QLineSeries* upper = nullptr;
+  QLineSeries* lower = nullptr;
+  for (size_t i = 0; i <= hertz.size(); ++i) {
+    const bool shows = i < hertz.size() && scale.Shows(low[i]) && scale.Shows(high[i]);
+    if (shows) {
+      if (!upper) upper = new QLineSeries(), lower = new QLineSeries();
+      upper->append(std::log10(hertz[i]), scale.Forward(high[i]));
+      lower->append(std::log10(hertz[i]), scale.Forward(low[i]));
+    } else if (upper) {
+      AddArea(chart, fAxis, upper, lower, colour, yAxis);
+      upper = lower = nullptr;
+    }
+  }
 }
 
 void DrawResponse(QChart& chart, const SPlotInput& in) {
@@ -265,6 +323,18 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
           Tr("pinned %1").arg(first), QPen(Reference, 1.4), axes.first);
   AddRuns(chart, fAxis, Runs(reference.hertz, reference.second, scales.second),
           Tr("pinned %1").arg(second), QPen(Reference, 1.4, Qt::DashLine), axes.second);
+  if (in.Band != nullptr) {
+    // Under the live traces: the band's last point is the working frequency's, off the sweep.
+    SBandValues band = BandValues(*in.Band, mode, in.Reactance);
+    const size_t n = std::min(band.low.hertz.size(), live.hertz.size());
+    for (STraceValues* t : {&band.low, &band.high}) {
+      t->hertz.resize(n), t->first.resize(n), t->second.resize(n);
+    }
+    AddBand(chart, fAxis, band.low.hertz, band.low.first, band.high.first, scales.first, FirstTrace,
+            axes.first);
+    AddBand(chart, fAxis, band.low.hertz, band.low.second, band.high.second, scales.second,
+            SecondTrace, axes.second);
+  }
   AddRuns(chart, fAxis, Runs(live.hertz, live.first, scales.first), first, QPen(FirstTrace, 1.6),
           axes.first);
   AddRuns(chart, fAxis, Runs(live.hertz, live.second, scales.second), second,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/Response.h"
+#include "analysis/Tolerance.h"
 
 class QChart;
 
@@ -25,12 +26,9 @@ struct SPlotInput {
   double Stop = 1e3;
   double Working = 1.0;
   EReactanceAxis Reactance = EReactanceAxis::Symlog;
+  // The live traces' range over the parts' tolerances, at the live points; null for none.
+  const SToleranceBand* Band = nullptr;
 };
-
-// The colours of the working frequency's mark and of the resonance marks, wherever a response
-// is drawn; distinct from each other and from the traces.
-QColor WorkingMarkerColor();
-QColor ResonanceMarkerColor();
 
 // Replaces everything on the chart with the plot of `in`.
 void DrawResponse(QChart& chart, const SPlotInput& in);

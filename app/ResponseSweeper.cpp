@@ -5,6 +5,7 @@
 #include <QtConcurrent>
 #include <atomic>
 #include <optional>
+#include <thread>
 
 #include "analysis/CCalc.h"
 #include "analysis/Measure.h"
@@ -19,6 +20,10 @@ struct TResponseSweeper::SJob {
   SCircuitCopy live;
   std::optional<SCircuitCopy> pinned;
   std::vector<double> hertz;
+  // The band's two halves, each on a copy of its own; empty without a band.
+  std::optional<SKindTolerances> tolerances;
+  double working = 1.0;
+  SCircuitCopy bandCopies[2];
   // Set once the job is filled in, read first on the worker. The pool's own hand-over happens
   // inside Qt, where ThreadSanitizer cannot see it (Qt is not built with it); this pair
   // states the same order where it can.
@@ -51,6 +56,24 @@ SSweepResult Sweep(const SCircuitCopy& live, const SCircuitCopy* pinned,
   return result;
 }
 
+// The band of `request` in two halves of its samples, one on another thread, merged.
+SToleranceBand Band(SCircuitCopy (&copies)[2], SBandRequest request,
+                    const std::atomic<bool>& cancel) {
+  SToleranceBand halves[2];
+  const auto half = [&](int i) {
+    SBandRequest part = request;
+    part.First = i * request.Samples / 2;
+    part.Count = request.Samples / 2 + (i == 1 ? request.Samples % 2 : 0);
+    CCalc solver;
+    halves[i] = ToleranceBand(*copies[i].Cmps, *copies[i].Meter, solver, part, &cancel);
+  };
+  std::thread other(half, 1);
+  half(0);
+  other.join();
+  MergeBands(halves[0], halves[1]);
+  return halves[0];
+}
+
 }  // namespace
 
 TResponseSweeper::TResponseSweeper(QObject* parent) : QObject(parent) {}
@@ -65,11 +88,17 @@ void TResponseSweeper::Cancel() {
 }
 
 void TResponseSweeper::Start(const SCircuitCopy& live, const SCircuitCopy& pinned,
-                             std::vector<double> hertz, int mode) {
+                             std::vector<double> hertz, int mode, const SKindTolerances* band,
+                             double working) {
   Cancel();
   auto job = std::make_shared<SJob>();
   job->mode = mode;
   job->live = CopyCircuit(*live.Cmps, live.Meter);
+  if (band && live.Meter) {
+    job->tolerances = *band;
+    job->working = working;
+    for (SCircuitCopy& copy : job->bandCopies) copy = CopyCircuit(*live.Cmps, live.Meter);
+  }
   if (pinned.Cmps) job->pinned = CopyCircuit(*pinned.Cmps, pinned.Meter);
   job->hertz = std::move(hertz);
   job->filled.store(true, std::memory_order_release);
@@ -88,7 +117,28 @@ void TResponseSweeper::Start(const SCircuitCopy& live, const SCircuitCopy& pinne
 void TResponseSweeper::Finished(const std::shared_ptr<SJob>& job, SSweepResult result) {
   // Only the newest request is ever reported.
   if (job != pending) return;
-  pending.reset();
   result.Mode = job->mode;
+  if (job->tolerances && !result.Response.Points.empty()) {
+    StartBand(job, result);  // still pending: a newer request cancels the band too
+  } else {
+    pending.reset();
+  }
   emit Done(result);
+}
+
+void TResponseSweeper::StartBand(const std::shared_ptr<SJob>& job, const SSweepResult& result) {
+  SBandRequest request;
+  for (const SResponsePoint& p : result.Response.Points) request.Hertz.push_back(p.Hertz);
+  request.Hertz.push_back(job->working);
+  request.Resonances = result.Response.Resonances;
+  request.Tolerances = *job->tolerances;
+  auto* watcher = new QFutureWatcher<SToleranceBand>(this);
+  connect(watcher, &QFutureWatcher<SToleranceBand>::finished, this, [this, watcher, job] {
+    watcher->deleteLater();
+    if (job != pending) return;
+    pending.reset();
+    emit BandDone(watcher->result());
+  });
+  watcher->setFuture(
+      QtConcurrent::run([job, request] { return Band(job->bandCopies, request, job->cancel); }));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/Response.h"
+#include "analysis/Tolerance.h"
 
 struct SSweepResult {
   SResponse Response;
@@ -23,8 +24,10 @@ class TResponseSweeper : public QObject {
 
   // Sweeps a copy of `live` (and of `pinned` when it has parts) at `hertz`; the copies are
   // taken now, on the calling thread, which must be the one that edits the circuits.
+  // With `band`, the live circuit's tolerance band follows the sweep at the sweep's points
+  // and, last, at `working` hertz; it is reported on its own with BandDone.
   void Start(const SCircuitCopy& live, const SCircuitCopy& pinned, std::vector<double> hertz,
-             int mode);
+             int mode, const SKindTolerances* band = nullptr, double working = 1.0);
   // Drops the sweep under way, if any.
   void Cancel();
   bool Busy() const { return pending != nullptr; }
@@ -32,9 +35,12 @@ class TResponseSweeper : public QObject {
  signals:
   // The newest request's sweep is done; only it is ever reported.
   void Done(const SSweepResult& result);
+  // The newest request's tolerance band, after its sweep's Done.
+  void BandDone(const SToleranceBand& band);
 
  private:
   struct SJob;
   void Finished(const std::shared_ptr<SJob>& job, SSweepResult result);
+  void StartBand(const std::shared_ptr<SJob>& job, const SSweepResult& result);
   std::shared_ptr<SJob> pending;  // the sweep whose result will be reported
 };

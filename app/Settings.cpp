@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QShowEvent>
+#include <cmath>
 
 #include "analysis/Measure.h"
 #include "ui_Settings.h"
@@ -14,6 +15,38 @@ bool DimIdleParts = true;
 const char* const DimIdlePartsKey = "DimIdleParts";
 ESeries TuningSeries = DefaultESeries;
 const char* const TuningSeriesKey = "TuningSeries";
+
+namespace {
+
+// Each kind's stored percentage and the field of SKindTolerances it sets.
+struct STolerancePercent {
+  const char* Key;
+  double SKindTolerances::*Field;
+};
+constexpr STolerancePercent TolerancePercents[] = {
+    {"ToleranceR", &SKindTolerances::R},        {"ToleranceC", &SKindTolerances::C},
+    {"ToleranceL", &SKindTolerances::L},        {"ToleranceTurns", &SKindTolerances::Turns},
+    {"ToleranceK", &SKindTolerances::Coupling},
+};
+
+}  // namespace
+
+SKindTolerances LoadTolerances() {
+  SKindTolerances t;
+  const QSettings store = UserStore();
+  for (const auto& [key, field] : TolerancePercents) {
+    bool ok = false;
+    const double percent = store.value(QString::fromLatin1(key)).toString().toDouble(&ok);
+    if (ok && std::isfinite(percent) && percent >= 0 && percent <= 100) t.*field = percent / 100;
+  }
+  return t;
+}
+
+void StoreTolerances(const SKindTolerances& t) {
+  QSettings store = UserStore();
+  for (const auto& [key, field] : TolerancePercents)
+    store.setValue(QString::fromLatin1(key), QString::number(t.*field * 100, 'g', 15));
+}
 
 ESeries ReadTuningSeries(const QString& name) {
   for (int i = 0; i < ESeriesCount; ++i) {

@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <memory>
 
+#include "analysis/Tolerance.h"
 #include "value/ESeries.h"
 
 class QButtonGroup;
@@ -31,6 +32,10 @@ extern ESeries TuningSeries;
 extern const char* const TuningSeriesKey;
 // The stored name read back; the default series for a name that is none.
 ESeries ReadTuningSeries(const QString& name);
+
+// The parts' tolerances by kind, stored in percent; the defaults for what is not stored.
+SKindTolerances LoadTolerances();
+void StoreTolerances(const SKindTolerances& tolerances);
 
 namespace Ui {
 class TSettingsForm;

@@ -7,6 +7,7 @@
 #include "Circuit.h"
 #include "analysis/Response.h"
 #include "analysis/Sensitivity.h"
+#include "analysis/Tolerance.h"
 
 namespace {
 
@@ -45,6 +46,23 @@ void BM_SweepBandPass20Parts(benchmark::State& state) {
 }
 BENCHMARK(BM_SweepBandPass20Parts)->Unit(benchmark::kMillisecond);
 
+// The tolerance band of the 20-part filter: 200 samples of 400 points, with the spread of each
+// resonance, as the worker computes it after a sweep.
+void BM_ToleranceBand20Parts(benchmark::State& state) {
+  CCircuit circuit;
+  AddBandPass(circuit);
+  SBandRequest request;
+  request.Hertz = LogFrequencies(50, 500e3, 400);
+  request.Resonances =
+      SweepMeter(circuit.Cmps, *circuit.Meter, circuit.Solver, request.Hertz).Resonances;
+  for (auto _ : state) {
+    SToleranceBand band = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, request);
+    benchmark::DoNotOptimize(band);
+  }
+  state.counters["resonances"] = static_cast<double>(request.Resonances.size());
+}
+BENCHMARK(BM_ToleranceBand20Parts)->Unit(benchmark::kMillisecond);
+
 void BM_SweepRcLadder(benchmark::State& state) {
   CCircuit circuit;
   AddRcLadder(circuit, static_cast<int>(state.range(0)));
@@ -81,8 +99,6 @@ void BM_CopyCircuit(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyCircuit)->ArgName("sections")->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
-
 // The sensitivity tab's work after each recompute: one solve, the pencil, one factorisation of
 // the transpose and the derivative stamps of every part.
 void BM_SensitivitiesRcLadder(benchmark::State& state) {
@@ -95,5 +111,7 @@ void BM_SensitivitiesRcLadder(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_SensitivitiesRcLadder)->ArgName("sections")->Arg(100)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
 
 BENCHMARK_MAIN();

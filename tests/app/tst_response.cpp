@@ -221,6 +221,31 @@ class ResponseDockTest : public QObject {
     QCOMPARE(dock().Shown().Resonances.front().Magnitude, 120.0);
   }
 
+  // With the band on, the series RLC's band holds every trace point and the readout's numbers,
+  // the resonance lists its spread, and the readout's tooltips give the range.
+  void theToleranceBandFollowsTheSweep() {
+    dock().show();
+    dock().ShowBand(true);
+    form().SetWorkingFrequency(4000);
+    SeriesRlc();
+    Finish();
+    QTRY_VERIFY_WITH_TIMEOUT(!dock().ShownBand().Points.empty(), 20000);
+    const SToleranceBand& band = dock().ShownBand();
+    QCOMPARE(band.Points.size(), dock().Shown().Points.size() + 1);
+    for (size_t i = 0; i < dock().Shown().Points.size(); ++i) {
+      const SResponsePoint& p = dock().Shown().Points[i];
+      const SBandPoint& b = band.Points[i];
+      QVERIFY(b.Solved && b.RMin <= p.R && p.R <= b.RMax && b.XMin <= p.X && p.X <= b.XMax);
+    }
+    const std::optional<SBandPoint> working = dock().WorkingBand();
+    QVERIFY(working && working->XMin < working->XMax);
+    QVERIFY(dock().ResonanceList()->item(0)->text().contains("over the tolerances"));
+    QVERIFY(form().Controls().XEdit->toolTip().startsWith("Over the tolerances"));
+    dock().ShowBand(false);
+    QVERIFY(dock().ShownBand().Points.empty());
+    QVERIFY(form().Controls().XEdit->toolTip().isEmpty());
+  }
+
   void theMeterAloneShowsAnEmptyPlotWithANote() {
     dock().show();
     form().Recompute(true);

@@ -1,0 +1,63 @@
+// The tolerance band of a series RLC against its closed-form extremes: every sample lies within
+// them, the samples fill most of them, and the nominal circuit is put back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "Circuit.h"
+#include "analysis/Tolerance.h"
+
+namespace {
+
+TEST(Tolerance, SeriesRlcBandLiesWithinItsCornersAndFillsThem) {
+  const double r = 10, l = 1e-3, c = 1e-6, t = 0.05;
+  CCircuit circuit;  // meter across 1-2: R from 1 to 3, L from 3 to 4, C from 4 to 2
+  circuit.R(1, 3, r);
+  circuit.L(3, 4, l);
+  circuit.C(4, 2, c);
+  circuit.Renumber();
+  const double f0 = 1.0 / (2 * std::numbers::pi * std::sqrt(l * c));
+  SBandRequest request;
+  request.Hertz = LogFrequencies(f0 / 10, f0 * 10, 41);
+  request.Resonances = {{.Hertz = f0, .Series = true}};
+  request.Tolerances = {.R = 0.01, .C = t, .L = t};
+  const SToleranceBand band = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, request);
+  ASSERT_EQ(band.Samples, request.Samples);
+  const double slack = 1e-9;
+  for (const SBandPoint& p : band.Points) {
+    ASSERT_TRUE(p.Solved);
+    const double w = 2 * std::numbers::pi * p.Hertz;
+    // X = wL - 1/(wC) rises with L and with C: its extremes are at the corners.
+    const double xLow = w * l * (1 - t) - 1 / (w * c * (1 - t));
+    const double xHigh = w * l * (1 + t) - 1 / (w * c * (1 + t));
+    EXPECT_GE(p.XMin, xLow - slack * std::fabs(xLow));
+    EXPECT_LE(p.XMax, xHigh + slack * std::fabs(xHigh));
+    EXPECT_GT(p.XMax - p.XMin, 0.7 * (xHigh - xLow)) << p.Hertz;
+    EXPECT_GE(p.RMin, r * 0.99 - slack);
+    EXPECT_LE(p.RMax, r * 1.01 + slack);
+    EXPECT_LE(p.MagnitudeMin, p.MagnitudeMax);
+  }
+  ASSERT_EQ(band.Resonances.size(), 1u);
+  const SResonanceSpread& s = band.Resonances[0];
+  EXPECT_GE(s.Min, f0 / (1 + t) * (1 - 1e-6));
+  EXPECT_LE(s.Max, f0 / (1 - t) * (1 + 1e-6));
+  EXPECT_GT(s.Max / s.Min, std::pow((1 + t) / (1 - t), 0.7));
+  // Split in two and merged, the samples give the same band.
+  SBandRequest first = request, second = request;
+  first.Count = 80;
+  second.First = 80;
+  SToleranceBand merged = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, first);
+  MergeBands(merged, ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, second));
+  EXPECT_EQ(merged.Samples, band.Samples);
+  for (size_t k = 0; k < band.Points.size(); ++k) {
+    EXPECT_NEAR(merged.Points[k].XMin, band.Points[k].XMin, 1e-9 * std::fabs(band.Points[k].XMin));
+    EXPECT_NEAR(merged.Points[k].PhaseMax, band.Points[k].PhaseMax, 1e-9);
+  }
+  EXPECT_NEAR(merged.Resonances[0].Max, s.Max, 1e-6 * s.Max);
+  // The nominal values are back.
+  EXPECT_EQ(circuit.Parts[2].Cmp->ParamValues()[0].Value, l);
+  EXPECT_EQ(circuit.Parts[3].Cmp->ParamValues()[0].Value, c);
+}
+
+}  // namespace
