@@ -185,6 +185,7 @@ void TMainForm::ConnectResponseDock(QAction* toggle) {
   connect(ResponseDock, &QDockWidget::topLevelChanged, this, [this] { StoreDockState(); });
   connect(ResponseDock, &TResponseDock::FrequencyPicked, this,
           [this](double hertz) { SetWorkingFrequency(hertz); });
+  connect(ResponseDock, &TResponseDock::PartHovered, this, [this](int id) { HighlightPart(id); });
   connect(ResponseDock, &TResponseDock::BandChanged, this, [this] { ShowReadoutSpread(); });
   ResponseDock->SetTolerances(LoadTolerances());
   connect(ResponseDock, &TResponseDock::RangeChanged, this, [this] {

@@ -134,6 +134,8 @@ class TMainForm : public QMainWindow, public SheetHost {
   bool ExplainReading(bool failed);
   // The reason under a point of the paint area when a dimmed part lies there, else empty.
   QString HoverReason(QPoint point) const;
+  // Outlines the part with this Id on the sheet (none for -1), as the panel points at it.
+  void HighlightPart(int id);
   QString StatusText() const;
   // Keeps the sheet text as it is now for comparison; Unpin drops it. New and Open keep it.
   void Pin();

@@ -120,6 +120,17 @@ bool TMainForm::ExplainReading(bool failed) {
   return changed;
 }
 
+void TMainForm::HighlightPart(int id) {
+  bool changed = false;
+  for (int i = 0; i < Sheet->pictures.Count(); ++i) {
+    CPct* picture = Sheet->pictures.At(i);
+    const bool on = id >= 0 && picture->cmp != nullptr && picture->cmp->Id == id;
+    changed |= picture->highlighted != on;
+    picture->highlighted = on;
+  }
+  if (changed) PaintSheet();
+}
+
 QString TMainForm::HoverReason(QPoint point) const {
   const SPoint screen{point.x(), point.y()};
   const int i =

@@ -26,6 +26,7 @@
 
 #include "ResponseExport.h"
 #include "ResponsePlot.h"
+#include "SensitivityTab.h"
 #include "Settings.h"
 #include "SmithChart.h"
 #include "analysis/Match.h"
@@ -210,6 +211,9 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   tabs->setDocumentMode(true);
   tabs->addTab(view, tr("Plot"));
   tabs->addTab(MakeSmithPage(), tr("Smith chart"));
+  sensitivity = new TSensitivityTab();
+  connect(sensitivity, &TSensitivityTab::PartHovered, this, &TResponseDock::PartHovered);
+  tabs->addTab(sensitivity, tr("Sensitivity"));
   connect(tabs, &QTabWidget::currentChanged, this, [this] {
     hover.clear();
     hoverLabel->setText(hover);
@@ -277,6 +281,7 @@ void TResponseDock::AddReadings(QWidget* body, QVBoxLayout& layout) {
   connect(resonanceList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     emit FrequencyPicked(item->data(Qt::UserRole).toDouble());
   });
+  connect(resonanceList, &QListWidget::currentRowChanged, this, [this] { UpdateSensitivity(); });
   layout.addWidget(resonanceList);
 }
 
@@ -324,6 +329,7 @@ void TResponseDock::Request(CCmps& cmps, const CCmp* meter, double workingHertz,
   working = workingHertz;
   displayMode = mode;
   digits = shownDigits;
+  UpdateSensitivity();
   if (follow->isChecked()) {
     const double f = working > 0 && std::isfinite(working) ? working : 1e3;
     start = f / 1e3;
@@ -452,6 +458,9 @@ void TResponseDock::Redraw() {
 }
 
 void TResponseDock::ShowResonances() {
+  // The selected row stays selected across sweeps, so that tuning keeps its resonance in view.
+  const int selected = resonanceList->currentRow();
+  const QSignalBlocker quiet(resonanceList);
   resonanceList->clear();
   const bool haveSpread = band.Resonances.size() == shown.Resonances.size();
   for (size_t i = 0; i < shown.Resonances.size(); ++i) {
@@ -469,6 +478,25 @@ void TResponseDock::ShowResonances() {
     auto* item = new QListWidgetItem(text, resonanceList);
     item->setData(Qt::UserRole, r.Hertz);
   }
+  if (selected >= 0 && selected < resonanceList->count()) {
+    resonanceList->setCurrentRow(selected);
+    UpdateSensitivity();
+  }
+}
+
+void TResponseDock::UpdateSensitivity() {
+  if (!haveCircuit || circuit.Meter == nullptr) {
+    sensitivity->ShowNone(tr("No sensitivities: there is no meter to read."));
+    return;
+  }
+  SSensitivityRequest request{working,      displayMode,           digits,
+                              std::nullopt, HertzText(working, 6), QString()};
+  const int row = resonanceList->currentRow();
+  if (row >= 0 && static_cast<size_t>(row) < shown.Resonances.size()) {
+    request.Resonance = shown.Resonances[static_cast<size_t>(row)];
+    request.ResonanceText = HertzText(request.Resonance->Hertz, 10);
+  }
+  sensitivity->Update(*circuit.Cmps, *circuit.Meter, request);
 }
 
 void TResponseDock::ShowNote() {

@@ -23,6 +23,7 @@ class QHBoxLayout;
 class QVBoxLayout;
 class TResponseChartView;
 class TSmithChart;
+class TSensitivityTab;
 
 // A frequency in the unit that keeps the number short: "5.0329 kHz".
 QString HertzText(double hertz, int digits);
@@ -84,6 +85,7 @@ class TResponseDock : public QDockWidget {
   // The plot's tab first, then the Smith chart's.
   QTabWidget* Tabs() const { return tabs; }
   TSmithChart* SmithChart() const { return smith; }
+  TSensitivityTab* Sensitivity() const { return sensitivity; }
 
   bool ExportCsv(const QString& fileName, QString& error) const;
   // S11 against the reference impedance, or with `impedance` the Z parameter.
@@ -97,6 +99,8 @@ class TResponseDock : public QDockWidget {
   void FrequencyPicked(double hertz);
   // A sweep's result is now on the plot.
   void SweepShown();
+  // The pointer rests on the sensitivity row of the component with this Id; -1: on none.
+  void PartHovered(int id);
   // A tolerance band is now on the plot, or the band was dropped.
   void BandChanged();
   // The range, the point count or "Around f" changed.
@@ -118,6 +122,8 @@ class TResponseDock : public QDockWidget {
   void Redraw();
   void ShowResonances();
   void ShowNote();
+  // The sensitivity tab for the last circuit asked for, with the selected resonance's F0.
+  void UpdateSensitivity();
   void UpdateRangeFields();
   void RangeEdited();
   void Hover(QPointF viewPoint);
@@ -145,6 +151,7 @@ class TResponseDock : public QDockWidget {
   QChart* chart = nullptr;
   QTabWidget* tabs = nullptr;
   TSmithChart* smith = nullptr;
+  TSensitivityTab* sensitivity = nullptr;
   QLineEdit* startEdit = nullptr;
   QLineEdit* stopEdit = nullptr;
   QSpinBox* pointsEdit = nullptr;

@@ -6,6 +6,7 @@
 
 #include "Circuit.h"
 #include "analysis/Response.h"
+#include "analysis/Sensitivity.h"
 #include "analysis/Tolerance.h"
 
 namespace {
@@ -97,6 +98,19 @@ void BM_CopyCircuit(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_CopyCircuit)->ArgName("sections")->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The sensitivity tab's work after each recompute: one solve, the pencil, one factorisation of
+// the transpose and the derivative stamps of every part.
+void BM_SensitivitiesRcLadder(benchmark::State& state) {
+  CCircuit circuit;
+  AddRcLadder(circuit, static_cast<int>(state.range(0)));
+  circuit.Renumber();
+  for (auto _ : state) {
+    const SSensitivities s = Sensitivities(circuit.Cmps, *circuit.Meter, circuit.Solver, 1e4);
+    benchmark::DoNotOptimize(s.Parts.data());
+  }
+}
+BENCHMARK(BM_SensitivitiesRcLadder)->ArgName("sections")->Arg(100)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

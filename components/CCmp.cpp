@@ -32,6 +32,8 @@ int32_t CCmp::ExtraCount() const {
 
 void CCmp::Stamp(CStampTarget& /*calc*/) const {}
 
+void CCmp::StampDerivative(CStampTarget& /*calc*/, int /*param*/) const {}
+
 void CCmp::BindParams(SParam* slots, int count) {
   const CParam* table = Type != nullptr ? Type->Params : nullptr;
   valueCount = 0;

@@ -82,6 +82,10 @@ class CCmp {
   int ParamCount() const { return valueCount; }
   virtual int32_t ExtraCount() const;
   virtual void Stamp(CStampTarget& calc) const;
+  // The derivative of what Stamp writes with respect to parameter `param` (its index in the
+  // table), at the values as they stand. Only adds: a derivative has no assignments, and the
+  // windings Stamp leaves out are left out here too. Nothing for a kind without parameters.
+  virtual void StampDerivative(CStampTarget& calc, int param) const;
 
   void SetNodeCount(int32_t n);
   int32_t AssignExtra(int32_t first);

@@ -177,6 +177,24 @@ void CElemR::Stamp(CStampTarget& calc) const {
   }
 }
 
+void CElemR::StampDerivative(CStampTarget& calc, int param) const {
+  if (param != 0) return;
+  const int a = Nodes[0], b = Nodes[1];
+  const long double r = Values[0].Value;
+  if (r == 0) {
+    // The short's branch reads -v(a) + v(b) - r i = 0 around r = 0.
+    calc.AddRe(FirstExtra, FirstExtra, -1);
+    return;
+  }
+  if (a == b || std::isinf(r)) return;
+  // The conductance 1 / r changes by -1 / r^2 per ohm.
+  const long double dg = -1 / (r * r);
+  calc.AddRe(a, a, -dg);
+  calc.AddRe(a, b, dg);
+  calc.AddRe(b, a, dg);
+  calc.AddRe(b, b, -dg);
+}
+
 // ---- capacitor
 
 CElemC::CElemC(const SElemType* type) : CCmp(type) {
@@ -193,6 +211,12 @@ void CElemC::Stamp(CStampTarget& calc) const {
   calc.AddOmegaIm(k, b, -c);
 }
 
+void CElemC::StampDerivative(CStampTarget& calc, int param) const {
+  if (param != 0) return;
+  calc.AddOmegaIm(FirstExtra, Nodes[0], 1);
+  calc.AddOmegaIm(FirstExtra, Nodes[1], -1);
+}
+
 // ---- inductor
 
 CElemL::CElemL(const SElemType* type) : CCmp(type) {
@@ -205,6 +229,10 @@ void CElemL::Stamp(CStampTarget& calc) const {
   const int k = FirstExtra;
   calc.StampVoltageBranch(Nodes[0], Nodes[1], k);
   calc.SetOmegaIm(k, k, -static_cast<long double>(Values[0].Value));
+}
+
+void CElemL::StampDerivative(CStampTarget& calc, int param) const {
+  if (param == 0) calc.AddOmegaIm(FirstExtra, FirstExtra, -1);
 }
 
 // ---- coupled inductors
@@ -241,6 +269,29 @@ void CElemLC::Stamp(CStampTarget& calc) const {
   }
 }
 
+void CElemLC::StampDerivative(CStampTarget& calc, int param) const {
+  const long double l1 = Values[0].Value;
+  const long double l2 = Values[1].Value;
+  const long double root = std::sqrt(static_cast<long double>(Values[0].Value * Values[1].Value));
+  const int k = FirstExtra;
+  const bool first = calc.Carries(*this, 0);
+  const bool second = calc.Carries(*this, 1);
+  // The mutual inductance k sqrt(L1 L2) per unit of the parameter.
+  long double mutual = 0;
+  if (param == 0 && first) {
+    calc.AddOmegaIm(k, k, -1);
+    mutual = Values[2].Value * l2 / (2 * root);
+  } else if (param == 1 && second) {
+    calc.AddOmegaIm(k + 1, k + 1, -1);
+    mutual = Values[2].Value * l1 / (2 * root);
+  } else if (param == 2) {
+    mutual = root;
+  }
+  if (!first || !second || mutual == 0) return;
+  calc.AddOmegaIm(k, k + 1, -mutual);
+  calc.AddOmegaIm(k + 1, k, -mutual);
+}
+
 // ---- ideal transformer
 
 CElemW::CElemW(const SElemType* type) : CCmp(type) {
@@ -262,4 +313,12 @@ void CElemW::Stamp(CStampTarget& calc) const {
   calc.StampVoltageBranch(Nodes[2], Nodes[3], k + 2);
   calc.AddRe(k, k + 2, n2);
   calc.AddRe(k + 2, k, -n2);
+}
+
+void CElemW::StampDerivative(CStampTarget& calc, int param) const {
+  if (param < 0 || param > 1 || !calc.Carries(*this, 0) || !calc.Carries(*this, 1)) return;
+  // Turns N1 enter the rows of unknowns k and k + 1, turns N2 those of k and k + 2.
+  const int k = FirstExtra, winding = k + 1 + param;
+  calc.AddRe(k, winding, 1);
+  calc.AddRe(winding, k, -1);
 }

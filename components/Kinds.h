@@ -19,6 +19,7 @@ class CElemR : public CCmp {
   // A resistance of exactly 0 is a short carried by its own current unknown.
   int32_t ExtraCount() const override;
   void Stamp(CStampTarget& calc) const override;
+  void StampDerivative(CStampTarget& calc, int param) const override;
 
   SParam Values[1];  // resistance
   static const SElemType TypeRecord;
@@ -28,6 +29,7 @@ class CElemC : public CCmp {
  public:
   explicit CElemC(const SElemType* type);
   void Stamp(CStampTarget& calc) const override;
+  void StampDerivative(CStampTarget& calc, int param) const override;
 
   SParam Values[1];  // capacitance
   static const SElemType TypeRecord;
@@ -37,6 +39,7 @@ class CElemL : public CCmp {
  public:
   explicit CElemL(const SElemType* type);
   void Stamp(CStampTarget& calc) const override;
+  void StampDerivative(CStampTarget& calc, int param) const override;
 
   SParam Values[1];  // inductance
   static const SElemType TypeRecord;
@@ -46,6 +49,7 @@ class CElemLC : public CCmp {
  public:
   explicit CElemLC(const SElemType* type);
   void Stamp(CStampTarget& calc) const override;
+  void StampDerivative(CStampTarget& calc, int param) const override;
 
   SParam Values[3];  // L1, L2, coupling coefficient
   static const SElemType TypeRecord;
@@ -55,6 +59,7 @@ class CElemW : public CCmp {
  public:
   explicit CElemW(const SElemType* type);
   void Stamp(CStampTarget& calc) const override;
+  void StampDerivative(CStampTarget& calc, int param) const override;
 
   SParam Values[2];  // turns N1, turns N2
   static const SElemType TypeRecord;

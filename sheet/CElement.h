@@ -25,5 +25,5 @@ class CElement : public CPct {
   const SElemType* Type = nullptr;  // not owned
 
  private:
-  void DrawFlagFrame(Canvas& canvas, const CVC& view) const;
+  void DrawFrame(Canvas& canvas, const CVC& view, SColor color, int widths) const;
 };

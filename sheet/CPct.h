@@ -76,6 +76,8 @@ class CPct {
   // by the reason why the reading has no number. Neither is part of the sheet's content.
   bool dimmed = false;
   bool flagged = false;
+  // Set while the pointer rests on the part's row in the window's list of sensitivities.
+  bool highlighted = false;
 };
 
 class CDot : public CPct {

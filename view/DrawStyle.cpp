@@ -9,6 +9,7 @@ void InitDrawStyle() {
   DrawStyle.Wire = {0, 128, 0};
   DrawStyle.Symbol = {0, 255, 255};
   DrawStyle.Flagged = {255, 64, 64};
+  DrawStyle.Highlighted = {64, 160, 255};
   DrawStyle.DimmedSymbol = {0, 96, 96};
   DrawStyle.DimmedLabel = {112, 112, 0};
   DrawStyle.Font = SFont{};

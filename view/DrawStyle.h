@@ -15,6 +15,8 @@ struct SDrawStyle {
   SColor Flagged{255, 64, 64};
   SColor DimmedSymbol{0, 96, 96};
   SColor DimmedLabel{112, 112, 0};
+  // The frame of the part whose row the pointer rests on in a list of parts.
+  SColor Highlighted{64, 160, 255};
   SFont Font;         // "Tahoma", 10 points, yellow: the value labels
   int LineWidth = 1;  // fine units
   bool ShowGrid = true;

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUndoStack>
@@ -18,6 +19,7 @@
 #include "Main.h"
 #include "ResponseDock.h"
 #include "ResponseSweeper.h"
+#include "SensitivityTab.h"
 #include "SmithChart.h"
 #include "WindowFixture.h"
 #include "Windows.h"
@@ -372,6 +374,55 @@ class ResponseDockTest : public QObject {
     QCOMPARE(dock().StartHertz(), 10.0);
     QCOMPARE(dock().StopHertz(), 1e5);
     QCOMPARE(dock().PointCount(), 50);
+  }
+
+  void sensitivityTabRanksEveryPartAndOutlinesTheHoveredOne() {
+    dock().show();
+    form().SetWorkingFrequency(3000);
+    Transformer();
+    Finish();
+    QVERIFY(SweepDone());
+    dock().Tabs()->setCurrentWidget(dock().Sensitivity());
+    QTableWidget* table = dock().Sensitivity()->Table();
+    auto rows = [table] {
+      QStringList names;
+      for (int i = 0; i < table->rowCount(); ++i) names << table->item(i, 0)->text();
+      return names;
+    };
+    QStringList names = rows();
+    names.sort();
+    QCOMPARE(names, QStringList({"C 1u", "L 1m", "N1 1", "N2 3", "R 90"}));
+    // Ranked by |p dZ/dp| / |Z|, the length of the R and X pair.
+    double before = HUGE_VAL;
+    for (int i = 0; i < table->rowCount(); ++i) {
+      const double size =
+          std::hypot(table->item(i, 1)->text().toDouble(), table->item(i, 2)->text().toDouble());
+      QVERIFY2(size <= before * (1 + 1e-2), qPrintable(table->item(i, 0)->text()));
+      before = size;
+    }
+    // The series resonance sits at 1 / (2π sqrt(LC)) whatever the turns and the resistor.
+    QCOMPARE(dock().ResonanceList()->count(), 1);
+    dock().ResonanceList()->setCurrentRow(0);
+    QVERIFY(!table->isColumnHidden(3));
+    QStringList first = rows().mid(0, 2);
+    first.sort();
+    QCOMPARE(first, QStringList({"C 1u", "L 1m"}));
+    for (int i = 0; i < table->rowCount(); ++i)
+      QCOMPARE(table->item(i, 3)->text(), i < 2 ? QStringLiteral("-0.5") : QStringLiteral("0"));
+    // Hovering a row outlines that part alone; leaving the table clears it.
+    QTest::mouseMove(table->viewport(), table->visualItemRect(table->item(0, 1)).center());
+    auto outlined = [this] {
+      QStringList found;
+      for (int i = 0; i < sheet().pictures.Count(); ++i)
+        if (const CPct* p = sheet().pictures.At(i); p->highlighted)
+          found << QString::number(KindOf(p->cmp->Type));
+      return found;
+    };
+    QTRY_COMPARE(outlined().size(), 1);
+    QCOMPARE(outlined().front().toInt(), table->item(0, 0)->text().startsWith('C') ? KindC : KindL);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(table->viewport(), &leave);
+    QVERIFY(outlined().isEmpty());
   }
 
   void picturesOfThreeCircuits() {
