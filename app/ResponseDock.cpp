@@ -476,6 +476,7 @@ void TResponseDock::ShowResonances() {
                   .arg(HertzText(band.Resonances[i].Min, digits),
                        HertzText(band.Resonances[i].Max, digits));
     auto* item = new QListWidgetItem(text, resonanceList);
+    item->setToolTip(text);  // the whole line, however narrow the panel
     item->setData(Qt::UserRole, r.Hertz);
   }
   if (selected >= 0 && selected < resonanceList->count()) {
