@@ -72,8 +72,9 @@ namespace {
 
 // The user's choice of reactance axis, an EReactanceAxis.
 const char* const ReactanceAxisKey = "ReactanceAxis";
-// Whether the tolerance band is drawn.
+// Whether the tolerance band is drawn, and |S11| in place of the second trace.
 const char* const BandKey = "ToleranceBand";
+const char* const ReflectionKey = "ReflectionTrace";
 
 QString OhmText(int digits, double value) {
   if (std::isinf(value)) return QStringLiteral("∞ Ω");
@@ -237,6 +238,15 @@ QWidget* TResponseDock::MakeSmithPage() {
 
 void TResponseDock::SetReferenceImpedance(double z0) {
   smith->SetReferenceImpedance(z0);
+  if (ShowsReflection()) Redraw();
+}
+
+bool TResponseDock::ShowsReflection() const {
+  return reflectionBox->isChecked();
+}
+
+void TResponseDock::ShowReflection(bool on) {
+  reflectionBox->setChecked(on);
 }
 
 double TResponseDock::ReferenceImpedance() const {
@@ -272,7 +282,20 @@ void TResponseDock::AddReadings(QWidget* body, QVBoxLayout& layout) {
     Redraw();
     Start();
   });
-  layout.addWidget(bandBox);
+  reflectionBox = new QCheckBox(tr("|S11| (dB)"), body);
+  reflectionBox->setChecked(UserStore().value(QString::fromLatin1(ReflectionKey), false).toBool());
+  reflectionBox->setToolTip(
+      tr("Plot the reflection against Z0 in dB in place of the second trace: the return loss, "
+         "negated, with its dip where the load is matched"));
+  connect(reflectionBox, &QCheckBox::toggled, this, [this](bool on) {
+    UserStore().setValue(QString::fromLatin1(ReflectionKey), on);
+    Redraw();
+  });
+  auto* options = new QHBoxLayout();
+  options->addWidget(bandBox);
+  options->addWidget(reflectionBox);
+  options->addStretch(1);
+  layout.addLayout(options);
   layout.addWidget(hoverLabel);
   layout.addWidget(noteLabel);
   resonanceList = new QListWidget(body);
@@ -447,10 +470,11 @@ QString TResponseDock::HoverText() const {
 
 void TResponseDock::Redraw() {
   const bool haveBand = band.Points.size() == shown.Points.size() + 1;
-  DrawResponse(*chart, {shown, shownReference, shownMode, start, stop, working,
-                        static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
-                        haveBand ? &band : nullptr});
-  reactanceAxis->setEnabled(shownMode != 1);
+  DrawResponse(*chart,
+               {shown, shownReference, shownMode, start, stop, working,
+                static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
+                haveBand ? &band : nullptr, ShowsReflection() ? ReferenceImpedance() : 0.0});
+  reactanceAxis->setEnabled(shownMode != 1 && !ShowsReflection());
   smith->SetWorkingFrequency(working);
   ShowResonances();
   ShowNote();

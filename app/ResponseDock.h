@@ -62,6 +62,10 @@ class TResponseDock : public QDockWidget {
   // the chart repaints at once.
   void SetReferenceImpedance(double z0);
   double ReferenceImpedance() const;
+  // Whether the plot draws |S11| in dB against the reference impedance in place of its second
+  // trace.
+  bool ShowsReflection() const;
+  void ShowReflection(bool on);
 
   // The parts' tolerances (fractions by kind); with the band shown, each sweep is followed by
   // the band of the live traces over them.
@@ -157,6 +161,7 @@ class TResponseDock : public QDockWidget {
   QSpinBox* pointsEdit = nullptr;
   QCheckBox* follow = nullptr;
   QCheckBox* bandBox = nullptr;
+  QCheckBox* reflectionBox = nullptr;
   QComboBox* reactanceAxis = nullptr;  // how X is drawn in the R and X mode
   QLabel* noteLabel = nullptr;
   QLabel* hoverLabel = nullptr;

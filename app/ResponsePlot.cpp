@@ -14,6 +14,7 @@
 
 #include "PlotAxes.h"
 #include "ResponseColors.h"
+#include "analysis/Match.h"
 #include "analysis/Measure.h"
 
 namespace {
@@ -159,14 +160,27 @@ struct SValueAxes {
   QValueAxis* second = nullptr;  // X as chosen, or the phase
 };
 
+// |S11| in dB against z0 in place of a sweep's second trace: 20 log10 |Γ|, a dip where the
+// load is matched. A dip deeper than the floor is drawn on it: a point that falls exactly on a
+// match would otherwise stretch the axis to hundreds of decibels.
+constexpr double ReflectionFloorDb = -80.0;
+
+void UseReflection(STraceValues& t, const std::vector<SResponsePoint>& points, double z0) {
+  for (size_t i = 0; i < points.size() && i < t.second.size(); ++i) {
+    const SMatch m = MatchFigures({points[i].R, points[i].X}, z0);
+    t.second[i] =
+        points[i].Solved && m.ReturnLossDb ? std::max(-*m.ReturnLossDb, ReflectionFloorDb) : NAN;
+  }
+}
+
 // The value axes, ranged to hold the live and the pinned traces.
 SValueAxes AddValueAxes(QChart& chart, int mode, const SScales& scales, const STraceValues& live,
-                        const STraceValues& reference) {
+                        const STraceValues& reference, bool reflection) {
   const auto [low, high] = ValueRange(scales.first, live.first, reference.first);
   QValueAxis* first = ScaleAxis(scales.first, low, high, MostValueLabels);
   first->setTitleText(mode == 1 ? Tr("|Z| (Ω)") : Tr("R (Ω)"));
   QValueAxis* second = nullptr;
-  if (mode == 1) {
+  if (mode == 1 && !reflection) {
     second = new QValueAxis();
     second->setLabelFormat(QStringLiteral("%g"));
     second->setRange(-90, 90);
@@ -175,7 +189,9 @@ SValueAxes AddValueAxes(QChart& chart, int mode, const SScales& scales, const ST
   } else {
     const auto [low2, high2] = ValueRange(scales.second, live.second, reference.second);
     second = ScaleAxis(scales.second, low2, high2, MostValueLabels);
-    second->setTitleText(scales.second.Kind == EPlotScale::Log ? Tr("|X| (Ω)") : Tr("X (Ω)"));
+    second->setTitleText(reflection                              ? Tr("|S11| (dB)")
+                         : scales.second.Kind == EPlotScale::Log ? Tr("|X| (Ω)")
+                                                                 : Tr("X (Ω)"));
   }
   first->setLinePenColor(FirstTrace);
   first->setTitleBrush(FirstTrace);
@@ -218,14 +234,23 @@ void AddWorkingLine(QChart& chart, double working, QValueAxis* fAxis, QValueAxis
 // Each resonance on the phase or X axis at its zero, where the reactance changes sign; on a
 // logarithmic |X| axis, which has no zero, along its lower edge.
 void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
-                       QValueAxis* secondAxis, const SPlotScale& scale) {
+                       QValueAxis* secondAxis, const SPlotScale& scale, double reflectionZ0) {
   if (shown.Resonances.empty()) return;
   auto* marks = new QScatterSeries();
   marks->setName(Tr("Resonance"));
   marks->setMarkerSize(9);
   marks->setColor(ResponseColor::Resonance);
-  const double y = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
-  for (const SResonance& r : shown.Resonances) marks->append(std::log10(r.Hertz), y);
+  const double zero = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
+  for (const SResonance& r : shown.Resonances) {
+    double y = zero;
+    // With |S11| drawn, a resonance sits on the trace (X is 0 there), a perfect match on the
+    // axis's lower edge.
+    if (reflectionZ0 > 0) {
+      const SMatch m = MatchFigures({r.Magnitude, 0.0}, reflectionZ0);
+      y = m.ReturnLossDb ? std::max(-*m.ReturnLossDb, ReflectionFloorDb) : secondAxis->min();
+    }
+    marks->append(std::log10(r.Hertz), y);
+  }
   chart.addSeries(marks);
   marks->attachAxis(fAxis);
   marks->attachAxis(secondAxis);
@@ -312,11 +337,18 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
   }
   const int mode = in.Mode;
   QValueAxis* fAxis = AddFrequencyAxis(chart, in);
-  const STraceValues live = TraceValues(in.Shown.Points, mode, in.Reactance);
-  const STraceValues reference = TraceValues(in.Reference, mode, in.Reactance);
-  const SScales scales = ChooseScales(mode, in.Reactance, live, reference, in.Shown.Resonances);
-  const SValueAxes axes = AddValueAxes(chart, mode, scales, live, reference);
-  const QString first = FirstTraceName(mode), second = SecondTraceName(mode, in.Reactance);
+  const bool reflection = in.ReflectionZ0 > 0;
+  STraceValues live = TraceValues(in.Shown.Points, mode, in.Reactance);
+  STraceValues reference = TraceValues(in.Reference, mode, in.Reactance);
+  SScales scales = ChooseScales(mode, in.Reactance, live, reference, in.Shown.Resonances);
+  if (reflection) {
+    UseReflection(live, in.Shown.Points, in.ReflectionZ0);
+    UseReflection(reference, in.Reference, in.ReflectionZ0);
+    scales.second = {EPlotScale::Linear};
+  }
+  const SValueAxes axes = AddValueAxes(chart, mode, scales, live, reference, reflection);
+  const QString first = FirstTraceName(mode);
+  const QString second = reflection ? QStringLiteral("|S11|") : SecondTraceName(mode, in.Reactance);
 
   // Grey and drawn first, the pinned traces lie behind the live ones.
   AddRuns(chart, fAxis, Runs(reference.hertz, reference.first, scales.first),
@@ -332,13 +364,14 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
     }
     AddBand(chart, fAxis, band.low.hertz, band.low.first, band.high.first, scales.first, FirstTrace,
             axes.first);
-    AddBand(chart, fAxis, band.low.hertz, band.low.second, band.high.second, scales.second,
-            SecondTrace, axes.second);
+    if (!reflection)
+      AddBand(chart, fAxis, band.low.hertz, band.low.second, band.high.second, scales.second,
+              SecondTrace, axes.second);
   }
   AddRuns(chart, fAxis, Runs(live.hertz, live.first, scales.first), first, QPen(FirstTrace, 1.6),
           axes.first);
   AddRuns(chart, fAxis, Runs(live.hertz, live.second, scales.second), second,
           QPen(SecondTrace, 1.6), axes.second);
   AddWorkingLine(chart, in.Working, fAxis, axes.second);
-  AddResonanceMarks(chart, in.Shown, fAxis, axes.second, scales.second);
+  AddResonanceMarks(chart, in.Shown, fAxis, axes.second, scales.second, in.ReflectionZ0);
 }

@@ -28,6 +28,8 @@ struct SPlotInput {
   EReactanceAxis Reactance = EReactanceAxis::Symlog;
   // The live traces' range over the parts' tolerances, at the live points; null for none.
   const SToleranceBand* Band = nullptr;
+  // Above zero, the second trace is |S11| in dB against this reference impedance instead.
+  double ReflectionZ0 = 0.0;
 };
 
 // Replaces everything on the chart with the plot of `in`.

@@ -3,6 +3,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -252,6 +253,34 @@ class ResponseDockTest : public QObject {
     dock().ShowBand(false);
     QVERIFY(dock().ShownBand().Points.empty());
     QVERIFY(form().Controls().XEdit->toolTip().isEmpty());
+  }
+
+  // With |S11| chosen, the second trace is the reflection against Z0 in dB: with Z0 equal to the
+  // series RLC's resistance it dips to its lowest at the resonance.
+  void theReflectionTraceDipsWhereTheLoadIsMatched() {
+    dock().show();
+    dock().SetReferenceImpedance(10);
+    dock().ShowReflection(true);
+    form().SetWorkingFrequency(4000);
+    SeriesRlc();
+    Finish();
+    QVERIFY(SweepDone());
+    QLineSeries* trace = nullptr;
+    for (QAbstractSeries* series : dock().ChartView()->chart()->series())
+      if (series->name() == "|S11|") trace = qobject_cast<QLineSeries*>(series);
+    QVERIFY(trace && trace->count() > 10);
+    QPointF lowest = trace->at(0);
+    for (const QPointF& p : trace->points()) {
+      if (p.y() < lowest.y()) lowest = p;
+      const double hertz = std::pow(10.0, p.x());
+      const std::optional<Complex> z = LiveImpedance(hertz);
+      QVERIFY(z);
+      const double db = std::max(-*MatchFigures(std::complex<double>(*z), 10).ReturnLossDb, -80.0);
+      QCOMPARE_LE(std::fabs(p.y() - db), 1e-6 * std::fabs(p.y()));
+    }
+    const double f0 = dock().Shown().Resonances.at(0).Hertz;
+    QCOMPARE_LT(std::fabs(lowest.x() - std::log10(f0)), 0.02);
+    QCOMPARE_LT(lowest.y(), -40.0);
   }
 
   void theMeterAloneShowsAnEmptyPlotWithANote() {
