@@ -110,35 +110,28 @@ void TResponseSweeper::Start(const SCircuitCopy& live, const SCircuitCopy& pinne
   });
   watcher->setFuture(QtConcurrent::run([job] {
     (void)job->filled.load(std::memory_order_acquire);
-    return Sweep(job->live, job->pinned ? &*job->pinned : nullptr, job->hertz, job->cancel);
+    SSweepResult result =
+        Sweep(job->live, job->pinned ? &*job->pinned : nullptr, job->hertz, job->cancel);
+    // The band follows on the same task: its request is the sweep's points and resonances.
+    if (job->tolerances && !result.Response.Points.empty() && !job->cancel) {
+      SBandRequest request;
+      for (const SResponsePoint& p : result.Response.Points) request.Hertz.push_back(p.Hertz);
+      request.Hertz.push_back(job->working);
+      request.Resonances = result.Response.Resonances;
+      request.Tolerances = *job->tolerances;
+      result.Band = Band(job->bandCopies, request, job->cancel);
+    }
+    return result;
   }));
 }
 
 void TResponseSweeper::Finished(const std::shared_ptr<SJob>& job, SSweepResult result) {
   // Only the newest request is ever reported.
   if (job != pending) return;
+  pending.reset();
   result.Mode = job->mode;
-  if (job->tolerances && !result.Response.Points.empty()) {
-    StartBand(job, result);  // still pending: a newer request cancels the band too
-  } else {
-    pending.reset();
-  }
+  std::optional<SToleranceBand> band = std::move(result.Band);
+  result.Band.reset();
   emit Done(result);
-}
-
-void TResponseSweeper::StartBand(const std::shared_ptr<SJob>& job, const SSweepResult& result) {
-  SBandRequest request;
-  for (const SResponsePoint& p : result.Response.Points) request.Hertz.push_back(p.Hertz);
-  request.Hertz.push_back(job->working);
-  request.Resonances = result.Response.Resonances;
-  request.Tolerances = *job->tolerances;
-  auto* watcher = new QFutureWatcher<SToleranceBand>(this);
-  connect(watcher, &QFutureWatcher<SToleranceBand>::finished, this, [this, watcher, job] {
-    watcher->deleteLater();
-    if (job != pending) return;
-    pending.reset();
-    emit BandDone(watcher->result());
-  });
-  watcher->setFuture(
-      QtConcurrent::run([job, request] { return Band(job->bandCopies, request, job->cancel); }));
+  if (band) emit BandDone(*band);
 }
