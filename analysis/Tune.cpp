@@ -33,8 +33,9 @@ struct SSample {
 
 class CTuner {
  public:
-  CTuner(CCmps& cmps, const CCmp& meter, CCmp& part, int param, const STuneTarget& target)
-      : cmps(cmps), meter(meter), target(target) {
+  CTuner(CCmps& cmps, const CCmp& meter, CCmp& part, int param, const STuneTarget& target,
+         const std::atomic<bool>* stop = nullptr)
+      : cmps(cmps), meter(meter), target(target), stop(stop) {
     if (param < 0 || param >= part.ParamCount()) return;
     slot = part.Params()[param].Value;
     kept = *slot;
@@ -53,6 +54,7 @@ class CTuner {
   CTuner& operator=(const CTuner&) = delete;
 
   bool Usable() const { return slot != nullptr; }
+  bool Stopped() const { return stopped; }
   double ValueOf(double u) const { return coupling ? u : sign * std::exp(u); }
   std::optional<double> Read(double value, double guess);
   STuneResult Solve();
@@ -69,6 +71,9 @@ class CTuner {
   CCmps& cmps;
   const CCmp& meter;
   STuneTarget target;
+  // Once set, every reading is none, so each loop of the search runs out at once.
+  const std::atomic<bool>* stop = nullptr;
+  bool stopped = false;
   CCalc solver;
   SParam* slot = nullptr;
   SParam kept;
@@ -83,7 +88,8 @@ std::optional<double> CTuner::ResonanceNear(double guess) {
   if (!std::isfinite(guess) || guess <= 0.0) return std::nullopt;
   const SResponse response =
       SweepMeter(cmps, meter, solver,
-                 LogFrequencies(guess / FollowWindow, guess * FollowWindow, FollowPoints));
+                 LogFrequencies(guess / FollowWindow, guess * FollowWindow, FollowPoints), stop);
+  if (stop != nullptr && stop->load(std::memory_order_relaxed)) return std::nullopt;
   std::optional<double> best;
   for (const SResonance& r : response.Resonances) {
     if (r.Series != target.Series || !std::isfinite(r.Hertz) || r.Hertz <= 0.0) continue;
@@ -94,7 +100,8 @@ std::optional<double> CTuner::ResonanceNear(double guess) {
 }
 
 std::optional<double> CTuner::Read(double value, double guess) {
-  if (!std::isfinite(value)) return std::nullopt;
+  if (stop != nullptr && stop->load(std::memory_order_relaxed)) stopped = true;
+  if (stopped || !std::isfinite(value)) return std::nullopt;
   slot->Value = value;
   if (target.Kind == TuneKind::Resonance) return ResonanceNear(guess);
   const SImpedance z = ImpedanceAt(cmps, meter, solver, target.Hertz);
@@ -282,10 +289,15 @@ STuneResult CTuner::Solve() {
 }  // namespace
 
 STuneResult TuneToTarget(CCmps& cmps, const CCmp& meter, CCmp& part, int param,
-                         const STuneTarget& target) {
-  CTuner tuner(cmps, meter, part, param, target);
+                         const STuneTarget& target, const std::atomic<bool>* stop) {
+  CTuner tuner(cmps, meter, part, param, target, stop);
   if (!tuner.Usable()) return {};
-  return tuner.Solve();
+  STuneResult result = tuner.Solve();
+  if (tuner.Stopped()) {
+    result = {};
+    result.Stopped = true;
+  }
+  return result;
 }
 
 std::optional<double> TuneQuantity(CCmps& cmps, const CCmp& meter, CCmp& part, int param,

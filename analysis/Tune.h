@@ -4,6 +4,7 @@
 // was found.
 #pragma once
 
+#include <atomic>
 #include <optional>
 
 class CCmp;
@@ -35,6 +36,8 @@ struct STuneResult {
   bool Known = false;
   double Low = 0.0;
   double High = 0.0;
+  // The search was stopped before it ended; nothing above holds.
+  bool Stopped = false;
 };
 
 // The values scanned between the extremes, before the crossing found is refined.
@@ -44,9 +47,10 @@ constexpr int TuneScanPoints = 60;
 constexpr double TuneScanReach = 1e6;
 
 // Solves for parameter `param` of `part` (a component of `cmps`) that reaches `target` in what
-// `meter` sees. The parameter holds its value again on return.
+// `meter` sees. The parameter holds its value again on return. A set `stop` ends the search
+// at its next reading, with Stopped set.
 STuneResult TuneToTarget(CCmps& cmps, const CCmp& meter, CCmp& part, int param,
-                         const STuneTarget& target);
+                         const STuneTarget& target, const std::atomic<bool>* stop = nullptr);
 
 // The target quantity with parameter `param` of `part` at `value` (a resonance followed from
 // target.FromHertz); none where it cannot be read. The parameter holds its value again on

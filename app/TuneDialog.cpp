@@ -1,12 +1,13 @@
 #include "TuneDialog.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QtConcurrent>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -74,8 +75,12 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
   setWindowTitle(tr("Tune to…"));
   QFormLayout* form = MakeForm();
   // Enter in the value field solves.
-  auto* solve = new QPushButton(tr("Solve"), this);
-  solve->setDefault(true);
+  SolveButton = new QPushButton(tr("Solve"), this);
+  SolveButton->setDefault(true);
+  Busy = new QProgressBar(this);
+  Busy->setRange(0, 0);  // a search has no known length: the bar only says it runs
+  Busy->setTextVisible(false);
+  Busy->setVisible(false);
   Answer = new QLabel(this);
   Answer->setWordWrap(true);
   Answer->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -85,7 +90,8 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
       tr("%1: %2").arg(QLatin1String(tuned.Label), QString::fromStdString(tuned.Value->Text)),
       this));
   layout->addLayout(form);
-  layout->addWidget(solve);
+  layout->addWidget(SolveButton);
+  layout->addWidget(Busy);
   layout->addWidget(Answer);
   for (int i = 0; i < 3; ++i) {
     Choices[i] = new QPushButton(this);
@@ -96,7 +102,8 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(solve, &QPushButton::clicked, this, &TTuneDialog::SolveNow);
+  connect(SolveButton, &QPushButton::clicked, this, &TTuneDialog::SolveNow);
+  connect(&search, &QFutureWatcher<STuneResult>::finished, this, &TTuneDialog::Solved);
   connect(TargetBox, &QComboBox::currentIndexChanged, this, &TTuneDialog::TargetChanged);
   connect(SeriesBox, &QComboBox::currentIndexChanged, this, &TTuneDialog::ShowChoices);
   TargetBox->setCurrentIndex(resonances.empty() ? RowX : RowResonance);
@@ -104,7 +111,19 @@ TTuneDialog::TTuneDialog(SCircuitCopy copy, int partIndex, int paramIndex, doubl
   ValueEdit->setFocus();
 }
 
-TTuneDialog::~TTuneDialog() = default;
+TTuneDialog::~TTuneDialog() {
+  StopAndWait();
+}
+
+void TTuneDialog::StopAndWait() {
+  stop = true;
+  search.waitForFinished();
+}
+
+void TTuneDialog::reject() {
+  StopAndWait();
+  QDialog::reject();
+}
 
 // The target, the resonance to follow, the value to reach and the series to offer.
 QFormLayout* TTuneDialog::MakeForm() {
@@ -182,13 +201,34 @@ QString TTuneDialog::QuantityText(double q) const {
 }
 
 void TTuneDialog::SolveNow() {
+  if (running) {
+    stop = true;
+    return;
+  }
   for (QPushButton* b : Choices) b->setVisible(false);
+  result = {};
   const std::optional<STuneTarget> read = ReadTarget();
   if (!read) return;
   target = *read;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  result = TuneToTarget(*circuit.Cmps, *circuit.Meter, *part, param, target);
-  QApplication::restoreOverrideCursor();
+  stop = false;
+  running = true;
+  SolveButton->setText(tr("Stop"));
+  Busy->setVisible(true);
+  Answer->setText(tr("Solving…"));
+  search.setFuture(QtConcurrent::run([this, t = target] {
+    return TuneToTarget(*circuit.Cmps, *circuit.Meter, *part, param, t, &stop);
+  }));
+}
+
+void TTuneDialog::Solved() {
+  running = false;
+  SolveButton->setText(tr("Solve"));
+  Busy->setVisible(false);
+  result = search.result();
+  if (result.Stopped) {
+    Answer->setText(tr("Stopped."));
+    return;
+  }
   if (!result.Exact) {
     QString text = tr("no value of this part reaches the target");
     if (result.Known)
@@ -205,7 +245,7 @@ void TTuneDialog::SolveNow() {
 
 // The buttons of the exact value and its two neighbours, each with what it gives.
 void TTuneDialog::ShowChoices() {
-  if (!result.Exact) return;
+  if (running || !result.Exact) return;
   const auto [lower, upper] = Neighbours(*result.Exact, StepOf(KindOf(part->Type), param),
                                          static_cast<ESeries>(SeriesBox->currentIndex()));
   values[1] = lower.value_or(SParam{});
@@ -228,7 +268,8 @@ void TTuneDialog::ShowChoices() {
 }
 
 void TTuneDialog::Pick(int which) {
-  if (which < 0 || which > 2 || values[which].Text.empty() || Choices[which]->isHidden()) return;
+  if (running || which < 0 || which > 2 || values[which].Text.empty() || Choices[which]->isHidden())
+    return;
   picked = values[which];
   accept();
 }

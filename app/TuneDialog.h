@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QFutureWatcher>
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -15,6 +17,7 @@ class QComboBox;
 class QFormLayout;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 // The reference impedance of the match target, in ohms.
@@ -29,8 +32,12 @@ class TTuneDialog : public QDialog {
               std::vector<SResonance> resonances, QWidget* parent = nullptr);
   ~TTuneDialog() override;
 
-  // Solves for the target as the controls say and shows the answer.
+  // Starts solving for the target as the controls say, off the window's thread, and shows the
+  // answer when it comes; while a search runs, stops it instead.
   void SolveNow();
+  bool Solving() const { return running; }
+  // Stops a search under way before the dialog closes.
+  void reject() override;
   // Takes the exact value (0) or the lower (1) or upper (2) series value and closes the dialog.
   void Pick(int which);
   // The value picked, once the dialog is accepted.
@@ -41,13 +48,17 @@ class TTuneDialog : public QDialog {
   QLineEdit* ValueEdit = nullptr;
   QComboBox* SeriesBox = nullptr;
   QLabel* Answer = nullptr;
+  QPushButton* SolveButton = nullptr;
+  QProgressBar* Busy = nullptr;
   QPushButton* Choices[3] = {};
 
  private:
   QFormLayout* MakeForm();
   void TargetChanged();
   std::optional<STuneTarget> ReadTarget();
+  void Solved();
   void ShowChoices();
+  void StopAndWait();
   QString QuantityText(double q) const;
 
   SCircuitCopy circuit;
@@ -59,4 +70,9 @@ class TTuneDialog : public QDialog {
   STuneResult result;
   SParam values[3];  // exact, lower, upper; a Text left empty where there is none
   std::optional<SParam> picked;
+  // The search runs on the dialog's own copy of the circuit, which nothing else touches
+  // until it ends.
+  QFutureWatcher<STuneResult> search;
+  std::atomic<bool> stop{false};
+  bool running = false;
 };

@@ -13,10 +13,11 @@ namespace {
 constexpr double W = 2 * std::numbers::pi * 1e6;  // 1 MHz
 
 // The solved value for `part`'s first parameter, which must hold its value again afterwards.
-STuneResult Tuned(CCircuit& circuit, CCmp* part, const STuneTarget& target) {
+STuneResult Tuned(CCircuit& circuit, CCmp* part, const STuneTarget& target,
+                  const std::atomic<bool>* stop = nullptr) {
   const double before = part->ParamValues()[0].Value;
   circuit.Renumber();
-  const STuneResult result = TuneToTarget(circuit.Cmps, *circuit.Meter, *part, 0, target);
+  const STuneResult result = TuneToTarget(circuit.Cmps, *circuit.Meter, *part, 0, target, stop);
   EXPECT_EQ(part->ParamValues()[0].Value, before);
   return result;
 }
@@ -77,6 +78,20 @@ TEST(Tune, ReportsTheReachableRangeOfATargetOutOfReach) {
   ASSERT_TRUE(r.Known);
   EXPECT_NEAR(r.Low, std::hypot(10.0, W * 1e-12), 1e-9);
   EXPECT_NEAR(r.High, std::hypot(10.0, W * 1.0), 1e-3);
+}
+
+// A stopped search says so and gives no value, whatever it had found on the way.
+TEST(Tune, AStoppedSearchGivesNoAnswer) {
+  CCircuit circuit(1, 2);
+  circuit.R(1, 3, 10.0);
+  CCmp* ind = circuit.L(3, 2, 1e-6);
+  const std::atomic<bool> stop{true};
+  for (const TuneKind kind : {TuneKind::X, TuneKind::Match}) {
+    const STuneResult r = Tuned(circuit, ind, {kind, 20.0, 1e6}, &stop);
+    EXPECT_TRUE(r.Stopped);
+    EXPECT_FALSE(r.Exact);
+    EXPECT_FALSE(r.Known);
+  }
 }
 
 }  // namespace

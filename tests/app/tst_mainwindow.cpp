@@ -232,6 +232,7 @@ class MainWindowTest : public QObject {
       dialog->TargetBox->setCurrentIndex(1);  // R at the working frequency
       dialog->ValueEdit->setText(QStringLiteral("2k"));
       dialog->SolveNow();
+      QTRY_VERIFY(!dialog->Solving());
       exact = dialog->Answer->text();
       QVERIFY(dialog->Choices[1]->text().startsWith(QStringLiteral("Apply 1k8")));
       QVERIFY(dialog->Choices[2]->text().startsWith(QStringLiteral("Apply 2k2")));
