@@ -1,6 +1,7 @@
 // Random gesture sequences on a sheet (fixed seeds): whatever the user does, the sheet stays
 // consistent, every pin gets a node, numbering and normalising are stable, measuring never
-// fails with an exception, the sheet's file reads back as the same sheet, every change is
+// fails with an exception, the sheet's file reads back as the same sheet (the parts' own
+// tolerances with it), every change is
 // reported as one edit, Escape puts the sheet back, and a move joins or splits no nets unless
 // it drops something onto another picture.
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <complex>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -317,6 +319,7 @@ class GestureRun {
     const SRect r = e->labelRects[Uniform(0, e->labelCount - 1)];
     host.ScriptEntry(Entries[Uniform(0, 9)]);
     const SPoint at{Uniform(r.left, r.right), Uniform(r.top, r.bottom)};
+    if (Uniform(0, 3) == 0) return SetTolerance(at);
     const int edits = host.editCalls;
     mouse.PressPixel(at);
     host.onEditParameter = nullptr;
@@ -325,6 +328,21 @@ class GestureRun {
       EXPECT_FALSE(sheet.buttonDown);
     }
     Release(at);
+  }
+
+  // What "Tolerance…" in the label's menu does: the part's own tolerance of the value, or
+  // none, as one edit. The menu is not offered during a gesture.
+  void SetTolerance(SPoint at) {
+    host.onEditParameter = nullptr;
+    int j = -1;
+    CCmp* c = sheet.LabelledAt(at, j);
+    if (c == nullptr || sheet.Busy() || sheet.buttonDown) return;
+    const std::optional<double> choices[] = {std::nullopt, 0.0, 0.05, 1.0 / 3, 0.999};
+    const std::optional<double> chosen = choices[Uniform(0, 4)];
+    SParam& slot = *c->Params()[j].Value;
+    if (slot.Tolerance == chosen) return;
+    slot.Tolerance = chosen;
+    host.EditCompleted();
   }
 
   // Sequences the window never produces but the sheet must survive: a release without a
