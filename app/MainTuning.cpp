@@ -140,7 +140,7 @@ void TMainForm::EditTolerance(CCmp& c, int j) {
   const CParam& parameter = c.Params()[j];
   const QString value =
       tr("%1: %2").arg(QLatin1String(parameter.Label), QString::fromStdString(parameter.Value->Text));
-  TToleranceDialog dialog(value, parameter.Value->Tolerance,
+  TToleranceDialog dialog(QLatin1String(parameter.Caption), value, parameter.Value->Tolerance,
                           KindToleranceOf(KindOf(c.Type), j, LoadTolerances()), this);
   if (dialog.exec() != QDialog::Accepted) return;
   ApplyTolerance(c, j, dialog.Chosen());

@@ -10,12 +10,14 @@
 #include "Settings.h"
 #include "components/CCmp.h"
 
-TToleranceDialog::TToleranceDialog(const QString& value, std::optional<double> own, double kind,
-                                   QWidget* parent)
+TToleranceDialog::TToleranceDialog(const QString& part, const QString& value,
+                                   std::optional<double> own, double kind, QWidget* parent)
     : QDialog(parent), chosen(own) {
-  setWindowTitle(tr("Tolerance"));
+  setWindowTitle(tr("Tolerance: %1").arg(part));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(tr("Tolerance of %1").arg(value), this));
+  // The dialog keeps to its contents' size, growing as a message shows.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  layout->addWidget(new QLabel(value, this));
 
   auto* row = new QHBoxLayout;
   PercentEdit = new QLineEdit(own ? PercentText(*own) : QString(), this);
@@ -31,14 +33,18 @@ TToleranceDialog::TToleranceDialog(const QString& value, std::optional<double> o
   row->addWidget(KindButton);
   layout->addLayout(row);
 
+  // Wrapped text needs a width to wrap at: that of the entry row.
+  const int width = row->sizeHint().width();
   auto* note = new QLabel(
       tr("Leave it empty for the kind's tolerance from the settings, now %1 %.")
           .arg(PercentText(kind)),
       this);
   note->setWordWrap(true);
+  note->setFixedWidth(width);
   layout->addWidget(note);
   Message = new QLabel(this);
   Message->setWordWrap(true);
+  Message->setFixedWidth(width);
   Message->setStyleSheet(QStringLiteral("color: #b00000"));
   Message->hide();
   layout->addWidget(Message);

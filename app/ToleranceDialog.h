@@ -12,10 +12,10 @@ class QPushButton;
 class TToleranceDialog : public QDialog {
   Q_OBJECT
  public:
-  // `value` names the value ("C: 10n"); `own` is the part's tolerance now (none: the kind's),
-  // `kind` the kind's, both as fractions.
-  TToleranceDialog(const QString& value, std::optional<double> own, double kind,
-                   QWidget* parent = nullptr);
+  // `part` names the part ("Capacitor"), `value` the value ("Capacitance, F: 10n"); `own` is
+  // the part's tolerance now (none: the kind's), `kind` the kind's, both as fractions.
+  TToleranceDialog(const QString& part, const QString& value, std::optional<double> own,
+                   double kind, QWidget* parent = nullptr);
 
   // Reads the field: a percentage from 0 to below 100, or nothing for the kind's. False for
   // anything else, with a message saying why; the tolerance chosen is then left as it was.
