@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 #include "Circuit.h"
 #include "analysis/Tolerance.h"
@@ -62,37 +63,24 @@ TEST(Tolerance, SeriesRlcBandLiesWithinItsCornersAndFillsThem) {
 
 // A part's own tolerance, zero included, comes before its kind's; the band follows it.
 TEST(Tolerance, APartsOwnToleranceComesBeforeItsKinds) {
-  CCircuit circuit;  // R across the meter, coupled inductors and a transformer beside
+  CCircuit circuit;
   CCmp* r = circuit.R(1, 2, 100);
   CCmp* lc = circuit.Coupled(1, 3, 3, 2, 1e-3, 2e-3, 0.5);
-  CCmp* w = circuit.Transformer(1, 4, 4, 2, 10, 2);
   circuit.Renumber();
-  const SKindTolerances kinds{.R = 0.5, .C = 0.2, .L = 0.3, .Turns = 0.04, .Coupling = 0.07};
-  const auto own = [](CCmp* c, int j, std::optional<double> t) {
-    c->Params()[j].Value->Tolerance = t;
-  };
-  own(lc, 0, 0.0);
-  own(lc, 2, 0.25);
-  own(w, 1, 0.125);
-  const struct {
-    const CCmp* cmp;
-    int j;
-    double picked, kind;
-  } rows[] = {{r, 0, 0.5, 0.5},     {lc, 0, 0.0, 0.3},   {lc, 1, 0.3, 0.3},
-              {lc, 2, 0.25, 0.07},  {w, 0, 0.04, 0.04},  {w, 1, 0.125, 0.04}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << KindOf(row.cmp->Type) << " " << row.j);
-    EXPECT_EQ(ToleranceOf(*row.cmp, row.j, kinds), row.picked);
-    EXPECT_EQ(KindToleranceOf(KindOf(row.cmp->Type), row.j, kinds), row.kind);
+  const SKindTolerances kinds{.R = 0.5, .L = 0.3, .Coupling = 0.07};
+  lc->Params()[0].Value->Tolerance = 0.0;
+  lc->Params()[2].Value->Tolerance = 0.25;
+  const std::tuple<const CCmp*, int, double, double> rows[] = {  // part, value, picked, kind's
+      {r, 0, 0.5, 0.5}, {lc, 0, 0.0, 0.3}, {lc, 1, 0.3, 0.3}, {lc, 2, 0.25, 0.07}};
+  for (const auto& [cmp, j, picked, kind] : rows) {
+    EXPECT_EQ(ToleranceOf(*cmp, j, kinds), picked) << j;
+    EXPECT_EQ(KindToleranceOf(KindOf(cmp->Type), j, kinds), kind) << j;
   }
-  // The resistor alone, held to 0 % though its kind allows 50 %: the band has no width.
+  // A resistor held to 0 % though its kind allows 50 %: the band has no width.
   CCircuit alone;
-  own(alone.R(1, 2, 100), 0, 0.0);
+  alone.R(1, 2, 100)->Params()[0].Value->Tolerance = 0.0;
   alone.Renumber();
-  SBandRequest request;
-  request.Hertz = {1, 1e3};
-  request.Tolerances = kinds;
-  request.Samples = 20;
+  const SBandRequest request{.Hertz = {1, 1e3}, .Resonances = {}, .Tolerances = kinds};
   for (const SBandPoint& p : ToleranceBand(alone.Cmps, *alone.Meter, alone.Solver, request).Points)
     EXPECT_EQ(p.RMin, p.RMax);
 }

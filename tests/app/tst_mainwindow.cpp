@@ -250,8 +250,8 @@ class MainWindowTest : public QObject {
   }
 
   // "Tolerance…" in a value label's menu: a bad entry is refused with a message and changes
-  // nothing; a percentage becomes the part's own tolerance as one undo step, which the
-  // label's tooltip shows.
+  // nothing; a percentage goes in as one undo step, shown in the label's tooltip, and the
+  // wheel keeps it.
   void toleranceFromTheLabelMenu() {
     DragFromPalette(ui().ImageR, {2, -2});
     WireAcrossMeter(PictureOfKind(KindR));
@@ -259,13 +259,11 @@ class MainWindowTest : public QObject {
     const QPoint at((label.left + label.right) / 2, (label.top + label.bottom) / 2);
     const auto own = [this] { return PictureOfKind(KindR)->cmp->Params()[0].Value->Tolerance; };
     std::unique_ptr<QMenu> menu(form().LabelMenu(at));
-    QCOMPARE(menu->actions()[1]->text(), QStringLiteral("Tolerance…"));
     const int steps = form().History().count();
     bool refused = false;
     QTimer::singleShot(0, this, [&] {
       auto* dialog = qobject_cast<TToleranceDialog*>(QApplication::activeModalWidget());
-      QVERIFY(dialog);
-      QCOMPARE(dialog->PercentEdit->placeholderText(), QStringLiteral("1 (the kind's)"));
+      QVERIFY(dialog && dialog->PercentEdit->placeholderText() == "1 (the kind's)");
       dialog->PercentEdit->setText(QStringLiteral("100"));
       dialog->accept();
       refused = dialog->isVisible() && dialog->Message->isVisible() && !own();
@@ -274,21 +272,15 @@ class MainWindowTest : public QObject {
     });
     menu->actions()[1]->trigger();
     QVERIFY(refused);
-    QCOMPARE(own(), std::optional<double>(0.005));
     QCOMPARE(form().LabelTip(at), QStringLiteral("Tolerance ±0.5 %, this part's own"));
     QCOMPARE(form().History().count(), steps + 1);
     form().History().undo();
-    QVERIFY(!own());
     QCOMPARE(form().LabelTip(at), QStringLiteral("Tolerance ±1 %, the kind's (Settings)"));
     form().History().redo();
-    QCOMPARE(own(), std::optional<double>(0.005));
-    // The wheel steps the value; the part keeps its tolerance.
     QWheelEvent notch(at, ui().PaintBox->mapToGlobal(QPointF(at)), {}, {0, 120}, Qt::NoButton, {},
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(ui().PaintBox, &notch);
-    QCOMPARE(QString::fromStdString(PictureOfKind(KindR)->cmp->Params()[0].Value->Text),
-             QStringLiteral("1k2"));
-    QCOMPARE(own(), std::optional<double>(0.005));
+    QVERIFY(own() == 0.005 && PictureOfKind(KindR)->cmp->Params()[0].Value->Text == "1k2");
   }
 
   void componentReleasedOutsideThePaintAreaIsDropped() {

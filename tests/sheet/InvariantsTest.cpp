@@ -1,7 +1,6 @@
 // Random gesture sequences on a sheet (fixed seeds): whatever the user does, the sheet stays
 // consistent, every pin gets a node, numbering and normalising are stable, measuring never
-// fails with an exception, the sheet's file reads back as the same sheet (the parts' own
-// tolerances with it), every change is
+// fails with an exception, the sheet's file reads back as the same sheet, every change is
 // reported as one edit, Escape puts the sheet back, and a move joins or splits no nets unless
 // it drops something onto another picture.
 #include <gtest/gtest.h>
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <complex>
 #include <map>
-#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -339,10 +337,8 @@ class GestureRun {
     if (c == nullptr || sheet.Busy() || sheet.buttonDown) return;
     const std::optional<double> choices[] = {std::nullopt, 0.0, 0.05, 1.0 / 3, 0.999};
     const std::optional<double> chosen = choices[Uniform(0, 4)];
-    SParam& slot = *c->Params()[j].Value;
-    if (slot.Tolerance == chosen) return;
-    slot.Tolerance = chosen;
-    host.EditCompleted();
+    std::optional<double>& own = c->Params()[j].Value->Tolerance;
+    if (own != chosen) own = chosen, host.EditCompleted();
   }
 
   // Sequences the window never produces but the sheet must survive: a release without a
