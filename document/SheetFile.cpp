@@ -264,15 +264,19 @@ void WriteSettings(std::string& out, const SSheetSettings& settings) {
 }
 
 // The part's own tolerances, written only where it has one: null for each value that has
-// none, a number that reads back as the same double for each that has.
+// none, a number that reads back as the same double for each that has. Only what reading
+// takes is written, and a negative zero as zero, which JSON reads back as the same.
 void AppendTolerances(std::string& line, const SParam* values, int count) {
+  const auto own = [&](int j) {
+    return values[j].Tolerance && IsPartTolerance(*values[j].Tolerance);
+  };
   bool any = false;
-  for (int j = 0; j < count; ++j) any |= values[j].Tolerance.has_value();
+  for (int j = 0; j < count; ++j) any |= own(j);
   if (!any) return;
   line += ", \"tolerances\": [";
   for (int j = 0; j < count; ++j) {
     if (j > 0) line += ", ";
-    line += values[j].Tolerance ? ExactText(*values[j].Tolerance) : "null";
+    line += own(j) ? ExactText(*values[j].Tolerance + 0.0) : "null";
   }
   line += "]";
 }
