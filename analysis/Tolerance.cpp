@@ -144,7 +144,15 @@ void SpreadResonances(CCmps& cmps, const CCmp& meter, CCalc& solver, const SBand
 }  // namespace
 
 double ToleranceOf(const CCmp& cmp, int j, const SKindTolerances& tolerances) {
+  if (j >= 0 && j < cmp.ParamCount()) {
+    const std::optional<double>& own = cmp.ParamValues()[j].Tolerance;
+    if (own) return *own;
+  }
   return KindTolerance(KindOf(cmp.Type), j, tolerances);
+}
+
+double KindToleranceOf(int kind, int j, const SKindTolerances& tolerances) {
+  return KindTolerance(kind, j, tolerances);
 }
 
 SToleranceBand ToleranceBand(CCmps& cmps, const CCmp& meter, CCalc& solver,

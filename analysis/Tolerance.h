@@ -23,8 +23,10 @@ struct SKindTolerances {
   double Coupling = 0.0;
 };
 
-// The tolerance of parameter j of a component: its kind's.
+// The tolerance of parameter j of a component: the part's own where it has one, else its kind's.
 double ToleranceOf(const CCmp& cmp, int j, const SKindTolerances& tolerances);
+// The kind's tolerance of parameter j of a part of that kind, whatever the part's own is.
+double KindToleranceOf(int kind, int j, const SKindTolerances& tolerances);
 
 // The range at one frequency over every sample that solved there; Solved false where none did.
 struct SBandPoint {

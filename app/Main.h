@@ -75,14 +75,21 @@ class TMainForm : public QMainWindow, public SheetHost {
   // Ctrl zooms; over a value label the wheel tunes that value (MainTuning.cpp).
   bool PaintBoxWheel(int delta, Qt::KeyboardModifiers modifiers, QPoint point);
   bool PaintBoxKeyPress(int key, Qt::KeyboardModifiers modifiers);
-  // The menu of the value label under a point of the paint area, offering "Tune to…"; null
-  // where there is no label or a gesture is under way (MainTuning.cpp). The caller owns it.
+  // The menu of the value label under a point of the paint area, offering "Tune to…" and
+  // "Tolerance…"; null where there is no label or a gesture is under way (MainTuning.cpp).
+  // The caller owns it.
   QMenu* LabelMenu(QPoint point);
   // Shows LabelMenu at `global`; false where there is none.
   bool PaintBoxContextMenu(QPoint point, QPoint global);
   // "Tune to…" for parameter j of c: the dialog, then the value picked as one undo step.
   void TuneToTarget(CCmp& c, int j);
   void ApplyTuned(CCmp& c, int j, const SParam& value);
+  // "Tolerance…" for parameter j of c: the dialog, then the part's own tolerance (a fraction;
+  // none for its kind's) as one undo step, the tolerance band following.
+  void EditTolerance(CCmp& c, int j);
+  void ApplyTolerance(CCmp& c, int j, std::optional<double> fraction);
+  // The tooltip of the value label under a point: its tolerance and whose it is; else empty.
+  QString LabelTip(QPoint point) const;
   bool FEditKeyPress(int key);
   void FComboBoxChange(int index);
   void NewBtnClick();

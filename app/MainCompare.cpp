@@ -27,14 +27,15 @@ namespace {
 // readout field.
 constexpr int DeltaLine = 12;
 
-// Shows the reason of a dimmed part when the pointer rests on it.
+// Shows a value label's tolerance, or the reason of a dimmed part, when the pointer rests on it.
 class TToolTipFilter : public QObject {
  public:
   explicit TToolTipFilter(TMainForm* form) : QObject(form), form(form) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::ToolTip) return QObject::eventFilter(watched, event);
     auto* help = static_cast<QHelpEvent*>(event);
-    const QString reason = form->HoverReason(help->pos());
+    QString reason = form->LabelTip(help->pos());
+    if (reason.isEmpty()) reason = form->HoverReason(help->pos());
     if (reason.isEmpty()) {
       QToolTip::hideText();
       event->ignore();

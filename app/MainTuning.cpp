@@ -2,16 +2,18 @@
 // series of preferred values (Shift: E96), a transformer's turns by one, a coupling
 // coefficient by a hundredth; the readout and the response panel follow every notch, and a
 // run of notches on one label is one undo step. "Tune to…" in a value label's menu solves for
-// the value that meets a target. The readout's spread over the parts' tolerances, in its
-// tooltips.
+// the value that meets a target. "Tolerance…" sets a part's own tolerance of a value, which
+// its label's tooltip shows. The readout's spread over the parts' tolerances, in its tooltips.
 #include <QMenu>
 
 #include "Main.h"
 #include "ResponseDock.h"
 #include "Settings.h"
+#include "ToleranceDialog.h"
 #include "TuneDialog.h"
 #include "analysis/CCalc.h"
 #include "analysis/Measure.h"
+#include "analysis/Tolerance.h"
 #include "components/Tuning.h"
 #include "ui_Main.h"
 #include "value/Value.h"
@@ -41,7 +43,7 @@ bool TMainForm::TuneLabel(QPoint point, int delta, Qt::KeyboardModifiers modifie
   const ESeries series = (modifiers & Qt::ShiftModifier) ? ESeries::E96 : TuningSeries;
   const std::optional<SParam> next = SteppedParam(KindOf(c->Type), j, *slot, series, notches);
   if (!next || (next->Text == slot->Text && next->Value == slot->Value)) return true;
-  *slot = *next;
+  slot->TakeValue(*next);
   PaintSheet();
   Recompute(false);
   CommitStep(tuning);
@@ -75,7 +77,19 @@ QMenu* TMainForm::LabelMenu(QPoint point) {
   if (c == nullptr || Sheet->Busy() || Sheet->buttonDown) return nullptr;
   auto* menu = new QMenu(this);
   menu->addAction(tr("Tune to…"), this, [this, c, j] { TuneToTarget(*c, j); });
+  menu->addAction(tr("Tolerance…"), this, [this, c, j] { EditTolerance(*c, j); });
   return menu;
+}
+
+QString TMainForm::LabelTip(QPoint point) const {
+  int j = -1;
+  const CCmp* c = Sheet->LabelledAt(ToSPoint(point), j);
+  if (c == nullptr) return {};
+  const SParam& value = c->ParamValues()[j];
+  const double tolerance = ToleranceOf(*c, j, LoadTolerances());
+  return (value.Tolerance ? tr("Tolerance ±%1 %, this part's own")
+                          : tr("Tolerance ±%1 %, the kind's (Settings)"))
+      .arg(PercentText(tolerance));
 }
 
 bool TMainForm::PaintBoxContextMenu(QPoint point, QPoint global) {
@@ -115,8 +129,28 @@ void TMainForm::TuneToTarget(CCmp& c, int j) {
 
 void TMainForm::ApplyTuned(CCmp& c, int j, const SParam& value) {
   EndTuningRun();
-  *c.Params()[j].Value = value;
+  c.Params()[j].Value->TakeValue(value);
   PaintSheet();
   Recompute(false);
+  CommitStep();
+}
+
+void TMainForm::EditTolerance(CCmp& c, int j) {
+  if (j < 0 || j >= c.ParamCount()) return;
+  const CParam& parameter = c.Params()[j];
+  const QString value =
+      tr("%1: %2").arg(QLatin1String(parameter.Label), QString::fromStdString(parameter.Value->Text));
+  TToleranceDialog dialog(QLatin1String(parameter.Caption), value, parameter.Value->Tolerance,
+                          KindToleranceOf(KindOf(c.Type), j, LoadTolerances()), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  ApplyTolerance(c, j, dialog.Chosen());
+}
+
+void TMainForm::ApplyTolerance(CCmp& c, int j, std::optional<double> fraction) {
+  EndTuningRun();
+  SParam& slot = *c.Params()[j].Value;
+  if (slot.Tolerance == fraction) return;
+  slot.Tolerance = fraction;
+  Recompute(false);  // the band, where it is shown, is taken again
   CommitStep();
 }

@@ -53,6 +53,21 @@ void StoreTolerances(const SKindTolerances& t) {
     store.setValue(QString::fromLatin1(key), QString::number(t.*field * 100, 'g', 15));
 }
 
+std::optional<double> ReadPercent(const QString& text) {
+  QString number = text.trimmed();
+  if (number.endsWith(QLatin1Char('%'))) number.chop(1);
+  try {
+    const double percent = ParseValue(number.toStdString());
+    if (std::isfinite(percent)) return percent / 100;
+  } catch (const Exception&) {
+  }
+  return std::nullopt;
+}
+
+QString PercentText(double fraction) {
+  return QString::number(fraction * 100, 'g', 6);
+}
+
 ESeries ReadTuningSeries(const QString& name) {
   for (int i = 0; i < ESeriesCount; ++i) {
     const auto series = static_cast<ESeries>(i);
@@ -162,12 +177,9 @@ void TSettingsForm::ConnectDesignControls() {
       // A percentage from 0 to 100 is taken; anything else reverts to the one in use.
       SKindTolerances t = LoadTolerances();
       double& field = t.*TolerancePercents[i].Field;
-      try {
-        const double percent = ParseValue(edits[i]->text().toStdString());
-        if (std::isfinite(percent) && percent >= 0 && percent <= 100) field = percent / 100;
-      } catch (const Exception&) {
-      }
-      edits[i]->setText(QString::number(field * 100, 'g', 6));
+      const std::optional<double> fraction = ReadPercent(edits[i]->text());
+      if (fraction && *fraction >= 0 && *fraction <= 1) field = *fraction;
+      edits[i]->setText(PercentText(field));
       StoreTolerances(t);
       emit TolerancesChanged();
     });
@@ -193,7 +205,7 @@ void TSettingsForm::FormShow() {
   const SKindTolerances t = LoadTolerances();
   const auto edits = ToleranceEdits(*ui);
   for (size_t i = 0; i < edits.size(); ++i)
-    edits[i]->setText(QString::number(t.*TolerancePercents[i].Field * 100, 'g', 6));
+    edits[i]->setText(PercentText(t.*TolerancePercents[i].Field));
   guard = false;
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QSettings>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/Tolerance.h"
@@ -38,6 +39,11 @@ ESeries ReadTuningSeries(const QString& name);
 // The parts' tolerances by kind, stored in percent; the defaults for what is not stored.
 SKindTolerances LoadTolerances();
 void StoreTolerances(const SKindTolerances& tolerances);
+// A tolerance as the user types and reads it: a percentage in engineering text ("2", "0.5",
+// "500m"), a trailing "%" allowed, read as a fraction; none where it is no finite number.
+std::optional<double> ReadPercent(const QString& text);
+// A fraction as a percentage without the sign: 0.05 gives "5".
+QString PercentText(double fraction);
 
 // The reference impedance Z0 of the match figures and the S-parameter file: the text as typed
 // and its value. Stored under its own key; a stored text that is no value above zero gives

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,24 @@ struct CPin {
   int32_t Dir = 0;
 };
 
-// One parameter value held inside a component: the value in SI units and the text as typed.
+// One parameter value held inside a component: the value in SI units, the text as typed, and
+// the part's own tolerance of it as a fraction (0.02 is 2 %), none where its kind's applies.
 struct SParam {
   double Value = 0.0;
   std::string Text;
+  std::optional<double> Tolerance = std::nullopt;
+  // Takes the value and text of `other`; the part keeps its own tolerance.
+  void TakeValue(const SParam& other) {
+    Value = other.Value;
+    Text = other.Text;
+  }
 };
+
+// Whether `fraction` may be a part's own tolerance: finite, from 0 up to but not including 1
+// (a part that may reach zero or twice its value has no tolerance worth the name).
+constexpr bool IsPartTolerance(double fraction) {
+  return fraction >= 0.0 && fraction < 1.0;
+}
 
 // Where a value label is drawn for one orientation: anchor in fine units (element frame) and
 // alignment (0 centred, 1 text to the right, -1 text to the left).

@@ -204,6 +204,29 @@ int Named(const std::string& name, const char* const* names, int count, const st
   Fail(field, std::string("unknown ") + what + " " + Quoted(name));
 }
 
+// A component's own tolerances: a list beside its values, each a fraction from 0 to below 1 or
+// null for its kind's. A file without the list gives the kinds' tolerances throughout.
+std::vector<std::optional<double>> ReadTolerances(const json& c, const std::string& path,
+                                                  size_t count) {
+  std::vector<std::optional<double>> out(count);
+  if (!c.contains("tolerances")) return out;
+  const json& list = Array(c, path, "tolerances");
+  if (list.size() != count)
+    Fail(Field(path, "tolerances"), "expected " + std::to_string(count) + " tolerances, found " +
+                                        std::to_string(list.size()));
+  for (size_t j = 0; j < count; ++j) {
+    if (list[j].is_null()) continue;
+    const std::string field = Field(path, "tolerances") + "[" + std::to_string(j) + "]";
+    if (!list[j].is_number())
+      Fail(field, std::string("expected a number or null, found ") + TypeName(list[j]));
+    const double fraction = list[j].get<double>();
+    if (!IsPartTolerance(fraction))
+      Fail(field, Text(list[j]) + " is not a tolerance: a fraction from 0 to below 1");
+    out[j] = fraction;
+  }
+  return out;
+}
+
 SSheetComponent ReadComponent(const json& c, const std::string& path) {
   Typed(c, json::value_t::object, path, "an object");
   SSheetComponent out;
@@ -224,6 +247,7 @@ SSheetComponent ReadComponent(const json& c, const std::string& path) {
     out.Texts.push_back(String(values[j], field));
     ValueText(out.Texts.back(), field);
   }
+  out.Tolerances = ReadTolerances(c, path, values.size());
   return out;
 }
 
@@ -237,6 +261,24 @@ void WriteSettings(std::string& out, const SSheetSettings& settings) {
            ", \"points\": " + std::to_string(s->Points) +
            ", \"follow\": " + (s->Follow ? "true" : "false") + "},\n";
   }
+}
+
+// The part's own tolerances, written only where it has one: null for each value that has
+// none, a number that reads back as the same double for each that has. Only what reading
+// takes is written, and a negative zero as zero, which JSON reads back as the same.
+void AppendTolerances(std::string& line, const SParam* values, int count) {
+  const auto own = [&](int j) {
+    return values[j].Tolerance && IsPartTolerance(*values[j].Tolerance);
+  };
+  bool any = false;
+  for (int j = 0; j < count; ++j) any |= own(j);
+  if (!any) return;
+  line += ", \"tolerances\": [";
+  for (int j = 0; j < count; ++j) {
+    if (j > 0) line += ", ";
+    line += own(j) ? ExactText(*values[j].Tolerance + 0.0) : "null";
+  }
+  line += "]";
 }
 
 // A sweep limit as written: exact float text, finite and above zero.
@@ -313,7 +355,9 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
       if (j > 0) line += ", ";
       line += Text(table[j].Value != nullptr ? table[j].Value->Text : std::string());
     }
-    return line + "]}";
+    line += "]";
+    AppendTolerances(line, c->ParamValues(), c->ParamCount());
+    return line + "}";
   });
   WriteList(out, "wires", wires, [](const CPct* p) {
     const auto* w = static_cast<const CLine*>(p);
@@ -430,6 +474,7 @@ CCmp* PutContent(const SSheetContent& content, CSheet& sheet) {
     for (size_t j = 0; j < c.Texts.size() && table[j].Caption != nullptr; ++j) {
       table[j].Value->Text = c.Texts[j];
       table[j].Value->Value = ParseValue(c.Texts[j]);
+      if (j < c.Tolerances.size()) table[j].Value->Tolerance = c.Tolerances[j];
     }
   }
   // Dots sort before wires: appended in that order, a saved list needs no exchange.

@@ -1,5 +1,5 @@
 // The sheet file: a versioned JSON text with the meter and every component (kind, position,
-// orientation, each value's text as typed), the wires, the junction dots, the frequency with
+// orientation, each value's text as typed, the part's own tolerances where it has any), the wires, the junction dots, the frequency with
 // its unit and the view. Reading checks the whole text before anything touches a sheet.
 #pragma once
 
@@ -32,6 +32,8 @@ struct SSheetComponent {
   SPoint Position;
   ::Orientation Orientation = ::Orientation::R0;  // `::` names the enum this member hides
   std::vector<std::string> Texts;                 // one per parameter of the kind, as typed
+  // One per parameter: the part's own tolerance as a fraction, none where its kind's applies.
+  std::vector<std::optional<double>> Tolerances;
 };
 
 // The frequency-response panel's range as a sheet keeps it: from Start to Stop hertz in
@@ -82,7 +84,7 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
 // Reads and checks a whole file text. Throws Exception("field: problem") for the first fault
 // found: too large, nested too deep, not JSON, another format, a newer version, a wrong type,
 // too many parts, an unknown kind, not exactly one meter, a wrong number of values, a value
-// text that does not parse, a coordinate that is not an integer or lies beyond the limits, a
+// text that does not parse, a part's tolerance that is no fraction from 0 to below 1, a coordinate that is not an integer or lies beyond the limits, a
 // reference impedance not above zero, a sweep range that is empty or of too few or many points.
 // A message quotes at most a short excerpt of an offending text.
 SSheetContent ReadSheetFile(std::string_view text);

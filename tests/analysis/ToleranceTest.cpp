@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 #include "Circuit.h"
 #include "analysis/Tolerance.h"
@@ -58,6 +59,30 @@ TEST(Tolerance, SeriesRlcBandLiesWithinItsCornersAndFillsThem) {
   // The nominal values are back.
   EXPECT_EQ(circuit.Parts[2].Cmp->ParamValues()[0].Value, l);
   EXPECT_EQ(circuit.Parts[3].Cmp->ParamValues()[0].Value, c);
+}
+
+// A part's own tolerance, zero included, comes before its kind's; the band follows it.
+TEST(Tolerance, APartsOwnToleranceComesBeforeItsKinds) {
+  CCircuit circuit;
+  CCmp* r = circuit.R(1, 2, 100);
+  CCmp* lc = circuit.Coupled(1, 3, 3, 2, 1e-3, 2e-3, 0.5);
+  circuit.Renumber();
+  const SKindTolerances kinds{.R = 0.5, .L = 0.3, .Coupling = 0.07};
+  lc->Params()[0].Value->Tolerance = 0.0;
+  lc->Params()[2].Value->Tolerance = 0.25;
+  const std::tuple<const CCmp*, int, double, double> rows[] = {  // part, value, picked, kind's
+      {r, 0, 0.5, 0.5}, {lc, 0, 0.0, 0.3}, {lc, 1, 0.3, 0.3}, {lc, 2, 0.25, 0.07}};
+  for (const auto& [cmp, j, picked, kind] : rows) {
+    EXPECT_EQ(ToleranceOf(*cmp, j, kinds), picked) << j;
+    EXPECT_EQ(KindToleranceOf(KindOf(cmp->Type), j, kinds), kind) << j;
+  }
+  // A resistor held to 0 % though its kind allows 50 %: the band has no width.
+  CCircuit alone;
+  alone.R(1, 2, 100)->Params()[0].Value->Tolerance = 0.0;
+  alone.Renumber();
+  const SBandRequest request{.Hertz = {1, 1e3}, .Resonances = {}, .Tolerances = kinds};
+  for (const SBandPoint& p : ToleranceBand(alone.Cmps, *alone.Meter, alone.Solver, request).Points)
+    EXPECT_EQ(p.RMin, p.RMax);
 }
 
 }  // namespace

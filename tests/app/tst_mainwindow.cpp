@@ -20,6 +20,7 @@
 #include "ElemWin.h"
 #include "Main.h"
 #include "Settings.h"
+#include "ToleranceDialog.h"
 #include "TuneDialog.h"
 #include "WindowFixture.h"
 #include "Windows.h"
@@ -222,7 +223,7 @@ class MainWindowTest : public QObject {
     const QPoint at((label.left + label.right) / 2, (label.top + label.bottom) / 2);
     QVERIFY(form().LabelMenu(GridPixel({-6, 6})) == nullptr);
     std::unique_ptr<QMenu> menu(form().LabelMenu(at));
-    QVERIFY(menu && menu->actions().size() == 1);
+    QVERIFY(menu && menu->actions().size() == 2);
     QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Tune to…"));
     const int steps = form().History().count();
     QString exact;
@@ -247,6 +248,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(form().History().count(), steps + 1);
     form().History().undo();
     QCOMPARE(ui().REdit->text(), QStringLiteral("1e+3"));
+  }
+
+  // "Tolerance…" in a value label's menu: a bad entry is refused with a message and changes
+  // nothing; a percentage goes in as one undo step, shown in the label's tooltip, and the
+  // wheel keeps it.
+  void toleranceFromTheLabelMenu() {
+    DragFromPalette(ui().ImageR, {2, -2});
+    WireAcrossMeter(PictureOfKind(KindR));
+    const SRect label = PictureOfKind(KindR)->labelRects[0];
+    const QPoint at((label.left + label.right) / 2, (label.top + label.bottom) / 2);
+    const auto own = [this] { return PictureOfKind(KindR)->cmp->Params()[0].Value->Tolerance; };
+    std::unique_ptr<QMenu> menu(form().LabelMenu(at));
+    const int steps = form().History().count();
+    bool refused = false;
+    QTimer::singleShot(0, this, [&] {
+      auto* dialog = qobject_cast<TToleranceDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog && dialog->PercentEdit->placeholderText() == "1 (the kind's)");
+      dialog->PercentEdit->setText(QStringLiteral("100"));
+      dialog->accept();
+      refused = dialog->isVisible() && dialog->Message->isVisible() && !own();
+      dialog->PercentEdit->setText(QStringLiteral("0.5"));
+      dialog->accept();
+    });
+    menu->actions()[1]->trigger();
+    QVERIFY(refused);
+    QCOMPARE(form().LabelTip(at), QStringLiteral("Tolerance ±0.5 %, this part's own"));
+    QCOMPARE(form().History().count(), steps + 1);
+    form().History().undo();
+    QCOMPARE(form().LabelTip(at), QStringLiteral("Tolerance ±1 %, the kind's (Settings)"));
+    form().History().redo();
+    QWheelEvent notch(at, ui().PaintBox->mapToGlobal(QPointF(at)), {}, {0, 120}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(ui().PaintBox, &notch);
+    QVERIFY(own() == 0.005 && PictureOfKind(KindR)->cmp->Params()[0].Value->Text == "1k2");
   }
 
   void componentReleasedOutsideThePaintAreaIsDropped() {

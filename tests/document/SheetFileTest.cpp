@@ -36,13 +36,17 @@ void TransformerCircuit(CSheet& sheet) {
   const CPct* w = AddPart(sheet, KindW, Orientation::R0, {0, -2}, {"10", "2.5"});
   const SPoint p2 = w->PinPos(2);
   const CPct* r = AddPart(sheet, KindR, Orientation::R90, {p2.x + 3, p2.y}, {"4k7"});
+  r->cmp->Params()[0].Value->Tolerance = 0.001;  // the parts' own tolerances, zero among them
   AddWires(sheet, {{{-4, -2}, w->PinPos(0)},
                    {{-4, 0}, {w->PinPos(1).x, 0}},
                    {{w->PinPos(1).x, 0}, w->PinPos(1)},
                    {p2, r->PinPos(0)},
                    {w->PinPos(3), r->PinPos(1)}});
-  AddPart(sheet, KindLC, Orientation::R180, {-10, 8}, {"2u2", "10m", "0.95"});
+  CPct* lc = AddPart(sheet, KindLC, Orientation::R180, {-10, 8}, {"2u2", "10m", "0.95"});
+  lc->cmp->Params()[1].Value->Tolerance = 1.0 / 3;
+  lc->cmp->Params()[2].Value->Tolerance = 0.0;
 }
+
 
 //   (-4,-2)---R---+----+-- (8,-2)
 //                 |    |
@@ -157,6 +161,14 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"too many values", Replace(ok, "[\"4k7\"]", "[\"4k7\", \"1\"]"),
        "components[0].values: expected 1 value texts for a resistor, found 2"},
       {"bad unit", Replace(ok, "\"Hz\"", "\"THz\""), "unit: unknown unit \"THz\""},
+      {"tolerance of 100 %", Replace(ok, "\"tolerances\": [0.001]", "\"tolerances\": [1.0]"),
+       "components[0].tolerances[0]: 1.0 is not a tolerance: a fraction from 0 to below 1"},
+      {"negative tolerance", Replace(ok, "[0.001]", "[-1e-9]"),
+       "components[0].tolerances[0]: -1e-09 is not a tolerance"},
+      {"tolerance as text", Replace(ok, "[0.001]", "[\"1%\"]"),
+       "components[0].tolerances[0]: expected a number or null, found string"},
+      {"tolerances too many", Replace(ok, "[0.001]", "[0.001, null]"),
+       "components[0].tolerances: expected 1 tolerances, found 2"},
       {"Z0 zero", Replace(ok, "\"view\"", "\"z0\": \"0\", \"view\""),
        "z0: \"0\" is not a resistance above zero"},
       {"sweep upside down", Replace(ok, "\"view\"", sweep + "\"1e3\", \"stop\": \"1\", " + tail),
@@ -170,7 +182,7 @@ TEST(SheetFile, BrokenFilesAreRefusedWithTheFieldAndTheProblem) {
       {"number beyond a double", Replace(ok, "\"x\": -4", "\"x\": 1e400"),
        "file: not a sheet file"},
       {"1 MB of open brackets", std::string(1 << 20, '['), "file: not a sheet file: brackets"},
-      {"beyond the size", ok + std::string(SheetFileMaxBytes, ' '), "file: 16777"},
+      {"beyond the size", ok + std::string(SheetFileMaxBytes, ' '), "file: 1677"},
       {"beyond the part count", Replace(ok, "\"dots\": [", "\"dots\": [" + many), "file: 1000"},
       {"a megabyte of value", Replace(ok, "\"4k7\"", '"' + std::string(1 << 20, '7') + "x\""),
        "components[0].values[0]: \"777"},

@@ -317,6 +317,7 @@ class GestureRun {
     const SRect r = e->labelRects[Uniform(0, e->labelCount - 1)];
     host.ScriptEntry(Entries[Uniform(0, 9)]);
     const SPoint at{Uniform(r.left, r.right), Uniform(r.top, r.bottom)};
+    if (Uniform(0, 3) == 0) return SetTolerance(at);
     const int edits = host.editCalls;
     mouse.PressPixel(at);
     host.onEditParameter = nullptr;
@@ -325,6 +326,19 @@ class GestureRun {
       EXPECT_FALSE(sheet.buttonDown);
     }
     Release(at);
+  }
+
+  // What "Tolerance…" in the label's menu does: the part's own tolerance of the value, or
+  // none, as one edit. The menu is not offered during a gesture.
+  void SetTolerance(SPoint at) {
+    host.onEditParameter = nullptr;
+    int j = -1;
+    CCmp* c = sheet.LabelledAt(at, j);
+    if (c == nullptr || sheet.Busy() || sheet.buttonDown) return;
+    const std::optional<double> choices[] = {std::nullopt, 0.0, 0.05, 1.0 / 3, 0.999};
+    const std::optional<double> chosen = choices[Uniform(0, 4)];
+    std::optional<double>& own = c->Params()[j].Value->Tolerance;
+    if (own != chosen) own = chosen, host.EditCompleted();
   }
 
   // Sequences the window never produces but the sheet must survive: a release without a
