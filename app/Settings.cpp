@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "analysis/Measure.h"
+#include "components/CCmp.h"
 #include "ui_Settings.h"
 #include "value/Value.h"
 
@@ -42,7 +43,7 @@ SKindTolerances LoadTolerances() {
   for (const auto& [key, field] : TolerancePercents) {
     bool ok = false;
     const double percent = store.value(QString::fromLatin1(key)).toString().toDouble(&ok);
-    if (ok && std::isfinite(percent) && percent >= 0 && percent <= 100) t.*field = percent / 100;
+    if (ok && IsPartTolerance(percent / 100)) t.*field = percent / 100;
   }
   return t;
 }
@@ -174,11 +175,11 @@ void TSettingsForm::ConnectDesignControls() {
   for (size_t i = 0; i < edits.size(); ++i) {
     connect(edits[i], &QLineEdit::editingFinished, this, [this, i, edits] {
       if (guard) return;
-      // A percentage from 0 to 100 is taken; anything else reverts to the one in use.
+      // A percentage from 0 to below 100 is taken; anything else reverts to the one in use.
       SKindTolerances t = LoadTolerances();
       double& field = t.*TolerancePercents[i].Field;
       const std::optional<double> fraction = ReadPercent(edits[i]->text());
-      if (fraction && *fraction >= 0 && *fraction <= 1) field = *fraction;
+      if (fraction && IsPartTolerance(*fraction)) field = *fraction;
       edits[i]->setText(PercentText(field));
       StoreTolerances(t);
       emit TolerancesChanged();

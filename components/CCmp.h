@@ -36,8 +36,9 @@ struct SParam {
   }
 };
 
-// Whether `fraction` may be a part's own tolerance: finite, from 0 up to but not including 1
-// (a part that may reach zero or twice its value has no tolerance worth the name).
+// Whether `fraction` may be a tolerance, a part's own or its kind's: finite, from 0 up to but
+// not including 1 (a part that may reach zero or twice its value has no tolerance worth the
+// name).
 constexpr bool IsPartTolerance(double fraction) {
   return fraction >= 0.0 && fraction < 1.0;
 }

@@ -337,14 +337,14 @@ class SettingsTest : public QObject {
   }
 
   // The wheel's series and the tolerances are applied and stored as they change; a tolerance
-  // that is no percentage reverts.
+  // that is no percentage below 100 reverts.
   void seriesAndTolerancesAreStored() {
     Program program;
     TSettingsForm& dialog = program.settings;
     WhileOpen(dialog, [&] {
       QCOMPARE(dialog.ui->SeriesComboBox->currentText(), QString("E12"));
       dialog.ui->SeriesComboBox->setCurrentIndex(static_cast<int>(ESeries::E24));
-      for (const auto& [typed, shown] : {std::pair{"2.5", "2.5"}, {"x", "2.5"}, {"150", "2.5"}}) {
+      for (const auto& [typed, shown] : {std::pair{"2.5", "2.5"}, {"x", "2.5"}, {"100", "2.5"}}) {
         dialog.ui->ToleranceCEdit->setText(typed);
         emit dialog.ui->ToleranceCEdit->editingFinished();
         QCOMPARE(dialog.ui->ToleranceCEdit->text(), QString(shown));
