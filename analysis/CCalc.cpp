@@ -555,6 +555,7 @@ void CCalc::SolveLanes(int meterUnknown) {
       laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
     }
   if (!lu.CorrectLanes(laneRe.data(), laneIm.data(), laneXRe.data(), laneXIm.data())) return;
+  lanesNegated = true;
   if (Quick) {
     TakeQuickLanes();
     return;
@@ -582,24 +583,21 @@ void CCalc::SolveLanes(int meterUnknown) {
   }
 }
 
-// Each replayed lane's first solution in laneXRe and laneXIm, published where it is finite.
+// Each replayed lane's first solution in laneXRe and laneXIm, taken where it is finite; left
+// as solved, so TakeLane negates it.
 void CCalc::TakeQuickLanes() {
   constexpr size_t L = CSparseLu::Lanes;
   const size_t n = static_cast<size_t>(Count);
-  for (size_t f = 0; f < L; ++f) {
-    double size = 0, probe = 0;  // probe: zero for finite values, NaN otherwise
-    for (size_t i = 0; i < n; ++i) {
-      const double re = laneXRe[i * L + f], im = laneXIm[i * L + f];
-      size = std::max(size, std::fabs(re) + std::fabs(im));
-      probe += re * 0 + im * 0;
+  double probe[L] = {};  // zero for finite values, NaN otherwise
+  bool nonzero[L] = {};
+  for (size_t i = 0; i < n * L; i += L)
+    for (size_t f = 0; f < L; ++f) {
+      const double re = laneXRe[i + f], im = laneXIm[i + f];
+      probe[f] += re * 0 + im * 0;
+      nonzero[f] |= (re != 0) | (im != 0);
     }
-    laneDone[f] = laneOk[f] && probe == 0 && size > 0;
-    if (!laneDone[f]) continue;
-    for (size_t i = 0; i < n; ++i) {
-      laneXRe[i * L + f] = -laneXRe[i * L + f];
-      laneXIm[i * L + f] = -laneXIm[i * L + f];
-    }
-  }
+  for (size_t f = 0; f < L; ++f) laneDone[f] = laneOk[f] && probe[f] == 0 && nonzero[f];
+  lanesNegated = false;
 }
 
 // The published solution of a lane prepared at Omega, where there is one.
@@ -608,9 +606,10 @@ bool CCalc::TakeLane() {
   if (!lanesReady || !lu.LanesValid()) return false;
   for (size_t f = 0; f < L; ++f) {
     if (laneOmega[f] != Omega || !laneDone[f]) continue;
+    const double sign = lanesNegated ? 1.0 : -1.0;
     for (size_t i = 0; i < static_cast<size_t>(Count); ++i) {
-      VecRe[i] = laneXRe[i * L + f];
-      VecIm[i] = laneXIm[i * L + f];
+      VecRe[i] = sign * laneXRe[i * L + f];
+      VecIm[i] = sign * laneXIm[i * L + f];
     }
     return true;
   }

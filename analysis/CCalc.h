@@ -182,6 +182,7 @@ class CCalc : public CStampTarget {
   std::vector<double> laneRe, laneIm, laneXRe, laneXIm, laneDRe, laneDIm;
   std::vector<SComplex> laneResidual;
   bool laneDone[CSparseLu::Lanes] = {};
+  bool lanesNegated = true;  // laneXRe and laneXIm hold the published (negated) solutions
 
   std::unique_ptr<double[]> vecRe, vecIm;
   bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter

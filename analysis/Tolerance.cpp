@@ -1,6 +1,7 @@
 #include "analysis/Tolerance.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <numbers>
@@ -121,20 +122,44 @@ void IncludeReadings(SToleranceBand& band, const std::vector<SImpedance>& z,
 // How closely a followed resonance is found, in log f: a spread is read to six digits or so.
 constexpr double RootTolerance = 1e-7;
 
-// The signed reactance of a resonance's search, positive above the root (rising through a
-// series resonance, falling through a parallel one); none where there is no reading.
+// What changes sign at a resonance, positive above it: X rising through a series resonance,
+// the susceptance Im(1/Z) rising through a parallel one (a smooth root where X has a pole);
+// none where there is no reading.
 struct SRootSide {
   CImpedanceProbe& probe;
-  double sign;
+  bool series;
   std::optional<double> operator()(double f) const {
     const SImpedance z = probe.At(f);
-    if (!z || !std::isfinite(z->imag())) return std::nullopt;
-    return sign * z->imag();
+    if (!z) return std::nullopt;
+    const double side = series ? z->imag() : (1.0 / *z).imag();
+    if (!std::isfinite(side)) return std::nullopt;
+    return side;
   }
 };
 
+// The secant method on log f from the estimate, within (floor, ceiling): a handful of readings
+// where the estimate is good. None where it leaves the range, meets a root of the other slope
+// or does not settle.
+std::optional<double> Secant(const SRootSide& xAt, double guess, double floor, double ceiling) {
+  double a = std::log(guess);
+  std::optional<double> fa = xAt(guess);
+  if (!fa || *fa == 0.0) return fa ? std::optional<double>(guess) : std::nullopt;
+  double b = *fa > 0.0 ? a - 1e-4 : a + 1e-4;
+  std::optional<double> fb = xAt(std::exp(b));
+  for (int i = 0; i < 8 && fb; ++i) {
+    const double slope = (*fb - *fa) / (b - a);
+    if (!(slope > 0.0)) return std::nullopt;
+    const double m = b - *fb / slope;
+    if (!(m > std::log(floor) && m < std::log(ceiling))) return std::nullopt;
+    if (std::fabs(m - b) < RootTolerance) return std::exp(m);
+    a = b, fa = fb;
+    b = m, fb = xAt(std::exp(m));
+  }
+  return std::nullopt;
+}
+
 // Regula falsi on log f between lo (x <= 0) and hi (x >= 0), the stale end's value halved
-// (Illinois); a pole between the ends (a lossless parallel resonance) falls back to halving.
+// (Illinois).
 std::optional<double> Narrow(const SRootSide& xAt, double lo, double hi, double fa, double fb) {
   double a = std::log(lo), b = std::log(hi);
   int stale = 0;
@@ -157,14 +182,15 @@ std::optional<double> Narrow(const SRootSide& xAt, double lo, double hi, double 
   return std::exp(0.5 * (a + b));
 }
 
-// The root of X nearest to `guess` with the slope of the nominal resonance, searched in
-// widening steps either side of it but never beyond a factor `reach` from the nominal; none
-// where X shows no such change of sign there.
+// The root nearest to `guess` with the slope of the nominal resonance, never beyond a factor
+// `reach` from the nominal: by the secant method, or else in widening steps either side of the
+// guess and then narrowed; none where there is no such change of sign.
 std::optional<double> FollowResonance(CImpedanceProbe& probe, const SResonance& nominal,
                                       double guess, double reach) {
-  const SRootSide xAt{probe, nominal.Series ? 1.0 : -1.0};
+  const SRootSide xAt{probe, nominal.Series};
   const double floor = nominal.Hertz / (1.0 + reach), ceiling = nominal.Hertz * (1.0 + reach);
   guess = std::clamp(guess, floor, ceiling);
+  if (const std::optional<double> root = Secant(xAt, guess, floor, ceiling)) return root;
   double lo = guess, hi = guess;
   std::optional<double> xLo = xAt(guess), xHi = xLo;
   if (xLo && *xLo == 0.0) return guess;
@@ -246,37 +272,56 @@ bool Cancelled(const std::atomic<bool>* cancel) {
   return cancel != nullptr && cancel->load(std::memory_order_relaxed);
 }
 
-// The worst-case corners of each band frequency: for the largest and the smallest R, X, |Z|
-// and phase, every varied value at the end of its tolerance that the sign of its sensitivity
-// there names. Each distinct corner lists the band frequencies that ask for it.
+// The worst-case corners at one frequency: for the largest and the smallest R, X, |Z| and
+// phase, every varied value at the end of its tolerance that the sign of its sensitivity there
+// names. None where the reading has no sensitivities.
+using SCorners = std::array<SPattern, 8>;
+
+std::optional<SCorners> CornersAt(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz,
+                                  const std::vector<SVaried>& varied) {
+  const SSensitivities s = Sensitivities(cmps, meter, solver, hertz);
+  if (!s.Valid) return std::nullopt;
+  const std::vector<int> index = PartIndex(varied, s);
+  SCorners corners;
+  for (size_t v = 0; v < varied.size(); ++v) {
+    double d[4] = {};
+    if (index[v] >= 0) {
+      const SPartSensitivity& p = s.Parts[static_cast<size_t>(index[v])];
+      NormalisedSensitivity(0, s.Z, p.Scaled, d[0], d[1]);
+      NormalisedSensitivity(1, s.Z, p.Scaled, d[2], d[3]);
+    }
+    for (size_t q = 0; q < 4; ++q) {
+      corners[2 * q].push_back(SignOf(d[q]));
+      corners[2 * q + 1].push_back(static_cast<int8_t>(-SignOf(d[q])));
+    }
+  }
+  return corners;
+}
+
+// The corners of every band frequency, each distinct one with the frequencies that ask for it.
+// The sensitivities are taken at every other frequency; one between two whose corners agree
+// has theirs, the signs changing nowhere between.
 std::map<SPattern, std::vector<size_t>> BandCorners(CCmps& cmps, const CCmp& meter,
                                                     CCalc& solver, const SBandRequest& request,
                                                     const std::vector<SVaried>& varied,
                                                     const std::atomic<bool>* cancel) {
+  const size_t count = request.Hertz.size();
+  std::vector<std::optional<SCorners>> at(count);
+  for (size_t k = 0; k < count && !Cancelled(cancel); k += 2)
+    at[k] = CornersAt(cmps, meter, solver, request.Hertz[k], varied);
+  for (size_t k = 1; k < count && !Cancelled(cancel); k += 2) {
+    if (k + 1 < count && at[k - 1] && at[k + 1] && *at[k - 1] == *at[k + 1])
+      at[k] = at[k - 1];
+    else
+      at[k] = CornersAt(cmps, meter, solver, request.Hertz[k], varied);
+  }
   std::map<SPattern, std::vector<size_t>> corners;
-  std::vector<int> index;
-  for (size_t k = 0; k < request.Hertz.size() && !Cancelled(cancel); ++k) {
-    const SSensitivities s = Sensitivities(cmps, meter, solver, request.Hertz[k]);
-    if (!s.Valid) continue;
-    if (index.empty()) index = PartIndex(varied, s);
-    SPattern up[4], down[4];
-    for (size_t v = 0; v < varied.size(); ++v) {
-      double d[4] = {};
-      if (index[v] >= 0) {
-        const SPartSensitivity& p = s.Parts[static_cast<size_t>(index[v])];
-        NormalisedSensitivity(0, s.Z, p.Scaled, d[0], d[1]);
-        NormalisedSensitivity(1, s.Z, p.Scaled, d[2], d[3]);
-      }
-      for (int q = 0; q < 4; ++q) {
-        up[q].push_back(SignOf(d[q]));
-        down[q].push_back(static_cast<int8_t>(-SignOf(d[q])));
-      }
+  for (size_t k = 0; k < count; ++k) {
+    if (!at[k]) continue;
+    for (const SPattern& pattern : *at[k]) {
+      std::vector<size_t>& frequencies = corners[pattern];
+      if (frequencies.empty() || frequencies.back() != k) frequencies.push_back(k);
     }
-    for (const SPattern* side : {up, down})
-      for (int q = 0; q < 4; ++q) {
-        std::vector<size_t>& at = corners[side[q]];
-        if (at.empty() || at.back() != k) at.push_back(k);
-      }
   }
   return corners;
 }
