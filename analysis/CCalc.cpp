@@ -624,6 +624,17 @@ bool CCalc::FactorFast() {
   return lu.FactorFast(Omega);
 }
 
+// The double precision replay at Omega, of the kept order or else of one it replaced.
+bool CCalc::ReplayFast(int meterUnknown) {
+  if (FactorFast() && SubstituteFast(meterUnknown)) return true;
+  for (size_t i = 0; i < lu.KeptOrderCount(); ++i) {
+    if (!lu.SwapOrder(i)) continue;
+    if (lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) return true;
+    lu.SwapOrder(i);
+  }
+  return false;
+}
+
 bool CCalc::Resolve(int meterUnknown, double frequency) {
   if (!Ready() || !assembled || meterUnknown != wiringMeter) return Solve(meterUnknown, frequency);
   Restart(frequency);
@@ -631,7 +642,7 @@ bool CCalc::Resolve(int meterUnknown, double frequency) {
     Finite = false;
     return false;
   }
-  if (lu.HasOrder() && (TakeLane() || (FactorFast() && SubstituteFast(meterUnknown)))) {
+  if (lu.HasOrder() && (TakeLane() || ReplayFast(meterUnknown))) {
     Replayed = true;
     return true;
   }

@@ -139,6 +139,7 @@ class CCalc : public CStampTarget {
   bool Refine(int meterUnknown, long double enough);
   void Publish();
   bool FactorFast();
+  bool ReplayFast(int meterUnknown);
   size_t LaneBytes() const;
   void SolveLanes(int meterUnknown);
   void LaneResiduals(int meterUnknown, long double* residual, long double* terms);
