@@ -1030,6 +1030,11 @@ size_t CSparseLu::Bytes() const {
             lanes.inverseRe.capacity() + lanes.inverseIm.capacity() + laneBase.re.capacity() +
             laneBase.im.capacity() + laneBase.scale.capacity()) *
                sizeof(double);
+  for (const SPlan& p : spares)
+    bytes += (p.inputSlot.capacity() + p.updates.capacity() + p.restSlots.capacity()) * sizeof(int) +
+             p.steps.capacity() * sizeof(SStep) +
+             (p.lower.capacity() + p.upper.capacity()) * sizeof(SRef) + p.pivotRow.capacity() +
+             p.order.capacity() * sizeof(SPivot);
   return bytes;
 }
 
