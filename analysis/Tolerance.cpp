@@ -299,8 +299,8 @@ std::optional<SCorners> CornersAt(CCmps& cmps, const CCmp& meter, CCalc& solver,
 }
 
 // The corners of every band frequency, each distinct one with the frequencies that ask for it.
-// The sensitivities are taken at every other frequency; one between two whose corners agree
-// has theirs, the signs changing nowhere between.
+// The sensitivities are taken at every other frequency; one that lies between its two listed
+// neighbours whose corners agree has theirs, the signs changing nowhere between.
 std::map<SPattern, std::vector<size_t>> BandCorners(CCmps& cmps, const CCmp& meter,
                                                     CCalc& solver, const SBandRequest& request,
                                                     const std::vector<SVaried>& varied,
@@ -309,8 +309,10 @@ std::map<SPattern, std::vector<size_t>> BandCorners(CCmps& cmps, const CCmp& met
   std::vector<std::optional<SCorners>> at(count);
   for (size_t k = 0; k < count && !Cancelled(cancel); k += 2)
     at[k] = CornersAt(cmps, meter, solver, request.Hertz[k], varied);
+  const std::vector<double>& f = request.Hertz;
   for (size_t k = 1; k < count && !Cancelled(cancel); k += 2) {
-    if (k + 1 < count && at[k - 1] && at[k + 1] && *at[k - 1] == *at[k + 1])
+    const bool between = k + 1 < count && f[k - 1] < f[k] && f[k] < f[k + 1];
+    if (between && at[k - 1] && at[k + 1] && *at[k - 1] == *at[k + 1])
       at[k] = at[k - 1];
     else
       at[k] = CornersAt(cmps, meter, solver, request.Hertz[k], varied);
