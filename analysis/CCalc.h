@@ -48,6 +48,10 @@ class CCalc : public CStampTarget {
   void Prefactor(int meterUnknown, const double* hertz, size_t count);
   // Frees the system; the analysis stays for the next build of the same circuit.
   void Release();
+  // The built circuit with new values and the same wiring: stamps it again for Resolve,
+  // keeping the wiring analysis and the pivot order. False where the meter's current has no
+  // path or nothing is built.
+  bool Restamp(int meterUnknown);
 
   void StampResistance(int a, int b, double r) override;
   void StampVoltageBranch(int a, int b, int k) override;
@@ -86,6 +90,11 @@ class CCalc : public CStampTarget {
   bool Finite = true;
   // True when the last solve replayed the kept pivot order rather than choosing a new one.
   bool Replayed = false;
+  // Readings for a spread rather than the readout: where the double precision replay of the
+  // kept order passes its pivot checks, Resolve and Prefactor take its solution as it is,
+  // without the residual and refinement in extended precision. The replay is backward stable,
+  // so such a reading is exact for values within rounding of a double of the circuit's.
+  bool Quick = false;
 
   // Bytes held now: the system, its factors and the kept analysis.
   size_t StorageBytes() const;
@@ -130,10 +139,12 @@ class CCalc : public CStampTarget {
   bool Refine(int meterUnknown, long double enough);
   void Publish();
   bool FactorFast();
+  bool ReplayFast(int meterUnknown);
   size_t LaneBytes() const;
   void SolveLanes(int meterUnknown);
   void LaneResiduals(int meterUnknown, long double* residual, long double* terms);
   bool TakeLane();
+  void TakeQuickLanes();
 
   int nodeCount = 0;
   CTopology topology;
@@ -172,6 +183,7 @@ class CCalc : public CStampTarget {
   std::vector<double> laneRe, laneIm, laneXRe, laneXIm, laneDRe, laneDIm;
   std::vector<SComplex> laneResidual;
   bool laneDone[CSparseLu::Lanes] = {};
+  bool lanesNegated = true;  // laneXRe and laneXIm hold the published (negated) solutions
 
   std::unique_ptr<double[]> vecRe, vecIm;
   bool assembled = false;  // the stamps since the last Build are gathered, for wiringMeter

@@ -79,6 +79,30 @@ void CSparseLu::ForgetOrder() {
   orderN = 0;
   planned = false;
   lanesValid = false;
+  spares.clear();
+}
+
+void CSparseLu::ExchangePlan(SPlan& spare) {
+  std::swap(order, spare.order);
+  std::swap(orderN, spare.orderN);
+  std::swap(planned, spare.planned);
+  std::swap(slotCount, spare.slotCount);
+  std::swap(inputSlot, spare.inputSlot);
+  std::swap(steps, spare.steps);
+  std::swap(lower, spare.lower);
+  std::swap(upper, spare.upper);
+  std::swap(updates, spare.updates);
+  std::swap(restSlots, spare.restSlots);
+  std::swap(pivotRow, spare.pivotRow);
+  baseReady = false;
+  lanesValid = false;
+  fastValid = false;
+}
+
+bool CSparseLu::SwapOrder(size_t i) {
+  if (i >= spares.size() || spares[i].orderN != orderN) return false;
+  ExchangePlan(spares[i]);
+  return true;
 }
 
 void CSparseLu::ClearPlan(size_t un) {
@@ -475,6 +499,11 @@ bool CSparseLu::Factor(int size, const std::vector<SMatrixEntry>& entries, bool 
     if (orderN != size || !planned || inputSlot.size() != entries.size()) return false;
     n = size;
     return Refactor(exact, entries, true);
+  }
+  if (planned && orderN == size) {
+    spares.insert(spares.begin(), SPlan{});
+    ExchangePlan(spares.front());
+    if (spares.size() > KeptOrders) spares.pop_back();
   }
   n = size;
   // The elimination that chooses the order records its plan and its factors, unless an
@@ -1001,6 +1030,11 @@ size_t CSparseLu::Bytes() const {
             lanes.inverseRe.capacity() + lanes.inverseIm.capacity() + laneBase.re.capacity() +
             laneBase.im.capacity() + laneBase.scale.capacity()) *
                sizeof(double);
+  for (const SPlan& p : spares)
+    bytes += (p.inputSlot.capacity() + p.updates.capacity() + p.restSlots.capacity()) * sizeof(int) +
+             p.steps.capacity() * sizeof(SStep) +
+             (p.lower.capacity() + p.upper.capacity()) * sizeof(SRef) + p.pivotRow.capacity() +
+             p.order.capacity() * sizeof(SPivot);
   return bytes;
 }
 

@@ -129,6 +129,12 @@ class CSparseLu {
   bool CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm) const;
   bool HasOrder() const { return !order.empty() || orderN > 0; }
   void ForgetOrder();
+  // A fresh order keeps the few it replaced, for the values where one of those is the better.
+  // SwapOrder(i) puts the i-th kept order (the latest first) in use and keeps the one in use in
+  // its place; false where there is none.
+  static constexpr size_t KeptOrders = 3;
+  size_t KeptOrderCount() const { return spares.size(); }
+  bool SwapOrder(size_t i);
 
   // Solves for the right-hand side `b` (n values by row; overwritten) into `x` (n values by
   // column; unknowns left without a pivot are 0). False when a row left without a pivot keeps a
@@ -227,6 +233,20 @@ class CSparseLu {
 
   std::vector<SPivot> order;  // the stored analysis
   int orderN = 0;
+  // An order replaced by a fresh one, with its plan (the members below of the same names).
+  struct SPlan {
+    std::vector<SPivot> order;
+    int orderN = 0;
+    bool planned = false;
+    int slotCount = 0;
+    std::vector<int> inputSlot;
+    std::vector<SStep> steps;
+    std::vector<SRef> lower, upper;
+    std::vector<int> updates, restSlots;
+    std::vector<unsigned char> pivotRow;
+  };
+  std::vector<SPlan> spares;
+  void ExchangePlan(SPlan& other);
 
   bool planned = false;
   bool recording = false;  // the elimination choosing the order is recording its plan

@@ -52,16 +52,26 @@ bool CImpedanceProbe::Pencil(SMeterPencil& pencil) {
   return pencil.MeterRow >= 0;
 }
 
+std::vector<SImpedance> CImpedanceProbe::Sweep(const std::vector<double>& hertz,
+                                               const std::atomic<bool>* cancel) {
+  std::vector<SImpedance> out(hertz.size());
+  for (size_t i = 0; i < hertz.size(); ++i) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
+    out[i] = AtListed(hertz, i);
+  }
+  return out;
+}
+
+bool CImpedanceProbe::Restamp() {
+  built = built && solver.Restamp(meter.FirstExtra);
+  return built;
+}
+
 std::vector<SImpedance> SweepImpedance(CCmps& cmps, const CCmp& meter, CCalc& solver,
                                        const std::vector<double>& hertz,
                                        const std::atomic<bool>* cancel) {
-  std::vector<SImpedance> out(hertz.size());
   CImpedanceProbe probe(cmps, meter, solver);
-  for (size_t i = 0; i < hertz.size(); ++i) {
-    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
-    out[i] = probe.AtListed(hertz, i);
-  }
-  return out;
+  return probe.Sweep(hertz, cancel);
 }
 
 SImpedance ImpedanceAt(CCmps& cmps, const CCmp& meter, CCalc& solver, double hertz) {

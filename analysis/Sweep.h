@@ -38,6 +38,12 @@ class CImpedanceProbe {
   SImpedance At(double hertz);
   // At for hertz[i], its next frequencies prepared together where that helps.
   SImpedance AtListed(const std::vector<double>& hertz, size_t i);
+  // One reading per frequency, as SweepImpedance gives them.
+  std::vector<SImpedance> Sweep(const std::vector<double>& hertz,
+                                const std::atomic<bool>* cancel = nullptr);
+  // The circuit's values changed since the probe was made, not its wiring: reads them from now
+  // on, keeping the solver's analysis.
+  bool Restamp();
   // The system as A + sB; false when the meter's current has no path or a value is not finite.
   bool Pencil(SMeterPencil& pencil);
 

@@ -1,7 +1,9 @@
 // The spread of what the meter sees when every part value may lie anywhere within its
 // tolerance: the range of R, X, |Z| and phase at each frequency of a sweep, and of each
-// resonance's frequency, by Monte Carlo sampling of the part values. Works on a circuit copy
-// of its own, so a worker may run it.
+// resonance's frequency, by Monte Carlo sampling of the part values, widened by the worst-case
+// corners that the sensitivities name. The samples are read in double precision on the
+// circuit's kept analysis (a spread needs a few digits), the corners exactly. Works on a
+// circuit copy of its own, so a worker may run it.
 #pragma once
 
 #include <atomic>
@@ -59,14 +61,18 @@ struct SBandRequest {
   int Samples = 200;
   uint32_t Seed = 1;
   // The samples this call takes, of the `Samples` above: sample s is the same whichever call
-  // takes it, so that the work may be split between threads and merged.
+  // takes it, so that the work may be split between threads and merged. The call that takes
+  // sample 0 adds the corners.
   int First = 0;
   int Count = -1;  // all from First on
 };
 
 // Samples the values of `cmps` (the nominal circuit, which is put back as it was before the
-// function returns) uniformly within their tolerances; the nominal circuit is sample 0.
-// A set `cancel` ends the work early with what was done.
+// function returns) uniformly within their tolerances; the nominal circuit is sample 0. At
+// each frequency, for the largest and the smallest of each of R, X, |Z| and phase, and for each
+// resonance's highest and lowest frequency, the corner that sets every value to the end of its
+// tolerance named by the sign of its sensitivity is solved too. A set `cancel` ends the work
+// early with what was done.
 SToleranceBand ToleranceBand(CCmps& cmps, const CCmp& meter, CCalc& solver,
                              const SBandRequest& request,
                              const std::atomic<bool>* cancel = nullptr);

@@ -47,7 +47,8 @@ void BM_SweepBandPass20Parts(benchmark::State& state) {
 BENCHMARK(BM_SweepBandPass20Parts)->Unit(benchmark::kMillisecond);
 
 // The tolerance band of the 20-part filter: 200 samples of 400 points, with the spread of each
-// resonance, as the worker computes it after a sweep.
+// resonance and the worst-case corners, as the worker computes it after a sweep (there in two
+// halves on two threads).
 void BM_ToleranceBand20Parts(benchmark::State& state) {
   CCircuit circuit;
   AddBandPass(circuit);

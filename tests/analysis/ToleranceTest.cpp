@@ -86,3 +86,59 @@ TEST(Tolerance, APartsOwnToleranceComesBeforeItsKinds) {
 }
 
 }  // namespace
+
+// With a handful of samples Monte Carlo stays inside the corners; the worst-case corners from
+// the sensitivities reach the closed-form extremes of R, X, |Z|, phase and F0 all the same.
+TEST(Tolerance, CornersReachTheExtremesThatFewSamplesMiss) {
+  const double r = 10, l = 1e-3, c = 1e-6, t = 0.05, tr = 0.01;
+  CCircuit circuit;
+  circuit.R(1, 3, r);
+  circuit.L(3, 4, l);
+  circuit.C(4, 2, c);
+  circuit.Renumber();
+  const double f0 = 1.0 / (2 * std::numbers::pi * std::sqrt(l * c));
+  SBandRequest request;
+  request.Hertz = LogFrequencies(f0 / 10, f0 * 10, 41);
+  request.Resonances = {{.Hertz = f0, .Series = true}};
+  request.Tolerances = {.R = tr, .C = t, .L = t};
+  request.Samples = 4;
+  const SToleranceBand band = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, request);
+  SBandRequest sampled = request;  // the same samples without the nominal one and the corners
+  sampled.First = 1;
+  const SToleranceBand alone = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, sampled);
+  int missed = 0;
+  for (size_t k = 0; k < band.Points.size(); ++k) {
+    const SBandPoint& p = band.Points[k];
+    const double w = 2 * std::numbers::pi * p.Hertz;
+    const double xLow = w * l * (1 - t) - 1 / (w * c * (1 - t));
+    const double xHigh = w * l * (1 + t) - 1 / (w * c * (1 + t));
+    const double rLow = r * (1 - tr), rHigh = r * (1 + tr);
+    // |Z| and phase are monotonic in each value only where X keeps its sign over the box.
+    const bool oneSign = xLow * xHigh > 0;
+    const double xNear = std::min(std::fabs(xLow), std::fabs(xHigh));
+    const double xFar = std::max(std::fabs(xLow), std::fabs(xHigh));
+    const auto phase = [](double x, double rr) { return -std::atan2(x, rr) * 180 / std::numbers::pi; };
+    const struct {
+      double got, want;
+      bool checked;
+    } extremes[] = {
+        {p.RMin, rLow, true},
+        {p.RMax, rHigh, true},
+        {p.XMin, xLow, true},
+        {p.XMax, xHigh, true},
+        {p.MagnitudeMin, std::hypot(rLow, xNear), oneSign},
+        {p.MagnitudeMax, std::hypot(rHigh, xFar), oneSign},
+        {p.PhaseMin, std::min(phase(xHigh, rLow), phase(xHigh, rHigh)), oneSign},
+        {p.PhaseMax, std::max(phase(xLow, rLow), phase(xLow, rHigh)), oneSign},
+    };
+    for (const auto& e : extremes) {
+      if (e.checked) {
+        EXPECT_NEAR(e.got, e.want, 1e-9 * std::fabs(e.want)) << p.Hertz;
+      }
+    }
+    missed += alone.Points[k].XMax < xHigh - 1e-3 * std::fabs(xHigh);
+  }
+  EXPECT_GT(missed, 30);
+  EXPECT_NEAR(band.Resonances[0].Min, f0 / (1 + t), 1e-6 * f0);
+  EXPECT_NEAR(band.Resonances[0].Max, f0 / (1 - t), 1e-6 * f0);
+}
