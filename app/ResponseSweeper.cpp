@@ -20,7 +20,7 @@ struct TResponseSweeper::SJob {
   SCircuitCopy live;
   std::optional<SCircuitCopy> pinned;
   std::vector<double> hertz;
-  // The band's two halves, each on a copy of its own; empty without a band.
+  // The band's two shares, each on a copy of its own; empty without a band.
   std::optional<SKindTolerances> tolerances;
   double working = 1.0;
   SCircuitCopy bandCopies[2];
@@ -56,22 +56,25 @@ SSweepResult Sweep(const SCircuitCopy& live, const SCircuitCopy* pinned,
   return result;
 }
 
-// The band of `request` in two halves of its samples, one on another thread, merged.
+// The band of `request` in two shares of its samples, one on another thread, merged. The
+// share that holds the nominal sample also solves the worst-case corners, about as much work
+// as a fifth of the samples, so it takes fewer samples.
 SToleranceBand Band(SCircuitCopy (&copies)[2], SBandRequest request,
                     const std::atomic<bool>& cancel) {
-  SToleranceBand halves[2];
-  const auto half = [&](int i) {
+  SToleranceBand shares[2];
+  const int split = request.Samples * 2 / 5;
+  const auto share = [&](int i) {
     SBandRequest part = request;
-    part.First = i * request.Samples / 2;
-    part.Count = request.Samples / 2 + (i == 1 ? request.Samples % 2 : 0);
+    part.First = i == 0 ? 0 : split;
+    part.Count = i == 0 ? split : request.Samples - split;
     CCalc solver;
-    halves[i] = ToleranceBand(*copies[i].Cmps, *copies[i].Meter, solver, part, &cancel);
+    shares[i] = ToleranceBand(*copies[i].Cmps, *copies[i].Meter, solver, part, &cancel);
   };
-  std::thread other(half, 1);
-  half(0);
+  std::thread other(share, 1);
+  share(0);
   other.join();
-  MergeBands(halves[0], halves[1]);
-  return halves[0];
+  MergeBands(shares[0], shares[1]);
+  return shares[0];
 }
 
 }  // namespace
