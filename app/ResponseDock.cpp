@@ -200,6 +200,9 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   chart->setMargins(QMargins(2, 2, 2, 2));
   view = new TResponseChartView(chart, body);
   view->setRenderHint(QPainter::Antialiasing);
+  // A new sweep moves nearly every item of the chart: one rectangle to repaint is cheaper than
+  // clipping each line to the union of the items' old and new places.
+  view->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
   view->setMouseTracking(true);
   view->setMinimumSize(360, 260);
   view->OnMove = [this](QPointF p) { Hover(p); };
