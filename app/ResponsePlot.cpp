@@ -360,12 +360,11 @@ SPlotPlan PlanPlot(const SPlotInput& in) {
   // Grey and drawn first, the pinned traces lie behind the live ones.
   AddRuns(plan, Runs(reference.hertz, reference.first, scales.first), Tr("pinned %1").arg(first),
           QPen(Reference, 1.4), false);
-  AddRuns(plan, Runs(reference.hertz, reference.second, scales.second),
-          Tr("pinned %1").arg(second), QPen(Reference, 1.4, Qt::DashLine), true);
+  AddRuns(plan, Runs(reference.hertz, reference.second, scales.second), Tr("pinned %1").arg(second),
+          QPen(Reference, 1.4, Qt::DashLine), true);
   if (in.Band != nullptr) AddBands(plan, in, scales, live.hertz.size(), reflection);
   AddRuns(plan, Runs(live.hertz, live.first, scales.first), first, QPen(FirstTrace, 1.6), false);
-  AddRuns(plan, Runs(live.hertz, live.second, scales.second), second, QPen(SecondTrace, 1.6),
-          true);
+  AddRuns(plan, Runs(live.hertz, live.second, scales.second), second, QPen(SecondTrace, 1.6), true);
   AddWorkingLine(plan, in.Working);
   AddResonanceMarks(plan, in.Shown, scales.second, in.ReflectionZ0);
   return plan;
