@@ -221,6 +221,7 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   connect(tabs, &QTabWidget::currentChanged, this, [this] {
     hover.clear();
     hoverLabel->setText(hover);
+    if (sensitivityStale) UpdateSensitivity();
   });
   layout.addWidget(tabs, 1);
 }
@@ -334,6 +335,7 @@ void TResponseDock::ConnectControls() {
   });
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Start();
+    if (visible && sensitivityStale) UpdateSensitivity();
   });
 }
 
@@ -513,6 +515,9 @@ void TResponseDock::ShowResonances() {
 }
 
 void TResponseDock::UpdateSensitivity() {
+  // Out of sight the table waits: it is filled when its tab shows.
+  sensitivityStale = !sensitivity->isVisible();
+  if (sensitivityStale) return;
   if (!haveCircuit || circuit.Meter == nullptr) {
     sensitivity->ShowNone(tr("No sensitivities: there is no meter to read."));
     return;

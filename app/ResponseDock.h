@@ -126,7 +126,8 @@ class TResponseDock : public QDockWidget {
   void Redraw();
   void ShowResonances();
   void ShowNote();
-  // The sensitivity tab for the last circuit asked for, with the selected resonance's F0.
+  // The sensitivity tab for the last circuit asked for, with the selected resonance's F0; put
+  // off while the tab is out of sight.
   void UpdateSensitivity();
   void UpdateRangeFields();
   void RangeEdited();
@@ -149,6 +150,7 @@ class TResponseDock : public QDockWidget {
   SToleranceBand band;  // at shown's points and, last, at the working frequency
   SKindTolerances tolerances;
   int shownMode = 0;
+  bool sensitivityStale = false;  // the tab waits to be filled until it shows
   QString hover;
 
   TResponseChartView* view = nullptr;
