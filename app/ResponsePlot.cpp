@@ -5,6 +5,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
+#include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -481,11 +482,27 @@ void Update(QChart& chart, QAbstractSeries& series, const SSeriesPlan& plan) {
 
 void DrawResponse(QChart& chart, const SPlotInput& in) {
   const SPlotPlan plan = PlanPlot(in);
-  if (!Fits(chart, plan)) Build(chart, plan);
+  if (Fits(chart, plan)) {
+    // Qt Charts lays a series' points out again whenever an axis it hangs on changes its range:
+    // emptied first, each series is laid out once, when its new points arrive.
+    for (QAbstractSeries* series : chart.series()) {
+      if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+        area->upperSeries()->replace(QList<QPointF>());
+        area->lowerSeries()->replace(QList<QPointF>());
+      } else if (auto* xy = qobject_cast<QXYSeries*>(series)) {
+        xy->replace(QList<QPointF>());
+      }
+    }
+  } else {
+    Build(chart, plan);
+  }
   Update(*AxisAt(chart, FrequencySide), plan.Frequency);
   Update(*AxisAt(chart, FirstSide), plan.First);
   Update(*AxisAt(chart, SecondSide), plan.Second);
   const QList<QAbstractSeries*> series = chart.series();
   for (size_t i = 0; i < plan.Series.size(); ++i)
     Update(chart, *series[static_cast<qsizetype>(i)], plan.Series[i]);
+  // Laid out now, not when the layout's request comes round: a paint in between would show the
+  // new points against the old axes' room, and cost a second paint.
+  if (QGraphicsLayout* layout = chart.layout()) layout->activate();
 }
