@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QCoreApplication>
 #include <QGraphicsLayout>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -502,7 +503,9 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
   const QList<QAbstractSeries*> series = chart.series();
   for (size_t i = 0; i < plan.Series.size(); ++i)
     Update(chart, *series[static_cast<qsizetype>(i)], plan.Series[i]);
-  // Laid out now, not when the layout's request comes round: a paint in between would show the
-  // new points against the old axes' room, and cost a second paint.
-  if (QGraphicsLayout* layout = chart.layout()) layout->activate();
+  // Laid out now, the legend too, not when the layouts' requests come round: a paint in between
+  // would show the new points against the old axes' room, and cost a second paint.
+  for (QGraphicsWidget* item : {static_cast<QGraphicsWidget*>(&chart),
+                                static_cast<QGraphicsWidget*>(chart.legend())})
+    if (QGraphicsLayout* layout = item->layout()) layout->activate();
 }

@@ -136,11 +136,13 @@ class PlotAxesTest : public QObject {
     const SPlotInput steps[] = {input(12, 0, shown[0], band[0]), input(4.7e3, 0, shown[1], band[1]),
                                 input(68, 1, shown[2], band[2]), input(0.5, 0, shown[3], band[3])};
     QChart kept;
+    kept.resize(700, 450);
     DrawResponse(kept, steps[0]);
     const QPointer<QAbstractSeries> first = kept.series().front();
     for (const SPlotInput& step : steps) {
       DrawResponse(kept, step);
       QChart fresh;
+      fresh.resize(700, 450);
       DrawResponse(fresh, step);
       QCOMPARE(Describe(kept), Describe(fresh));
     }
