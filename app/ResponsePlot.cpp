@@ -505,7 +505,7 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
     Update(chart, *series[static_cast<qsizetype>(i)], plan.Series[i]);
   // Laid out now, the legend too, not when the layouts' requests come round: a paint in between
   // would show the new points against the old axes' room, and cost a second paint.
-  for (QGraphicsWidget* item : {static_cast<QGraphicsWidget*>(&chart),
-                                static_cast<QGraphicsWidget*>(chart.legend())})
+  for (QGraphicsWidget* item :
+       {static_cast<QGraphicsWidget*>(&chart), static_cast<QGraphicsWidget*>(chart.legend())})
     if (QGraphicsLayout* layout = item->layout()) layout->activate();
 }
