@@ -221,7 +221,7 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   connect(tabs, &QTabWidget::currentChanged, this, [this] {
     hover.clear();
     hoverLabel->setText(hover);
-    if (sensitivityStale) UpdateSensitivity();
+    DrawWaitingTabs();
   });
   layout.addWidget(tabs, 1);
 }
@@ -335,7 +335,7 @@ void TResponseDock::ConnectControls() {
   });
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Start();
-    if (visible && sensitivityStale) UpdateSensitivity();
+    if (visible) DrawWaitingTabs();
   });
 }
 
@@ -474,16 +474,23 @@ QString TResponseDock::HoverText() const {
 }
 
 void TResponseDock::Redraw() {
-  const bool haveBand = band.Points.size() == shown.Points.size() + 1;
-  DrawResponse(*chart,
-               {shown, shownReference, shownMode, start, stop, working,
-                static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
-                haveBand ? &band : nullptr, ShowsReflection() ? ReferenceImpedance() : 0.0});
+  DrawPlot();
   reactanceAxis->setEnabled(shownMode != 1 && !ShowsReflection());
   smith->SetWorkingFrequency(working);
   ShowResonances();
   ShowNote();
   hoverLabel->setText(hover);
+}
+
+void TResponseDock::DrawPlot(bool hiddenToo) {
+  // Out of sight the chart waits: it is drawn when its tab shows, or when it is exported.
+  plotStale = !hiddenToo && !view->isVisible();
+  if (plotStale) return;
+  const bool haveBand = band.Points.size() == shown.Points.size() + 1;
+  DrawResponse(*chart,
+               {shown, shownReference, shownMode, start, stop, working,
+                static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
+                haveBand ? &band : nullptr, ShowsReflection() ? ReferenceImpedance() : 0.0});
 }
 
 void TResponseDock::ShowResonances() {
@@ -512,6 +519,11 @@ void TResponseDock::ShowResonances() {
     resonanceList->setCurrentRow(selected);
     UpdateSensitivity();
   }
+}
+
+void TResponseDock::DrawWaitingTabs() {
+  if (plotStale) DrawPlot();
+  if (sensitivityStale) UpdateSensitivity();
 }
 
 void TResponseDock::UpdateSensitivity() {
@@ -596,11 +608,17 @@ bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error,
 }
 
 bool TResponseDock::ExportImage(const QString& fileName, QString& error) {
-  return ExportChartImage(ShownPicture(), fileName, error);
+  return ExportChartImage(FreshPicture(), fileName, error);
 }
 
 void TResponseDock::CopyImage() {
-  CopyChartImage(ShownPicture());
+  CopyChartImage(FreshPicture());
+}
+
+QWidget& TResponseDock::FreshPicture() {
+  QWidget& picture = ShownPicture();
+  if (&picture == view && plotStale) DrawPlot(true);
+  return picture;
 }
 
 QWidget& TResponseDock::ShownPicture() const {
