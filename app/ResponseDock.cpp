@@ -200,6 +200,9 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   chart->setMargins(QMargins(2, 2, 2, 2));
   view = new TResponseChartView(chart, body);
   view->setRenderHint(QPainter::Antialiasing);
+  // A new sweep moves nearly every item of the chart: one rectangle to repaint is cheaper than
+  // clipping each line to the union of the items' old and new places.
+  view->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
   view->setMouseTracking(true);
   view->setMinimumSize(360, 260);
   view->OnMove = [this](QPointF p) { Hover(p); };
@@ -218,6 +221,7 @@ void TResponseDock::AddChart(QWidget* body, QVBoxLayout& layout) {
   connect(tabs, &QTabWidget::currentChanged, this, [this] {
     hover.clear();
     hoverLabel->setText(hover);
+    DrawWaitingTabs();
   });
   layout.addWidget(tabs, 1);
 }
@@ -331,6 +335,7 @@ void TResponseDock::ConnectControls() {
   });
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     if (visible) Start();
+    if (visible) DrawWaitingTabs();
   });
 }
 
@@ -469,16 +474,23 @@ QString TResponseDock::HoverText() const {
 }
 
 void TResponseDock::Redraw() {
-  const bool haveBand = band.Points.size() == shown.Points.size() + 1;
-  DrawResponse(*chart,
-               {shown, shownReference, shownMode, start, stop, working,
-                static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
-                haveBand ? &band : nullptr, ShowsReflection() ? ReferenceImpedance() : 0.0});
+  DrawPlot();
   reactanceAxis->setEnabled(shownMode != 1 && !ShowsReflection());
   smith->SetWorkingFrequency(working);
   ShowResonances();
   ShowNote();
   hoverLabel->setText(hover);
+}
+
+void TResponseDock::DrawPlot(bool hiddenToo) {
+  // Out of sight the chart waits: it is drawn when its tab shows, or when it is exported.
+  plotStale = !hiddenToo && !view->isVisible();
+  if (plotStale) return;
+  const bool haveBand = band.Points.size() == shown.Points.size() + 1;
+  DrawResponse(*chart,
+               {shown, shownReference, shownMode, start, stop, working,
+                static_cast<EReactanceAxis>(reactanceAxis->currentIndex()),
+                haveBand ? &band : nullptr, ShowsReflection() ? ReferenceImpedance() : 0.0});
 }
 
 void TResponseDock::ShowResonances() {
@@ -509,7 +521,15 @@ void TResponseDock::ShowResonances() {
   }
 }
 
+void TResponseDock::DrawWaitingTabs() {
+  if (plotStale) DrawPlot();
+  if (sensitivityStale) UpdateSensitivity();
+}
+
 void TResponseDock::UpdateSensitivity() {
+  // Out of sight the table waits: it is filled when its tab shows.
+  sensitivityStale = !sensitivity->isVisible();
+  if (sensitivityStale) return;
   if (!haveCircuit || circuit.Meter == nullptr) {
     sensitivity->ShowNone(tr("No sensitivities: there is no meter to read."));
     return;
@@ -588,11 +608,17 @@ bool TResponseDock::ExportTouchstone(const QString& fileName, QString& error,
 }
 
 bool TResponseDock::ExportImage(const QString& fileName, QString& error) {
-  return ExportChartImage(ShownPicture(), fileName, error);
+  return ExportChartImage(FreshPicture(), fileName, error);
 }
 
 void TResponseDock::CopyImage() {
-  CopyChartImage(ShownPicture());
+  CopyChartImage(FreshPicture());
+}
+
+QWidget& TResponseDock::FreshPicture() {
+  QWidget& picture = ShownPicture();
+  if (&picture == view && plotStale) DrawPlot(true);
+  return picture;
 }
 
 QWidget& TResponseDock::ShownPicture() const {

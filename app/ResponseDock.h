@@ -120,13 +120,19 @@ class TResponseDock : public QDockWidget {
   QWidget* MakeSmithPage();
   void SmithHover(std::optional<size_t> index);
   QWidget& ShownPicture() const;  // the plot or the Smith chart, as its tab shows
+  QWidget& FreshPicture();        // the same, the plot drawn if it waited out of sight
   void AddReadings(QWidget* body, QVBoxLayout& layout);
   void ConnectControls();
   // Redraw's parts: the axes and marks of the plot, the resonance list and the note under it.
   void Redraw();
+  // The plot, put off while its tab is out of sight unless `hiddenToo`.
+  void DrawPlot(bool hiddenToo = false);
+  // What was put off for the tabs that now show.
+  void DrawWaitingTabs();
   void ShowResonances();
   void ShowNote();
-  // The sensitivity tab for the last circuit asked for, with the selected resonance's F0.
+  // The sensitivity tab for the last circuit asked for, with the selected resonance's F0; put
+  // off while the tab is out of sight.
   void UpdateSensitivity();
   void UpdateRangeFields();
   void RangeEdited();
@@ -149,6 +155,8 @@ class TResponseDock : public QDockWidget {
   SToleranceBand band;  // at shown's points and, last, at the working frequency
   SKindTolerances tolerances;
   int shownMode = 0;
+  bool plotStale = false;         // the plot and the sensitivity table wait to be drawn until
+  bool sensitivityStale = false;  // their tabs show
   QString hover;
 
   TResponseChartView* view = nullptr;

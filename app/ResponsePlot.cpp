@@ -5,6 +5,8 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
+#include <QGraphicsLayout>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -109,27 +111,54 @@ std::pair<double, double> ValueRange(const SPlotScale& scale, const std::vector<
   return {scale.Inverse(a - pad), scale.Inverse(b + pad)};
 }
 
+// What the plot draws, before any of it is on a chart: its three axes and its series in the
+// order they are drawn. A redraw whose plan has the chart's structure (the same series kinds on
+// the same axes, the same kinds of axes) updates the chart's items in place: a wheel notch then
+// costs Qt Charts a new layout of its points, not a new set of items.
+struct SAxisPlan {
+  bool Ticked = true;  // labelled ticks (a category axis); else a plain value axis
+  QString Title;
+  QColor Colour;  // of the line and the title; invalid: the chart theme's
+  double Start = 0, Min = 0, Max = 1;
+  std::vector<std::pair<QString, double>> Ticks;  // label and axis coordinate, rising
+};
+
+struct SSeriesPlan {
+  QAbstractSeries::SeriesType Type = QAbstractSeries::SeriesTypeLine;
+  QString Name;
+  QPen Pen;
+  QColor Fill;                   // an area's brush, the marks' colour
+  QList<QPointF> Points, Lower;  // an area's upper and lower edges
+  bool OnSecond = false;         // on the second value axis, else on the first
+  bool InLegend = true;
+};
+
+struct SPlotPlan {
+  SAxisPlan Frequency, First, Second;
+  std::vector<SSeriesPlan> Series;
+};
+
 // An axis over [low, high] of `scale`, drawn linear in the scale's coordinate, its grid lines
 // and labels at the ticks.
-QCategoryAxis* ScaleAxis(const SPlotScale& scale, double low, double high, int most) {
-  auto* axis = new QCategoryAxis();
-  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+SAxisPlan ScaleAxis(const SPlotScale& scale, double low, double high, int most) {
+  SAxisPlan axis;
   const double a = scale.Forward(low), b = scale.Forward(high);
   // The first tick may lie on the lower end: the start is put a hair below it.
-  axis->setStartValue(a - (b - a) * 1e-9);
+  axis.Start = a - (b - a) * 1e-9;
   for (const SAxisTick& tick : AxisTicks(scale, low, high, most))
-    axis->append(QString::fromStdString(tick.Text), tick.At);
-  axis->setRange(a, b);
+    axis.Ticks.emplace_back(QString::fromStdString(tick.Text), tick.At);
+  axis.Min = a;
+  axis.Max = b;
   return axis;
 }
 
 // One trace's values as runs of chart points, split wherever the scale has no place for one.
-std::vector<std::vector<QPointF>> Runs(const std::vector<double>& hertz,
-                                       const std::vector<double>& values, const SPlotScale& scale) {
-  std::vector<std::vector<QPointF>> runs(1);
+std::vector<QList<QPointF>> Runs(const std::vector<double>& hertz,
+                                 const std::vector<double>& values, const SPlotScale& scale) {
+  std::vector<QList<QPointF>> runs(1);
   for (size_t i = 0; i < hertz.size(); ++i) {
     if (scale.Shows(values[i]))
-      runs.back().emplace_back(std::log10(hertz[i]), scale.Forward(values[i]));
+      runs.back().append(QPointF(std::log10(hertz[i]), scale.Forward(values[i])));
     else if (!runs.back().empty())
       runs.emplace_back();
   }
@@ -137,28 +166,20 @@ std::vector<std::vector<QPointF>> Runs(const std::vector<double>& hertz,
 }
 
 // One trace's runs as line series, with one legend entry however many gaps split it.
-void AddRuns(QChart& chart, QAbstractAxis* fAxis, const std::vector<std::vector<QPointF>>& runs,
-             const QString& name, const QPen& pen, QAbstractAxis* yAxis) {
+void AddRuns(SPlotPlan& plan, std::vector<QList<QPointF>> runs, const QString& name,
+             const QPen& pen, bool onSecond) {
   bool named = false;
-  for (const std::vector<QPointF>& run : runs) {
+  for (QList<QPointF>& run : runs) {
     if (run.empty()) continue;
-    auto* series = new QLineSeries();
-    series->setName(name);
-    series->setPen(pen);
-    series->replace(QList<QPointF>(run.begin(), run.end()));
-    chart.addSeries(series);
-    series->attachAxis(fAxis);
-    series->attachAxis(yAxis);
-    if (named)
-      for (QLegendMarker* m : chart.legend()->markers(series)) m->setVisible(false);
+    SSeriesPlan& series = plan.Series.emplace_back();
+    series.Name = name;
+    series.Pen = pen;
+    series.Points = std::move(run);
+    series.OnSecond = onSecond;
+    series.InLegend = !named;
     named = true;
   }
 }
-
-struct SValueAxes {
-  QValueAxis* first = nullptr;   // R, or |Z|
-  QValueAxis* second = nullptr;  // X as chosen, or the phase
-};
 
 // |S11| in dB against z0 in place of a sweep's second trace: 20 log10 |Γ|, a dip where the
 // load is matched. A dip deeper than the floor is drawn on it: a point that falls exactly on a
@@ -174,86 +195,72 @@ void UseReflection(STraceValues& t, const std::vector<SResponsePoint>& points, d
 }
 
 // The value axes, ranged to hold the live and the pinned traces.
-SValueAxes AddValueAxes(QChart& chart, int mode, const SScales& scales, const STraceValues& live,
-                        const STraceValues& reference, bool reflection) {
+void PlanValueAxes(SPlotPlan& plan, int mode, const SScales& scales, const STraceValues& live,
+                   const STraceValues& reference, bool reflection) {
   const auto [low, high] = ValueRange(scales.first, live.first, reference.first);
-  QValueAxis* first = ScaleAxis(scales.first, low, high, MostValueLabels);
-  first->setTitleText(mode == 1 ? Tr("|Z| (Ω)") : Tr("R (Ω)"));
-  QValueAxis* second = nullptr;
+  plan.First = ScaleAxis(scales.first, low, high, MostValueLabels);
+  plan.First.Title = mode == 1 ? Tr("|Z| (Ω)") : Tr("R (Ω)");
   if (mode == 1 && !reflection) {
-    second = new QValueAxis();
-    second->setLabelFormat(QStringLiteral("%g"));
-    second->setRange(-90, 90);
-    second->setTickCount(7);
-    second->setTitleText(Tr("Phase (°)"));
+    plan.Second.Ticked = false;
+    plan.Second.Title = Tr("Phase (°)");
+    plan.Second.Min = -90;
+    plan.Second.Max = 90;
   } else {
     const auto [low2, high2] = ValueRange(scales.second, live.second, reference.second);
-    second = ScaleAxis(scales.second, low2, high2, MostValueLabels);
-    second->setTitleText(reflection                              ? Tr("|S11| (dB)")
-                         : scales.second.Kind == EPlotScale::Log ? Tr("|X| (Ω)")
-                                                                 : Tr("X (Ω)"));
+    plan.Second = ScaleAxis(scales.second, low2, high2, MostValueLabels);
+    plan.Second.Title = reflection                              ? Tr("|S11| (dB)")
+                        : scales.second.Kind == EPlotScale::Log ? Tr("|X| (Ω)")
+                                                                : Tr("X (Ω)");
   }
-  first->setLinePenColor(FirstTrace);
-  first->setTitleBrush(FirstTrace);
-  second->setLinePenColor(SecondTrace);
-  second->setTitleBrush(SecondTrace);
-  chart.addAxis(first, Qt::AlignLeft);
-  chart.addAxis(second, Qt::AlignRight);
-  return {first, second};
+  plan.First.Colour = FirstTrace;
+  plan.Second.Colour = SecondTrace;
 }
 
 // The frequency axis, its coordinate the decimal logarithm of the frequency.
-QValueAxis* AddFrequencyAxis(QChart& chart, const SPlotInput& in) {
+void PlanFrequencyAxis(SPlotPlan& plan, const SPlotInput& in) {
   double low = in.Start, high = in.Stop;
   if (!in.Shown.Points.empty()) {
     low = in.Shown.Points.front().Hertz;
     high = in.Shown.Points.back().Hertz;
   }
   if (!(low < high)) high = low * 10;
-  QValueAxis* fAxis = ScaleAxis({EPlotScale::Log}, low, high, MostFrequencyLabels);
-  fAxis->setTitleText(Tr("Frequency (Hz)"));
-  chart.addAxis(fAxis, Qt::AlignBottom);
-  return fAxis;
+  plan.Frequency = ScaleAxis({EPlotScale::Log}, low, high, MostFrequencyLabels);
+  plan.Frequency.Title = Tr("Frequency (Hz)");
 }
 
 // The working frequency, drawn across the whole height of the plot.
-void AddWorkingLine(QChart& chart, double working, QValueAxis* fAxis, QValueAxis* secondAxis) {
+void AddWorkingLine(SPlotPlan& plan, double working) {
   const double at = std::log10(working);
-  if (!(at >= fAxis->min() && at <= fAxis->max())) return;
-  auto* line = new QLineSeries();
-  line->setName(Tr("f"));
-  line->setPen(QPen(ResponseColor::Working, 1.4, Qt::DashLine));
-  line->append(at, secondAxis->min());
-  line->append(at, secondAxis->max());
-  chart.addSeries(line);
-  line->attachAxis(fAxis);
-  line->attachAxis(secondAxis);
-  for (QLegendMarker* m : chart.legend()->markers(line)) m->setVisible(false);
+  if (!(at >= plan.Frequency.Min && at <= plan.Frequency.Max)) return;
+  SSeriesPlan& line = plan.Series.emplace_back();
+  line.Name = Tr("f");
+  line.Pen = QPen(ResponseColor::Working, 1.4, Qt::DashLine);
+  line.Points = {QPointF(at, plan.Second.Min), QPointF(at, plan.Second.Max)};
+  line.OnSecond = true;
+  line.InLegend = false;
 }
 
 // Each resonance on the phase or X axis at its zero, where the reactance changes sign; on a
 // logarithmic |X| axis, which has no zero, along its lower edge.
-void AddResonanceMarks(QChart& chart, const SResponse& shown, QValueAxis* fAxis,
-                       QValueAxis* secondAxis, const SPlotScale& scale, double reflectionZ0) {
+void AddResonanceMarks(SPlotPlan& plan, const SResponse& shown, const SPlotScale& scale,
+                       double reflectionZ0) {
   if (shown.Resonances.empty()) return;
-  auto* marks = new QScatterSeries();
-  marks->setName(Tr("Resonance"));
-  marks->setMarkerSize(9);
-  marks->setColor(ResponseColor::Resonance);
-  const double zero = scale.Shows(0.0) ? scale.Forward(0.0) : secondAxis->min();
+  SSeriesPlan& marks = plan.Series.emplace_back();
+  marks.Type = QAbstractSeries::SeriesTypeScatter;
+  marks.Name = Tr("Resonance");
+  marks.Fill = ResponseColor::Resonance;
+  marks.OnSecond = true;
+  const double zero = scale.Shows(0.0) ? scale.Forward(0.0) : plan.Second.Min;
   for (const SResonance& r : shown.Resonances) {
     double y = zero;
     // With |S11| drawn, a resonance sits on the trace (X is 0 there), a perfect match on the
     // axis's lower edge.
     if (reflectionZ0 > 0) {
       const SMatch m = MatchFigures({r.Magnitude, 0.0}, reflectionZ0);
-      y = m.ReturnLossDb ? std::max(-*m.ReturnLossDb, ReflectionFloorDb) : secondAxis->min();
+      y = m.ReturnLossDb ? std::max(-*m.ReturnLossDb, ReflectionFloorDb) : plan.Second.Min;
     }
-    marks->append(std::log10(r.Hertz), y);
+    marks.Points.append(QPointF(std::log10(r.Hertz), y));
   }
-  chart.addSeries(marks);
-  marks->attachAxis(fAxis);
-  marks->attachAxis(secondAxis);
 }
 
 }  // namespace
@@ -265,6 +272,8 @@ QString SecondTraceName(int mode, EReactanceAxis reactance) {
   if (mode == 1) return QStringLiteral("Phase");
   return reactance == EReactanceAxis::Magnitude ? QStringLiteral("|X|") : QStringLiteral("X");
 }
+
+namespace {
 
 // The band's range of the two traces as the plot shows them, NaN where a point has none.
 struct SBandValues {
@@ -294,49 +303,49 @@ SBandValues BandValues(const SToleranceBand& band, int mode, EReactanceAxis reac
   return v;
 }
 
-// One shaded area of a trace's band between two of its series, under the traces.
-void AddArea(QChart& chart, QAbstractAxis* fAxis, QLineSeries* upper, QLineSeries* lower,
-             const QColor& colour, QAbstractAxis* yAxis) {
-  auto* area = new QAreaSeries(upper, lower);
-  upper->setParent(area);  // the area draws its edges but does not own them
-  lower->setParent(area);
-  QColor fill = colour;
-  fill.setAlpha(55);
-  area->setBrush(fill);
-  area->setPen(Qt::NoPen);
-  chart.addSeries(area);
-  area->attachAxis(fAxis);
-  area->attachAxis(yAxis);
-  for (QLegendMarker* m : chart.legend()->markers(area)) m->setVisible(false);
-}
-
-// A trace's band as shaded areas, split wherever either end has no place on the scale.
-void AddBand(QChart& chart, QAbstractAxis* fAxis, const std::vector<double>& hertz,
-             const std::vector<double>& low, const std::vector<double>& high,
-             const SPlotScale& scale, const QColor& colour, QAbstractAxis* yAxis) {
-  QLineSeries* upper = nullptr;
-  QLineSeries* lower = nullptr;
-  for (size_t i = 0; i <= hertz.size(); ++i) {
-    const bool shows = i < hertz.size() && scale.Shows(low[i]) && scale.Shows(high[i]);
-    if (shows) {
-      if (!upper) upper = new QLineSeries(), lower = new QLineSeries();
-      upper->append(std::log10(hertz[i]), scale.Forward(high[i]));
-      lower->append(std::log10(hertz[i]), scale.Forward(low[i]));
-    } else if (upper) {
-      AddArea(chart, fAxis, upper, lower, colour, yAxis);
-      upper = lower = nullptr;
+// A trace's band as shaded areas under the traces, split wherever either end has no place on
+// the scale.
+void AddBand(SPlotPlan& plan, const std::vector<double>& hertz, const std::vector<double>& low,
+             const std::vector<double>& high, const SPlotScale& scale, const QColor& colour,
+             bool onSecond) {
+  SSeriesPlan* area = nullptr;
+  for (size_t i = 0; i < hertz.size(); ++i) {
+    if (!scale.Shows(low[i]) || !scale.Shows(high[i])) {
+      area = nullptr;
+      continue;
     }
+    if (area == nullptr) {
+      area = &plan.Series.emplace_back();
+      area->Type = QAbstractSeries::SeriesTypeArea;
+      area->Pen = Qt::NoPen;
+      area->Fill = colour;
+      area->Fill.setAlpha(55);
+      area->OnSecond = onSecond;
+      area->InLegend = false;
+    }
+    area->Points.append(QPointF(std::log10(hertz[i]), scale.Forward(high[i])));
+    area->Lower.append(QPointF(std::log10(hertz[i]), scale.Forward(low[i])));
   }
 }
 
-void DrawResponse(QChart& chart, const SPlotInput& in) {
-  chart.removeAllSeries();
-  for (QAbstractAxis* axis : chart.axes()) {
-    chart.removeAxis(axis);
-    delete axis;
+void AddBands(SPlotPlan& plan, const SPlotInput& in, const SScales& scales, size_t livePoints,
+              bool reflection) {
+  // The band's last point is the working frequency's, off the sweep.
+  SBandValues band = BandValues(*in.Band, in.Mode, in.Reactance);
+  const size_t n = std::min(band.low.hertz.size(), livePoints);
+  for (STraceValues* t : {&band.low, &band.high}) {
+    t->hertz.resize(n), t->first.resize(n), t->second.resize(n);
   }
+  AddBand(plan, band.low.hertz, band.low.first, band.high.first, scales.first, FirstTrace, false);
+  if (!reflection)
+    AddBand(plan, band.low.hertz, band.low.second, band.high.second, scales.second, SecondTrace,
+            true);
+}
+
+SPlotPlan PlanPlot(const SPlotInput& in) {
+  SPlotPlan plan;
   const int mode = in.Mode;
-  QValueAxis* fAxis = AddFrequencyAxis(chart, in);
+  PlanFrequencyAxis(plan, in);
   const bool reflection = in.ReflectionZ0 > 0;
   STraceValues live = TraceValues(in.Shown.Points, mode, in.Reactance);
   STraceValues reference = TraceValues(in.Reference, mode, in.Reactance);
@@ -346,32 +355,157 @@ void DrawResponse(QChart& chart, const SPlotInput& in) {
     UseReflection(reference, in.Reference, in.ReflectionZ0);
     scales.second = {EPlotScale::Linear};
   }
-  const SValueAxes axes = AddValueAxes(chart, mode, scales, live, reference, reflection);
+  PlanValueAxes(plan, mode, scales, live, reference, reflection);
   const QString first = FirstTraceName(mode);
   const QString second = reflection ? QStringLiteral("|S11|") : SecondTraceName(mode, in.Reactance);
 
   // Grey and drawn first, the pinned traces lie behind the live ones.
-  AddRuns(chart, fAxis, Runs(reference.hertz, reference.first, scales.first),
-          Tr("pinned %1").arg(first), QPen(Reference, 1.4), axes.first);
-  AddRuns(chart, fAxis, Runs(reference.hertz, reference.second, scales.second),
-          Tr("pinned %1").arg(second), QPen(Reference, 1.4, Qt::DashLine), axes.second);
-  if (in.Band != nullptr) {
-    // Under the live traces: the band's last point is the working frequency's, off the sweep.
-    SBandValues band = BandValues(*in.Band, mode, in.Reactance);
-    const size_t n = std::min(band.low.hertz.size(), live.hertz.size());
-    for (STraceValues* t : {&band.low, &band.high}) {
-      t->hertz.resize(n), t->first.resize(n), t->second.resize(n);
-    }
-    AddBand(chart, fAxis, band.low.hertz, band.low.first, band.high.first, scales.first, FirstTrace,
-            axes.first);
-    if (!reflection)
-      AddBand(chart, fAxis, band.low.hertz, band.low.second, band.high.second, scales.second,
-              SecondTrace, axes.second);
+  AddRuns(plan, Runs(reference.hertz, reference.first, scales.first), Tr("pinned %1").arg(first),
+          QPen(Reference, 1.4), false);
+  AddRuns(plan, Runs(reference.hertz, reference.second, scales.second), Tr("pinned %1").arg(second),
+          QPen(Reference, 1.4, Qt::DashLine), true);
+  if (in.Band != nullptr) AddBands(plan, in, scales, live.hertz.size(), reflection);
+  AddRuns(plan, Runs(live.hertz, live.first, scales.first), first, QPen(FirstTrace, 1.6), false);
+  AddRuns(plan, Runs(live.hertz, live.second, scales.second), second, QPen(SecondTrace, 1.6), true);
+  AddWorkingLine(plan, in.Working);
+  AddResonanceMarks(plan, in.Shown, scales.second, in.ReflectionZ0);
+  return plan;
+}
+
+// The chart's axis on one side, or null.
+QAbstractAxis* AxisAt(const QChart& chart, Qt::Alignment side) {
+  for (QAbstractAxis* axis : chart.axes())
+    if (axis->alignment() == side) return axis;
+  return nullptr;
+}
+
+constexpr Qt::Alignment FrequencySide = Qt::AlignBottom, FirstSide = Qt::AlignLeft,
+                        SecondSide = Qt::AlignRight;
+
+// Whether the chart has the items `plan` needs, in its order: then they are updated in place.
+bool Fits(const QChart& chart, const SPlotPlan& plan) {
+  const auto ticked = [](QAbstractAxis* axis) { return qobject_cast<QCategoryAxis*>(axis); };
+  QAbstractAxis* second = AxisAt(chart, SecondSide);
+  if (!ticked(AxisAt(chart, FrequencySide)) || !ticked(AxisAt(chart, FirstSide)) || !second ||
+      (ticked(second) != nullptr) != plan.Second.Ticked || chart.axes().size() != 3)
+    return false;
+  const QList<QAbstractSeries*> series = chart.series();
+  if (static_cast<size_t>(series.size()) != plan.Series.size()) return false;
+  for (size_t i = 0; i < plan.Series.size(); ++i) {
+    QAbstractSeries* s = series[static_cast<qsizetype>(i)];
+    if (s->type() != plan.Series[i].Type ||
+        s->attachedAxes().contains(second) != plan.Series[i].OnSecond)
+      return false;
   }
-  AddRuns(chart, fAxis, Runs(live.hertz, live.first, scales.first), first, QPen(FirstTrace, 1.6),
-          axes.first);
-  AddRuns(chart, fAxis, Runs(live.hertz, live.second, scales.second), second,
-          QPen(SecondTrace, 1.6), axes.second);
-  AddWorkingLine(chart, in.Working, fAxis, axes.second);
-  AddResonanceMarks(chart, in.Shown, fAxis, axes.second, scales.second, in.ReflectionZ0);
+  return true;
+}
+
+// Empties the chart and gives it the axes and the (empty) series of `plan`.
+void Build(QChart& chart, const SPlotPlan& plan) {
+  chart.removeAllSeries();
+  for (QAbstractAxis* axis : chart.axes()) {
+    chart.removeAxis(axis);
+    delete axis;
+  }
+  for (const auto& [axisPlan, side] : {std::pair{&plan.Frequency, FrequencySide},
+                                       {&plan.First, FirstSide},
+                                       {&plan.Second, SecondSide}}) {
+    QValueAxis* axis = axisPlan->Ticked ? new QCategoryAxis() : new QValueAxis();
+    if (auto* ticked = qobject_cast<QCategoryAxis*>(axis)) {
+      ticked->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    } else {
+      axis->setLabelFormat(QStringLiteral("%g"));
+      axis->setTickCount(7);
+    }
+    chart.addAxis(axis, side);
+  }
+  for (const SSeriesPlan& p : plan.Series) {
+    QAbstractSeries* series = nullptr;
+    if (p.Type == QAbstractSeries::SeriesTypeArea) {
+      auto* area = new QAreaSeries(new QLineSeries(), new QLineSeries());
+      area->upperSeries()->setParent(area);  // the area draws its edges but does not own them
+      area->lowerSeries()->setParent(area);
+      series = area;
+    } else if (p.Type == QAbstractSeries::SeriesTypeScatter) {
+      auto* marks = new QScatterSeries();
+      marks->setMarkerSize(9);
+      series = marks;
+    } else {
+      series = new QLineSeries();
+    }
+    chart.addSeries(series);
+    series->attachAxis(AxisAt(chart, FrequencySide));
+    series->attachAxis(AxisAt(chart, p.OnSecond ? SecondSide : FirstSide));
+  }
+}
+
+void Update(QAbstractAxis& axis, const SAxisPlan& plan) {
+  if (auto* ticked = qobject_cast<QCategoryAxis*>(&axis)) {
+    // The labels are rewritten only when they moved: each change lays the chart out anew.
+    const QStringList labels = ticked->categoriesLabels();
+    bool same = labels.size() == static_cast<qsizetype>(plan.Ticks.size()) &&
+                ticked->startValue() == plan.Start;
+    for (size_t i = 0; same && i < plan.Ticks.size(); ++i)
+      same = labels[static_cast<qsizetype>(i)] == plan.Ticks[i].first &&
+             ticked->endValue(plan.Ticks[i].first) == plan.Ticks[i].second;
+    if (!same) {
+      for (const QString& label : labels) ticked->remove(label);
+      ticked->setStartValue(plan.Start);
+      for (const auto& [text, at] : plan.Ticks) ticked->append(text, at);
+    }
+  }
+  axis.setRange(plan.Min, plan.Max);
+  axis.setTitleText(plan.Title);
+  if (plan.Colour.isValid()) {
+    axis.setLinePenColor(plan.Colour);
+    axis.setTitleBrush(plan.Colour);
+  }
+}
+
+void Update(QChart& chart, QAbstractSeries& series, const SSeriesPlan& plan) {
+  series.setName(plan.Name);
+  if (auto* area = qobject_cast<QAreaSeries*>(&series)) {
+    area->upperSeries()->replace(plan.Points);
+    area->lowerSeries()->replace(plan.Lower);
+    area->setBrush(plan.Fill);
+    area->setPen(plan.Pen);
+  } else if (auto* marks = qobject_cast<QScatterSeries*>(&series)) {
+    marks->setColor(plan.Fill);
+    marks->replace(plan.Points);
+  } else if (auto* line = qobject_cast<QLineSeries*>(&series)) {
+    line->setPen(plan.Pen);
+    line->replace(plan.Points);
+  }
+  for (QLegendMarker* m : chart.legend()->markers(&series)) m->setVisible(plan.InLegend);
+}
+
+}  // namespace
+
+void DrawResponse(QChart& chart, const SPlotInput& in) {
+  const SPlotPlan plan = PlanPlot(in);
+  if (Fits(chart, plan)) {
+    // Qt Charts lays a series' points out again whenever an axis it hangs on changes its range:
+    // emptied first, each series is laid out once, when its new points arrive.
+    for (QAbstractSeries* series : chart.series()) {
+      if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+        area->upperSeries()->replace(QList<QPointF>());
+        area->lowerSeries()->replace(QList<QPointF>());
+      } else if (auto* xy = qobject_cast<QXYSeries*>(series)) {
+        xy->replace(QList<QPointF>());
+      }
+    }
+  } else {
+    Build(chart, plan);
+  }
+  Update(*AxisAt(chart, FrequencySide), plan.Frequency);
+  Update(*AxisAt(chart, FirstSide), plan.First);
+  Update(*AxisAt(chart, SecondSide), plan.Second);
+  const QList<QAbstractSeries*> series = chart.series();
+  for (size_t i = 0; i < plan.Series.size(); ++i)
+    Update(chart, *series[static_cast<qsizetype>(i)], plan.Series[i]);
+  // Laid out now, the legend too, not when the layouts' requests come round: a paint in between
+  // would show the new points against the old axes' room, and cost a second paint.
+  for (QGraphicsWidget* item :
+       {static_cast<QGraphicsWidget*>(&chart), static_cast<QGraphicsWidget*>(chart.legend())})
+    if (QGraphicsLayout* layout = item->layout()) layout->activate();
 }

@@ -32,7 +32,8 @@ struct SPlotInput {
   double ReflectionZ0 = 0.0;
 };
 
-// Replaces everything on the chart with the plot of `in`.
+// Makes the chart show the plot of `in`: its series and axes are updated in place while the
+// plot keeps its structure (the same series on the same kinds of axes), else built anew.
 void DrawResponse(QChart& chart, const SPlotInput& in);
 // The names of the two traces in a display mode (and, in R and X, a reactance axis).
 QString FirstTraceName(int mode);

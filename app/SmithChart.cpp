@@ -2,6 +2,7 @@
 #include "SmithChart.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -163,6 +164,11 @@ std::optional<size_t> TSmithChart::NearestPoint(QPointF at, double reach) const 
 }
 
 void TSmithChart::Paint(QPainter& painter, QSizeF size) const {
+  PaintGridLayer(painter, size);
+  PaintTraceLayer(painter, size);
+}
+
+void TSmithChart::PaintGridLayer(QPainter& painter, QSizeF size) const {
   painter.save();
   painter.fillRect(QRectF(QPointF(), size), Qt::white);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -170,6 +176,14 @@ void TSmithChart::Paint(QPainter& painter, QSizeF size) const {
   const SSmithFrame frame = SmithFrameFor(size, Margin());
   PaintGrid(painter, frame);
   PaintLabels(painter, frame);
+  painter.restore();
+}
+
+void TSmithChart::PaintTraceLayer(QPainter& painter, QSizeF size) const {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setFont(font());
+  const SSmithFrame frame = SmithFrameFor(size, Margin());
   PaintTrace(painter, frame, pinned, QPen(ResponseColor::Pinned, 2.2));
   PaintTrace(painter, frame, shown.Points, QPen(ResponseColor::Trace, 1.8));
   PaintMarks(painter, frame);
@@ -294,7 +308,30 @@ void TSmithChart::PaintKey(QPainter& painter, double right) const {
 
 void TSmithChart::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  Paint(painter, size());
+  // Painted into a file (an SVG) the chart is drawn whole, as lines and text.
+  if (painter.paintEngine()->type() != QPaintEngine::Raster) {
+    Paint(painter, size());
+    return;
+  }
+  // On the screen the grid and its labels are kept as a picture until the size, the pixel
+  // ratio, Z0, the admittance grid or the font change: only the traces follow each sweep.
+  const qreal ratio = devicePixelRatioF();
+  const QString key = QStringLiteral("%1 %2 %3 %4 %5 ")
+                          .arg(width())
+                          .arg(height())
+                          .arg(ratio)
+                          .arg(z0, 0, 'g', 17)
+                          .arg(admittance) +
+                      font().key();
+  if (key != gridKey || grid.isNull()) {
+    grid = QPixmap(size() * ratio);
+    grid.setDevicePixelRatio(ratio);
+    QPainter gridPainter(&grid);
+    PaintGridLayer(gridPainter, size());
+    gridKey = key;
+  }
+  painter.drawPixmap(0, 0, grid);
+  PaintTraceLayer(painter, size());
 }
 
 void TSmithChart::mouseMoveEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 // circuit's trace. Painted by one function for the screen and for picture files.
 #pragma once
 
+#include <QPixmap>
 #include <QPointF>
 #include <QSizeF>
 #include <QWidget>
@@ -63,6 +64,9 @@ class TSmithChart : public QWidget {
   void leaveEvent(QEvent* event) override;
 
  private:
+  // The white ground, the grid and its labels; then the traces, the marks and the key on top.
+  void PaintGridLayer(QPainter& painter, QSizeF size) const;
+  void PaintTraceLayer(QPainter& painter, QSizeF size) const;
   void PaintGrid(QPainter& painter, const SSmithFrame& frame) const;
   void PaintLabels(QPainter& painter, const SSmithFrame& frame) const;
   void PaintTrace(QPainter& painter, const SSmithFrame& frame,
@@ -79,4 +83,6 @@ class TSmithChart : public QWidget {
   double z0 = 50.0;
   bool admittance = false;
   QPointF pressAt;
+  QPixmap grid;     // the grid layer as last painted on the screen
+  QString gridKey;  // what it was painted for
 };

@@ -153,10 +153,11 @@ std::optional<QPoint> LabelCentre(TMainForm& form, SPoint centre) {
   return std::nullopt;
 }
 
-// Waits until the response panel has drawn its newest sweep.
+// Waits until the response panel has drawn its newest sweep. The wait sleeps until the sweep's
+// result arrives: spinning here would take a core from the sweep itself.
 void WaitForPanel(TResponseDock& dock) {
   QApplication::processEvents();
-  while (dock.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  while (dock.Busy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
 }
 

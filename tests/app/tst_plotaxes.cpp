@@ -1,7 +1,13 @@
 // The response plot's axes: every range gets at least three labels at rising positions that
 // read back as the values they mark, the symmetric logarithmic scale is odd, rising and
 // invertible, and the panel remembers the reactance axis chosen.
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QChart>
 #include <QComboBox>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QScatterSeries>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -9,6 +15,7 @@
 
 #include "PlotAxes.h"
 #include "ResponseDock.h"
+#include "ResponsePlot.h"
 #include "WindowFixture.h"
 #include "value/Value.h"
 
@@ -20,6 +27,37 @@ const IsolatedSettings isolatedSettings;
 double ReadLabel(QString text) {
   text.remove(QLatin1Char(' ')).replace(QStringLiteral("µ"), QStringLiteral("u"));
   return ParseValue(text.toStdString());
+}
+
+// Everything a chart shows, axis by axis and series by series, as text.
+QStringList Describe(const QChart& chart) {
+  QStringList out;
+  const auto points = [&out](const QList<QPointF>& list) {
+    for (const QPointF& p : list)
+      out << QString::number(p.x(), 'g', 17) + ',' + QString::number(p.y(), 'g', 17);
+  };
+  for (QAbstractAxis* axis : chart.axes()) {
+    const auto* value = qobject_cast<QValueAxis*>(axis);
+    out << QString::number(int(axis->alignment())) << axis->titleText()
+        << axis->linePenColor().name() << QString::number(value->min(), 'g', 17)
+        << QString::number(value->max(), 'g', 17);
+    if (auto* ticked = qobject_cast<QCategoryAxis*>(axis))
+      for (const QString& label : ticked->categoriesLabels())
+        out << label << QString::number(ticked->endValue(label), 'g', 17);
+  }
+  for (QAbstractSeries* series : chart.series()) {
+    out << QString::number(series->type()) << series->name()
+        << QString::number(series->attachedAxes().back()->alignment())
+        << QString::number(chart.legend()->markers(series).front()->isVisible());
+    if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+      out << area->brush().color().name(QColor::HexArgb);
+      points(area->upperSeries()->points()), points(area->lowerSeries()->points());
+    } else if (auto* xy = qobject_cast<QXYSeries*>(series)) {
+      out << xy->pen().color().name() << QString::number(xy->pen().style()) << xy->color().name();
+      points(xy->points());
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -77,6 +115,41 @@ class PlotAxesTest : public QObject {
       for (size_t i = 1; i < values.size(); ++i)
         QVERIFY(s.Forward(values[i]) > s.Forward(values[i - 1]));
     }
+  }
+
+  // A redraw that keeps the plot's structure updates the chart's items in place; the chart must
+  // then show what one drawn afresh shows, and so after a change of mode that rebuilds it.
+  void aPlotUpdatedInPlaceShowsWhatAFreshOneShows() {
+    static const std::vector<SResponsePoint> none;
+    const auto input = [](double r, int mode, SResponse& shown, SToleranceBand& band) {
+      for (int i = 0; i <= 60; ++i) {
+        const double f = std::pow(10.0, 1 + i * 0.08), x = f / 1e3 - 1e6 / f;
+        shown.Points.push_back({f, i != 20, r, x});
+        band.Points.push_back({f, i != 20, r * 0.9, r * 1.1, x - r, x + r, r, 2 * r, -10, 10});
+      }
+      band.Points.push_back(band.Points.back());
+      shown.Resonances = {{std::sqrt(1e9), true, 30, false, r}};
+      return SPlotInput{shown, none, mode, 1, 1e6, 2e4, EReactanceAxis::Symlog, &band};
+    };
+    SResponse shown[4];
+    SToleranceBand band[4];
+    const SPlotInput steps[] = {input(12, 0, shown[0], band[0]), input(4.7e3, 0, shown[1], band[1]),
+                                input(68, 1, shown[2], band[2]), input(0.5, 0, shown[3], band[3])};
+    QChart kept;
+    kept.resize(700, 450);
+    DrawResponse(kept, steps[0]);
+    const QPointer<QAbstractSeries> first = kept.series().front();
+    for (const SPlotInput& step : steps) {
+      DrawResponse(kept, step);
+      QChart fresh;
+      fresh.resize(700, 450);
+      DrawResponse(fresh, step);
+      QCOMPARE(Describe(kept), Describe(fresh));
+    }
+    QVERIFY(first.isNull());  // the mode's change rebuilt it
+    const QPointer<QAbstractSeries> last = kept.series().front();
+    DrawResponse(kept, steps[1]);
+    QCOMPARE(kept.series().front(), last.data());
   }
 
   void theReactanceAxisIsRemembered() {

@@ -405,6 +405,24 @@ class ResponseDockTest : public QObject {
     QCOMPARE(dock().PointCount(), 50);
   }
 
+  // The plot waits while another tab shows; exported from there it is drawn first: the same
+  // picture its own tab then shows.
+  void aPlotExportedFromAnotherTabShowsTheNewestSweep() {
+    dock().show();
+    SeriesRlc();
+    Finish();
+    QVERIFY(SweepDone());
+    dock().Tabs()->setCurrentWidget(dock().Sensitivity());
+    form().SetWorkingFrequency(2000);  // the range follows f: new axes
+    QVERIFY(SweepDone());
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(dock().ExportImage(dir.filePath("hidden.png"), error));
+    dock().Tabs()->setCurrentIndex(0);
+    QVERIFY(dock().ExportImage(dir.filePath("shown.png"), error));
+    QCOMPARE(QImage(dir.filePath("hidden.png")), QImage(dir.filePath("shown.png")));
+  }
+
   void sensitivityTabRanksEveryPartAndOutlinesTheHoveredOne() {
     dock().show();
     form().SetWorkingFrequency(3000);
