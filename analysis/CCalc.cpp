@@ -491,39 +491,42 @@ void CCalc::Prefactor(int meterUnknown, const double* hertz, size_t count) {
 
 // The residual of each lane's solution in laneXRe and laneXIm against its entries as stamped,
 // formed as Residual forms it, into laneRe and laneIm (zero for the lanes that did not replay).
+// Lane by lane, each row's products are subtracted in the order Residual takes them.
 void CCalc::LaneResiduals(int meterUnknown, long double* residual, long double* terms) {
   constexpr size_t L = CSparseLu::Lanes;
   const size_t n = static_cast<size_t>(Count);
-  laneResidual.resize(n * L);
+  laneResidual.resize(n);
   SComplex* r = laneResidual.data();
-  Excite(meterUnknown, rhs.get());
-  for (size_t i = 0; i < n; ++i) std::fill_n(r + i * L, L, rhs[i]);
-  long double peak[L], largest[L] = {};
-  std::fill_n(peak, L, 1.0L);
-  const auto x = [&](int col, size_t f) {
-    const size_t at = static_cast<size_t>(col) * L + f;
-    return SComplex{laneXRe[at], laneXIm[at]};
-  };
-  for (const SMatrixEntry& e : fixedEntries)
-    for (size_t f = 0; f < L; ++f)
-      peak[f] = std::max(
-          peak[f], SubtractProduct(r[static_cast<size_t>(e.Row) * L + f], e.Value, x(e.Col, f)));
-  for (const SOmegaEntry& e : omegaEntries)
-    for (size_t f = 0; f < L; ++f) {
-      const long double w = laneOmega[f];
-      const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
-      peak[f] =
-          std::max(peak[f], SubtractProduct(r[static_cast<size_t>(e.row) * L + f], v, x(e.col, f)));
-    }
-  for (size_t i = 0; i < n * L; ++i) {
-    const size_t f = i % L;
-    largest[f] = std::max(largest[f], std::fabs(r[i].Re) + std::fabs(r[i].Im));
-    laneRe[i] = laneOk[f] ? static_cast<double>(r[i].Re) : 0.0;
-    laneIm[i] = laneOk[f] ? static_cast<double>(r[i].Im) : 0.0;
-  }
   for (size_t f = 0; f < L; ++f) {
-    residual[f] = laneOk[f] ? largest[f] : 0;
-    terms[f] = laneOk[f] ? peak[f] : 1;
+    residual[f] = 0;
+    terms[f] = 1;
+    if (!laneOk[f]) {
+      for (size_t i = 0; i < n; ++i) laneRe[i * L + f] = laneIm[i * L + f] = 0.0;
+      continue;
+    }
+    Excite(meterUnknown, r);
+    const double* xRe = laneXRe.data() + f;
+    const double* xIm = laneXIm.data() + f;
+    const auto x = [&](int col) {
+      const size_t at = static_cast<size_t>(col) * L;
+      return SComplex{xRe[at], xIm[at]};
+    };
+    long double peak = 1;
+    for (const SMatrixEntry& e : fixedEntries)
+      peak = std::max(peak, SubtractProduct(r[static_cast<size_t>(e.Row)], e.Value, x(e.Col)));
+    const long double w = laneOmega[f];
+    for (const SOmegaEntry& e : omegaEntries) {
+      const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
+      peak = std::max(peak, SubtractProduct(r[static_cast<size_t>(e.row)], v, x(e.col)));
+    }
+    long double largest = 0;
+    for (size_t i = 0; i < n; ++i) {
+      largest = std::max(largest, std::fabs(r[i].Re) + std::fabs(r[i].Im));
+      laneRe[i * L + f] = static_cast<double>(r[i].Re);
+      laneIm[i * L + f] = static_cast<double>(r[i].Im);
+    }
+    residual[f] = largest;
+    terms[f] = peak;
   }
 }
 
