@@ -549,16 +549,19 @@ void CCalc::SolveLanes(int meterUnknown) {
   long double residual[L], terms[L];
   LaneResiduals(meterUnknown, residual, terms);
   lu.CorrectLanes(laneRe.data(), laneIm.data(), laneDRe.data(), laneDIm.data());
-  for (size_t f = 0; f < L; ++f) {
-    // The largest of doubles is a double: compared in extended precision only at the end.
-    double step = 0, size = 0;
-    for (size_t i = 0; i < n; ++i) {
+  // The largest of doubles is a double: compared in extended precision only at the end.
+  double step[L] = {}, size[L] = {};
+  for (size_t i = 0; i < n; ++i)
+    for (size_t f = 0; f < L; ++f) {
       const size_t at = i * L + f;
-      step = std::max(step, std::fabs(laneDRe[at]) + std::fabs(laneDIm[at]));
-      size = std::max(size, std::fabs(laneXRe[at]) + std::fabs(laneXIm[at]));
+      const double d = std::fabs(laneDRe[at]) + std::fabs(laneDIm[at]);
+      const double x = std::fabs(laneXRe[at]) + std::fabs(laneXIm[at]);
+      step[f] = step[f] < d ? d : step[f];
+      size[f] = size[f] < x ? x : size[f];
     }
-    laneDone[f] = laneOk[f] && std::isfinite(step) && size > 0 &&
-                  static_cast<long double>(step) <= 1e-13L * size &&
+  for (size_t f = 0; f < L; ++f) {
+    laneDone[f] = laneOk[f] && std::isfinite(step[f]) && size[f] > 0 &&
+                  static_cast<long double>(step[f]) <= 1e-13L * size[f] &&
                   residual[f] <= 1e-10L * terms[f];
     if (!laneDone[f]) continue;
     for (size_t i = 0; i < n; ++i) {

@@ -675,8 +675,11 @@ void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, siz
         const PairD dRe = Get(re + to + 2 * h) - tRe, dIm = Get(im + to + 2 * h) - tIm;
         const PairD aRe = Abs(tRe), aIm = Abs(tIm);
         const PairI keepRe = Abs(dRe) > tol * aRe, keepIm = Abs(dIm) > tol * aIm;
-        lost[h] |= (~keepRe & (dRe != zero) & (Abs(dRe) > rounding * aRe)) |
-                   (~keepIm & (dIm != zero) & (Abs(dIm) > rounding * aIm));
+        // The rule takes a difference only now and then: what it took is looked at then.
+        const PairI taken = ~(keepRe & keepIm);
+        if (taken[0] != 0 || taken[1] != 0)
+          lost[h] |= (~keepRe & (dRe != zero) & (Abs(dRe) > rounding * aRe)) |
+                     (~keepIm & (dIm != zero) & (Abs(dIm) > rounding * aIm));
         Put(re + to + 2 * h, Keep(keepRe, dRe));
         Put(im + to + 2 * h, Keep(keepIm, dIm));
         const PairD was = Get(scale + to + 2 * h), sum = aRe + aIm;
