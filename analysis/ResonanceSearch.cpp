@@ -472,14 +472,15 @@ struct SStepVerdict {
 class CPhaseJudge {
  public:
   explicit CPhaseJudge(std::vector<SRoot> all) : roots(std::move(all)) {
-    sigma.reserve(roots.size());
-    nu.reserve(roots.size());
-    peak.reserve(roots.size());
-    for (const SRoot& r : roots) {
+    for (size_t k = 0; k < roots.size(); ++k) {
+      const SRoot& r = roots[k];
       sigma.push_back(r.Sigma);
       nu.push_back(r.Nu);
       peak.push_back(Rate(r.Sigma, r.Nu, r.Nu));
-      if (r.Axis) axis.push_back(r.Nu);
+      if (r.Axis)
+        axis.push_back(r.Nu);
+      else  // a zero raises the phase and a pole lowers it, the other way round for a growing mode
+        terms.push_back({k, r.Zero, r.Zero == (r.Sigma > 0)});
     }
   }
 
@@ -538,28 +539,32 @@ class CPhaseJudge {
     SPhaseBounds out;
     SEnd& ea = End(a);
     SEnd& eb = End(b);
-    for (size_t k = 0; k < roots.size(); ++k) {
-      const SRoot& r = roots[k];
-      if (r.Axis) continue;  // a step, which the caller steps over
+    for (const STerm& t : terms) {
+      const size_t k = t.Root;
       const double ra = ea.Rate[k], rb = eb.Rate[k];
       double low = std::min(ra, rb), high = std::max(ra, rb);
-      if (r.Nu > a && r.Nu < b) {
+      if (nu[k] > a && nu[k] < b) {
         low = std::min(low, peak[k]);
         high = std::max(high, peak[k]);
       }
       // The step times the fastest rate bounds the turn; where that bound is coarse, the angles.
       double turn = (b - a) * std::max(std::fabs(low), std::fabs(high));
       if (turn > CoarseTurn) turn = std::fabs(Angle(eb, k) - Angle(ea, k));
-      // A zero raises the phase and a pole lowers it, the other way round for a growing mode.
-      ((r.Zero == (r.Sigma > 0)) ? out.Rise : out.Fall) += turn;
-      out.RateLow += r.Zero ? low : -high;
-      out.RateHigh += r.Zero ? high : -low;
+      (t.Rises ? out.Rise : out.Fall) += turn;
+      out.RateLow += t.Zero ? low : -high;
+      out.RateHigh += t.Zero ? high : -low;
     }
     return out;
   }
 
+  // The roots off the axis (an axis root is a step, which the caller steps over), in order.
+  struct STerm {
+    size_t Root;
+    bool Zero, Rises;
+  };
   std::vector<SRoot> roots;
   std::vector<double> sigma, nu, peak, axis;
+  std::vector<STerm> terms;
   std::array<SEnd, 3> ends;
   size_t next = 0;
 };
