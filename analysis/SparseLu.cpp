@@ -183,11 +183,13 @@ bool CSparseLu::FindPivot(int& row, int& col) {
         candidates.push_back(found);
       }
       if (peak == 0) continue;
+      const long double least = Threshold * Threshold * peak;
       for (const SCandidate& e : candidates) {
-        if (!e.genuine || e.weight <= 0 || e.weight < Threshold * Threshold * peak) continue;
+        // A dearer candidate cannot win, whatever its weight.
         const size_t size = rows[static_cast<size_t>(e.row)].size();
         const long long cost = static_cast<long long>(size - 1) * (count - 1);
-        if (cost < best || (cost == best && e.weight > bestWeight)) {
+        if (cost > best || !e.genuine || e.weight <= 0 || e.weight < least) continue;
+        if (cost < best || e.weight > bestWeight) {
           best = cost;
           bestWeight = e.weight;
           row = e.row;
