@@ -607,7 +607,8 @@ inline T Select(bool keep, T value) {
 
 // Whether each lane's pivot passes the test of Run against the genuine entries below it.
 template <class Ref>
-void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, std::int64_t* bad) {
+[[gnu::always_inline]] inline void CSparseLu::CheckLanes(size_t pivot, const Ref* below,
+                                                         size_t count, std::int64_t* bad) {
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   const double* scale = lanes.scale.data();
@@ -638,9 +639,11 @@ void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, std::in
 // they reach, each subtraction through the cancellation rule as in Subtract. A lane whose
 // rule takes a value far above rounding fails. The pivot's reciprocal is kept for the
 // substitutions.
-void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, size_t count,
-                               const SRef* right, size_t width, const int* targets,
-                               std::int64_t* bad) {
+[[gnu::always_inline]] inline void CSparseLu::EliminateLanes(size_t step, size_t pivot,
+                                                             const SRef* below, size_t count,
+                                                             const SRef* right, size_t width,
+                                                             const int* targets,
+                                                             std::int64_t* bad) {
   double* re = lanes.re.data();
   double* im = lanes.im.data();
   double* scale = lanes.scale.data();
