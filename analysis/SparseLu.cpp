@@ -724,10 +724,12 @@ void CSparseLu::RunLanes(bool* failed) {
       failed[f] = failed[f] || (size != 0 && size > tol * lanes.scale[at]);
     }
   // Factors that are not finite leave their lane to the extended precision.
-  double probe[Lanes] = {};
+  PairD probe[2] = {};
+  const PairD zero = Both(0);
   for (size_t i = 0; i < lanes.re.size(); i += Lanes)
-    for (size_t f = 0; f < Lanes; ++f) probe[f] += lanes.re[i + f] * 0 + lanes.im[i + f] * 0;
-  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || probe[f] != 0;
+    for (size_t h = 0; h < 2; ++h)
+      probe[h] += Get(lanes.re.data() + i + 2 * h) * zero + Get(lanes.im.data() + i + 2 * h) * zero;
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || probe[f / 2][f % 2] != 0;
 }
 
 void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
@@ -754,21 +756,22 @@ void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
   lanes.im = laneBase.im;
   lanes.scale = laneBase.scale;
   // Zero times a value is zero for every finite value and NaN otherwise.
-  double probe[Lanes] = {};
+  PairD probe[2] = {};
+  const PairD zero = Both(0), w[2] = {Get(omega), Get(omega + 2)};
   for (const SOmegaSlot& o : omegaSlots) {
     const size_t at = static_cast<size_t>(o.slot) * Lanes;
-    double* __restrict re = lanes.re.data() + at;
-    double* __restrict im = lanes.im.data() + at;
-    double* __restrict scale = lanes.scale.data() + at;
-    for (size_t f = 0; f < Lanes; ++f) {
-      re[f] += omega[f] * o.re;
-      im[f] += omega[f] * o.im;
-      probe[f] += re[f] * 0 + im[f] * 0;
-      scale[f] = std::fabs(re[f]) + std::fabs(im[f]);
+    for (size_t h = 0; h < 2; ++h) {
+      const size_t p = at + 2 * h;
+      const PairD re = Get(lanes.re.data() + p) + w[h] * Both(o.re);
+      const PairD im = Get(lanes.im.data() + p) + w[h] * Both(o.im);
+      Put(lanes.re.data() + p, re);
+      Put(lanes.im.data() + p, im);
+      probe[h] += re * zero + im * zero;
+      Put(lanes.scale.data() + p, Abs(re) + Abs(im));
     }
   }
   bool failed[Lanes];
-  for (size_t f = 0; f < Lanes; ++f) failed[f] = probe[f] != 0;
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = probe[f / 2][f % 2] != 0;
   RunLanes(failed);
   for (size_t f = 0; f < Lanes; ++f) ok[f] = !failed[f];
   lanesValid = true;
