@@ -503,6 +503,14 @@ void CSparseLu::PrepareBase() {
   base.v.assign(static_cast<size_t>(slotCount), {});
   base.scale.assign(static_cast<size_t>(slotCount), 0);
   omegaSlots.clear();
+  std::vector<unsigned char> pivotCol(static_cast<size_t>(n), 0);
+  for (const SStep& s : steps) pivotCol[static_cast<size_t>(s.col)] = 1;
+  freeRows.clear();
+  freeCols.clear();
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+    if (!pivotRow[i]) freeRows.push_back(i);
+    if (!pivotCol[i]) freeCols.push_back(i);
+  }
   for (size_t i = 0; i < inputSlot.size(); ++i) {
     const size_t slot = static_cast<size_t>(inputSlot[i]);
     const SComplex& fixed = (*partConstant)[i];
@@ -793,8 +801,11 @@ bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm)
   if (!lanesValid) return false;
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
-  std::fill_n(xRe, static_cast<size_t>(n) * Lanes, 0.0);
-  std::fill_n(xIm, static_cast<size_t>(n) * Lanes, 0.0);
+  // Every column with a pivot is written below; the others are unknowns held at 0.
+  for (size_t c : freeCols) {
+    std::fill_n(xRe + c * Lanes, Lanes, 0.0);
+    std::fill_n(xIm + c * Lanes, Lanes, 0.0);
+  }
   size_t k = 0;
   for (const SStep& s : steps) {
     const size_t from = static_cast<size_t>(s.row) * Lanes;
@@ -811,10 +822,9 @@ bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm)
     }
   }
   double left = 0;
-  for (size_t i = 0; i < static_cast<size_t>(n); ++i)
-    if (!pivotRow[i])
-      for (size_t f = 0; f < Lanes; ++f)
-        left += std::fabs(bRe[i * Lanes + f]) + std::fabs(bIm[i * Lanes + f]);
+  for (size_t i : freeRows)
+    for (size_t f = 0; f < Lanes; ++f)
+      left += std::fabs(bRe[i * Lanes + f]) + std::fabs(bIm[i * Lanes + f]);
   for (size_t s = steps.size(); s-- > 0;) {
     const SStep& step = steps[s];
     const size_t row = static_cast<size_t>(step.row) * Lanes;
