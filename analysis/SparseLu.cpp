@@ -1018,6 +1018,7 @@ size_t CSparseLu::Bytes() const {
   bytes += exact.v.capacity() * sizeof(SComplex) + exact.scale.capacity() * sizeof(long double) +
            fast.v.capacity() * sizeof(SComplexD) + fast.scale.capacity() * sizeof(double) +
            (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD) +
+           (freeRows.capacity() + freeCols.capacity()) * sizeof(size_t) +
            (lanes.re.capacity() + lanes.im.capacity() + lanes.scale.capacity() +
             lanes.inverseRe.capacity() + lanes.inverseIm.capacity() + laneBase.re.capacity() +
             laneBase.im.capacity() + laneBase.scale.capacity()) *
@@ -1041,6 +1042,8 @@ void CSparseLu::ReleaseWork() {
   lanes = {};
   laneBase = {};
   base = {};
+  std::vector<size_t>().swap(freeRows);
+  std::vector<size_t>().swap(freeCols);
   baseReady = false;
   lanesValid = false;
   std::vector<SComplexD>().swap(shortB);
