@@ -500,6 +500,16 @@ void CCalc::LaneResiduals(int meterUnknown, long double* residual, long double* 
   for (size_t f = 0; f < L; ++f) {
     residual[f] = 0;
     terms[f] = 1;
+    // A lane that repeats the frequency before it repeats its factors and solution too.
+    if (f > 0 && laneOmega[f] == laneOmega[f - 1] && laneOk[f] == laneOk[f - 1]) {
+      residual[f] = residual[f - 1];
+      terms[f] = terms[f - 1];
+      for (size_t i = 0; i < n; ++i) {
+        laneRe[i * L + f] = laneRe[i * L + f - 1];
+        laneIm[i * L + f] = laneIm[i * L + f - 1];
+      }
+      continue;
+    }
     if (!laneOk[f]) {
       for (size_t i = 0; i < n; ++i) laneRe[i * L + f] = laneIm[i * L + f] = 0.0;
       continue;
