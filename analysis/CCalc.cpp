@@ -550,11 +550,10 @@ void CCalc::SolveLanes(int meterUnknown) {
   for (std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
     v->resize(n * L);
   Excite(meterUnknown, rhs.get());
-  for (size_t i = 0; i < n; ++i)
-    for (size_t f = 0; f < L; ++f) {
-      laneRe[i * L + f] = static_cast<double>(rhs[i].Re);
-      laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
-    }
+  for (size_t i = 0; i < n; ++i) {
+    std::fill_n(laneRe.data() + i * L, L, static_cast<double>(rhs[i].Re));
+    std::fill_n(laneIm.data() + i * L, L, static_cast<double>(rhs[i].Im));
+  }
   if (!lu.CorrectLanes(laneRe.data(), laneIm.data(), laneXRe.data(), laneXIm.data())) return;
   long double residual[L], terms[L];
   LaneResiduals(meterUnknown, residual, terms);
