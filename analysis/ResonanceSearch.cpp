@@ -518,9 +518,11 @@ class CPhaseJudge {
 
   static double Rate(double s, double n, double f) { return s / (s * s + (f - n) * (f - n)); }
 
-  SEnd& End(double f) {
+  // The kept end at `f`, made in a place other than `keep`'s where it is not kept yet.
+  SEnd& End(double f, const SEnd* keep = nullptr) {
     for (SEnd& e : ends)
       if (e.F == f) return e;
+    if (&ends[next] == keep) next = (next + 1) % ends.size();
     SEnd& e = ends[next];
     next = (next + 1) % ends.size();
     e.F = f;
@@ -538,7 +540,7 @@ class CPhaseJudge {
   SPhaseBounds Bounds(double a, double b) {
     SPhaseBounds out;
     SEnd& ea = End(a);
-    SEnd& eb = End(b);
+    SEnd& eb = End(b, &ea);
     for (const STerm& t : terms) {
       const size_t k = t.Root;
       const double ra = ea.Rate[k], rb = eb.Rate[k];
