@@ -60,6 +60,40 @@ size_t CCalc::LaneBytes() const {
   return bytes;
 }
 
+// Numbers the nodes 1, 2, ... in the order of their numbers on the sheet; returns how many.
+// Numbers that are few and small, as the sheet gives them, are ranked through a table.
+int CCalc::RankNodes() {
+  const int cmpCount = Cmps->Count();
+  std::vector<int32_t> nodes;
+  int32_t largest = 0;
+  for (int i = 0; i < cmpCount; ++i)
+    for (int32_t node : Cmps->At(i)->Nodes)
+      if (node != 0) {
+        nodes.push_back(node);
+        largest = std::max(largest, node);
+      }
+  const bool positive = std::all_of(nodes.begin(), nodes.end(), [](int32_t v) { return v > 0; });
+  if (positive && static_cast<size_t>(largest) <= 4 * nodes.size() + 64) {
+    std::vector<int32_t> rank(static_cast<size_t>(largest) + 1, 0);
+    for (int32_t node : nodes) rank[static_cast<size_t>(node)] = 1;
+    int32_t count = 0;
+    for (int32_t& r : rank)
+      if (r != 0) r = ++count;
+    for (int i = 0; i < cmpCount; ++i)
+      for (int32_t& node : Cmps->At(i)->Nodes)
+        if (node != 0) node = rank[static_cast<size_t>(node)];
+    return count;
+  }
+  std::sort(nodes.begin(), nodes.end());
+  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+  for (int i = 0; i < cmpCount; ++i)
+    for (int32_t& node : Cmps->At(i)->Nodes)
+      if (node != 0)
+        node = static_cast<int32_t>(std::lower_bound(nodes.begin(), nodes.end(), node) -
+                                    nodes.begin() + 1);
+  return static_cast<int>(nodes.size());
+}
+
 void CCalc::NumberUnknowns() {
   Count = 0;
   nodeCount = 0;
@@ -68,21 +102,10 @@ void CCalc::NumberUnknowns() {
     return;
   }
   const int cmpCount = Cmps->Count();
-  std::vector<int32_t> nodes;
-  for (int i = 0; i < cmpCount; ++i)
-    for (int32_t node : Cmps->At(i)->Nodes)
-      if (node != 0) nodes.push_back(node);
-  std::sort(nodes.begin(), nodes.end());
-  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
-  for (int i = 0; i < cmpCount; ++i)
-    for (int32_t& node : Cmps->At(i)->Nodes)
-      if (node != 0)
-        node = static_cast<int32_t>(std::lower_bound(nodes.begin(), nodes.end(), node) -
-                                    nodes.begin() + 1);
-  nodeCount = static_cast<int>(nodes.size());
+  nodeCount = RankNodes();
 
   // The running index is kept wide so that absurd extra counts fail instead of wrapping.
-  int64_t next = static_cast<int64_t>(nodes.size()) + 1;
+  int64_t next = static_cast<int64_t>(nodeCount) + 1;
   bool fits = true;
   for (int i = 0; i < cmpCount; ++i) {
     CCmp* cmp = Cmps->At(i);
