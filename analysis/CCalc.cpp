@@ -60,6 +60,40 @@ size_t CCalc::LaneBytes() const {
   return bytes;
 }
 
+// Numbers the nodes 1, 2, ... in the order of their numbers on the sheet; returns how many.
+// Numbers that are few and small, as the sheet gives them, are ranked through a table.
+int CCalc::RankNodes() {
+  const int cmpCount = Cmps->Count();
+  std::vector<int32_t> nodes;
+  int32_t largest = 0;
+  for (int i = 0; i < cmpCount; ++i)
+    for (int32_t node : Cmps->At(i)->Nodes)
+      if (node != 0) {
+        nodes.push_back(node);
+        largest = std::max(largest, node);
+      }
+  const bool positive = std::all_of(nodes.begin(), nodes.end(), [](int32_t v) { return v > 0; });
+  if (positive && static_cast<size_t>(largest) <= 4 * nodes.size() + 64) {
+    std::vector<int32_t> rank(static_cast<size_t>(largest) + 1, 0);
+    for (int32_t node : nodes) rank[static_cast<size_t>(node)] = 1;
+    int32_t count = 0;
+    for (int32_t& r : rank)
+      if (r != 0) r = ++count;
+    for (int i = 0; i < cmpCount; ++i)
+      for (int32_t& node : Cmps->At(i)->Nodes)
+        if (node != 0) node = rank[static_cast<size_t>(node)];
+    return count;
+  }
+  std::sort(nodes.begin(), nodes.end());
+  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+  for (int i = 0; i < cmpCount; ++i)
+    for (int32_t& node : Cmps->At(i)->Nodes)
+      if (node != 0)
+        node = static_cast<int32_t>(std::lower_bound(nodes.begin(), nodes.end(), node) -
+                                    nodes.begin() + 1);
+  return static_cast<int>(nodes.size());
+}
+
 void CCalc::NumberUnknowns() {
   Count = 0;
   nodeCount = 0;
@@ -68,21 +102,10 @@ void CCalc::NumberUnknowns() {
     return;
   }
   const int cmpCount = Cmps->Count();
-  std::vector<int32_t> nodes;
-  for (int i = 0; i < cmpCount; ++i)
-    for (int32_t node : Cmps->At(i)->Nodes)
-      if (node != 0) nodes.push_back(node);
-  std::sort(nodes.begin(), nodes.end());
-  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
-  for (int i = 0; i < cmpCount; ++i)
-    for (int32_t& node : Cmps->At(i)->Nodes)
-      if (node != 0)
-        node = static_cast<int32_t>(std::lower_bound(nodes.begin(), nodes.end(), node) -
-                                    nodes.begin() + 1);
-  nodeCount = static_cast<int>(nodes.size());
+  nodeCount = RankNodes();
 
   // The running index is kept wide so that absurd extra counts fail instead of wrapping.
-  int64_t next = static_cast<int64_t>(nodes.size()) + 1;
+  int64_t next = static_cast<int64_t>(nodeCount) + 1;
   bool fits = true;
   for (int i = 0; i < cmpCount; ++i) {
     CCmp* cmp = Cmps->At(i);
@@ -503,39 +526,52 @@ void CCalc::Prefactor(int meterUnknown, const double* hertz, size_t count) {
 
 // The residual of each lane's solution in laneXRe and laneXIm against its entries as stamped,
 // formed as Residual forms it, into laneRe and laneIm (zero for the lanes that did not replay).
+// Lane by lane, each row's products are subtracted in the order Residual takes them.
 void CCalc::LaneResiduals(int meterUnknown, long double* residual, long double* terms) {
   constexpr size_t L = CSparseLu::Lanes;
   const size_t n = static_cast<size_t>(Count);
-  laneResidual.resize(n * L);
+  laneResidual.resize(n);
   SComplex* r = laneResidual.data();
-  Excite(meterUnknown, rhs.get());
-  for (size_t i = 0; i < n; ++i) std::fill_n(r + i * L, L, rhs[i]);
-  long double peak[L], largest[L] = {};
-  std::fill_n(peak, L, 1.0L);
-  const auto x = [&](int col, size_t f) {
-    const size_t at = static_cast<size_t>(col) * L + f;
-    return SComplex{laneXRe[at], laneXIm[at]};
-  };
-  for (const SMatrixEntry& e : fixedEntries)
-    for (size_t f = 0; f < L; ++f)
-      peak[f] = std::max(
-          peak[f], SubtractProduct(r[static_cast<size_t>(e.Row) * L + f], e.Value, x(e.Col, f)));
-  for (const SOmegaEntry& e : omegaEntries)
-    for (size_t f = 0; f < L; ++f) {
-      const long double w = laneOmega[f];
-      const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
-      peak[f] =
-          std::max(peak[f], SubtractProduct(r[static_cast<size_t>(e.row) * L + f], v, x(e.col, f)));
-    }
-  for (size_t i = 0; i < n * L; ++i) {
-    const size_t f = i % L;
-    largest[f] = std::max(largest[f], std::fabs(r[i].Re) + std::fabs(r[i].Im));
-    laneRe[i] = laneOk[f] ? static_cast<double>(r[i].Re) : 0.0;
-    laneIm[i] = laneOk[f] ? static_cast<double>(r[i].Im) : 0.0;
-  }
   for (size_t f = 0; f < L; ++f) {
-    residual[f] = laneOk[f] ? largest[f] : 0;
-    terms[f] = laneOk[f] ? peak[f] : 1;
+    residual[f] = 0;
+    terms[f] = 1;
+    // A lane that repeats the frequency before it repeats its factors and solution too.
+    if (f > 0 && laneOmega[f] == laneOmega[f - 1] && laneOk[f] == laneOk[f - 1]) {
+      residual[f] = residual[f - 1];
+      terms[f] = terms[f - 1];
+      for (size_t i = 0; i < n; ++i) {
+        laneRe[i * L + f] = laneRe[i * L + f - 1];
+        laneIm[i * L + f] = laneIm[i * L + f - 1];
+      }
+      continue;
+    }
+    if (!laneOk[f]) {
+      for (size_t i = 0; i < n; ++i) laneRe[i * L + f] = laneIm[i * L + f] = 0.0;
+      continue;
+    }
+    Excite(meterUnknown, r);
+    const double* xRe = laneXRe.data() + f;
+    const double* xIm = laneXIm.data() + f;
+    const auto x = [&](int col) {
+      const size_t at = static_cast<size_t>(col) * L;
+      return SComplex{xRe[at], xIm[at]};
+    };
+    long double peak = 1;
+    for (const SMatrixEntry& e : fixedEntries)
+      peak = std::max(peak, SubtractProduct(r[static_cast<size_t>(e.Row)], e.Value, x(e.Col)));
+    const long double w = laneOmega[f];
+    for (const SOmegaEntry& e : omegaEntries) {
+      const SComplex v{e.fixed.Re + w * e.scaled.Re, e.fixed.Im + w * e.scaled.Im};
+      peak = std::max(peak, SubtractProduct(r[static_cast<size_t>(e.row)], v, x(e.col)));
+    }
+    long double largest = 0;
+    for (size_t i = 0; i < n; ++i) {
+      largest = std::max(largest, std::fabs(r[i].Re) + std::fabs(r[i].Im));
+      laneRe[i * L + f] = static_cast<double>(r[i].Re);
+      laneIm[i * L + f] = static_cast<double>(r[i].Im);
+    }
+    residual[f] = largest;
+    terms[f] = peak;
   }
 }
 
@@ -549,11 +585,10 @@ void CCalc::SolveLanes(int meterUnknown) {
   for (std::vector<double>* v : {&laneRe, &laneIm, &laneXRe, &laneXIm, &laneDRe, &laneDIm})
     v->resize(n * L);
   Excite(meterUnknown, rhs.get());
-  for (size_t i = 0; i < n; ++i)
-    for (size_t f = 0; f < L; ++f) {
-      laneRe[i * L + f] = static_cast<double>(rhs[i].Re);
-      laneIm[i * L + f] = static_cast<double>(rhs[i].Im);
-    }
+  for (size_t i = 0; i < n; ++i) {
+    std::fill_n(laneRe.data() + i * L, L, static_cast<double>(rhs[i].Re));
+    std::fill_n(laneIm.data() + i * L, L, static_cast<double>(rhs[i].Im));
+  }
   if (!lu.CorrectLanes(laneRe.data(), laneIm.data(), laneXRe.data(), laneXIm.data())) return;
   lanesNegated = true;
   if (Quick) {
@@ -563,16 +598,19 @@ void CCalc::SolveLanes(int meterUnknown) {
   long double residual[L], terms[L];
   LaneResiduals(meterUnknown, residual, terms);
   lu.CorrectLanes(laneRe.data(), laneIm.data(), laneDRe.data(), laneDIm.data());
-  for (size_t f = 0; f < L; ++f) {
-    // The largest of doubles is a double: compared in extended precision only at the end.
-    double step = 0, size = 0;
-    for (size_t i = 0; i < n; ++i) {
+  // The largest of doubles is a double: compared in extended precision only at the end.
+  double step[L] = {}, size[L] = {};
+  for (size_t i = 0; i < n; ++i)
+    for (size_t f = 0; f < L; ++f) {
       const size_t at = i * L + f;
-      step = std::max(step, std::fabs(laneDRe[at]) + std::fabs(laneDIm[at]));
-      size = std::max(size, std::fabs(laneXRe[at]) + std::fabs(laneXIm[at]));
+      const double d = std::fabs(laneDRe[at]) + std::fabs(laneDIm[at]);
+      const double x = std::fabs(laneXRe[at]) + std::fabs(laneXIm[at]);
+      step[f] = step[f] < d ? d : step[f];
+      size[f] = size[f] < x ? x : size[f];
     }
-    laneDone[f] = laneOk[f] && std::isfinite(step) && size > 0 &&
-                  static_cast<long double>(step) <= 1e-13L * size &&
+  for (size_t f = 0; f < L; ++f) {
+    laneDone[f] = laneOk[f] && std::isfinite(step[f]) && size[f] > 0 &&
+                  static_cast<long double>(step[f]) <= 1e-13L * size[f] &&
                   residual[f] <= 1e-10L * terms[f];
     if (!laneDone[f]) continue;
     for (size_t i = 0; i < n; ++i) {

@@ -118,6 +118,7 @@ class CCalc : public CStampTarget {
   };
 
   bool Ready() const { return Count > 0 && VecIm != nullptr; }
+  int RankNodes();
   void Record(int row, int col, uint8_t how, long double value);
   long double Stamped(int row, int col, bool imaginary) const;
   bool AnalyseWiring(int meterUnknown);

@@ -459,30 +459,6 @@ struct SPhaseBounds {
   double RateLow = 0, RateHigh = 0;  // bounds on the rate of the phase
 };
 
-SPhaseBounds PhaseBounds(const std::vector<SRoot>& roots, double a, double b) {
-  SPhaseBounds out;
-  for (const SRoot& r : roots) {
-    if (r.Axis) continue;  // a step, which the caller steps over
-    const auto rate = [&](double f) {
-      return r.Sigma / (r.Sigma * r.Sigma + (f - r.Nu) * (f - r.Nu));
-    };
-    double low = std::min(rate(a), rate(b)), high = std::max(rate(a), rate(b));
-    if (r.Nu > a && r.Nu < b) {
-      low = std::min(low, rate(r.Nu));
-      high = std::max(high, rate(r.Nu));
-    }
-    // The step times the fastest rate bounds the turn; where that bound is coarse, the angles.
-    double turn = (b - a) * std::max(std::fabs(low), std::fabs(high));
-    if (turn > CoarseTurn)
-      turn = std::fabs(std::atan((b - r.Nu) / r.Sigma) - std::atan((a - r.Nu) / r.Sigma));
-    // A zero raises the phase and a pole lowers it, the other way round for a growing mode.
-    ((r.Zero == (r.Sigma > 0)) ? out.Rise : out.Fall) += turn;
-    out.RateLow += r.Zero ? low : -high;
-    out.RateHigh += r.Zero ? high : -low;
-  }
-  return out;
-}
-
 // How a step [a, b] is settled: X changes sign at most once inside (Settled), a lossless pole
 // inside is to be stepped over (Guard), or the step is split at `At`.
 struct SStepVerdict {
@@ -490,30 +466,110 @@ struct SStepVerdict {
   double At = 0;
 };
 
-SStepVerdict JudgeByRoots(const std::vector<SRoot>& roots, const SResponsePoint& a,
-                          const SResponsePoint& b) {
-  const double fa = a.Hertz, fb = b.Hertz;
-  if (!a.Solved || !b.Solved || !(fb > fa * (1 + NarrowestStep))) return {};
-  for (const SRoot& r : roots)
-    if (r.Axis && r.Nu > fa && r.Nu < fb) return {SStepVerdict::Guard, r.Nu};
-  const SPhaseBounds p = PhaseBounds(roots, fa, fb);
-  // The phase cannot reach a multiple of pi: X keeps its sign.
-  const double theta = std::atan2(a.X, a.R);
-  const double low = theta - p.Fall - PhaseSlack, high = theta + p.Rise + PhaseSlack;
-  if (std::ceil(low / Pi) * Pi > high) return {};
-  // Monotonic over less than pi: it passes a multiple of pi once at most.
-  if (p.Rise + p.Fall < Pi - PhaseSlack && (p.RateLow > 0 || p.RateHigh < 0)) return {};
-  // Split at the sharpest root inside, where the bounds are loosest, or in the middle.
-  double at = std::sqrt(fa * fb);
-  double sharpest = Infinite;
-  for (const SRoot& r : roots)
-    if (r.Nu > fa * (1 + NarrowestStep) && r.Nu < fb * (1 - NarrowestStep) &&
-        std::fabs(r.Sigma) < sharpest) {
-      sharpest = std::fabs(r.Sigma);
-      at = r.Nu;
+// Judges steps by the roots' bounds on the phase. Neighbouring steps share an end, and a split
+// step shares both with its halves: the rate and the angle of every root's term at the last few
+// ends are kept, so that each is computed once.
+class CPhaseJudge {
+ public:
+  explicit CPhaseJudge(std::vector<SRoot> all) : roots(std::move(all)) {
+    for (size_t k = 0; k < roots.size(); ++k) {
+      const SRoot& r = roots[k];
+      sigma.push_back(r.Sigma);
+      nu.push_back(r.Nu);
+      peak.push_back(Rate(r.Sigma, r.Nu, r.Nu));
+      if (r.Axis)
+        axis.push_back(r.Nu);
+      else  // a zero raises the phase and a pole lowers it, the other way round for a growing mode
+        terms.push_back({k, r.Zero, r.Zero == (r.Sigma > 0)});
     }
-  return {SStepVerdict::Split, at};
-}
+  }
+
+  size_t Count() const { return roots.size(); }
+
+  SStepVerdict Judge(const SResponsePoint& a, const SResponsePoint& b) {
+    const double fa = a.Hertz, fb = b.Hertz;
+    if (!a.Solved || !b.Solved || !(fb > fa * (1 + NarrowestStep))) return {};
+    for (double f : axis)
+      if (f > fa && f < fb) return {SStepVerdict::Guard, f};
+    const SPhaseBounds p = Bounds(fa, fb);
+    // The phase cannot reach a multiple of pi: X keeps its sign.
+    const double theta = std::atan2(a.X, a.R);
+    const double low = theta - p.Fall - PhaseSlack, high = theta + p.Rise + PhaseSlack;
+    if (std::ceil(low / Pi) * Pi > high) return {};
+    // Monotonic over less than pi: it passes a multiple of pi once at most.
+    if (p.Rise + p.Fall < Pi - PhaseSlack && (p.RateLow > 0 || p.RateHigh < 0)) return {};
+    // Split at the sharpest root inside, where the bounds are loosest, or in the middle.
+    double at = std::sqrt(fa * fb);
+    double sharpest = Infinite;
+    for (const SRoot& r : roots)
+      if (r.Nu > fa * (1 + NarrowestStep) && r.Nu < fb * (1 - NarrowestStep) &&
+          std::fabs(r.Sigma) < sharpest) {
+        sharpest = std::fabs(r.Sigma);
+        at = r.Nu;
+      }
+    return {SStepVerdict::Split, at};
+  }
+
+ private:
+  struct SEnd {
+    double F = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> Rate, Angle;  // an angle not computed yet is NaN
+  };
+
+  static double Rate(double s, double n, double f) { return s / (s * s + (f - n) * (f - n)); }
+
+  // The kept end at `f`, made in a place other than `keep`'s where it is not kept yet.
+  SEnd& End(double f, const SEnd* keep = nullptr) {
+    for (SEnd& e : ends)
+      if (e.F == f) return e;
+    if (&ends[next] == keep) next = (next + 1) % ends.size();
+    SEnd& e = ends[next];
+    next = (next + 1) % ends.size();
+    e.F = f;
+    e.Rate.resize(roots.size());
+    e.Angle.assign(roots.size(), std::numeric_limits<double>::quiet_NaN());
+    for (size_t k = 0; k < roots.size(); ++k) e.Rate[k] = Rate(sigma[k], nu[k], f);
+    return e;
+  }
+
+  double Angle(SEnd& e, size_t k) const {
+    if (std::isnan(e.Angle[k])) e.Angle[k] = std::atan((e.F - nu[k]) / sigma[k]);
+    return e.Angle[k];
+  }
+
+  SPhaseBounds Bounds(double a, double b) {
+    SPhaseBounds out;
+    SEnd& ea = End(a);
+    SEnd& eb = End(b, &ea);
+    for (const STerm& t : terms) {
+      const size_t k = t.Root;
+      const double ra = ea.Rate[k], rb = eb.Rate[k];
+      double low = std::min(ra, rb), high = std::max(ra, rb);
+      if (nu[k] > a && nu[k] < b) {
+        low = std::min(low, peak[k]);
+        high = std::max(high, peak[k]);
+      }
+      // The step times the fastest rate bounds the turn; where that bound is coarse, the angles.
+      double turn = (b - a) * std::max(std::fabs(low), std::fabs(high));
+      if (turn > CoarseTurn) turn = std::fabs(Angle(eb, k) - Angle(ea, k));
+      (t.Rises ? out.Rise : out.Fall) += turn;
+      out.RateLow += t.Zero ? low : -high;
+      out.RateHigh += t.Zero ? high : -low;
+    }
+    return out;
+  }
+
+  // The roots off the axis (an axis root is a step, which the caller steps over), in order.
+  struct STerm {
+    size_t Root;
+    bool Zero, Rises;
+  };
+  std::vector<SRoot> roots;
+  std::vector<double> sigma, nu, peak, axis;
+  std::vector<STerm> terms;
+  std::array<SEnd, 3> ends;
+  size_t next = 0;
+};
 
 SStepVerdict JudgeByTurn(const SResponsePoint& a, const SResponsePoint& b) {
   if (!a.Solved || !b.Solved || !(b.Hertz > a.Hertz * (1 + NarrowestGuessStep))) return {};
@@ -528,14 +584,14 @@ class CBracketer {
  public:
   CBracketer(const ImpedanceFunction& z, const SNaturalFrequencies& natural,
              const std::atomic<bool>* cancel, size_t points)
-      : z(z), known(natural.Known), roots(RootTerms(natural)), cancel(cancel) {
-    budget = known ? 64 + 32 * static_cast<long>(roots.size()) : 4 * static_cast<long>(points);
+      : z(z), known(natural.Known), judge(RootTerms(natural)), cancel(cancel) {
+    budget = known ? 64 + 32 * static_cast<long>(judge.Count()) : 4 * static_cast<long>(points);
   }
 
   // Appends the points that go strictly between a and b, in order.
   void Between(const SResponsePoint& a, const SResponsePoint& b, std::vector<SResponsePoint>& out) {
     if (budget <= 0 || (cancel != nullptr && cancel->load(std::memory_order_relaxed))) return;
-    const SStepVerdict v = known ? JudgeByRoots(roots, a, b) : JudgeByTurn(a, b);
+    const SStepVerdict v = known ? judge.Judge(a, b) : JudgeByTurn(a, b);
     if (v.Kind == SStepVerdict::Settled) return;
     if (v.Kind == SStepVerdict::Split) {
       const SResponsePoint m = Solve(v.At);
@@ -568,7 +624,7 @@ class CBracketer {
 
   const ImpedanceFunction& z;
   bool known;
-  std::vector<SRoot> roots;
+  CPhaseJudge judge;
   const std::atomic<bool>* cancel;
   long budget = 0;
 };

@@ -207,11 +207,13 @@ bool CSparseLu::FindPivot(int& row, int& col) {
         candidates.push_back(found);
       }
       if (peak == 0) continue;
+      const long double least = Threshold * Threshold * peak;
       for (const SCandidate& e : candidates) {
-        if (!e.genuine || e.weight <= 0 || e.weight < Threshold * Threshold * peak) continue;
+        // A dearer candidate cannot win, whatever its weight.
         const size_t size = rows[static_cast<size_t>(e.row)].size();
         const long long cost = static_cast<long long>(size - 1) * (count - 1);
-        if (cost < best || (cost == best && e.weight > bestWeight)) {
+        if (cost > best || !e.genuine || e.weight <= 0 || e.weight < least) continue;
+        if (cost < best || e.weight > bestWeight) {
           best = cost;
           bestWeight = e.weight;
           row = e.row;
@@ -530,6 +532,14 @@ void CSparseLu::PrepareBase() {
   base.v.assign(static_cast<size_t>(slotCount), {});
   base.scale.assign(static_cast<size_t>(slotCount), 0);
   omegaSlots.clear();
+  std::vector<unsigned char> pivotCol(static_cast<size_t>(n), 0);
+  for (const SStep& s : steps) pivotCol[static_cast<size_t>(s.col)] = 1;
+  freeRows.clear();
+  freeCols.clear();
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+    if (!pivotRow[i]) freeRows.push_back(i);
+    if (!pivotCol[i]) freeCols.push_back(i);
+  }
   for (size_t i = 0; i < inputSlot.size(); ++i) {
     const size_t slot = static_cast<size_t>(inputSlot[i]);
     const SComplex& fixed = (*partConstant)[i];
@@ -634,7 +644,8 @@ inline T Select(bool keep, T value) {
 
 // Whether each lane's pivot passes the test of Run against the genuine entries below it.
 template <class Ref>
-void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, std::int64_t* bad) {
+[[gnu::always_inline]] inline void CSparseLu::CheckLanes(size_t pivot, const Ref* below,
+                                                         size_t count, std::int64_t* bad) {
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
   const double* scale = lanes.scale.data();
@@ -665,9 +676,11 @@ void CSparseLu::CheckLanes(size_t pivot, const Ref* below, size_t count, std::in
 // they reach, each subtraction through the cancellation rule as in Subtract. A lane whose
 // rule takes a value far above rounding fails. The pivot's reciprocal is kept for the
 // substitutions.
-void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, size_t count,
-                               const SRef* right, size_t width, const int* targets,
-                               std::int64_t* bad) {
+[[gnu::always_inline]] inline void CSparseLu::EliminateLanes(size_t step, size_t pivot,
+                                                             const SRef* below, size_t count,
+                                                             const SRef* right, size_t width,
+                                                             const int* targets,
+                                                             std::int64_t* bad) {
   double* re = lanes.re.data();
   double* im = lanes.im.data();
   double* scale = lanes.scale.data();
@@ -704,8 +717,11 @@ void CSparseLu::EliminateLanes(size_t step, size_t pivot, const SRef* below, siz
         const PairD dRe = Get(re + to + 2 * h) - tRe, dIm = Get(im + to + 2 * h) - tIm;
         const PairD aRe = Abs(tRe), aIm = Abs(tIm);
         const PairI keepRe = Abs(dRe) > tol * aRe, keepIm = Abs(dIm) > tol * aIm;
-        lost[h] |= (~keepRe & (dRe != zero) & (Abs(dRe) > rounding * aRe)) |
-                   (~keepIm & (dIm != zero) & (Abs(dIm) > rounding * aIm));
+        // The rule takes a difference only now and then: what it took is looked at then.
+        const PairI taken = ~(keepRe & keepIm);
+        if (taken[0] != 0 || taken[1] != 0)
+          lost[h] |= (~keepRe & (dRe != zero) & (Abs(dRe) > rounding * aRe)) |
+                     (~keepIm & (dIm != zero) & (Abs(dIm) > rounding * aIm));
         Put(re + to + 2 * h, Keep(keepRe, dRe));
         Put(im + to + 2 * h, Keep(keepIm, dIm));
         const PairD was = Get(scale + to + 2 * h), sum = aRe + aIm;
@@ -745,10 +761,12 @@ void CSparseLu::RunLanes(bool* failed) {
       failed[f] = failed[f] || (size != 0 && size > tol * lanes.scale[at]);
     }
   // Factors that are not finite leave their lane to the extended precision.
-  double probe[Lanes] = {};
+  PairD probe[2] = {};
+  const PairD zero = Both(0);
   for (size_t i = 0; i < lanes.re.size(); i += Lanes)
-    for (size_t f = 0; f < Lanes; ++f) probe[f] += lanes.re[i + f] * 0 + lanes.im[i + f] * 0;
-  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || probe[f] != 0;
+    for (size_t h = 0; h < 2; ++h)
+      probe[h] += Get(lanes.re.data() + i + 2 * h) * zero + Get(lanes.im.data() + i + 2 * h) * zero;
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = failed[f] || probe[f / 2][f % 2] != 0;
 }
 
 void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
@@ -775,21 +793,22 @@ void CSparseLu::FactorFastLanes(const double* omega, bool* ok) {
   lanes.im = laneBase.im;
   lanes.scale = laneBase.scale;
   // Zero times a value is zero for every finite value and NaN otherwise.
-  double probe[Lanes] = {};
+  PairD probe[2] = {};
+  const PairD zero = Both(0), w[2] = {Get(omega), Get(omega + 2)};
   for (const SOmegaSlot& o : omegaSlots) {
     const size_t at = static_cast<size_t>(o.slot) * Lanes;
-    double* __restrict re = lanes.re.data() + at;
-    double* __restrict im = lanes.im.data() + at;
-    double* __restrict scale = lanes.scale.data() + at;
-    for (size_t f = 0; f < Lanes; ++f) {
-      re[f] += omega[f] * o.re;
-      im[f] += omega[f] * o.im;
-      probe[f] += re[f] * 0 + im[f] * 0;
-      scale[f] = std::fabs(re[f]) + std::fabs(im[f]);
+    for (size_t h = 0; h < 2; ++h) {
+      const size_t p = at + 2 * h;
+      const PairD re = Get(lanes.re.data() + p) + w[h] * Both(o.re);
+      const PairD im = Get(lanes.im.data() + p) + w[h] * Both(o.im);
+      Put(lanes.re.data() + p, re);
+      Put(lanes.im.data() + p, im);
+      probe[h] += re * zero + im * zero;
+      Put(lanes.scale.data() + p, Abs(re) + Abs(im));
     }
   }
   bool failed[Lanes];
-  for (size_t f = 0; f < Lanes; ++f) failed[f] = probe[f] != 0;
+  for (size_t f = 0; f < Lanes; ++f) failed[f] = probe[f / 2][f % 2] != 0;
   RunLanes(failed);
   for (size_t f = 0; f < Lanes; ++f) ok[f] = !failed[f];
   lanesValid = true;
@@ -811,8 +830,11 @@ bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm)
   if (!lanesValid) return false;
   const double* re = lanes.re.data();
   const double* im = lanes.im.data();
-  std::fill_n(xRe, static_cast<size_t>(n) * Lanes, 0.0);
-  std::fill_n(xIm, static_cast<size_t>(n) * Lanes, 0.0);
+  // Every column with a pivot is written below; the others are unknowns held at 0.
+  for (size_t c : freeCols) {
+    std::fill_n(xRe + c * Lanes, Lanes, 0.0);
+    std::fill_n(xIm + c * Lanes, Lanes, 0.0);
+  }
   size_t k = 0;
   for (const SStep& s : steps) {
     const size_t from = static_cast<size_t>(s.row) * Lanes;
@@ -829,10 +851,9 @@ bool CSparseLu::CorrectLanes(double* bRe, double* bIm, double* xRe, double* xIm)
     }
   }
   double left = 0;
-  for (size_t i = 0; i < static_cast<size_t>(n); ++i)
-    if (!pivotRow[i])
-      for (size_t f = 0; f < Lanes; ++f)
-        left += std::fabs(bRe[i * Lanes + f]) + std::fabs(bIm[i * Lanes + f]);
+  for (size_t i : freeRows)
+    for (size_t f = 0; f < Lanes; ++f)
+      left += std::fabs(bRe[i * Lanes + f]) + std::fabs(bIm[i * Lanes + f]);
   for (size_t s = steps.size(); s-- > 0;) {
     const SStep& step = steps[s];
     const size_t row = static_cast<size_t>(step.row) * Lanes;
@@ -1026,6 +1047,7 @@ size_t CSparseLu::Bytes() const {
   bytes += exact.v.capacity() * sizeof(SComplex) + exact.scale.capacity() * sizeof(long double) +
            fast.v.capacity() * sizeof(SComplexD) + fast.scale.capacity() * sizeof(double) +
            (shortB.capacity() + shortX.capacity()) * sizeof(SComplexD) +
+           (freeRows.capacity() + freeCols.capacity()) * sizeof(size_t) +
            (lanes.re.capacity() + lanes.im.capacity() + lanes.scale.capacity() +
             lanes.inverseRe.capacity() + lanes.inverseIm.capacity() + laneBase.re.capacity() +
             laneBase.im.capacity() + laneBase.scale.capacity()) *
@@ -1054,6 +1076,8 @@ void CSparseLu::ReleaseWork() {
   lanes = {};
   laneBase = {};
   base = {};
+  std::vector<size_t>().swap(freeRows);
+  std::vector<size_t>().swap(freeCols);
   baseReady = false;
   lanesValid = false;
   std::vector<SComplexD>().swap(shortB);

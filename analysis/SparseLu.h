@@ -285,6 +285,7 @@ class CSparseLu {
   SValues<double> base;
   SLaneValues laneBase;  // the constant part in every lane
   std::vector<SOmegaSlot> omegaSlots;
+  std::vector<size_t> freeRows, freeCols;  // the rows and the columns without a pivot
   bool baseReady = false, baseFinite = false;
   mutable std::vector<SComplexD> shortB, shortX;
 };

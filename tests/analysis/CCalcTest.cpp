@@ -61,6 +61,9 @@ TEST(CCalcNumbering, KeepsTheReferenceAndSortsBySignedValue) {
       // a pin still at -1 sorts before every positive number
       {{9, -1}, {-1, 4}, {3, 1}, {1, 2}, 5},
       {{100, 100}, {100, 100}, {1, 1}, {1, 1}, 3},
+      // numbers with gaps rank alike, whether few and small or spread far apart
+      {{9, 4}, {4, 2}, {3, 2}, {2, 1}, 5},
+      {{1, 1000000}, {1000000, 7}, {1, 3}, {3, 2}, 5},
   };
   for (const SCase& c : cases) {
     CCircuit circuit(c.meter[0], c.meter[1]);

@@ -13,6 +13,7 @@
 
 #include "Circuit.h"
 #include "analysis/Response.h"
+#include "analysis/Sweep.h"
 #include "value/Value.h"
 
 namespace {
@@ -268,6 +269,49 @@ TEST(Response, CloseResonancesAreListedAlikeAtEveryPointCount) {
             << got.Resonances[i].Q << " vs " << want[i].Q;
       }
     }
+  }
+}
+
+// Each step is judged on its own ends: bracketing the whole sweep adds the same points as
+// bracketing its steps one at a time, however the steps before were split.
+TEST(Response, BracketingAStepDoesNotDependOnTheStepsBefore) {
+  CCircuit circuit;
+  int32_t node = 1;
+  for (int i = 0; i < 5; ++i) {
+    circuit.L(node, 10 + 2 * i, 1e-3 * (1 + 0.1 * i));
+    circuit.C(10 + 2 * i, 11 + 2 * i, 1e-6);
+    circuit.L(11 + 2 * i, 2, 2e-3);
+    circuit.C(11 + 2 * i, 2, 0.5e-6 * (1 + 0.2 * i));
+    node = 11 + 2 * i;
+  }
+  circuit.R(node, 2, 50);
+  circuit.Renumber();
+  SMeterPencil pencil;
+  CImpedanceProbe(circuit.Cmps, *circuit.Meter, circuit.Solver).Pencil(pencil);
+  const SNaturalFrequencies natural = NaturalFrequencies(pencil, 5e3);
+  ASSERT_TRUE(natural.Known);
+  // A solver of its own for every reading, so that no reading depends on the ones before.
+  const ImpedanceFunction z = [&](double f) {
+    CCalc own;
+    return MeterImpedance(circuit.Cmps, *circuit.Meter, own)(f);
+  };
+  for (int count : {12, 31, 131}) {
+    SCOPED_TRACE(count);
+    std::vector<SResponsePoint> points;
+    for (double f : WithNaturalPoints(LogFrequencies(50, 500e3, count), natural)) {
+      const std::optional<Complex> v = z(f);
+      points.push_back({f, v.has_value(), v ? static_cast<double>(v->real()) : 0.0,
+                        v ? static_cast<double>(v->imag()) : 0.0});
+    }
+    std::vector<double> whole, alone{points.front().Hertz};
+    for (const SResponsePoint& p : BracketPoints(points, z, natural)) whole.push_back(p.Hertz);
+    for (size_t i = 1; i < points.size(); ++i) {
+      const std::vector<SResponsePoint> step =
+          BracketPoints({points[i - 1], points[i]}, z, natural);
+      for (size_t k = 1; k < step.size(); ++k) alone.push_back(step[k].Hertz);
+    }
+    EXPECT_GT(whole.size(), points.size());
+    EXPECT_EQ(whole, alone);
   }
 }
 
