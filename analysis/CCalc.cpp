@@ -662,9 +662,11 @@ bool CCalc::FactorFast() {
   return lu.FactorFast(Omega);
 }
 
-// The double precision replay at Omega, of the kept order or else of one it replaced.
+// The double precision replay at Omega, of the kept order or else, where asked, of one it
+// replaced.
 bool CCalc::ReplayFast(int meterUnknown) {
   if (FactorFast() && SubstituteFast(meterUnknown)) return true;
+  if (!TryKeptOrders) return false;
   for (size_t i = 0; i < lu.KeptOrderCount(); ++i) {
     if (!lu.SwapOrder(i)) continue;
     if (lu.FactorFast(Omega) && SubstituteFast(meterUnknown)) return true;

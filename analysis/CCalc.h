@@ -95,6 +95,11 @@ class CCalc : public CStampTarget {
   // without the residual and refinement in extended precision. The replay is backward stable,
   // so such a reading is exact for values within rounding of a double of the circuit's.
   bool Quick = false;
+  // Where the replay of the kept order fails, try the orders it replaced before choosing a new
+  // one. It pays where values move about between solves (samples of a circuit over its
+  // tolerances); in a sweep of one circuit a failed replay is mostly the cancellation rule's
+  // doing, which an older order rarely mends, and each try costs a residual in long double.
+  bool TryKeptOrders = false;
 
   // Bytes held now: the system, its factors and the kept analysis.
   size_t StorageBytes() const;

@@ -354,11 +354,15 @@ void WidenByCorners(CImpedanceProbe& probe, const std::map<SPattern, std::vector
     }
 }
 
-// Restores a solver's setting when the scope ends.
-struct SQuickScope {
+// Restores a solver's settings when the scope ends.
+struct SSolverScope {
   CCalc& solver;
-  bool was;
-  ~SQuickScope() { solver.Quick = was; }
+  bool quick = solver.Quick;
+  bool keptOrders = solver.TryKeptOrders;
+  ~SSolverScope() {
+    solver.Quick = quick;
+    solver.TryKeptOrders = keptOrders;
+  }
 };
 
 }  // namespace
@@ -382,6 +386,8 @@ SToleranceBand ToleranceBand(CCmps& cmps, const CCmp& meter, CCalc& solver,
   for (const SResonance& r : request.Resonances)
     band.Resonances.push_back({r.Hertz, r.Hertz, r.Hertz});
   std::vector<SVaried> varied = VariedValues(cmps, request.Tolerances);
+  const SSolverScope restore{solver};
+  solver.TryKeptOrders = true;
   const int first = std::max(0, request.First);
   const int last = request.Count < 0 ? request.Samples
                                      : std::min(request.Samples, request.First + request.Count);
@@ -395,7 +401,6 @@ SToleranceBand ToleranceBand(CCmps& cmps, const CCmp& meter, CCalc& solver,
       corners ? BandCorners(cmps, meter, solver, request, varied, cancel)
               : std::map<SPattern, std::vector<size_t>>{};
   CImpedanceProbe probe(cmps, meter, solver);
-  const SQuickScope quick{solver, solver.Quick};
   solver.Quick = true;
   for (int s = first; s < last && !Cancelled(cancel); ++s) {
     std::mt19937 random(request.Seed + 7919u * static_cast<uint32_t>(s));
