@@ -11,9 +11,9 @@
 
 namespace {
 
-TEST(Tolerance, SeriesRlcBandLiesWithinItsCornersAndFillsThem) {
-  const double r = 10, l = 1e-3, c = 1e-6, t = 0.05;
-  CCircuit circuit;  // meter across 1-2: R from 1 to 3, L from 3 to 4, C from 4 to 2
+// A series RLC across the meter (R from 1 to 3, L from 3 to 4, C from 4 to 2) and a band
+// request over a decade either side of its resonance, R at `tr` and L and C at `t`.
+SBandRequest SeriesRlc(CCircuit& circuit, double r, double l, double c, double tr, double t) {
   circuit.R(1, 3, r);
   circuit.L(3, 4, l);
   circuit.C(4, 2, c);
@@ -22,7 +22,15 @@ TEST(Tolerance, SeriesRlcBandLiesWithinItsCornersAndFillsThem) {
   SBandRequest request;
   request.Hertz = LogFrequencies(f0 / 10, f0 * 10, 41);
   request.Resonances = {{.Hertz = f0, .Series = true}};
-  request.Tolerances = {.R = 0.01, .C = t, .L = t};
+  request.Tolerances = {.R = tr, .C = t, .L = t};
+  return request;
+}
+
+TEST(Tolerance, SeriesRlcBandLiesWithinItsCornersAndFillsThem) {
+  const double r = 10, l = 1e-3, c = 1e-6, t = 0.05;
+  CCircuit circuit;
+  const SBandRequest request = SeriesRlc(circuit, r, l, c, 0.01, t);
+  const double f0 = request.Resonances[0].Hertz;
   const SToleranceBand band = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, request);
   ASSERT_EQ(band.Samples, request.Samples);
   const double slack = 1e-9;
@@ -92,15 +100,8 @@ TEST(Tolerance, APartsOwnToleranceComesBeforeItsKinds) {
 TEST(Tolerance, CornersReachTheExtremesThatFewSamplesMiss) {
   const double r = 10, l = 1e-3, c = 1e-6, t = 0.05, tr = 0.01;
   CCircuit circuit;
-  circuit.R(1, 3, r);
-  circuit.L(3, 4, l);
-  circuit.C(4, 2, c);
-  circuit.Renumber();
-  const double f0 = 1.0 / (2 * std::numbers::pi * std::sqrt(l * c));
-  SBandRequest request;
-  request.Hertz = LogFrequencies(f0 / 10, f0 * 10, 41);
-  request.Resonances = {{.Hertz = f0, .Series = true}};
-  request.Tolerances = {.R = tr, .C = t, .L = t};
+  SBandRequest request = SeriesRlc(circuit, r, l, c, tr, t);
+  const double f0 = request.Resonances[0].Hertz;
   request.Samples = 4;
   const SToleranceBand band = ToleranceBand(circuit.Cmps, *circuit.Meter, circuit.Solver, request);
   SBandRequest sampled = request;  // the same samples without the nominal one and the corners
