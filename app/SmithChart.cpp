@@ -259,14 +259,42 @@ void TSmithChart::PaintTrace(QPainter& painter, const SSmithFrame& frame,
   painter.drawPath(path);
 }
 
+namespace {
+
+// A circle dashed by hand, each dash a chord (dash and gap in pixels): the painter's own
+// dashing of a curve costs more than the rest of the chart's marks together, and it is
+// redrawn on every new sweep.
+QList<QLineF> DashedCircle(QPointF centre, double radius, double dash, double gap) {
+  QList<QLineF> dashes;
+  int count = static_cast<int>(std::floor(2 * std::numbers::pi * radius / (dash + gap)));
+  if (!(radius > 0)) return {};
+  count = std::max(count, 4);
+  const double period = 2 * std::numbers::pi / count;
+  const double span = period * dash / (dash + gap);
+  const auto at = [&](double a) {
+    return centre + QPointF(radius * std::cos(a), -radius * std::sin(a));
+  };
+  dashes.reserve(count);
+  for (int i = 0; i < count; ++i) dashes.append(QLineF(at(i * period), at(i * period + span)));
+  return dashes;
+}
+
+}  // namespace
+
 void TSmithChart::PaintMarks(QPainter& painter, const SSmithFrame& frame) const {
   const std::optional<Gamma> g = WorkingGamma();
   if (g) {
     // The constant-|Γ| circle through the working point: every load of the same VSWR.
     const double radius = std::abs(*g) * frame.Radius;
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(ResponseColor::Working, 1.2, Qt::DashLine));
-    painter.drawEllipse(frame.Centre, radius, radius);
+    // On the screen dashed by hand; a picture file keeps one dashed circle.
+    if (painter.paintEngine()->type() == QPaintEngine::Raster) {
+      painter.setPen(QPen(ResponseColor::Working, 1.2));
+      painter.drawLines(DashedCircle(frame.Centre, radius, 4.8, 2.4));
+    } else {
+      painter.setPen(QPen(ResponseColor::Working, 1.2, Qt::DashLine));
+      painter.drawEllipse(frame.Centre, radius, radius);
+    }
     painter.setPen(QPen(Qt::white, 1.0));
     painter.setBrush(ResponseColor::Working);
     painter.drawEllipse(frame.PointOf(*g), 6.0, 6.0);
