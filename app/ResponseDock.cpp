@@ -304,6 +304,10 @@ void TResponseDock::AddReadings(QWidget* body, QVBoxLayout& layout) {
   layout.addWidget(noteLabel);
   resonanceList = new QListWidget(body);
   resonanceList->setMaximumHeight(110);
+  // A line with its range over the tolerances is wider than the panel: it wraps rather than
+  // hiding its end behind a sideways scroll.
+  resonanceList->setWordWrap(true);
+  resonanceList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   resonanceList->setToolTip(tr("Double-click a resonance to make it the working frequency"));
   connect(resonanceList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     emit FrequencyPicked(item->data(Qt::UserRole).toDouble());
