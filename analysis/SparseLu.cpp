@@ -1053,10 +1053,11 @@ size_t CSparseLu::Bytes() const {
             laneBase.im.capacity() + laneBase.scale.capacity()) *
                sizeof(double);
   for (const SPlan& p : spares)
-    bytes += (p.inputSlot.capacity() + p.updates.capacity() + p.restSlots.capacity()) * sizeof(int) +
-             p.steps.capacity() * sizeof(SStep) +
-             (p.lower.capacity() + p.upper.capacity()) * sizeof(SRef) + p.pivotRow.capacity() +
-             p.order.capacity() * sizeof(SPivot);
+    bytes +=
+        (p.inputSlot.capacity() + p.updates.capacity() + p.restSlots.capacity()) * sizeof(int) +
+        p.steps.capacity() * sizeof(SStep) +
+        (p.lower.capacity() + p.upper.capacity()) * sizeof(SRef) + p.pivotRow.capacity() +
+        p.order.capacity() * sizeof(SPivot);
   return bytes;
 }
 

@@ -69,9 +69,8 @@ using SPattern = std::vector<int8_t>;
 
 // Sets each varied value to the end of its tolerance that its sign in `pattern` names.
 void SetCorner(std::vector<SVaried>& varied, const SPattern& pattern) {
-  SetValues(varied, [&](size_t i) {
-    return varied[i].Nominal * (1.0 + pattern[i] * varied[i].Tolerance);
-  });
+  SetValues(varied,
+            [&](size_t i) { return varied[i].Nominal * (1.0 + pattern[i] * varied[i].Tolerance); });
 }
 
 int8_t SignOf(double d) {
@@ -301,8 +300,8 @@ std::optional<SCorners> CornersAt(CCmps& cmps, const CCmp& meter, CCalc& solver,
 // The corners of every band frequency, each distinct one with the frequencies that ask for it.
 // The sensitivities are taken at every other frequency; one that lies between its two listed
 // neighbours whose corners agree has theirs, the signs changing nowhere between.
-std::map<SPattern, std::vector<size_t>> BandCorners(CCmps& cmps, const CCmp& meter,
-                                                    CCalc& solver, const SBandRequest& request,
+std::map<SPattern, std::vector<size_t>> BandCorners(CCmps& cmps, const CCmp& meter, CCalc& solver,
+                                                    const SBandRequest& request,
                                                     const std::vector<SVaried>& varied,
                                                     const std::atomic<bool>* cancel) {
   const size_t count = request.Hertz.size();

@@ -138,8 +138,8 @@ void TMainForm::ApplyTuned(CCmp& c, int j, const SParam& value) {
 void TMainForm::EditTolerance(CCmp& c, int j) {
   if (j < 0 || j >= c.ParamCount()) return;
   const CParam& parameter = c.Params()[j];
-  const QString value =
-      tr("%1: %2").arg(QLatin1String(parameter.Label), QString::fromStdString(parameter.Value->Text));
+  const QString value = tr("%1: %2").arg(QLatin1String(parameter.Label),
+                                         QString::fromStdString(parameter.Value->Text));
   TToleranceDialog dialog(QLatin1String(parameter.Caption), value, parameter.Value->Tolerance,
                           KindToleranceOf(KindOf(c.Type), j, LoadTolerances()), this);
   if (dialog.exec() != QDialog::Accepted) return;

@@ -28,17 +28,16 @@ TToleranceDialog::TToleranceDialog(const QString& part, const QString& value,
   row->addWidget(new QLabel(tr("%"), this));
   KindButton = new QPushButton(tr("Kind's default"), this);
   KindButton->setAutoDefault(false);
-  KindButton->setToolTip(tr("Use the tolerance set for the kind in the settings: %1 %")
-                             .arg(PercentText(kind)));
+  KindButton->setToolTip(
+      tr("Use the tolerance set for the kind in the settings: %1 %").arg(PercentText(kind)));
   row->addWidget(KindButton);
   layout->addLayout(row);
 
   // Wrapped text needs a width to wrap at: that of the entry row.
   const int width = row->sizeHint().width();
-  auto* note = new QLabel(
-      tr("Leave it empty for the kind's tolerance from the settings, now %1 %.")
-          .arg(PercentText(kind)),
-      this);
+  auto* note = new QLabel(tr("Leave it empty for the kind's tolerance from the settings, now %1 %.")
+                              .arg(PercentText(kind)),
+                          this);
   note->setWordWrap(true);
   note->setFixedWidth(width);
   layout->addWidget(note);

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QtConcurrent>
 #include <QVBoxLayout>
+#include <QtConcurrent>
 #include <cmath>
 
 #include "ResponseDock.h"

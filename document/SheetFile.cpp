@@ -212,8 +212,8 @@ std::vector<std::optional<double>> ReadTolerances(const json& c, const std::stri
   if (!c.contains("tolerances")) return out;
   const json& list = Array(c, path, "tolerances");
   if (list.size() != count)
-    Fail(Field(path, "tolerances"), "expected " + std::to_string(count) + " tolerances, found " +
-                                        std::to_string(list.size()));
+    Fail(Field(path, "tolerances"),
+         "expected " + std::to_string(count) + " tolerances, found " + std::to_string(list.size()));
   for (size_t j = 0; j < count; ++j) {
     if (list[j].is_null()) continue;
     const std::string field = Field(path, "tolerances") + "[" + std::to_string(j) + "]";

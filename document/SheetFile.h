@@ -1,6 +1,7 @@
 // The sheet file: a versioned JSON text with the meter and every component (kind, position,
-// orientation, each value's text as typed, the part's own tolerances where it has any), the wires, the junction dots, the frequency with
-// its unit and the view. Reading checks the whole text before anything touches a sheet.
+// orientation, each value's text as typed, the part's own tolerances where it has any), the wires,
+// the junction dots, the frequency with its unit and the view. Reading checks the whole text before
+// anything touches a sheet.
 #pragma once
 
 #include <cstddef>
@@ -84,9 +85,10 @@ std::string WriteSheetFile(const CSheet& sheet, double frequency, int frequencyU
 // Reads and checks a whole file text. Throws Exception("field: problem") for the first fault
 // found: too large, nested too deep, not JSON, another format, a newer version, a wrong type,
 // too many parts, an unknown kind, not exactly one meter, a wrong number of values, a value
-// text that does not parse, a part's tolerance that is no fraction from 0 to below 1, a coordinate that is not an integer or lies beyond the limits, a
-// reference impedance not above zero, a sweep range that is empty or of too few or many points.
-// A message quotes at most a short excerpt of an offending text.
+// text that does not parse, a part's tolerance that is no fraction from 0 to below 1, a coordinate
+// that is not an integer or lies beyond the limits, a reference impedance not above zero, a sweep
+// range that is empty or of too few or many points. A message quotes at most a short excerpt of an
+// offending text.
 SSheetContent ReadSheetFile(std::string_view text);
 
 // Replaces everything on the sheet by the content (the view only when the content has one),

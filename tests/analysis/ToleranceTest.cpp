@@ -78,8 +78,11 @@ TEST(Tolerance, APartsOwnToleranceComesBeforeItsKinds) {
   const SKindTolerances kinds{.R = 0.5, .L = 0.3, .Coupling = 0.07};
   lc->Params()[0].Value->Tolerance = 0.0;
   lc->Params()[2].Value->Tolerance = 0.25;
-  const std::tuple<const CCmp*, int, double, double> rows[] = {  // part, value, picked, kind's
-      {r, 0, 0.5, 0.5}, {lc, 0, 0.0, 0.3}, {lc, 1, 0.3, 0.3}, {lc, 2, 0.25, 0.07}};
+  const std::tuple<const CCmp*, int, double, double> rows[] = {// part, value, picked, kind's
+                                                               {r, 0, 0.5, 0.5},
+                                                               {lc, 0, 0.0, 0.3},
+                                                               {lc, 1, 0.3, 0.3},
+                                                               {lc, 2, 0.25, 0.07}};
   for (const auto& [cmp, j, picked, kind] : rows) {
     EXPECT_EQ(ToleranceOf(*cmp, j, kinds), picked) << j;
     EXPECT_EQ(KindToleranceOf(KindOf(cmp->Type), j, kinds), kind) << j;
@@ -118,7 +121,9 @@ TEST(Tolerance, CornersReachTheExtremesThatFewSamplesMiss) {
     const bool oneSign = xLow * xHigh > 0;
     const double xNear = std::min(std::fabs(xLow), std::fabs(xHigh));
     const double xFar = std::max(std::fabs(xLow), std::fabs(xHigh));
-    const auto phase = [](double x, double rr) { return -std::atan2(x, rr) * 180 / std::numbers::pi; };
+    const auto phase = [](double x, double rr) {
+      return -std::atan2(x, rr) * 180 / std::numbers::pi;
+    };
     const struct {
       double got, want;
       bool checked;

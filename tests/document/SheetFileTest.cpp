@@ -47,7 +47,6 @@ void TransformerCircuit(CSheet& sheet) {
   lc->cmp->Params()[2].Value->Tolerance = 0.0;
 }
 
-
 //   (-4,-2)---R---+----+-- (8,-2)
 //                 |    |
 //   (-4, 0)-------+----C     crossing at (4,0) without a dot, a T with a dot at (4,-2)
